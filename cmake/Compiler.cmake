@@ -1,0 +1,11 @@
+# Warnings, sanitizers and static linking shared by every target.
+add_compile_options(-Wall -Wextra)
+if(PARLAVOX_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+if(WIN32)
+    # One self-contained executable per program: no MinGW runtime DLLs beside it.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+    add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+endif()

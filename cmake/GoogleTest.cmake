@@ -1,0 +1,18 @@
+# GoogleTest is built from Debian's sources so that the same framework serves the native,
+# sanitizer and MinGW builds.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+include(GoogleTest)
+
+# parlavox_add_test(NAME sources... LIBS libs...): one test executable, discovered at test time
+# (under Wine for the Windows build).
+function(parlavox_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                         PROPERTIES ENVIRONMENT "PARLAVOX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+endfunction()

@@ -1,0 +1,6 @@
+# Test executables of the Windows build run under Wine, in a private prefix inside the build folder.
+set(PARLAVOX_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+                                WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)

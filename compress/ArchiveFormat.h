@@ -1,0 +1,75 @@
+// The archive container's byte layout: a 21-byte archive header, then members, each a 25-byte
+// member header, its name and its stored data. All integers are little-endian and are encoded
+// and decoded byte by byte, never by laying a struct over a buffer.
+#pragma once
+
+#include "platform/Exception.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+constexpr int ArchiveHeaderSize = 21;
+constexpr int MemberHeaderSize = 25;
+constexpr uint8_t atMulti = 1;
+// "QDMX" followed by 0x1A.
+inline const std::string ArchiveSignature = std::string("QDMX") + '\x1A';
+
+// The five methods by index; a member's Method byte selects its codec.
+enum TMethodIndex : uint8_t { miStored = 0, miRLE = 1, miLZH = 2, miCustom = 3, miLH5 = 4 };
+inline constexpr std::array<const char*, 5> MethodIdentifiers = {"NON", "RLE", "LZH", "CUS", "LH5"};
+
+struct TArchiveHeader {
+    std::array<uint8_t, 5> Signature{};
+    std::array<char, 3> MethodID{};
+    int32_t TotalSize = 0;
+    uint8_t ArchiveType = 0;
+    int32_t Reserved = 0;
+    int32_t LockMark = 0;
+};
+
+struct TMemberHeader {
+    int16_t NameLength = 0;
+    int32_t DateTime = 0;
+    int16_t Attributes = 0;
+    int32_t ExpandedSize = 0;
+    int32_t CompressedSize = 0;
+    uint8_t Method = 0;
+    uint32_t Checksum = 0;
+    int32_t Lock = 0;
+};
+
+// One member's directory entry, attached to the member's name in a directory list.
+struct TMemberInfo {
+    int32_t DateTime = 0;
+    int16_t Attributes = 0;
+    int32_t ExpandedSize = 0;
+    int32_t CompressedSize = 0;
+    uint8_t Method = 0;
+    uint32_t Checksum = 0;
+    int32_t Position = 0;
+    bool Locked = false;
+};
+
+TArchiveHeader DecodeArchiveHeader(const uint8_t (&bytes)[ArchiveHeaderSize]);
+void EncodeArchiveHeader(const TArchiveHeader& header, uint8_t (&bytes)[ArchiveHeaderSize]);
+TMemberHeader DecodeMemberHeader(const uint8_t (&bytes)[MemberHeaderSize]);
+void EncodeMemberHeader(const TMemberHeader& header, uint8_t (&bytes)[MemberHeaderSize]);
+
+// The signature bytes up to the first zero byte, as the reader compares them.
+std::string SignatureText(const TArchiveHeader& header);
+
+// The archive's signature is not "QDMX" + 0x1A.
+class EInvalidHeader : public Exception {
+    using Exception::Exception;
+};
+
+// The archive type is not atMulti.
+class EInvalidHeaderArchiveType : public Exception {
+    using Exception::Exception;
+};
+
+// A method identifier that neither the method table nor the application recognises.
+class EUnrecognizedCompressionMethod : public Exception {
+    using Exception::Exception;
+};

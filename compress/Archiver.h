@@ -1,0 +1,60 @@
+// TArchiver, the archive component: reads archive and member headers, recognises method
+// identifiers and runs a member's bytes through its codec. It owns the one codec state object
+// that all of its operations share, so one component runs one operation at a time.
+#pragma once
+
+#include "compress/ArchiveFormat.h"
+#include "compress/codecs/CodecState.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+// Approves (unchanged), redirects (another path), skips (empty) or ends ("*") each target file.
+using TFilenameCheckEvent = std::function<void(std::string& filepath, TProcessMode mode)>;
+// Expands a custom member; must read exactly Sourcesize bytes and set checksum.
+using TExpandEvent = std::function<void(TStream& dest, TStream& source, int32_t Sourcesize, int32_t Destsize,
+                                        const std::string& CompressID, uint32_t& checksum)>;
+// Compresses a custom member and reports identifier, output size and checksum.
+using TCompressEvent = std::function<void(TStream& dest, TStream& source, std::string& CompressID,
+                                          int32_t& Outputsize, uint32_t& checksum)>;
+// Accepts a method identifier outside the method table by setting recognized.
+using TRecognizeEvent = std::function<void(const std::string& CompressID, bool& recognized)>;
+
+class TArchiver {
+public:
+    TArchiver();
+    ~TArchiver();
+    TArchiver(const TArchiver&) = delete;
+    TArchiver& operator=(const TArchiver&) = delete;
+
+    // Published properties and events; all start with the zero values of their types.
+    TCompressEvent OnCompress;
+    TExpandEvent OnExpand;
+    TFilenameCheckEvent OnCheckFile;
+    TRecognizeEvent OnRecognize;
+    TShowProgressEvent OnShowProgress;
+    bool MakeDirectories = false;
+    bool ExceptionOnFileError = false;
+    int32_t Key = 0;
+    bool CheckSpaceBeforeExpand = false;
+
+    // Reads and validates the archive header at the stream's position. With fewer than 21 bytes
+    // left nothing is read and a default header (TotalSize 0) comes back; methodID is then kept.
+    TArchiveHeader ReadArchiveHeader(TStream& stream, std::string& methodID);
+    // The method index of an identifier (0..4), asking OnRecognize about unknown ones (then 3).
+    uint8_t RecognizeMethod(const std::string& methodID);
+    // Reads the next member header and name; false at the end of the archive.
+    bool ReadMemberHeader(TStream& stream, TMemberHeader& header, std::string& name);
+
+    // Runs sourceSize bytes of source through the codec of the method index in the given
+    // direction into dest, with progress 0, per input chunk, and 100. Sets checksum to the byte
+    // sum of the uncompressed data and returns the number of bytes the codec wrote.
+    int64_t RunCodec(TStream& dest, TStream& source, int32_t sourceSize, int32_t destSize, uint8_t method,
+                     uint32_t& checksum, TProcessMode mode, bool scramble);
+
+    TCodecState& CodecState() { return *State; }
+
+private:
+    std::unique_ptr<TCodecState> State;
+};

@@ -1,0 +1,13 @@
+// Which codec runs for a method index in each direction. Method 3 (custom) and indexes above 4
+// have no entry: nothing runs for them.
+#pragma once
+
+#include "compress/codecs/CodecState.h"
+
+struct TCodecEntry {
+    void (*Compress)(TCodecState& s);
+    void (*Expand)(TCodecState& s, int32_t destSize);
+};
+
+// The entry of a method index, or nullptr when no codec runs for it.
+const TCodecEntry* FindCodec(uint8_t method);

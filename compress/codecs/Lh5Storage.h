@@ -1,0 +1,66 @@
+// Working storage of the LH5 method, shared by the expander and the compressor. It lives only
+// for one ExpandLH5 or CompressLH5 call: TLh5Storage allocates in AllocLH5Storage and releases in
+// FreeLH5Storage, which its destructor also calls, so every way out of a codec releases it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+constexpr int Lh5WindowBytes = 16641;   // the compressor uses the whole block, the expander 8192
+constexpr int Lh5DictSize = 8192;       // 13-bit positions
+constexpr int Lh5SymbolCount = 510;     // 256 literals + 254 match lengths (3..256)
+constexpr int Lh5DistanceClasses = 14;  // class 0 = distance 0; class p carries p - 1 extra bits
+constexpr int Lh5LenCodeSymbols = 19;   // symbols that send the symbol code lengths
+constexpr int Lh5TreeNodes = 1020;      // LeftChild / RightChild entries
+constexpr int Lh5SymTableBits = 12;
+constexpr int Lh5AuxTableBits = 8;
+constexpr int Lh5MaxCodeLength = 16;
+
+struct TLh5Storage {
+    TLh5Storage() = default;
+    TLh5Storage(const TLh5Storage&) = delete;
+    TLh5Storage& operator=(const TLh5Storage&) = delete;
+    ~TLh5Storage();
+
+    // Shared by both directions.
+    uint8_t* Window = nullptr;
+    uint8_t PendingByte = 0;
+    uint8_t PendingBits = 0;
+    uint16_t BlockRemaining = 0;
+    uint16_t BitWindow = 0;
+    uint16_t* LeftChild = nullptr;
+    uint16_t* RightChild = nullptr;
+    uint8_t* SymLen = nullptr;
+    uint8_t AuxLen[129] = {};
+    uint16_t* SymTable = nullptr; // expander only
+    uint16_t* AuxTable = nullptr;
+
+    // Compressor only (allocated when compressing).
+    uint8_t* NodeLevel = nullptr;
+    uint8_t* NodeChildCount = nullptr;
+    uint16_t* NodePosition = nullptr;
+    uint16_t* NodeParent = nullptr;
+    uint16_t* ChainPrev = nullptr;
+    uint16_t* ChainNext = nullptr;
+    uint8_t* SymbolBuf = nullptr;
+    uint16_t* SymFreq = nullptr;
+    uint16_t* SymCode = nullptr;
+    uint16_t* AuxCode = nullptr;
+    uint16_t DistFreq[27] = {};
+    uint16_t LenCodeFreq[37] = {};
+    uint16_t SymbolBufPos = 0;
+    uint16_t FlagMask = 0;
+    uint16_t FlagPos = 0;
+    uint8_t TreeDepth = 0;
+    int16_t WindowPos = 0;
+    int16_t MatchPos = 0;
+    int16_t MatchLen = 0;
+    int16_t BytesLeft = 0;
+};
+
+// Allocates the blocks of the chosen direction and resets the bit state (PendingBits 8 when
+// compressing, 0 when expanding). Memory exhaustion propagates as std::bad_alloc after
+// whatever was allocated has been released.
+void AllocLH5Storage(TLh5Storage& z, bool compressing);
+// Releases every allocated block and empties its reference; safe after a partial allocation.
+void FreeLH5Storage(TLh5Storage& z);

@@ -1,0 +1,43 @@
+// A stream over an operating-system file: read-only for archives and sources, created fresh and
+// exclusive for expanded files and tool output. POSIX and Win32 implementations share this header.
+#pragma once
+
+#include "platform/Stream.h"
+
+#include <string>
+
+class TFileStream : public TStream {
+public:
+    // Opens an existing file read-only; raises EFOpenError.
+    static std::unique_ptr<TFileStream> OpenRead(const std::string& path);
+    // Creates (or truncates) a file for exclusive writing; raises EFCreateError.
+    static std::unique_ptr<TFileStream> Create(const std::string& path);
+    // The process's standard input and output, not owned (never closed by the stream).
+    static std::unique_ptr<TFileStream> StandardInput();
+    static std::unique_ptr<TFileStream> StandardOutput();
+
+    ~TFileStream() override;
+
+    int64_t Size() const override;
+    int64_t Position() const override;
+    int32_t Read(void* buffer, int32_t count) override;
+    void Write(const void* buffer, int32_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+    // The native handle (a file descriptor on POSIX, a HANDLE on Win32).
+    intptr_t Handle() const { return NativeHandle; }
+    const std::string& Path() const { return FilePath; }
+    // Closes the file now; later operations fail. Safe to call twice.
+    void Close();
+
+private:
+    TFileStream(intptr_t handle, std::string path, bool owned)
+        : NativeHandle(handle), FilePath(std::move(path)), Owned(owned) {}
+
+    intptr_t NativeHandle;
+    std::string FilePath;
+    bool Owned;
+};
+
+// Reads a whole stream from its current position into memory.
+std::vector<uint8_t> ReadAll(TStream& stream);

@@ -1,0 +1,5 @@
+#include "platform/Yield.h"
+
+#include <sched.h>
+
+void YieldToOtherThreads() { sched_yield(); }

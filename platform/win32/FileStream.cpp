@@ -1,0 +1,98 @@
+// Win32 file streams over HANDLEs. Files are created with no sharing for writing, as the
+// expansion writes each target exclusively.
+#include "platform/FileStream.h"
+
+#include "platform/Exception.h"
+
+#include <windows.h>
+
+namespace {
+HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+std::string SystemError() {
+    char text[512] = {};
+    DWORD code = GetLastError();
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                             sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) text[--n] = 0;
+    return n ? std::string(text, n) : "error " + std::to_string(code);
+}
+} // namespace
+
+std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw EFOpenError("Cannot open file \"" + path + "\". " + SystemError());
+    return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+}
+
+std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+}
+
+std::unique_ptr<TFileStream> TFileStream::StandardInput() {
+    return std::unique_ptr<TFileStream>(
+        new TFileStream(reinterpret_cast<intptr_t>(GetStdHandle(STD_INPUT_HANDLE)), "<stdin>", false));
+}
+
+std::unique_ptr<TFileStream> TFileStream::StandardOutput() {
+    return std::unique_ptr<TFileStream>(
+        new TFileStream(reinterpret_cast<intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE)), "<stdout>", false));
+}
+
+TFileStream::~TFileStream() { Close(); }
+
+void TFileStream::Close() {
+    if (Owned && H(NativeHandle) != INVALID_HANDLE_VALUE) CloseHandle(H(NativeHandle));
+    NativeHandle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+}
+
+int64_t TFileStream::Size() const {
+    LARGE_INTEGER size{};
+    if (GetFileType(H(NativeHandle)) != FILE_TYPE_DISK || !GetFileSizeEx(H(NativeHandle), &size))
+        return Position();
+    return size.QuadPart;
+}
+
+int64_t TFileStream::Position() const {
+    LARGE_INTEGER zero{}, pos{};
+    if (!SetFilePointerEx(H(NativeHandle), zero, &pos, FILE_CURRENT)) return 0;
+    return pos.QuadPart;
+}
+
+int32_t TFileStream::Read(void* buffer, int32_t count) {
+    int32_t total = 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (total < count) {
+        DWORD n = 0;
+        if (!ReadFile(H(NativeHandle), out + total, static_cast<DWORD>(count - total), &n, nullptr)) {
+            if (GetLastError() == ERROR_BROKEN_PIPE) break;
+            throw EStreamError("Stream read error: " + FilePath + ": " + SystemError());
+        }
+        if (n == 0) break;
+        total += static_cast<int32_t>(n);
+    }
+    return total;
+}
+
+void TFileStream::Write(const void* buffer, int32_t count) {
+    const auto* in = static_cast<const uint8_t*>(buffer);
+    while (count > 0) {
+        DWORD n = 0;
+        if (!WriteFile(H(NativeHandle), in, static_cast<DWORD>(count), &n, nullptr) || n == 0)
+            throw EStreamError("Stream write error: " + FilePath + ": " + SystemError());
+        in += n;
+        count -= static_cast<int32_t>(n);
+    }
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    LARGE_INTEGER target{}, pos{};
+    target.QuadPart = ResolveSeek(Position(), Size(), offset, origin);
+    if (!SetFilePointerEx(H(NativeHandle), target, &pos, FILE_BEGIN))
+        throw EStreamError("Stream seek error: " + FilePath + ": " + SystemError());
+    return pos.QuadPart;
+}

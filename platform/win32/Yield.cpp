@@ -1,0 +1,5 @@
+#include "platform/Yield.h"
+
+#include <windows.h>
+
+void YieldToOtherThreads() { Sleep(0); }

@@ -1,0 +1,57 @@
+// qdmx, the archive tool: command-line parsing and the mapping of failures to exit statuses
+// (1 archive or file error, 2 usage, 3 data that cannot be compressed).
+#include "tools/qdmx/Commands.h"
+
+#include "platform/Exception.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <new>
+
+namespace {
+
+void AddCodecOptions(CLI::App& command, qdmx::TCodecOptions& options, bool withSize) {
+    command.add_option("-m,--method", options.Method, "none, rle, lzh or lh5")->required();
+    if (withSize) command.add_option("-s,--size", options.Size, "expanded size in bytes");
+    command.add_option("IN", options.Input, "input file (default: standard input)");
+    command.add_option("OUT", options.Output, "output file (default: standard output)");
+}
+
+int Usage(const std::string& message) {
+    std::fprintf(stderr, "qdmx: %s\nUsage: qdmx encode|decode ... (try 'qdmx --help')\n", message.c_str());
+    return qdmx::ExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"qdmx - create, inspect and expand QDMX archives and raw member streams", "qdmx"};
+    app.require_subcommand(1, 1);
+    qdmx::TCodecOptions encodeOptions, decodeOptions;
+    CLI::App* encode = app.add_subcommand("encode", "compress IN to OUT as one member's data");
+    AddCodecOptions(*encode, encodeOptions, false);
+    CLI::App* decode = app.add_subcommand("decode", "expand one member's data from IN to OUT");
+    AddCodecOptions(*decode, decodeOptions, true);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::printf("%s", app.help().c_str());
+        return qdmx::ExitOk;
+    } catch (const CLI::ParseError& e) {
+        return Usage(e.what());
+    }
+
+    try {
+        if (*encode) return qdmx::Encode(encodeOptions);
+        return qdmx::Decode(decodeOptions);
+    } catch (const qdmx::TUsageError& e) {
+        return Usage(e.Message);
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "qdmx: %s\n", e.what());
+        return qdmx::ExitFailure;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "qdmx: out of memory\n");
+        return qdmx::ExitFailure;
+    }
+}
