@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Approves (unchanged), redirects (another path), skips (empty) or ends ("*") each target file.
 using TFilenameCheckEvent = std::function<void(std::string& filepath, TProcessMode mode)>;
@@ -20,6 +21,14 @@ using TCompressEvent = std::function<void(TStream& dest, TStream& source, std::s
                                           int32_t& Outputsize, uint32_t& checksum)>;
 // Accepts a method identifier outside the method table by setting recognized.
 using TRecognizeEvent = std::function<void(const std::string& CompressID, bool& recognized)>;
+
+// One entry of a directory list: a member name with its directory entry.
+struct TDirectoryEntry {
+    std::string Name;
+    std::unique_ptr<TMemberInfo> Info;
+};
+using TDirectoryList = std::vector<TDirectoryEntry>;
+using TStringList = std::vector<std::string>;
 
 class TArchiver {
 public:
@@ -53,8 +62,24 @@ public:
     int64_t RunCodec(TStream& dest, TStream& source, int32_t sourceSize, int32_t destSize, uint8_t method,
                      uint32_t& checksum, TProcessMode mode, bool scramble);
 
+    // Directory under which member names are placed; stored with a trailing backslash unless empty.
+    const std::string& TargetPath() const { return FTargetPath; }
+    void SetTargetPath(const std::string& path);
+
+    // A new read-only stream over the resource of type "ARCHIVE" with the given name, in the
+    // program's own executable or (libraryName not empty) in that library.
+    std::unique_ptr<TStream> OpenArchiveResource(const std::string& resourceName, const std::string& libraryName);
+    // Appends one entry per member of the archive at the stream's position.
+    void ReadDirectory(TStream& stream, TDirectoryList& list);
+    // Expands the members (only those named in names, when given) into files; names then holds
+    // the paths of the written files.
+    void ExpandArchive(TStream& stream, TStringList* names);
+    // Frees every entry's directory entry and empties the list.
+    void FreeDirectory(TDirectoryList* list);
+
     TCodecState& CodecState() { return *State; }
 
 private:
     std::unique_ptr<TCodecState> State;
+    std::string FTargetPath;
 };
