@@ -4,6 +4,10 @@ if(PARLAVOX_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
 endif()
+if(PARLAVOX_FUZZ)
+    # Coverage feedback from the libraries too, not only from the fuzz targets' own sources.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 if(WIN32)
     # One self-contained executable per program: no MinGW runtime DLLs beside it.
     add_link_options(-static -static-libgcc -static-libstdc++)

@@ -73,3 +73,11 @@ class EInvalidHeaderArchiveType : public Exception {
 class EUnrecognizedCompressionMethod : public Exception {
     using Exception::Exception;
 };
+
+// A member header whose values no writer produces: a negative name length, compressed size or
+// expanded size, or stored data running past the end of the stream. The message starts with
+// "Damaged archive: " and names the member (or, for a negative name length, the header's offset).
+class EDamagedArchive : public Exception {
+public:
+    explicit EDamagedArchive(const std::string& detail) : Exception("Damaged archive: " + detail) {}
+};

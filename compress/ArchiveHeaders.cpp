@@ -36,12 +36,30 @@ uint8_t TArchiver::RecognizeMethod(const std::string& methodID) {
     throw EUnrecognizedCompressionMethod("Unrecognized compression method: \"" + methodID + "\" in header");
 }
 
+// A short header or name ends the archive (false). Values that no writer produces end it with
+// EDamagedArchive, before anything trusts them: a negative name length (checked before the name
+// is read), a negative expanded or compressed size, and stored data that would run past the end
+// of the stream (checked once the name is read, so the message can name the member).
 bool TArchiver::ReadMemberHeader(TStream& stream, TMemberHeader& header, std::string& name) {
+    int64_t offset = stream.Position();
     uint8_t bytes[MemberHeaderSize];
     if (stream.Read(bytes, MemberHeaderSize) < MemberHeaderSize) return false;
     header = DecodeMemberHeader(bytes);
-    // A negative name length cannot come from a writer; like a cut header it ends the archive.
-    if (header.NameLength < 0) return false;
+    if (header.NameLength < 0)
+        throw EDamagedArchive("member header at offset " + std::to_string(offset) +
+                              " has a negative name length (" + std::to_string(header.NameLength) + ")");
     name.assign(static_cast<size_t>(header.NameLength), '\0');
-    return stream.Read(name.data(), header.NameLength) == header.NameLength;
+    if (stream.Read(name.data(), header.NameLength) != header.NameLength) return false;
+    const std::string member = "member \"" + name + "\"";
+    if (header.ExpandedSize < 0)
+        throw EDamagedArchive(member + " has a negative expanded size (" +
+                              std::to_string(header.ExpandedSize) + ")");
+    if (header.CompressedSize < 0)
+        throw EDamagedArchive(member + " has a negative compressed size (" +
+                              std::to_string(header.CompressedSize) + ")");
+    if (header.CompressedSize > stream.Remaining())
+        throw EDamagedArchive(member + " has " + std::to_string(header.CompressedSize) +
+                              " bytes of stored data but only " + std::to_string(stream.Remaining()) +
+                              " remain in the archive");
+    return true;
 }

@@ -22,6 +22,25 @@ using TCompressEvent = std::function<void(TStream& dest, TStream& source, std::s
 // Accepts a method identifier outside the method table by setting recognized.
 using TRecognizeEvent = std::function<void(const std::string& CompressID, bool& recognized)>;
 
+// Free space (when checked) is below a member's expanded size.
+class EInsufficientDiskSpace : public Exception {
+public:
+    explicit EInsufficientDiskSpace(const std::string& target)
+        : Exception("Not enough disk space to expand " + target) {}
+};
+
+// An open member whose computed checksum differs from the stored one.
+class EBadChecksum : public Exception {
+public:
+    EBadChecksum() : Exception("Bad checksum during expansion -- data may be invalid") {}
+};
+
+// A locked member met without a key, or with a key that does not open it.
+class EInvalidKey : public Exception {
+public:
+    EInvalidKey() : Exception("File locked -- valid key required") {}
+};
+
 // One entry of a directory list: a member name with its directory entry.
 struct TDirectoryEntry {
     std::string Name;
@@ -33,7 +52,7 @@ using TStringList = std::vector<std::string>;
 class TArchiver {
 public:
     TArchiver();
-    ~TArchiver();
+    virtual ~TArchiver();
     TArchiver(const TArchiver&) = delete;
     TArchiver& operator=(const TArchiver&) = delete;
 
@@ -77,7 +96,29 @@ public:
     // Frees every entry's directory entry and empties the list.
     void FreeDirectory(TDirectoryList* list);
 
+    // Expands one member whose stored data starts at source's position into dest and verifies
+    // its checksum and key lock (EBadChecksum, EInvalidKey). Leaves source at the end of the
+    // member's stored data, whatever the codec read.
+    void ExpandMember(TStream& dest, TStream& source, int32_t compressedSize, int32_t expandedSize,
+                      uint32_t checksum, uint8_t method, const std::string& methodID, int32_t lock);
+    // Bytes available for writing target: 2,147,483,647 when CheckSpaceBeforeExpand is false,
+    // else the free space of its volume plus the size of an existing file that it replaces.
+    int32_t SpaceForFile(const std::string& target);
+    // Free bytes of a drive (0: the current drive, 1: A, 2: B, ...), or -1 when it cannot be asked.
+    virtual float DriveFreeSpace(uint8_t drive);
+    // Creates the directory and its missing parents; paths shorter than 3 characters (a drive or a
+    // root) are never created. Raises EInOutError when a directory cannot be created.
+    void MakeDirectoryPath(const std::string& path);
+    // The drive number that a path names: the letter before a colon in its second character
+    // (A = 1, ...), else 0 for the current drive.
+    static uint8_t DriveNumberOf(const std::string& path);
+
     TCodecState& CodecState() { return *State; }
+
+protected:
+    // Free bytes of the volume that will hold target: on Win32 the drive its letter names
+    // (DriveFreeSpace), on POSIX the file system of its nearest existing directory.
+    virtual float TargetFreeSpace(const std::string& target);
 
 private:
     std::unique_ptr<TCodecState> State;

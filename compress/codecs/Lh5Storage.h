@@ -51,6 +51,7 @@ struct TLh5Storage {
     uint16_t SymbolBufPos = 0;
     uint16_t FlagMask = 0;
     uint16_t FlagPos = 0;
+    uint16_t FreeNode = 0; // first free inner node of the match finder's trie
     uint8_t TreeDepth = 0;
     int16_t WindowPos = 0;
     int16_t MatchPos = 0;

@@ -2,6 +2,7 @@
 #include "platform/FileStream.h"
 
 #include "platform/Exception.h"
+#include "platform/FileSystem.h"
 
 #include <cerrno>
 #include <cstring>
@@ -15,7 +16,7 @@ int Fd(intptr_t handle) { return static_cast<int>(handle); }
 } // namespace
 
 std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw EFOpenError("Cannot open file \"" + path + "\". " + SystemError());
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -26,7 +27,7 @@ std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
 }
 
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
     // Exclusive writing: no other process of ours may write the file while we do.
     struct flock lock {};

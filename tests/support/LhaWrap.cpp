@@ -40,9 +40,12 @@ std::vector<uint8_t> WrapLhaLevel0(const std::vector<uint8_t>& packed, const std
 
     uint8_t sum = 0;
     for (uint8_t b : header) sum = static_cast<uint8_t>(sum + b);
-    std::vector<uint8_t> archive{static_cast<uint8_t>(header.size()), sum};
-    archive.insert(archive.end(), header.begin(), header.end());
-    archive.insert(archive.end(), packed.begin(), packed.end());
+    std::vector<uint8_t> archive;
+    archive.reserve(2 + header.size() + packed.size() + 1);
+    archive.push_back(static_cast<uint8_t>(header.size()));
+    archive.push_back(sum);
+    for (uint8_t b : header) archive.push_back(b);
+    for (uint8_t b : packed) archive.push_back(b);
     archive.push_back(0); // end of archive
     return archive;
 }

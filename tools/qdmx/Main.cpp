@@ -1,5 +1,6 @@
 // qdmx, the archive tool: command-line parsing and the mapping of failures to exit statuses
 // (1 archive or file error, 2 usage, 3 data that cannot be compressed).
+#include "tools/qdmx/ArchiveCli.h"
 #include "tools/qdmx/Commands.h"
 
 #include "platform/Exception.h"
@@ -18,7 +19,9 @@ void AddCodecOptions(CLI::App& command, qdmx::TCodecOptions& options, bool withS
 }
 
 int Usage(const std::string& message) {
-    std::fprintf(stderr, "qdmx: %s\nUsage: qdmx encode|decode ... (try 'qdmx --help')\n", message.c_str());
+    std::fprintf(stderr,
+                 "qdmx: %s\nUsage: qdmx create|list|test|extract|encode|decode ... (try 'qdmx --help')\n",
+                 message.c_str());
     return qdmx::ExitUsage;
 }
 
@@ -32,6 +35,7 @@ int main(int argc, char** argv) {
     AddCodecOptions(*encode, encodeOptions, false);
     CLI::App* decode = app.add_subcommand("decode", "expand one member's data from IN to OUT");
     AddCodecOptions(*decode, decodeOptions, true);
+    qdmx::TArchiveCli archiveCommands(app);
 
     try {
         app.parse(argc, argv);
@@ -43,6 +47,7 @@ int main(int argc, char** argv) {
     }
 
     try {
+        if (auto status = archiveCommands.Run()) return *status;
         if (*encode) return qdmx::Encode(encodeOptions);
         return qdmx::Decode(decodeOptions);
     } catch (const qdmx::TUsageError& e) {

@@ -1,0 +1,137 @@
+// Expansion of an archive into files: for each member the application's OnCheckFile hook may
+// approve, redirect, skip or end; then the space check, directory creation, exclusive creation
+// of the file, the codec run with checksum and key verification, and the stored date and
+// attributes. What survives a failure: files already written stay complete; a member that fails
+// its key lock leaves no file; any other failing member leaves its file as far as it was written,
+// with its attributes but without its date.
+#include "compress/Archiver.h"
+
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTime.h"
+
+namespace {
+// File names are compared ignoring the case of the letters A to Z only.
+bool SameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
+bool Contains(const TStringList& names, const std::string& name) {
+    for (const auto& entry : names)
+        if (SameText(entry, name)) return true;
+    return false;
+}
+
+// Whether the member header at the stream's position declares an empty member; the position is
+// left unchanged.
+bool NextMemberIsEmpty(TStream& stream) {
+    const int64_t start = stream.Position();
+    uint8_t bytes[MemberHeaderSize];
+    bool complete = stream.Read(bytes, MemberHeaderSize) == MemberHeaderSize;
+    stream.Seek(start, TSeekOrigin::Begin);
+    if (!complete) return false;
+    TMemberHeader next = DecodeMemberHeader(bytes);
+    return next.ExpandedSize == 0 && next.NameLength >= 0;
+}
+
+// Everything up to and including the last separator.
+std::string DirectoryPart(const std::string& path) {
+    size_t last = path.find_last_of("\\/");
+    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+} // namespace
+
+void TArchiver::ExpandMember(TStream& dest, TStream& source, int32_t compressedSize, int32_t expandedSize,
+                             uint32_t checksum, uint8_t method, const std::string& methodID, int32_t lock) {
+    if (lock > 0 && Key == 0) throw EInvalidKey();
+    const int64_t dataEnd = source.Position() + compressedSize;
+    uint32_t computed = 0;
+    if (method == miCustom) {
+        if (OnExpand) OnExpand(dest, source, compressedSize, expandedSize, methodID, computed);
+    } else {
+        try {
+            RunCodec(dest, source, compressedSize, expandedSize, method, computed, pmExpand, lock == 2);
+        } catch (const EStreamError&) {
+            throw;
+        } catch (const Exception&) {
+            // A decoder that rejects a locked member's data (a bad LH5 decode table, ...) most
+            // likely saw data unscrambled with the wrong key.
+            if (lock > 0) throw EInvalidKey();
+            throw;
+        }
+    }
+    // The next member header follows this member's data, wherever the codec stopped reading
+    // (methods without a codec, a custom member without a handler, a cancelled run).
+    if (source.Position() != dataEnd) source.Seek(dataEnd, TSeekOrigin::Begin);
+
+    if (computed == checksum) return;
+    if (checksum == 0 && method == miStored) return;
+    if (lock <= 0) throw EBadChecksum();
+    if (static_cast<uint32_t>(Key) + computed == checksum) return;
+    throw EInvalidKey();
+}
+
+void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
+    TStringList written;
+    std::string methodID;
+    TArchiveHeader header = ReadArchiveHeader(stream, methodID);
+    int64_t total = 0;
+    TMemberHeader member;
+    std::string name;
+    for (;;) {
+        // Once the header's total is reached, whatever follows ends the expansion before it is
+        // trusted (bytes after the last member need not be a member header at all); only an empty
+        // member cannot overrun the total, so empty files at the end are still written.
+        if (total >= header.TotalSize && !NextMemberIsEmpty(stream)) break;
+        if (!ReadMemberHeader(stream, member, name)) break;
+        total += member.ExpandedSize;
+        const int64_t dataStart = stream.Position();
+        auto skipData = [&] { stream.Seek(dataStart + member.CompressedSize, TSeekOrigin::Begin); };
+
+        if (names && !Contains(*names, name)) {
+            skipData();
+            continue;
+        }
+        std::string target = !name.empty() && name[0] == '\\' ? name : FTargetPath + name;
+        if (OnCheckFile) {
+            OnCheckFile(target, pmExpand);
+            if (target.empty()) {
+                skipData();
+                continue;
+            }
+            if (target == "*") break;
+        }
+        if (SpaceForFile(target) < member.ExpandedSize) throw EInsufficientDiskSpace(target);
+        if (MakeDirectories) MakeDirectoryPath(DirectoryPart(target));
+
+        std::unique_ptr<TFileStream> file;
+        try {
+            file = TFileStream::Create(target);
+        } catch (const EFCreateError&) {
+            if (ExceptionOnFileError) throw;
+            skipData();
+            continue;
+        }
+        try {
+            ExpandMember(*file, stream, member.CompressedSize, member.ExpandedSize, member.Checksum,
+                         member.Method, methodID, member.Lock);
+        } catch (const EInvalidKey&) {
+            file->Close();
+            DeleteFileAt(target);
+            throw;
+        } catch (...) {
+            file->Close();
+            SetAttributes(target, static_cast<uint16_t>(member.Attributes));
+            throw;
+        }
+        SetFileDateTime(*file, member.DateTime);
+        written.push_back(target);
+        file->Close();
+        SetAttributes(target, static_cast<uint16_t>(member.Attributes));
+    }
+    if (names) *names = std::move(written);
+}

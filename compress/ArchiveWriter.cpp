@@ -1,0 +1,103 @@
+// The archive writer. Each member's data is coded straight into the destination; when the
+// compressor gives up (EUnableToCompress, at most as many bytes written as the source has), the
+// destination is rewound to the member's data and the stored copy overwrites that partial output
+// with exactly the source's bytes, so no stale byte remains. The member header is written as a
+// placeholder first and rewritten with the final sizes and checksum.
+#include "compress/ArchiveWriter.h"
+
+#include "compress/CodecTable.h"
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTime.h"
+
+#include <climits>
+
+TArchiveWriter::TArchiveWriter(TStream& dest, uint8_t archiveMethod, int32_t key, int32_t lock)
+    : Dest(dest), Start(dest.Position()), ArchiveMethod(archiveMethod), Key(key), Lock(lock) {
+    if (archiveMethod >= MethodIdentifiers.size()) throw Exception("Invalid archive method index");
+    if (key != 0 && lock <= 0) throw Exception("A locked member needs Lock 1 or 2");
+    WriteArchiveHeader();
+}
+
+void TArchiveWriter::WriteArchiveHeader() {
+    TArchiveHeader header;
+    for (size_t i = 0; i < 5; ++i) header.Signature[i] = static_cast<uint8_t>(ArchiveSignature[i]);
+    for (size_t i = 0; i < 3; ++i) header.MethodID[i] = MethodIdentifiers[ArchiveMethod][i];
+    header.TotalSize = static_cast<int32_t>(Total);
+    header.ArchiveType = atMulti;
+    header.Reserved = 0;
+    header.LockMark = Key > 0 ? 2 : 0;
+    uint8_t bytes[ArchiveHeaderSize];
+    EncodeArchiveHeader(header, bytes);
+    Dest.Write(bytes, ArchiveHeaderSize);
+}
+
+TMemberHeader TArchiveWriter::AddStream(const std::string& name, TStream& source, int32_t dateTime,
+                                        int16_t attributes, uint8_t method) {
+    const int64_t size = source.Remaining();
+    if (name.size() > INT16_MAX)
+        throw Exception("Member name longer than 32767 bytes: " + name.substr(0, 64) + "...");
+    if (size > INT32_MAX || Total + size > INT32_MAX)
+        throw Exception("Archive would exceed 2 GiB of expanded data at " + name);
+    const TCodecEntry* codec = FindCodec(method);
+    if (method == miCustom || !codec || !codec->Compress)
+        throw Exception("No compressor for method " + std::to_string(method) + " in this build");
+
+    TMemberHeader header;
+    header.NameLength = static_cast<int16_t>(name.size());
+    header.DateTime = dateTime;
+    header.Attributes = attributes;
+    header.ExpandedSize = static_cast<int32_t>(size);
+    header.Method = method;
+    header.Lock = Key != 0 ? Lock : 0;
+
+    const int64_t headerPos = Dest.Position();
+    uint8_t bytes[MemberHeaderSize];
+    EncodeMemberHeader(header, bytes);
+    Dest.Write(bytes, MemberHeaderSize);
+    Dest.Write(name.data(), static_cast<int32_t>(name.size()));
+    const int64_t dataStart = Dest.Position();
+    const int64_t sourceStart = source.Position();
+
+    // Only a scrambling lock lets RunCodec apply the key to the output.
+    Coder.Key = header.Lock == 2 ? Key : 0;
+    Coder.OnShowProgress = OnShowProgress;
+    uint32_t sum = 0;
+    try {
+        Coder.RunCodec(Dest, source, header.ExpandedSize, header.ExpandedSize, method, sum, pmCompress,
+                       false);
+    } catch (const EUnableToCompress&) {
+        header.Method = miStored;
+        source.Seek(sourceStart, TSeekOrigin::Begin);
+        Dest.Seek(dataStart, TSeekOrigin::Begin);
+        Coder.RunCodec(Dest, source, header.ExpandedSize, header.ExpandedSize, miStored, sum, pmCompress,
+                       false);
+    }
+    if (source.Position() - sourceStart != size) throw Exception("Compression of " + name + " was cancelled");
+
+    const int64_t dataEnd = Dest.Position();
+    header.CompressedSize = static_cast<int32_t>(dataEnd - dataStart);
+    header.Checksum = header.Lock > 0 ? sum + static_cast<uint32_t>(Key) : sum;
+    EncodeMemberHeader(header, bytes);
+    Dest.Seek(headerPos, TSeekOrigin::Begin);
+    Dest.Write(bytes, MemberHeaderSize);
+    Dest.Seek(dataEnd, TSeekOrigin::Begin);
+    Total += size;
+    return header;
+}
+
+TMemberHeader TArchiveWriter::AddFile(const std::string& name, const std::string& path, uint8_t method) {
+    auto file = TFileStream::OpenRead(path);
+    int32_t attributes = GetAttributes(path);
+    if (attributes == -1) attributes = faArchive;
+    attributes &= ~faDirectory & 0xFFFF;
+    int32_t dateTime = GetFileDateTime(path).value_or(MinPackedDateTime);
+    return AddStream(name, *file, dateTime, static_cast<int16_t>(static_cast<uint16_t>(attributes)), method);
+}
+
+void TArchiveWriter::Finish() {
+    const int64_t end = Dest.Position();
+    Dest.Seek(Start, TSeekOrigin::Begin);
+    WriteArchiveHeader();
+    Dest.Seek(end, TSeekOrigin::Begin);
+}

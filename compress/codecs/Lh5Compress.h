@@ -1,0 +1,28 @@
+// The LH5 compressor (method index 4, compress direction): LZ77 over an 8192-byte window with a
+// one-step deferred decision (a match is sent only if the match one byte later is not longer),
+// symbols buffered per block and coded with three static canonical Huffman codes per block, in
+// exactly the bit stream that ExpandLH5 reads.
+#pragma once
+
+#include "compress/codecs/CodecState.h"
+#include "compress/codecs/Lh5Storage.h"
+
+// The block buffer holds 16384 bytes (plus one spare); a group of eight symbols takes at most
+// 1 + 8 * 3 bytes, so a group that starts before the send point always fits.
+constexpr int Lh5BlockSendPoint = 16360; // a new group of eight symbols starting here sends the block
+static_assert(Lh5BlockSendPoint + 8 * 3 <= 16384, "the last group fits the block buffer");
+constexpr uint16_t Lh5DistanceMask = 8191; // distance values 0..8191 stand for distances 1..8192
+
+// Reads the whole input through ReadByte and writes the stream through WriteByte; the caller
+// flushes. Empty input writes nothing. Storage is released on every way out.
+void CompressLH5(TCodecState& s);
+
+// Steps of the compressor, public for tests.
+
+// Buffers symbol c (0..255 literal, 256..509 match length + 253) with its distance value p,
+// sending the block first when a new group of eight would start at or after the send point.
+void EmitSymbol(TCodecState& s, TLh5Storage& z, uint16_t c, uint16_t p);
+// Codes the buffered symbols as one block and starts the frequencies afresh.
+void SendBlock(TCodecState& s, TLh5Storage& z);
+// The class of a distance value: 0 for 0, otherwise its number of binary digits (1..13).
+int DistanceClass(uint16_t p);

@@ -1,0 +1,50 @@
+// The LH5 compressor's dictionary: every string that starts in the last 8192 positions lives in a
+// path-compressed trie (PATRICIA) whose children are found through hash chains, so that each new
+// position learns its longest earlier match (up to 256 bytes) and a recent place where it occurs.
+// The dictionary also slides the window: the input is read into Window in 8192-byte chunks and
+// the window moves down by 8192 bytes whenever the current position reaches 16384.
+//
+// Node numbers are 16-bit: 0 is the empty link (NodeParent[0] is FindChild's sentinel),
+// 1..8191 inner nodes (free list), 8192 + b the root of byte b, 8192..16383 the leaves, one per
+// position value. A position value v names window index v when v < WindowPos and v - 8192
+// otherwise, so strings entered before a window shift keep their numbers.
+#pragma once
+
+#include "compress/codecs/CodecState.h"
+#include "compress/codecs/Lh5Storage.h"
+
+constexpr int Lh5LongestMatch = 256;
+constexpr int Lh5Threshold = 3;                     // shortest match that is sent
+constexpr uint16_t Lh5RootBase = 8192;              // root of byte b; also the first leaf
+constexpr int Lh5InnerNodeCount = 8191;             // inner nodes 1..8191
+constexpr int Lh5ChainHeadBase = 16384;             // chain head of (q, b): q + 16 * b + 16384
+constexpr int Lh5WindowEnd = 16384;                 // WindowPos runs from 8192 to 16383
+constexpr int Lh5ReadAheadEnd = Lh5WindowEnd + 256; // last window byte used is 16639
+constexpr int Lh5FirstPosition = Lh5DictSize + 256; // 8448: where the input starts
+constexpr uint16_t Lh5PendingFlag = 0x8000;         // NodePosition not yet passed to ancestors
+static_assert(Lh5ReadAheadEnd < Lh5WindowBytes);
+constexpr int Lh5ChainHeadEnd = Lh5ChainHeadBase + (Lh5RootBase + 255) + 16 * 255 + 1; // 28912
+static_assert(Lh5ChainHeadEnd <= 28913, "the allocated ChainNext holds every chain head");
+
+// Reads the first 8192 input bytes into Window[8448..16639], spaces where the input has ended
+// (all 8192 reads are made), sets WindowPos to 8448 and BytesLeft to the real bytes read.
+void FillWindow(TCodecState& s, TLh5Storage& z);
+// Empties the trie and puts inner nodes 1..8191 on the free list.
+void InitDictionary(TLh5Storage& z);
+// Enters the string at WindowPos and sets MatchLen and MatchPos to its longest earlier match,
+// starting from the previous position's match when that was 4 bytes or longer.
+void InsertPosition(TLh5Storage& z);
+// Moves on by one position (shifting and refilling the window at 16384), removes the string that
+// leaves the dictionary and enters the new one.
+void AdvancePosition(TCodecState& s, TLh5Storage& z);
+// AdvancePosition count times.
+void AdvancePositions(TCodecState& s, TLh5Storage& z, int count);
+
+// The child of q whose edge starts with byte b, or 0.
+uint16_t FindChild(TLh5Storage& z, uint16_t q, uint8_t b);
+// Links r at the front of the chain of (q, b) as a child of q.
+void AddChild(TLh5Storage& z, uint16_t q, uint8_t b, uint16_t r);
+// Puts a new inner node above old where the current string leaves old's edge after MatchLen bytes.
+void SplitNode(TLh5Storage& z, uint16_t old);
+// Removes the leaf WindowPos (the string 8192 positions back) and frees a parent left with one child.
+void DeletePosition(TLh5Storage& z);

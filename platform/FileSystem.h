@@ -1,0 +1,43 @@
+// File-system queries and changes that the archive component needs beyond file streams:
+// existence tests, attributes, directory creation and deletion. Paths are single-byte strings
+// that may use backslashes as separators; the POSIX implementation turns them into '/' before it
+// touches the file system, the Win32 implementation passes them to the ANSI API unchanged.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Attribute bits as the Win32 attribute calls take and return them.
+constexpr int32_t faReadOnly = 0x01;
+constexpr int32_t faHidden = 0x02;
+constexpr int32_t faSysFile = 0x04;
+constexpr int32_t faDirectory = 0x10;
+constexpr int32_t faArchive = 0x20;
+
+// True on Win32, where a path may begin with a drive letter that names a volume.
+#ifdef _WIN32
+constexpr bool PlatformHasDriveLetters = true;
+#else
+constexpr bool PlatformHasDriveLetters = false;
+#endif
+
+// The path as the operating system expects it ('\' becomes '/' on POSIX).
+std::string NativePath(const std::string& path);
+
+// The attribute bits of a file or directory, or -1 when it does not exist or cannot be queried.
+// POSIX: faDirectory for directories, faArchive for every other entry, faReadOnly when the owner
+// has no write permission.
+int32_t GetAttributes(const std::string& path);
+// Sets the attribute bits; false on failure. POSIX: only faReadOnly has an effect (it removes
+// or restores write permission).
+bool SetAttributes(const std::string& path, int32_t attributes);
+
+// An existing entry that is not a directory.
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Creates one directory (its parent must exist); false on failure, with SystemErrorText() set.
+bool CreateDirectoryAt(const std::string& path);
+bool DeleteFileAt(const std::string& path);
+
+// The operating system's text for the last failed call of this thread.
+std::string SystemErrorText();

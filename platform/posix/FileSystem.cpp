@@ -1,0 +1,57 @@
+// POSIX file-system queries: backslashes become '/', and the read-only attribute is the absence
+// of the owner's write permission (the other Win32 attribute bits have no counterpart).
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::string NativePath(const std::string& path) {
+    std::string native = path;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+}
+
+int32_t GetAttributes(const std::string& path) {
+    struct stat info {};
+    if (::stat(NativePath(path).c_str(), &info) != 0) return -1;
+    int32_t attributes = S_ISDIR(info.st_mode) ? faDirectory : faArchive;
+    if ((info.st_mode & S_IWUSR) == 0) attributes |= faReadOnly;
+    return attributes;
+}
+
+bool SetAttributes(const std::string& path, int32_t attributes) {
+    std::string native = NativePath(path);
+    struct stat info {};
+    if (::stat(native.c_str(), &info) != 0) return false;
+    mode_t mode = info.st_mode & 07777;
+    if (attributes & faReadOnly)
+        mode &= ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    return ::chmod(native.c_str(), mode) == 0;
+}
+
+bool FileExists(const std::string& path) {
+    int32_t attributes = GetAttributes(path);
+    return attributes != -1 && (attributes & faDirectory) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+    int32_t attributes = GetAttributes(path);
+    return attributes != -1 && (attributes & faDirectory) != 0;
+}
+
+bool CreateDirectoryAt(const std::string& path) {
+    return ::mkdir(NativePath(path).c_str(), 0777) == 0;
+}
+
+bool DeleteFileAt(const std::string& path) {
+    return ::unlink(NativePath(path).c_str()) == 0;
+}
+
+std::string SystemErrorText() {
+    return std::strerror(errno);
+}

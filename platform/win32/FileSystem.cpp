@@ -1,0 +1,45 @@
+// Win32 file-system queries through the ANSI API; paths are passed unchanged.
+#include "platform/FileSystem.h"
+
+#include <windows.h>
+
+std::string NativePath(const std::string& path) {
+    return path;
+}
+
+int32_t GetAttributes(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ? -1 : static_cast<int32_t>(attributes);
+}
+
+bool SetAttributes(const std::string& path, int32_t attributes) {
+    return SetFileAttributesA(path.c_str(), static_cast<DWORD>(attributes)) != 0;
+}
+
+bool FileExists(const std::string& path) {
+    int32_t attributes = GetAttributes(path);
+    return attributes != -1 && (attributes & faDirectory) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+    int32_t attributes = GetAttributes(path);
+    return attributes != -1 && (attributes & faDirectory) != 0;
+}
+
+bool CreateDirectoryAt(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool DeleteFileAt(const std::string& path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+std::string SystemErrorText() {
+    char text[512] = {};
+    DWORD code = GetLastError();
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                             text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ' || text[n - 1] == '.'))
+        text[--n] = 0;
+    return n ? std::string(text, n) : "error " + std::to_string(code);
+}

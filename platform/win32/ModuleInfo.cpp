@@ -1,0 +1,31 @@
+// The running executable's own path and resources.
+#include "platform/win32/Desktop.h"
+
+#include <vector>
+
+namespace desktop {
+
+std::string ModuleFileName() {
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::optional<std::string> LoadModuleResource(const std::string& type, const std::string& name) {
+    HRSRC found = FindResourceA(nullptr, name.c_str(), type.c_str());
+    if (!found) return std::nullopt;
+    HGLOBAL loaded = LoadResource(nullptr, found);
+    if (!loaded) return std::nullopt;
+    const DWORD size = SizeofResource(nullptr, found);
+    const auto* bytes = static_cast<const char*>(LockResource(loaded));
+    std::optional<std::string> result;
+    if (bytes) result = std::string(bytes, size);
+    FreeResource(loaded);
+    return result;
+}
+
+} // namespace desktop

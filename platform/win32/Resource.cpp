@@ -1,0 +1,25 @@
+// Win32 resources: FindResourceA/LoadResource/LockResource/SizeofResource over the executable or
+// a library loaded with LoadLibraryA. The library handle is owned by the returned stream
+// (through its KeepAlive), so the resource bytes stay mapped exactly as long as they are read.
+#include "platform/Resource.h"
+
+#include "platform/Exception.h"
+
+#include <windows.h>
+
+std::unique_ptr<TStream> OpenResourceStream(const std::string& name, const std::string& type,
+                                            const std::string& library) {
+    std::shared_ptr<void> module;
+    if (!library.empty()) {
+        HMODULE loaded = LoadLibraryA(library.c_str());
+        if (!loaded) throw Exception("Could not load " + library + " DLL");
+        module.reset(loaded, [](void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); });
+    }
+    auto handle = static_cast<HMODULE>(module.get());
+    HRSRC info = FindResourceA(handle, name.c_str(), type.c_str());
+    HGLOBAL data = info ? LoadResource(handle, info) : nullptr;
+    const void* bytes = data ? LockResource(data) : nullptr;
+    if (!bytes) throw EResNotFound("Resource " + name + " not found");
+    return std::make_unique<TReadOnlyMemoryStream>(static_cast<const uint8_t*>(bytes),
+                                                   SizeofResource(handle, info), std::move(module));
+}

@@ -1,0 +1,128 @@
+// The two narrow interfaces through which TMainForm reaches the outside world: its own controls
+// (TFormControls) and the desktop and operating system (TDesktop). The Win32 build implements them
+// with real windows and API calls; the native tests implement them with recording fakes, so every
+// decision of the wizard runs without a screen.
+#pragma once
+
+#include "platform/Stream.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+class TArchiver;
+
+// The form's controls that the wizard reads or changes, named as on the form.
+enum class TControlName {
+    Notebook,
+    BackButton,
+    NextButton,
+    CancelButton,
+    Welcome,
+    Label2,
+    GroupBox1,
+    DictionaryDirectoryButton,
+    Image1,
+    Label3,
+    ProgressBar,
+    ProgressBarLabel,
+    Label5,
+    GroupBox2,
+    PVDirectoryButton,
+    PVDirectory,
+    DictionaryDirectory,
+    Label1,
+    Label4,
+    Author,
+    Created,
+    Label6,
+    Description,
+    OpenDictionary,
+};
+
+// The name of a control as it appears on the form ("NextButton").
+const char* ControlNameText(TControlName name);
+
+class TFormControls {
+public:
+    virtual ~TFormControls() = default;
+
+    // The notebook page on show (0 Welcome, 1 Vellumor, 2 Dictionary) and showing another one.
+    // Showing a page raises no event: the form itself decides when the page has changed.
+    virtual int PageIndex() const = 0;
+    virtual void ShowPage(int index) = 0;
+    virtual void SetCaption(const std::string& caption) = 0;
+    // Text of an edit, or caption of a label, button, check box or group box.
+    virtual std::string Text(TControlName control) const = 0;
+    virtual void SetText(TControlName control, const std::string& text) = 0;
+    virtual void SetVisible(TControlName control, bool visible) = 0;
+    virtual void SetEnabled(TControlName control, bool enabled) = 0;
+    virtual bool Checked(TControlName control) const = 0;
+    // Position of the progress bar (0 to 100); the bar redraws itself at once.
+    virtual void SetProgress(int position) = 0;
+    // The process-wide busy (hourglass) cursor, or back to the default cursor.
+    virtual void SetBusyCursor(bool busy) = 0;
+    // Paints a control now, without waiting for the message loop.
+    virtual void Repaint(TControlName control) = 0;
+    // Closes the main form, which ends the program once the current handler returns.
+    virtual void Close() = 0;
+    // Tells the application to end without using the form (start-up failures).
+    virtual void Terminate() = 0;
+};
+
+// Kinds of message box; each sets the caption ("Error", "Information", "Confirm") and the icon.
+enum class TMsgDlgType { mtError, mtInformation, mtConfirmation };
+enum class TMsgDlgButtons { mbOK, mbYesNo };
+enum class TModalResult { mrNone, mrOk, mrYes, mrNo };
+
+class TDesktop {
+public:
+    virtual ~TDesktop() = default;
+
+    // A modal message box owned by the form; the answer is the button pressed (mrNone when the
+    // box was closed another way).
+    virtual TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) = 0;
+    // The application's general error display for an exception that no handler caught.
+    virtual void ShowException(const std::string& message) = 0;
+    // The modal directory chooser starting at start; empty when the user cancelled.
+    virtual std::optional<std::string> ChooseDirectory(const std::string& start) = 0;
+
+    // Opens or creates key under HKEY_LOCAL_MACHINE with full access and writes a string value;
+    // raises an exception when the value cannot be written.
+    virtual void WriteMachineRegistryString(const std::string& key, const std::string& name,
+                                            const std::string& value) = 0;
+    // The current user's Start-menu Programs folder; empty when the shell cannot tell.
+    virtual std::string ProgramsFolder() = 0;
+    // Creates one directory level; false when it cannot (for example because it exists).
+    virtual bool MakeDirectory(const std::string& path) = 0;
+    // Creates and saves a shell link; returns the COM result code (negative on failure).
+    virtual int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
+                                    const std::string& description, const std::string& linkPath) = 0;
+    // Writes key=value into section of an initialization file; false when it cannot.
+    virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
+                                     const std::string& value, const std::string& fileName) = 0;
+    // Starts a process with a normal window and does not wait for it. applicationPath names the
+    // program to run, so that commandLine need not quote it.
+    virtual void StartProcess(const std::string& applicationPath, const std::string& commandLine) = 0;
+
+    // The full path of the running executable.
+    virtual std::string ModulePath() = 0;
+    // The bytes of a resource of the executable, or nothing when it has no such resource.
+    virtual std::optional<std::string> LoadResource(const std::string& type, const std::string& name) = 0;
+    // A new read-only stream over an archive resource of the executable; raises when it cannot.
+    virtual std::unique_ptr<TStream> OpenArchiveResource(TArchiver& archiver, const std::string& name) = 0;
+    // A read-only stream over a file; raises EFOpenError when it cannot.
+    virtual std::unique_ptr<TStream> OpenFileRead(const std::string& path) = 0;
+    // The first line of a text file; raises EInOutError when it cannot be opened or read.
+    virtual std::string ReadFirstLine(const std::string& path) = 0;
+    // True when a file (not a directory) exists at path.
+    virtual bool FileExists(const std::string& path) = 0;
+    // The last-write time, local and packed, of the file at exactly path, looking only at files
+    // that are neither directories, hidden nor system files; nothing when there is none.
+    virtual std::optional<int32_t> FindFileTimeStamp(const std::string& path) = 0;
+
+    // The locale's short date and long time formats.
+    virtual std::string FormatShortDate(int year, int month, int day) = 0;
+    virtual std::string FormatLongTime(int hour, int minute, int second) = 0;
+};

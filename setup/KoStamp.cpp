@@ -1,0 +1,11 @@
+// The wizard's time stamp query: the desktop searches for the file, this turns "not found" into
+// the error that ends the expansion.
+#include "setup/KoStamp.h"
+
+#include "setup/FormPorts.h"
+
+int32_t GetFileTimeStamp(TDesktop& desktop, const std::string& path) {
+    const std::optional<int32_t> stamp = desktop.FindFileTimeStamp(path);
+    if (!stamp) throw ETimeStampError("Could not get the time stamp of " + path);
+    return *stamp;
+}

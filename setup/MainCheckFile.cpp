@@ -1,0 +1,46 @@
+// TMainForm's existing-file check and progress display, called by Compressor while it expands an
+// archive: the two user files of Vellumor are never replaced, an installed file newer than its
+// member is replaced only when the user agrees, and the project file's target is remembered.
+#include "setup/MainForm.h"
+
+#include "setup/KoStamp.h"
+#include "setup/PathText.h"
+
+namespace {
+const char* const ProtectedNames[] = {"velmor.pvm", "velmor.pvl"};
+const char* const ProjectExtension = ".vlp";
+} // namespace
+
+void TMainForm::CompressorCheckFile(std::string& filepath, TProcessMode) {
+    const std::string name = ExtractFileName(filepath);
+    if (SameText(ExtractFileExt(name), ProjectExtension)) FProjectFile = filepath;
+    if (!Desktop.FileExists(filepath)) return;
+    for (const char* protectedName : ProtectedNames) {
+        if (SameText(name, protectedName)) {
+            filepath.clear();
+            return;
+        }
+    }
+    if (!MemberList) return;
+    const TMemberInfo* member = nullptr;
+    for (const TDirectoryEntry& entry : *MemberList) {
+        if (SameText(entry.Name, name)) {
+            member = entry.Info.get();
+            break;
+        }
+    }
+    if (!member) return;
+    // Packed times order by time as unsigned numbers: from 2044 on the year sets the top bit.
+    const auto memberTime = static_cast<uint32_t>(member->DateTime);
+    const auto fileTime = static_cast<uint32_t>(::GetFileTimeStamp(Desktop, filepath));
+    if (memberTime >= fileTime) return;
+    const std::string question = "The current " + filepath + " is newer than the file to be installed!" +
+                                 '\n' + "Overwrite the current file?";
+    if (Desktop.MessageDlg(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) ==
+        TModalResult::mrNo)
+        filepath.clear();
+}
+
+void TMainForm::CompressorShowProgress(int32_t& PercentageDone) {
+    Controls.SetProgress(PercentageDone);
+}

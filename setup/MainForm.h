@@ -1,0 +1,92 @@
+// TMainForm, the three-page setup wizard: Welcome, the Vellumor destination and the dictionary
+// destination, then one Install press that expands both archives, records the installation and
+// starts Vellumor. The form holds the wizard's state and handlers and owns the archive component
+// Compressor; it reaches its controls and the desktop only through TFormControls and TDesktop.
+//
+// The implementation is split by role: MainForm.cpp (start-up and navigation), MainSupport.cpp
+// (support record), MainInstall.cpp (installation) and MainCheckFile.cpp (existing-file check).
+#pragma once
+
+#include "compress/Archiver.h"
+#include "setup/FormPorts.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+// The project mark cannot be written to the installed project file.
+class EIniFileException : public Exception {
+    using Exception::Exception;
+};
+
+// The registry value cannot be written.
+class ERegistryException : public Exception {
+    using Exception::Exception;
+};
+
+class TMainForm {
+public:
+    TMainForm(TFormControls& controls, TDesktop& desktop);
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    // Form creation: runs FormCreate and shows any error that leaves it through the
+    // application's general error display, leaving the form in its stored state.
+    void AfterConstruction();
+    // Runs an event handler the way the message loop does: an exception that leaves the handler
+    // goes to the application's general error display.
+    void HandleEvent(const std::function<void()>& handler);
+
+    // Event handlers.
+    void FormCreate();
+    void NotebookPageChanged();
+    void BackButtonClick();
+    void NextButtonClick();
+    void CancelButtonClick();
+    void PVDirectoryButtonClick();
+    void DictionaryDirectoryButtonClick();
+    void CompressorCheckFile(std::string& filepath, TProcessMode mode);
+    void CompressorShowProgress(int32_t& PercentageDone);
+
+    // Form operations.
+    std::string GetFallbackFileName(int number) const;
+    std::string GetVellumorDirectory() const;
+    void UpdateDictionaryDirectory();
+    void SetPageCaption(const std::string& pageName);
+    std::string BrowseDirectory(const std::string& start);
+    static std::string ExtractFileBaseName(const std::string& path);
+    std::optional<std::string> LoadSupportRecord();
+    void ParseSupportRecord(const std::string& record);
+    void RunInstallation();
+    void InstallArchive(const std::string& archiveName, const std::string& destination);
+    void CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
+                                 const std::string& shortcutName);
+    int32_t CreateShellLink(const std::string& directory, const std::string& fileName,
+                            const std::string& shortcutPath, const std::string& description);
+
+    // The notebook's page index setter: an index outside 0 to 2 or equal to the current one is
+    // ignored; a real change raises NotebookPageChanged.
+    void SetNotebookPageIndex(int index);
+
+    const std::string& SetupDirectory() const { return FSetupDirectory; }
+    const std::string& SetupBaseName() const { return FSetupBaseName; }
+    const std::string& ProjectFile() const { return FProjectFile; }
+    const std::string& DictionaryName() const { return FDictionaryName; }
+
+    TArchiver Compressor;
+
+private:
+    friend struct TMainFormProbe; // the native tests' view of the member list
+
+    TFormControls& Controls;
+    TDesktop& Desktop;
+
+    std::string FSetupDirectory;
+    std::string FSetupBaseName;
+    std::string FProjectFile;
+    std::string FDictionaryName;
+    std::string FProgramGroup;
+    // The directory of the archive being expanded; set only inside InstallArchive.
+    TDirectoryList* MemberList = nullptr;
+};

@@ -1,0 +1,114 @@
+// TMainForm's installation procedure, run by the Install button: both archives are expanded, the
+// Vellumor directory goes into the registry, the Start-menu shortcuts are made, the outcome is
+// reported and the wizard closes; then the installed project is marked as deployed and Vellumor
+// is started on it when the user asked for that. Nothing is rolled back after a failure.
+#include "setup/MainForm.h"
+
+namespace {
+const char* const RegistryKey = "Software\\Parlavox\\Vellumor\\4.0";
+const char* const RegistryValue = "RootDir";
+const char* const VellumorExe = "velmor.exe";
+
+// Ends one archive's expansion on every way out: the stream first, then the member directory.
+class TArchiveRun {
+public:
+    TArchiveRun(TArchiver& archiver, TDirectoryList*& memberList, std::unique_ptr<TStream> stream)
+        : Archiver(archiver), MemberList(memberList), Stream(std::move(stream)) {
+        MemberList = &List;
+    }
+    ~TArchiveRun() {
+        Stream.reset();
+        Archiver.FreeDirectory(&List);
+        MemberList = nullptr;
+    }
+    TArchiveRun(const TArchiveRun&) = delete;
+    TArchiveRun& operator=(const TArchiveRun&) = delete;
+
+    TStream& Source() { return *Stream; }
+    TDirectoryList& Directory() { return List; }
+
+private:
+    TArchiver& Archiver;
+    TDirectoryList*& MemberList;
+    std::unique_ptr<TStream> Stream;
+    TDirectoryList List;
+};
+} // namespace
+
+void TMainForm::RunInstallation() {
+    Controls.SetBusyCursor(true);
+    try {
+        Controls.SetVisible(TControlName::ProgressBarLabel, true);
+        Controls.Repaint(TControlName::ProgressBarLabel);
+        Controls.SetVisible(TControlName::ProgressBar, true);
+        Controls.SetEnabled(TControlName::BackButton, false);
+        Controls.SetEnabled(TControlName::CancelButton, false);
+
+        InstallArchive("DICTIONARY", Controls.Text(TControlName::DictionaryDirectory));
+        InstallArchive("VELLUMOR", GetVellumorDirectory());
+        Desktop.WriteMachineRegistryString(RegistryKey, RegistryValue, GetVellumorDirectory());
+
+        // Without a Programs folder there is no place for the program group.
+        const std::string programs = Desktop.ProgramsFolder();
+        if (!programs.empty()) {
+            FProgramGroup = programs + "\\Parlavox";
+            Desktop.MakeDirectory(FProgramGroup);
+            CreateShortcutIfPresent(GetVellumorDirectory(), VellumorExe, "Vellumor.lnk");
+            CreateShortcutIfPresent(GetVellumorDirectory(), "velmor.pdf", "Vellumor Manual.lnk");
+        }
+        Desktop.MessageDlg("Parlavox Dictionary setup complete.", TMsgDlgType::mtInformation,
+                           TMsgDlgButtons::mbOK);
+    } catch (...) {
+        Desktop.MessageDlg("Parlavox Dictionary setup failed!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    }
+    Controls.SetBusyCursor(false);
+    Controls.Close();
+
+    // No project file was met: there is nothing to mark and nothing to open.
+    if (FProjectFile.empty()) return;
+    if (!Desktop.WritePrivateProfile("Project", "Deployed", "1", FProjectFile))
+        throw EIniFileException("Unable to write to " + FProjectFile);
+    const std::string exePath = GetVellumorDirectory() + "\\" + VellumorExe;
+    if (Controls.Checked(TControlName::OpenDictionary) && Desktop.FileExists(exePath) &&
+        Desktop.FileExists(FProjectFile))
+        Desktop.StartProcess(exePath, exePath + " \"" + FProjectFile + "\"");
+}
+
+void TMainForm::InstallArchive(const std::string& archiveName, const std::string& destination) {
+    Compressor.SetTargetPath(destination);
+    std::unique_ptr<TStream> stream;
+    try {
+        stream = Desktop.OpenArchiveResource(Compressor, archiveName);
+    } catch (...) {
+        // A missing or unreadable resource is not an error: the fallback file may stand in.
+    }
+    if (!stream) {
+        int number = 0;
+        if (archiveName == "DICTIONARY") number = 2;
+        if (archiveName == "VELLUMOR") number = 3;
+        if (number == 0) return;
+        const std::string path = GetFallbackFileName(number);
+        if (!Desktop.FileExists(path)) return;
+        stream = Desktop.OpenFileRead(path);
+    }
+
+    TArchiveRun run(Compressor, MemberList, std::move(stream));
+    Compressor.ReadDirectory(run.Source(), run.Directory());
+    run.Source().Seek(0, TSeekOrigin::Begin);
+    Compressor.ExpandArchive(run.Source(), nullptr);
+}
+
+void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
+                                        const std::string& shortcutName) {
+    if (!Desktop.FileExists(directory + "\\" + fileName)) return;
+    try {
+        CreateShellLink(directory, fileName, FProgramGroup + "\\" + shortcutName, "");
+    } catch (...) {
+        // A shortcut that cannot be made is not worth failing the installation for.
+    }
+}
+
+int32_t TMainForm::CreateShellLink(const std::string& directory, const std::string& fileName,
+                                   const std::string& shortcutPath, const std::string& description) {
+    return Desktop.CreateShellLink(directory + "\\" + fileName, directory, description, shortcutPath);
+}

@@ -1,0 +1,117 @@
+// The Win32 desktop services; most are one call into platform/win32/Desktop.h, the rest turn the
+// platform's failures into the exceptions the wizard expects.
+#include "setup/win32/Win32Desktop.h"
+
+#include "compress/Archiver.h"
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/win32/Desktop.h"
+#include "setup/MainForm.h"
+#include "setup/TextLine.h"
+
+TModalResult TWin32Desktop::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
+    UINT flags = buttons == TMsgDlgButtons::mbYesNo ? MB_YESNO : MB_OK;
+    const char* caption = "Error";
+    switch (kind) {
+    case TMsgDlgType::mtError:
+        flags |= MB_ICONERROR;
+        break;
+    case TMsgDlgType::mtInformation:
+        flags |= MB_ICONINFORMATION;
+        caption = "Information";
+        break;
+    case TMsgDlgType::mtConfirmation:
+        flags |= MB_ICONQUESTION;
+        caption = "Confirm";
+        break;
+    }
+    switch (MessageBoxA(IsWindowVisible(Owner) ? Owner : nullptr, text.c_str(), caption,
+                        flags | MB_SETFOREGROUND)) {
+    case IDOK:
+        return TModalResult::mrOk;
+    case IDYES:
+        return TModalResult::mrYes;
+    case IDNO:
+        return TModalResult::mrNo;
+    default:
+        return TModalResult::mrNone;
+    }
+}
+
+void TWin32Desktop::ShowException(const std::string& message) {
+    MessageBoxA(IsWindowVisible(Owner) ? Owner : nullptr, message.c_str(), Title.c_str(),
+                MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+std::optional<std::string> TWin32Desktop::ChooseDirectory(const std::string& start) {
+    return desktop::ChooseDirectory(Owner, start, "Select Directory");
+}
+
+void TWin32Desktop::WriteMachineRegistryString(const std::string& key, const std::string& name,
+                                               const std::string& value) {
+    if (!desktop::WriteMachineString(key, name, value))
+        throw ERegistryException("Failed to set data for '" + name + "'");
+}
+
+std::string TWin32Desktop::ProgramsFolder() {
+    return desktop::ProgramsFolder(Owner);
+}
+
+bool TWin32Desktop::MakeDirectory(const std::string& path) {
+    return CreateDirectoryAt(path);
+}
+
+int32_t TWin32Desktop::CreateShellLink(const std::string& target, const std::string& workingDirectory,
+                                       const std::string& description, const std::string& linkPath) {
+    return static_cast<int32_t>(desktop::CreateShellLink(target, workingDirectory, description, linkPath));
+}
+
+bool TWin32Desktop::WritePrivateProfile(const std::string& section, const std::string& key,
+                                        const std::string& value, const std::string& fileName) {
+    return desktop::WriteProfileString(section, key, value, fileName);
+}
+
+void TWin32Desktop::StartProcess(const std::string& applicationPath, const std::string& commandLine) {
+    desktop::StartProcess(applicationPath, commandLine);
+}
+
+std::string TWin32Desktop::ModulePath() {
+    return desktop::ModuleFileName();
+}
+
+std::optional<std::string> TWin32Desktop::LoadResource(const std::string& type, const std::string& name) {
+    return desktop::LoadModuleResource(type, name);
+}
+
+std::unique_ptr<TStream> TWin32Desktop::OpenArchiveResource(TArchiver& archiver, const std::string& name) {
+    return archiver.OpenArchiveResource(name, "");
+}
+
+std::unique_ptr<TStream> TWin32Desktop::OpenFileRead(const std::string& path) {
+    return TFileStream::OpenRead(path);
+}
+
+std::string TWin32Desktop::ReadFirstLine(const std::string& path) {
+    try {
+        std::unique_ptr<TFileStream> file = TFileStream::OpenRead(path);
+        return ::ReadFirstLine(*file);
+    } catch (const Exception& e) {
+        throw EInOutError(e.Message);
+    }
+}
+
+bool TWin32Desktop::FileExists(const std::string& path) {
+    return ::FileExists(path);
+}
+
+std::optional<int32_t> TWin32Desktop::FindFileTimeStamp(const std::string& path) {
+    return desktop::FindFileTimeStamp(path);
+}
+
+std::string TWin32Desktop::FormatShortDate(int year, int month, int day) {
+    return desktop::FormatShortDate(year, month, day);
+}
+
+std::string TWin32Desktop::FormatLongTime(int hour, int minute, int second) {
+    return desktop::FormatLongTime(hour, minute, second);
+}

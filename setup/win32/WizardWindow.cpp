@@ -1,0 +1,365 @@
+// The wizard's window. It is a modeless dialog so that the dialog manager provides tab order,
+// mnemonics, Enter for the default button and Escape for Cancel. Controls are created in tab
+// order, computed from the layout's tab numbers along each control's parent chain; group boxes
+// and pages are not windows of their own, their children are placed at absolute positions.
+#include "setup/win32/WizardWindow.h"
+
+#include "setup/MainForm.h"
+
+#include <algorithm>
+#include <commctrl.h>
+#include <vector>
+
+namespace {
+
+constexpr int FirstControlId = 100;
+constexpr DWORD FormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_CLIPCHILDREN;
+constexpr DWORD FormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
+
+int ControlId(TControlName name) {
+    return FirstControlId + static_cast<int>(name);
+}
+
+// Offset of a parent's client area within the form, at 96 pixels per inch.
+POINT ParentOrigin(TControlParent parent) {
+    const TFormLayout& form = FormLayout();
+    POINT origin{form.NotebookLeft, form.NotebookTop};
+    if (parent == TControlParent::Form) return POINT{0, 0};
+    if (parent == TControlParent::GroupBox1 || parent == TControlParent::GroupBox2) {
+        const TControlLayout& box = ControlLayout(
+            parent == TControlParent::GroupBox1 ? TControlName::GroupBox1 : TControlName::GroupBox2);
+        origin.x += box.Left;
+        origin.y += box.Top;
+    }
+    return origin;
+}
+
+// Tab position of a control: the tab numbers from the form down to the control itself.
+std::vector<int> TabPath(const TControlLayout& control) {
+    std::vector<int> path;
+    switch (control.Parent) {
+    case TControlParent::Form:
+        break;
+    case TControlParent::Page0:
+    case TControlParent::Page1:
+    case TControlParent::Page2:
+        path = {FormLayout().NotebookTabOrder};
+        break;
+    case TControlParent::GroupBox1:
+        path = {FormLayout().NotebookTabOrder, ControlLayout(TControlName::GroupBox1).TabOrder};
+        break;
+    case TControlParent::GroupBox2:
+        path = {FormLayout().NotebookTabOrder, ControlLayout(TControlName::GroupBox2).TabOrder};
+        break;
+    }
+    path.push_back(control.TabOrder);
+    return path;
+}
+
+// A DLGTEMPLATE with no controls, no menu, the default class and an empty title.
+struct alignas(4) TEmptyDialog {
+    DLGTEMPLATE Header;
+    WORD Menu = 0, Class = 0, Title = 0;
+};
+
+} // namespace
+
+TWizardWindow::TWizardWindow(HINSTANCE instance) : Instance(instance) {
+    HDC screen = GetDC(nullptr);
+    Dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+
+    TEmptyDialog dialog{};
+    dialog.Header.style = FormStyle;
+    dialog.Header.dwExtendedStyle = FormExStyle;
+    Window = CreateDialogIndirectParamA(instance, &dialog.Header, nullptr, DialogProc,
+                                        reinterpret_cast<LPARAM>(this));
+    if (!Window) return;
+    SetWindowTextA(Window, FormLayout().Caption);
+
+    const TFormLayout& form = FormLayout();
+    Font = CreateFontA(-Scale(form.FontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                       form.FontName);
+    TitleFont = CreateFontA(-Scale(form.TitleFontHeight), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_SWISS, form.TitleFontName);
+    SendMessageA(Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
+    Page = form.StoredPageIndex;
+    PlaceWindow();
+    CreateControls();
+    SendMessageA(Window, DM_SETDEFID, ControlId(TControlName::NextButton), 0);
+}
+
+TWizardWindow::~TWizardWindow() {
+    if (Window) DestroyWindow(Window);
+    if (Font) DeleteObject(Font);
+    if (TitleFont) DeleteObject(TitleFont);
+    if (Picture) DeleteObject(Picture);
+}
+
+int TWizardWindow::Scale(int pixels) const {
+    return MulDiv(pixels, Dpi, FormLayout().PixelsPerInch);
+}
+
+void TWizardWindow::PlaceWindow() {
+    RECT frame{0, 0, Scale(FormLayout().ClientWidth), Scale(FormLayout().ClientHeight)};
+    AdjustWindowRectEx(&frame, FormStyle, FALSE, FormExStyle);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = work.left + std::max(0L, (work.right - work.left - width) / 2);
+    const int top = work.top + std::max(0L, (work.bottom - work.top - height) / 2);
+    SetWindowPos(Window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWizardWindow::CreateControls() {
+    std::vector<const TControlLayout*> order;
+    for (const TControlLayout& control : ControlLayouts()) order.push_back(&control);
+    std::stable_sort(order.begin(), order.end(), [](const TControlLayout* a, const TControlLayout* b) {
+        return TabPath(*a) < TabPath(*b);
+    });
+    for (const TControlLayout* control : order) CreateControl(*control);
+}
+
+void TWizardWindow::CreateControl(const TControlLayout& layout) {
+    const char* windowClass = "STATIC";
+    DWORD style = WS_CHILD;
+    DWORD exStyle = 0;
+    switch (layout.Kind) {
+    case TControlKind::ckLabel:
+        style |= SS_NOPREFIX;
+        if (layout.Flags & cfCentered)
+            style |= SS_CENTER;
+        else if (!(layout.Flags & cfWordWrap))
+            style |= SS_LEFTNOWORDWRAP;
+        break;
+    case TControlKind::ckEdit:
+        windowClass = "EDIT";
+        style |= WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case TControlKind::ckButton:
+        windowClass = "BUTTON";
+        style |= WS_TABSTOP | WS_GROUP | ((layout.Flags & cfDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        break;
+    case TControlKind::ckCheckBox:
+        windowClass = "BUTTON";
+        style |= WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX;
+        break;
+    case TControlKind::ckGroupBox:
+        windowClass = "BUTTON";
+        style |= BS_GROUPBOX;
+        break;
+    case TControlKind::ckImage:
+        style |= SS_BITMAP | SS_REALSIZECONTROL;
+        break;
+    case TControlKind::ckProgressBar:
+        windowClass = PROGRESS_CLASSA;
+        break;
+    }
+
+    const POINT origin = ParentOrigin(layout.Parent);
+    HWND control = CreateWindowExA(
+        exStyle, windowClass, layout.Text, style, Scale(origin.x + layout.Left), Scale(origin.y + layout.Top),
+        Scale(layout.Width), Scale(layout.Height), Window,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout.Name))), Instance, nullptr);
+    Controls[layout.Name] = control;
+    OwnVisible[layout.Name] = (layout.Flags & cfHidden) == 0;
+    SendMessageA(control, WM_SETFONT,
+                 reinterpret_cast<WPARAM>((layout.Flags & cfTitleFont) ? TitleFont : Font), FALSE);
+
+    if (layout.Kind == TControlKind::ckCheckBox && (layout.Flags & cfChecked))
+        SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+    if (layout.Kind == TControlKind::ckProgressBar) SendMessageA(control, PBM_SETRANGE32, 0, 100);
+    if (layout.Kind == TControlKind::ckImage) {
+        Picture = static_cast<HBITMAP>(
+            LoadImageA(Instance, "PICTURE", IMAGE_BITMAP, Scale(layout.Width), Scale(layout.Height), 0));
+        if (Picture) SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(Picture));
+    }
+    if (layout.Flags & cfAutoSize) FitToText(layout.Name);
+    ApplyVisibility(layout);
+}
+
+void TWizardWindow::FitToText(TControlName name) {
+    HWND control = ControlHandle(name);
+    const std::string text = Text(name);
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT bounds{0, 0, 0, 0};
+    DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    // A little room beyond the measured text, so that the last character is never clipped.
+    SetWindowPos(control, nullptr, 0, 0, text.empty() ? 0 : bounds.right + Scale(6), bounds.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWizardWindow::ApplyVisibility(const TControlLayout& layout) {
+    const int page = PageOf(layout);
+    const bool shown = OwnVisible[layout.Name] && (page < 0 || page == Page);
+    ShowWindow(ControlHandle(layout.Name), shown ? SW_SHOWNA : SW_HIDE);
+}
+
+HWND TWizardWindow::ControlHandle(TControlName control) const {
+    auto found = Controls.find(control);
+    return found == Controls.end() ? nullptr : found->second;
+}
+
+void TWizardWindow::Show() {
+    ShowWindow(Window, SW_SHOWNORMAL);
+    SetForegroundWindow(Window);
+    SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
+                 TRUE);
+}
+
+int TWizardWindow::RunMessageLoop() {
+    MSG message{};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageA(Window, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+void TWizardWindow::ShowPage(int index) {
+    HWND focus = GetFocus();
+    Page = index;
+    for (const TControlLayout& layout : ControlLayouts()) ApplyVisibility(layout);
+    // A page change that started on a page's own control moves the focus to Next, so that the
+    // focus neither stays on a hidden control nor lands on a control of the new page by accident.
+    bool onFormButton = false;
+    for (TControlName button :
+         {TControlName::BackButton, TControlName::NextButton, TControlName::CancelButton})
+        onFormButton = onFormButton || (focus == ControlHandle(button) && IsWindowVisible(focus));
+    if (!onFormButton)
+        SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
+                     TRUE);
+}
+
+void TWizardWindow::SetCaption(const std::string& caption) {
+    SetWindowTextA(Window, caption.c_str());
+}
+
+std::string TWizardWindow::Text(TControlName control) const {
+    HWND handle = ControlHandle(control);
+    const int length = GetWindowTextLengthA(handle);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(handle, text.data(), length + 1);
+    text.resize(static_cast<size_t>(std::max(copied, 0)));
+    return text;
+}
+
+void TWizardWindow::SetText(TControlName control, const std::string& text) {
+    SetWindowTextA(ControlHandle(control), text.c_str());
+    if (ControlLayout(control).Flags & cfAutoSize) FitToText(control);
+}
+
+void TWizardWindow::SetVisible(TControlName control, bool visible) {
+    const bool hadFocus = GetFocus() == ControlHandle(control);
+    OwnVisible[control] = visible;
+    ApplyVisibility(ControlLayout(control));
+    if (hadFocus && !visible)
+        SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
+                     TRUE);
+}
+
+void TWizardWindow::SetEnabled(TControlName control, bool enabled) {
+    EnableWindow(ControlHandle(control), enabled);
+}
+
+bool TWizardWindow::Checked(TControlName control) const {
+    return SendMessageA(ControlHandle(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TWizardWindow::SetProgress(int position) {
+    // The visual styles' bar animates towards a higher position but jumps to a lower one; going
+    // one step past the position and back draws it at once.
+    HWND bar = ControlHandle(TControlName::ProgressBar);
+    SendMessageA(bar, PBM_SETRANGE32, 0, 101);
+    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position + 1), 0);
+    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    SendMessageA(bar, PBM_SETRANGE32, 0, 100);
+    // No messages are processed during the installation: paint what is pending now.
+    RedrawWindow(Window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void TWizardWindow::SetBusyCursor(bool busy) {
+    Busy = busy;
+    SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+
+void TWizardWindow::Repaint(TControlName control) {
+    RedrawWindow(ControlHandle(control), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void TWizardWindow::Close() {
+    ShowWindow(Window, SW_HIDE);
+    Terminate();
+}
+
+void TWizardWindow::Terminate() {
+    if (!Quit) PostQuitMessage(0);
+    Quit = true;
+}
+
+INT_PTR CALLBACK TWizardWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        reinterpret_cast<TWizardWindow*>(lParam)->Window = window;
+        return FALSE;
+    }
+    auto* self = reinterpret_cast<TWizardWindow*>(GetWindowLongPtrA(window, DWLP_USER));
+    return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR TWizardWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED || lParam == 0) OnCommand(LOWORD(wParam));
+        return TRUE;
+    case WM_CLOSE:
+        Close();
+        return TRUE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_SETCURSOR:
+        if (Busy) {
+            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+            SetWindowLongPtrA(Window, DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void TWizardWindow::OnCommand(int id) {
+    if (!Form) return;
+    auto enabledAndShown = [this](TControlName name) {
+        HWND control = ControlHandle(name);
+        return IsWindowEnabled(control) && IsWindowVisible(control);
+    };
+    TMainForm& form = *Form;
+    if (id == IDCANCEL) {
+        // Escape presses Cancel only while Cancel can be pressed.
+        if (enabledAndShown(TControlName::CancelButton)) form.HandleEvent([&] { form.CancelButtonClick(); });
+        return;
+    }
+    if (id == IDOK) id = ControlId(TControlName::NextButton);
+    if (id == ControlId(TControlName::NextButton)) {
+        if (enabledAndShown(TControlName::NextButton)) form.HandleEvent([&] { form.NextButtonClick(); });
+    } else if (id == ControlId(TControlName::BackButton)) {
+        form.HandleEvent([&] { form.BackButtonClick(); });
+    } else if (id == ControlId(TControlName::CancelButton)) {
+        form.HandleEvent([&] { form.CancelButtonClick(); });
+    } else if (id == ControlId(TControlName::PVDirectoryButton)) {
+        form.HandleEvent([&] { form.PVDirectoryButtonClick(); });
+    } else if (id == ControlId(TControlName::DictionaryDirectoryButton)) {
+        form.HandleEvent([&] { form.DictionaryDirectoryButtonClick(); });
+    }
+}

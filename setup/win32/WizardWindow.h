@@ -1,0 +1,70 @@
+// The wizard form's Win32 window: a modeless dialog built from the stored layout table, scaled for
+// the screen's DPI, whose notebook pages are groups of child controls shown one group at a time.
+// It implements TFormControls for TMainForm and hands button clicks, Enter, Escape and the close
+// box to the form's handlers.
+#pragma once
+
+#include "setup/FormLayout.h"
+
+#include <map>
+#include <string>
+
+#include <windows.h>
+
+class TMainForm;
+
+class TWizardWindow : public TFormControls {
+public:
+    explicit TWizardWindow(HINSTANCE instance);
+    ~TWizardWindow() override;
+    TWizardWindow(const TWizardWindow&) = delete;
+    TWizardWindow& operator=(const TWizardWindow&) = delete;
+
+    // The form whose handlers the window's events run.
+    void Bind(TMainForm& form) { Form = &form; }
+    HWND Handle() const { return Window; }
+    // True once the form was closed or the application told to end.
+    bool Ending() const { return Quit; }
+    void Show();
+    // Runs the message loop until the form closes; returns the exit code.
+    int RunMessageLoop();
+    HWND ControlHandle(TControlName control) const;
+
+    int PageIndex() const override { return Page; }
+    void ShowPage(int index) override;
+    void SetCaption(const std::string& caption) override;
+    std::string Text(TControlName control) const override;
+    void SetText(TControlName control, const std::string& text) override;
+    void SetVisible(TControlName control, bool visible) override;
+    void SetEnabled(TControlName control, bool enabled) override;
+    bool Checked(TControlName control) const override;
+    void SetProgress(int position) override;
+    void SetBusyCursor(bool busy) override;
+    void Repaint(TControlName control) override;
+    void Close() override;
+    void Terminate() override;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id);
+    void CreateControls();
+    void CreateControl(const TControlLayout& layout);
+    void PlaceWindow();
+    void FitToText(TControlName control);
+    void ApplyVisibility(const TControlLayout& layout);
+    int Scale(int pixels) const;
+
+    HINSTANCE Instance;
+    HWND Window = nullptr;
+    TMainForm* Form = nullptr;
+    int Dpi = 96;
+    int Page = 0;
+    bool Busy = false;
+    bool Quit = false;
+    HFONT Font = nullptr;
+    HFONT TitleFont = nullptr;
+    HBITMAP Picture = nullptr;
+    std::map<TControlName, HWND> Controls;
+    std::map<TControlName, bool> OwnVisible;
+};

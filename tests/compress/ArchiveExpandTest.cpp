@@ -1,0 +1,483 @@
+// TArchiver's listing and expansion on real files in a temporary directory: target paths,
+// directory lists, OnCheckFile, selection, creation failures, dates and attributes, the
+// verification order with the key lock, and what survives a failure.
+#include "compress/ArchiveTestSupport.h"
+#include "support/TempDirectory.h"
+
+#include "compress/Archiver.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTime.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes) {
+    return std::make_unique<TMemoryStream>(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+}
+
+class ArchiveExpandFixture : public ::testing::Test {
+protected:
+    TTempDirectory Temp;
+    TArchiver Archiver;
+
+    void SetUp() override { Archiver.SetTargetPath(Temp.Path()); }
+    void Expand(const std::string& archive, TStringList* names = nullptr) {
+        auto stream = StreamOf(archive);
+        Archiver.ExpandArchive(*stream, names);
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+struct TTargetCase {
+    const char* Given;
+    const char* Stored;
+};
+void PrintTo(const TTargetCase& c, std::ostream* out) {
+    *out << '"' << c.Given << '"';
+}
+
+class ArchiveTargetPath : public ::testing::TestWithParam<TTargetCase> {};
+
+TEST_P(ArchiveTargetPath, GetsExactlyOneTrailingBackslash) {
+    TArchiver archiver;
+    archiver.SetTargetPath(GetParam().Given);
+    EXPECT_EQ(archiver.TargetPath(), GetParam().Stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ArchiveTargetPath,
+                         ::testing::Values(TTargetCase{"", ""}, TTargetCase{"dir", "dir\\"},
+                                           TTargetCase{"dir\\", "dir\\"}, TTargetCase{"C:", "C:\\"},
+                                           TTargetCase{"a\\b/", "a\\b/\\"}));
+
+TEST(ArchiveComponent, StartsWithTheZeroValuesOfItsProperties) {
+    TArchiver archiver;
+    EXPECT_FALSE(archiver.OnCompress || archiver.OnExpand || archiver.OnCheckFile || archiver.OnRecognize ||
+                 archiver.OnShowProgress);
+    EXPECT_EQ(archiver.TargetPath(), "");
+    EXPECT_FALSE(archiver.MakeDirectories);
+    EXPECT_FALSE(archiver.ExceptionOnFileError);
+    EXPECT_EQ(archiver.Key, 0);
+    EXPECT_FALSE(archiver.CheckSpaceBeforeExpand);
+}
+
+// ---------------------------------------------------------------------------------------------
+TEST(ArchiveDirectory, FortySixBytesListOneMemberWithAnEmptyName) {
+    std::string archive = RawArchive({TRawMember{}});
+    ASSERT_EQ(archive.size(), 46u);
+    TArchiver archiver;
+    TDirectoryList list;
+    auto stream = StreamOf(archive);
+    archiver.ReadDirectory(*stream, list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Name, "");
+    EXPECT_EQ(list[0].Info->Position, 21);
+}
+
+TEST(ArchiveDirectory, FewerThanFortySixBytesListNothingEvenWithAnInvalidHeader) {
+    TArchiver archiver;
+    TDirectoryList list;
+    auto stream = StreamOf(std::string(45, 'x'));
+    EXPECT_NO_THROW(archiver.ReadDirectory(*stream, list));
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(stream->Position(), 0);
+    auto header = StreamOf("QDMX\x1ANON" + std::string(13, '\0'));
+    EXPECT_THROW(archiver.ExpandArchive(*header, nullptr), EInvalidHeaderArchiveType);
+}
+
+TEST(ArchiveDirectory, CopiesTheHeaderFieldsAndPositionsAndAppendsToTheList) {
+    TRawMember a{"first.txt", "abc"};
+    a.DateTime = 0x526428C4;
+    a.Attributes = 0x21;
+    TRawMember b{"dir\\second.bin", "hello", 40, 1, 1234, 2};
+    b.Attributes = -1;
+    std::string archive = RawArchive({a, b});
+    TArchiver archiver;
+    TDirectoryList list;
+    list.push_back({"kept", std::make_unique<TMemberInfo>()});
+    auto stream = StreamOf(archive);
+    archiver.ReadDirectory(*stream, list);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].Name, "kept");
+    EXPECT_EQ(list[1].Name, "first.txt");
+    const TMemberInfo& first = *list[1].Info;
+    EXPECT_EQ(first.DateTime, 0x526428C4);
+    EXPECT_EQ(first.Attributes, 0x21);
+    EXPECT_EQ(first.ExpandedSize, 3);
+    EXPECT_EQ(first.CompressedSize, 3);
+    EXPECT_EQ(first.Method, 0);
+    EXPECT_EQ(first.Checksum, 294u);
+    EXPECT_EQ(first.Position, 21);
+    EXPECT_FALSE(first.Locked);
+    EXPECT_EQ(list[2].Name, "dir\\second.bin");
+    const TMemberInfo& second = *list[2].Info;
+    EXPECT_EQ(second.Attributes, -1);
+    EXPECT_EQ(second.ExpandedSize, 40);
+    EXPECT_EQ(second.CompressedSize, 5);
+    EXPECT_EQ(second.Method, 1);
+    EXPECT_EQ(second.Checksum, 1234u);
+    EXPECT_EQ(second.Position, 21 + 25 + 9 + 3);
+    EXPECT_TRUE(second.Locked);
+    EXPECT_EQ(stream->Position(), stream->Size());
+    archiver.FreeDirectory(&list);
+    EXPECT_TRUE(list.empty());
+    archiver.FreeDirectory(nullptr);
+}
+
+TEST(ArchiveDirectory, ListsEveryMemberWhateverTheTotalSizeSays) {
+    std::string archive = RawArchive({TRawMember{"a", "1"}, TRawMember{"b", "2"}, TRawMember{"c", "3"}}, 1);
+    TArchiver archiver;
+    TDirectoryList list;
+    auto stream = StreamOf(archive);
+    archiver.ReadDirectory(*stream, list);
+    EXPECT_EQ(list.size(), 3u);
+}
+
+TEST(ArchiveDirectory, ACutNameEndsTheListing) {
+    std::string archive = RawArchive({TRawMember{"a", "1"}, TRawMember{"bbbbbb", ""}});
+    archive.resize(archive.size() - 3);
+    TArchiver archiver;
+    TDirectoryList list;
+    auto stream = StreamOf(archive);
+    archiver.ReadDirectory(*stream, list);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Name, "a");
+}
+
+// ---------------------------------------------------------------------------------------------
+using ArchiveExpand = ArchiveExpandFixture;
+
+TEST_F(ArchiveExpand, WritesEveryMemberBelowTheTargetPath) {
+    Archiver.MakeDirectories = true;
+    Expand(RawArchive({TRawMember{"one.txt", "first file"}, TRawMember{"sub\\deeper\\two.txt", "second"},
+                       TRawMember{"empty", ""}}));
+    EXPECT_EQ(Temp.Read("one.txt"), "first file");
+    EXPECT_EQ(Temp.Read("sub\\deeper\\two.txt"), "second");
+    EXPECT_TRUE(Temp.Exists("empty"));
+    EXPECT_EQ(Temp.Read("empty"), "");
+}
+
+TEST_F(ArchiveExpand, SetsTheStoredDateAndAttributes) {
+    TRawMember plain{"plain.txt", "abc"};
+    plain.DateTime = 0x526428C4; // 2021-03-04 05:06:08
+    TRawMember readOnly{"readonly.txt", "xyz"};
+    readOnly.Attributes = 0x21;
+    Expand(RawArchive({plain, readOnly}));
+    EXPECT_EQ(GetFileDateTime(Temp.Sub("plain.txt")), 0x526428C4);
+    EXPECT_EQ(GetFileDateTime(Temp.Sub("readonly.txt")), 0x2A54598E);
+    EXPECT_EQ(GetAttributes(Temp.Sub("plain.txt")) & faReadOnly, 0);
+    EXPECT_EQ(GetAttributes(Temp.Sub("readonly.txt")) & faReadOnly, faReadOnly);
+}
+
+TEST_F(ArchiveExpand, ANamesListSelectsIgnoringCaseAndReceivesTheWrittenPaths) {
+    TStringList names{"B.TXT", "c.txt", "missing"};
+    Expand(RawArchive({TRawMember{"a.txt", "A"}, TRawMember{"b.txt", "B"}, TRawMember{"C.txt", "C"}}),
+           &names);
+    EXPECT_FALSE(Temp.Exists("a.txt"));
+    EXPECT_EQ(Temp.Read("b.txt"), "B");
+    EXPECT_EQ(Temp.Read("C.txt"), "C");
+    EXPECT_EQ(names, (TStringList{Archiver.TargetPath() + "b.txt", Archiver.TargetPath() + "C.txt"}));
+}
+
+TEST_F(ArchiveExpand, OnlyLettersAToZIgnoreCaseInTheNamesList) {
+    TStringList names{"\xC9T\xC9"};
+    Expand(RawArchive({TRawMember{"\xE9t\xE9", "accented"}}), &names);
+    EXPECT_TRUE(names.empty());
+}
+
+TEST_F(ArchiveExpand, OnCheckFileSkipsRedirectsAndStops) {
+    Archiver.MakeDirectories = true;
+    std::vector<std::string> seen;
+    std::vector<int> modes;
+    const std::string redirected = Temp.Sub("elsewhere\\moved.txt");
+    Archiver.OnCheckFile = [&](std::string& path, TProcessMode mode) {
+        seen.push_back(path);
+        modes.push_back(mode);
+        if (path.ends_with("skip.txt")) path.clear();
+        if (path.ends_with("move.txt")) path = redirected;
+        if (path.ends_with("stop.txt")) path = "*";
+    };
+    TStringList names{"keep.txt", "skip.txt", "move.txt", "stop.txt", "after.txt"};
+    Expand(RawArchive({TRawMember{"keep.txt", "1"}, TRawMember{"skip.txt", "2"}, TRawMember{"move.txt", "3"},
+                       TRawMember{"stop.txt", "4"}, TRawMember{"after.txt", "5"}}),
+           &names);
+    const std::string t = Archiver.TargetPath();
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{t + "keep.txt", t + "skip.txt", t + "move.txt", t + "stop.txt"}));
+    EXPECT_EQ(modes, (std::vector<int>{1, 1, 1, 1}));
+    EXPECT_EQ(Temp.Read("keep.txt"), "1");
+    EXPECT_FALSE(Temp.Exists("skip.txt"));
+    EXPECT_EQ(Temp.Read("elsewhere\\moved.txt"), "3");
+    EXPECT_FALSE(Temp.Exists("move.txt"));
+    EXPECT_FALSE(Temp.Exists("stop.txt"));
+    EXPECT_FALSE(Temp.Exists("after.txt"));
+    EXPECT_EQ(names, (TStringList{t + "keep.txt", redirected}));
+}
+
+TEST_F(ArchiveExpand, StopsOnceTheTotalSizeIsReached) {
+    Expand(RawArchive({TRawMember{"a", "12"}, TRawMember{"b", "34"}, TRawMember{"c", "56"}}, 4));
+    EXPECT_TRUE(Temp.Exists("a"));
+    EXPECT_TRUE(Temp.Exists("b"));
+    EXPECT_FALSE(Temp.Exists("c"));
+}
+
+TEST_F(ArchiveExpand, EmptyMembersAfterTheTotalSizeAreStillWritten) {
+    // Stopping at the total guards against bytes after the last member; an empty member cannot
+    // overrun it, so trailing empty files are not lost.
+    Expand(RawArchive({TRawMember{"a", "12"}, TRawMember{"empty1", ""}, TRawMember{"empty2", ""}}));
+    EXPECT_TRUE(Temp.Exists("empty1"));
+    EXPECT_TRUE(Temp.Exists("empty2"));
+    Expand(RawArchive({TRawMember{"only-empty", ""}}));
+    EXPECT_TRUE(Temp.Exists("only-empty"));
+}
+
+TEST_F(ArchiveExpand, BytesAfterTheTotalSizeAreNotTrusted) {
+    // Junk after the last member reads as a header with negative sizes: the listing reports it,
+    // the expansion has ended at the total before it.
+    std::string archive = RawArchive({TRawMember{"a", "12"}}) + std::string(30, '\xFF');
+    Expand(archive);
+    EXPECT_EQ(Temp.Read("a"), "12");
+    TArchiver lister;
+    TDirectoryList list;
+    auto stream = StreamOf(archive);
+    EXPECT_THROW(lister.ReadDirectory(*stream, list), EDamagedArchive);
+    EXPECT_EQ(list.size(), 1u);
+}
+
+TEST_F(ArchiveExpand, FewerThanTwentyOneBytesExpandNothingWithoutError) {
+    Archiver.OnCheckFile = [](std::string&, TProcessMode) { FAIL() << "no member expected"; };
+    EXPECT_NO_THROW(Expand(std::string(20, 'x')));
+}
+
+TEST_F(ArchiveExpand, AFileThatCannotBeCreatedIsSkippedOrRaisesAsConfigured) {
+    std::string archive = RawArchive({TRawMember{"missing-dir\\a.txt", "A"}, TRawMember{"b.txt", "B"}});
+    TStringList names{"missing-dir\\a.txt", "b.txt"};
+    Expand(archive, &names);
+    EXPECT_EQ(Temp.Read("b.txt"), "B");
+    EXPECT_EQ(names, TStringList{Archiver.TargetPath() + "b.txt"});
+
+    Archiver.ExceptionOnFileError = true;
+    EXPECT_THROW(Expand(archive), EFCreateError);
+}
+
+TEST_F(ArchiveExpand, ANameWithALeadingBackslashIgnoresTheTargetPath) {
+    // The name of a file in the temporary directory, relative to the root of its drive.
+    std::filesystem::path absolute = std::filesystem::absolute(Temp.Sub("rooted.txt"));
+    std::string name = "\\" + absolute.relative_path().string();
+    for (char& c : name)
+        if (c == '/') c = '\\';
+    // The current drive must be the temporary directory's drive.
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(absolute.root_path());
+    Archiver.SetTargetPath(Temp.Sub("target"));
+    Expand(RawArchive({TRawMember{name, "rooted"}}));
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(Temp.Read("rooted.txt"), "rooted");
+    EXPECT_FALSE(Temp.Exists("target"));
+}
+
+TEST_F(ArchiveExpand, AnEmptyTargetPathPlacesNamesInTheCurrentDirectory) {
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(Temp.Path());
+    Archiver.SetTargetPath("");
+    Archiver.MakeDirectories = true;
+    Expand(RawArchive({TRawMember{"here\\file.txt", "here"}}));
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(Temp.Read("here\\file.txt"), "here");
+}
+
+// ---------------------------------------------------------------------------------------------
+using ArchiveVerify = ArchiveExpandFixture;
+
+TEST_F(ArchiveVerify, ABadChecksumOfAnOpenMemberLeavesTheFileWithItsAttributesButNotItsDate) {
+    TRawMember bad{"bad.txt", "abc", -1, 0, 295};
+    bad.Attributes = 0x21;
+    bad.DateTime = 0x526428C4;
+    TStringList names{"good.txt", "bad.txt", "later.txt"};
+    try {
+        Expand(RawArchive({TRawMember{"good.txt", "ok"}, bad, TRawMember{"later.txt", "x"}}), &names);
+        FAIL() << "EBadChecksum expected";
+    } catch (const EBadChecksum& e) {
+        EXPECT_EQ(e.Message, "Bad checksum during expansion -- data may be invalid");
+    }
+    EXPECT_EQ(Temp.Read("good.txt"), "ok");
+    EXPECT_EQ(GetFileDateTime(Temp.Sub("good.txt")), 0x2A54598E);
+    EXPECT_EQ(Temp.Read("bad.txt"), "abc");
+    EXPECT_EQ(GetAttributes(Temp.Sub("bad.txt")) & faReadOnly, faReadOnly);
+    EXPECT_NE(GetFileDateTime(Temp.Sub("bad.txt")), 0x526428C4);
+    EXPECT_FALSE(Temp.Exists("later.txt"));
+    EXPECT_EQ(names.size(), 3u) << "the caller's list is not replaced after a failure";
+}
+
+TEST_F(ArchiveVerify, AStoredMemberWithChecksumZeroIsAcceptedWhateverItsContents) {
+    Expand(RawArchive({TRawMember{"zero.txt", "anything", -1, 0, 0}}));
+    EXPECT_EQ(Temp.Read("zero.txt"), "anything");
+    EXPECT_THROW(Expand(RawArchive({TRawMember{"rle.txt", "anything", -1, 1, 0}})), EBadChecksum);
+}
+
+TEST_F(ArchiveVerify, ALockedMemberWithoutAKeyLeavesNoFile) {
+    TRawMember locked{"locked.txt", Scramble("secret", 77), -1, 0, ByteSum("secret") + 77, 2};
+    try {
+        Expand(RawArchive({TRawMember{"open.txt", "open"}, locked}));
+        FAIL() << "EInvalidKey expected";
+    } catch (const EInvalidKey& e) {
+        EXPECT_EQ(e.Message, "File locked -- valid key required");
+    }
+    EXPECT_TRUE(Temp.Exists("open.txt"));
+    EXPECT_FALSE(Temp.Exists("locked.txt"));
+}
+
+TEST_F(ArchiveVerify, TheRightKeyOpensBothLockKinds) {
+    const uint32_t key = 0x01020304;
+    TRawMember scrambled{
+        "scrambled.txt", Scramble("scrambled data", key), -1, 0, ByteSum("scrambled data") + key, 2};
+    TRawMember keyedSum{"keyed.txt", "plain data", -1, 1, ByteSum("plain data") + key, 1};
+    Archiver.Key = static_cast<int32_t>(key);
+    Expand(RawArchive({scrambled, keyedSum}));
+    EXPECT_EQ(Temp.Read("scrambled.txt"), "scrambled data");
+    EXPECT_EQ(Temp.Read("keyed.txt"), "plain data");
+}
+
+TEST_F(ArchiveVerify, AWrongKeyDeletesTheLockedMembersFile) {
+    TRawMember locked{"locked.txt", Scramble("secret", 77), -1, 0, ByteSum("secret") + 77, 2};
+    Archiver.Key = 78;
+    EXPECT_THROW(Expand(RawArchive({locked})), EInvalidKey);
+    EXPECT_FALSE(Temp.Exists("locked.txt"));
+}
+
+TEST_F(ArchiveVerify, WithKeyZeroNothingIsUnscrambledWhateverTheScrambleFlagSays) {
+    TMemoryStream source(std::vector<uint8_t>{1, 2, 3, 4, 5});
+    TMemoryStream dest;
+    uint32_t checksum = 0;
+    Archiver.RunCodec(dest, source, 5, 5, miStored, checksum, pmExpand, true);
+    EXPECT_EQ(dest.Bytes, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(checksum, 15u);
+}
+
+TEST_F(ArchiveVerify, AMemberOfAnUnknownMethodExpandsEmptyAndTheNextMemberStillFollows) {
+    TRawMember unknown{"unknown.bin", "skipped data", 12, 9, 0};
+    Expand(RawArchive({unknown, TRawMember{"next.txt", "next"}}));
+    EXPECT_EQ(Temp.Read("unknown.bin"), "");
+    EXPECT_EQ(Temp.Read("next.txt"), "next");
+    TRawMember unknownWithSum{"u2.bin", "data", 4, 7, 5};
+    EXPECT_THROW(Expand(RawArchive({unknownWithSum})), EBadChecksum);
+}
+
+TEST_F(ArchiveVerify, CustomMembersGoToOnExpandOrAreSkipped) {
+    TRawMember custom{"custom.bin", "raw!", 8, 3, ByteSum("raw!raw!")};
+    std::string archive = RawArchive({custom, TRawMember{"next.txt", "next"}});
+    archive.replace(5, 3, "ABC");
+    Archiver.OnRecognize = [](const std::string& id, bool& recognized) { recognized = id == "ABC"; };
+    // Without a handler nothing is written and the checksum (0) does not match.
+    EXPECT_THROW(Expand(archive), EBadChecksum);
+
+    std::string seenID;
+    Archiver.OnExpand = [&](TStream& dest, TStream& source, int32_t sourceSize, int32_t destSize,
+                            const std::string& id, uint32_t& checksum) {
+        seenID = id;
+        EXPECT_EQ(sourceSize, 4);
+        EXPECT_EQ(destSize, 8);
+        std::string data(static_cast<size_t>(sourceSize), '\0');
+        source.Read(data.data(), sourceSize);
+        data += data;
+        dest.Write(data.data(), static_cast<int32_t>(data.size()));
+        checksum = ByteSum(data);
+    };
+    Expand(archive);
+    EXPECT_EQ(seenID, "ABC");
+    EXPECT_EQ(Temp.Read("custom.bin"), "raw!raw!");
+    EXPECT_EQ(Temp.Read("next.txt"), "next");
+}
+
+TEST_F(ArchiveVerify, ProgressCancelledAtTheStartLeavesChecksumZero) {
+    Archiver.OnShowProgress = [](int32_t& percent) {
+        if (percent == 0) percent = -1;
+    };
+    EXPECT_THROW(Expand(RawArchive({TRawMember{"a.txt", "abc"}})), EBadChecksum);
+    EXPECT_EQ(Temp.Read("a.txt"), "");
+    // A stored member with checksum 0 passes, and the following member is read from its header.
+    Expand(RawArchive({TRawMember{"b.txt", "abc", -1, 0, 0}, TRawMember{"c.txt", "", -1, 0, 0}}));
+    EXPECT_TRUE(Temp.Exists("c.txt"));
+}
+
+// ---------------------------------------------------------------------------------------------
+struct TDamageCase {
+    const char* Label;
+    TRawMember Member;
+    const char* Message;
+};
+void PrintTo(const TDamageCase& c, std::ostream* out) {
+    *out << c.Label;
+}
+
+class ArchiveDamaged : public ::testing::TestWithParam<TDamageCase> {};
+
+TDamageCase Damage(const char* label, TRawMember member, const char* message) {
+    return {label, member, message};
+}
+
+TRawMember WithNameLength(int32_t n) {
+    TRawMember m{"name", "data"};
+    m.NameLength = n;
+    return m;
+}
+TRawMember WithCompressedSize(int32_t n) {
+    TRawMember m{"name", "data"};
+    m.CompressedSize = n;
+    return m;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArchiveDamaged,
+    ::testing::Values(
+        Damage("NegativeNameLength", WithNameLength(-2),
+               "Damaged archive: member header at offset 52 has a negative name length (-2)"),
+        Damage("NegativeExpandedSize", TRawMember{"name", "data", -2},
+               "Damaged archive: member \"name\" has a negative expanded size (-2)"),
+        Damage("NegativeCompressedSize", WithCompressedSize(-1),
+               "Damaged archive: member \"name\" has a negative compressed size (-1)"),
+        Damage(
+            "PastTheEnd", WithCompressedSize(5),
+            "Damaged archive: member \"name\" has 5 bytes of stored data but only 4 remain in the archive"),
+        Damage(
+            "FarPastTheEnd", WithCompressedSize(0x7FFFFFFF),
+            "Damaged archive: member \"name\" has 2147483647 bytes of stored data but only 4 remain in the "
+            "archive")),
+    [](const auto& info) { return std::string(info.param.Label); });
+
+std::string DamagedArchive(const TRawMember& member) {
+    TRawMember first{"ok", "1234"};
+    // The damaged member follows a good one; the header's total covers both.
+    std::string archive = RawArchiveHeader(100) + RawMember(first) + RawMember(member);
+    return archive;
+}
+
+TEST_P(ArchiveDamaged, ListingRaisesAClearError) {
+    TArchiver archiver;
+    TDirectoryList list;
+    auto stream = StreamOf(DamagedArchive(GetParam().Member));
+    try {
+        archiver.ReadDirectory(*stream, list);
+        FAIL() << "EDamagedArchive expected";
+    } catch (const EDamagedArchive& e) {
+        EXPECT_EQ(e.Message, GetParam().Message);
+    }
+    EXPECT_LE(stream->Position(), stream->Size());
+}
+
+TEST_P(ArchiveDamaged, ExpansionRaisesTheSameErrorAfterTheGoodMember) {
+    TTempDirectory temp;
+    TArchiver archiver;
+    archiver.SetTargetPath(temp.Path());
+    auto stream = StreamOf(DamagedArchive(GetParam().Member));
+    try {
+        archiver.ExpandArchive(*stream, nullptr);
+        FAIL() << "EDamagedArchive expected";
+    } catch (const EDamagedArchive& e) {
+        EXPECT_EQ(e.Message, GetParam().Message);
+    }
+    EXPECT_EQ(temp.Read("ok"), "1234");
+    EXPECT_FALSE(temp.Exists("name"));
+}
+
+} // namespace

@@ -1,0 +1,294 @@
+#!/usr/bin/env bash
+# End-to-end run of the setup wizard: a fresh Wine prefix under a private Xvfb display, the wizard
+# driven by keys through xdotool, a screenshot of every page and box, and checks of what the
+# installation left behind (files with the archives' bytes and dates, registry value, shortcut,
+# project mark, Vellumor started). Message box texts are read from Wine's msgbox trace.
+#
+# Usage: wizard-e2e.sh WINDOWS_BUILD_DIR [OUT_DIR]
+#   OUT_DIR (default WINDOWS_BUILD_DIR/e2e) receives the prefix, the logs and screenshots/*.png.
+set -uo pipefail
+
+build=$(cd "$1" && pwd)
+out=${2:-$build/e2e}
+here=$(cd "$(dirname "$0")" && pwd)
+resources=$here/../../resources
+setup_exe=$build/setup/win32/setup.exe
+template_exe=$build/setup/win32/setup-template.exe
+payload=$build/setup/win32/payload
+velmor_exe=$build/tools/velmor/velmor.exe
+qdmx=$build/host-tools/tools/qdmx/qdmx
+[ -x "$qdmx" ] || qdmx=$build/tools/qdmx/qdmx
+
+passed=0
+failed=0
+ok() { echo "ok - $*"; passed=$((passed + 1)); }
+not_ok() { echo "not ok - $*"; failed=$((failed + 1)); }
+check() {
+    local what=$1
+    shift
+    if "$@"; then ok "$what"; else not_ok "$what"; fi
+}
+
+for f in "$setup_exe" "$template_exe" "$payload/dictionary.qdmx" "$payload/vellumor.qdmx" "$velmor_exe" "$qdmx"; do
+    [ -e "$f" ] || { echo "e2e: missing $f (build the Windows preset first)" >&2; exit 2; }
+done
+
+rm -rf "$out"
+shots=$out/screenshots
+mkdir -p "$shots"
+
+export WINEPREFIX=$out/wineprefix
+export WINEARCH=win64
+export WINEDEBUG=-all,trace+msgbox
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+drive_c=$WINEPREFIX/drive_c
+
+xvfb_pid=
+cleanup() {
+    wineserver -k >/dev/null 2>&1
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+
+# A display of our own: Xvfb picks a free number and writes it to the file.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/display" 2>"$out/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.1; done
+[ -s "$out/display" ] || { echo "e2e: Xvfb did not start" >&2; exit 2; }
+export DISPLAY=:$(head -1 "$out/display")
+
+echo "e2e: creating a fresh Wine prefix on display $DISPLAY"
+wineboot -i >"$out/wineboot.log" 2>&1
+wineserver -w
+# Without a window manager Wine draws the window frames itself, so the captions show.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+# Waits for a window whose title matches the pattern; prints its id.
+wait_window() {
+    local pattern=$1 seconds=${2:-30} id
+    for _ in $(seq $((seconds * 5))); do
+        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+# Waits until no visible window matches the pattern.
+wait_no_window() {
+    local pattern=$1 seconds=${2:-30}
+    for _ in $(seq $((seconds * 5))); do
+        xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
+        sleep 0.2
+    done
+    return 1
+}
+# Waits for a background process to end.
+wait_process() {
+    local pid=$1 seconds=${2:-30}
+    for _ in $(seq $((seconds * 5))); do
+        kill -0 "$pid" 2>/dev/null || return 0
+        sleep 0.2
+    done
+    return 1
+}
+shot() { sleep 0.5; import -window root "$shots/$1.png"; }
+keys() {
+    local window=$1
+    shift
+    xdotool windowfocus "$window" 2>/dev/null
+    sleep 0.2
+    xdotool key --delay 80 "$@"
+}
+# Waits for a window as a check of its own; its id is left in win.
+win=
+expect_window() {
+    local what=$1 pattern=$2
+    if win=$(wait_window "$pattern"); then
+        ok "$what"
+    else
+        not_ok "$what (no window \"$pattern\")"
+        win=none
+    fi
+}
+saw_message() { grep -aqF "MSGBOX_OnInit L\"$2\"" "$1"; }
+no_message_like() { ! grep -aq "MSGBOX_OnInit.*$2" "$1"; }
+
+# Every file of a payload folder is installed with the same bytes; the project file is compared
+# apart from the project mark that the setup adds to it.
+same_files() {
+    local source=$1 target=$2 file relative
+    while IFS= read -r file; do
+        relative=${file#"$source"/}
+        [[ $relative == *.vlp ]] && continue
+        cmp -s "$file" "$target/$relative" || { echo "  differs: $target/$relative" >&2; return 1; }
+    done < <(find "$source" -type f)
+}
+# Every installed member carries the date stored in the archive (qdmx lists it in local time).
+stored_dates() {
+    local archive=$1 target=$2 line name stamp actual
+    while IFS= read -r line; do
+        name=$(awk '{print $NF}' <<<"$line")
+        stamp=$(awk '{print $5" "$6}' <<<"$line")
+        [[ $name == *.vlp ]] && continue
+        actual=$(date -r "$target/${name//\\//}" '+%Y-%m-%d %H:%M:%S' 2>/dev/null)
+        [ "$actual" = "$stamp" ] || { echo "  $name: installed $actual, stored $stamp" >&2; return 1; }
+    done < <("$qdmx" list -v "$archive" | awk 'NR > 1 && $4 == "lh5"')
+}
+project_marked() {
+    tr -d '\r' <"$1" | awk '/^\[/{section=$0} section=="[Project]" && $0=="Deployed=1" {found=1} END{exit !found}' &&
+        grep -q '^Name=English-German Software Terminology' "$1"
+}
+root_dir_is() {
+    wine reg query 'HKLM\Software\Parlavox\Vellumor\4.0' /v RootDir 2>/dev/null | tr -d '\r' |
+        grep -qE "RootDir +REG_SZ +$(sed 's/\\/\\\\/g' <<<"$1")\$"
+}
+programs_group() { find "$drive_c/users" -type d -path '*Start Menu/Programs/Parlavox' | head -1; }
+close_vellumor() { wine taskkill /im velmor.exe >/dev/null 2>&1; wait_no_window '^Vellumor$' 10; }
+# A scenario that went wrong must not leave a wizard behind that takes the next one's keys.
+end_scenario() {
+    wine taskkill /f /im setup.exe /im EngGer.exe /im Lonely.exe /im velmor.exe >/dev/null 2>&1
+    wait_no_window '.' 10
+}
+
+default_base="$drive_c/Program Files/Parlavox"
+
+echo "e2e: happy path with the defaults (setup.exe: Enter, Enter, Enter, OK)"
+mkdir -p "$drive_c/Setup"
+cp "$setup_exe" "$drive_c/Setup/setup.exe"
+wine 'C:\Setup\setup.exe' >"$out/happy.log" 2>&1 &
+setup_pid=$!
+expect_window "wizard opens on the Welcome page" '^Parlavox Dictionary Setup - Welcome$'
+w=$win
+shot 01-welcome
+keys "$w" Return
+expect_window "Enter leads to the Vellumor page" '^Parlavox Dictionary Setup - Vellumor$'
+w=$win
+shot 02-vellumor-page
+keys "$w" Return
+expect_window "Enter leads to the Dictionary page" '^Parlavox Dictionary Setup - Dictionary$'
+w=$win
+shot 03-dictionary-page
+keys "$w" Return
+expect_window "Install ends with an information box" '^Information$'
+w=$win
+shot 04-setup-complete
+keys "$w" Return
+expect_window "Vellumor starts after the wizard closed" '^Vellumor$'
+w=$win
+shot 05-vellumor-opened
+check "setup.exe ended" wait_process "$setup_pid"
+check "message: Parlavox Dictionary setup complete." saw_message "$out/happy.log" "Parlavox Dictionary setup complete."
+check "dictionary files have the archive's bytes" same_files "$resources/dictionary" "$default_base/English-German"
+check "Vellumor files have the archive's bytes" same_files "$resources/vellumor" "$default_base/VL"
+check "velmor.exe is the built stand-in" cmp -s "$velmor_exe" "$default_base/VL/velmor.exe"
+check "dictionary files carry the stored dates" stored_dates "$payload/dictionary.qdmx" "$default_base/English-German"
+check "Vellumor files carry the stored dates" stored_dates "$payload/vellumor.qdmx" "$default_base/VL"
+check "project file has Deployed=1 in [Project]" project_marked "$default_base/English-German/engger.vlp"
+check "registry RootDir holds the Vellumor directory" root_dir_is 'C:\Program Files\Parlavox\VL'
+group=$(programs_group)
+check "Vellumor.lnk is in the Programs folder's Parlavox group" test -f "$group/Vellumor.lnk"
+check "no Vellumor Manual.lnk (no velmor.pdf shipped)" test ! -e "$group/Vellumor Manual.lnk"
+close_vellumor
+end_scenario
+
+echo "e2e: installing again asks only about the project file that the first run marked"
+printf 'MyOwnWord\r\n' >>"$default_base/VL/velmor.pvl"
+cp "$default_base/VL/velmor.pvl" "$out/velmor.pvl.before"
+cp "$default_base/English-German/engger.vlp" "$out/engger.vlp.before"
+wine 'C:\Setup\setup.exe' >"$out/again.log" 2>&1 &
+setup_pid=$!
+expect_window "second run opens" '^Parlavox Dictionary Setup - Welcome$'
+keys "$win" Return Return Return
+expect_window "the marked project file is newer than its member: a question" '^Confirm$'
+shot 06-again-newer-project-file
+keys "$win" alt+n
+expect_window "after No the second install completes" '^Information$'
+keys "$win" Return
+check "second setup.exe ended" wait_process "$setup_pid"
+check "message: the newer-file question about the project file" saw_message "$out/again.log" \
+    'The current C:\\Program Files\\Parlavox\\English-German\\engger.vlp is newer than the file to be installed!\nOverwrite the current file?'
+check "no other question on the second run" test "$(grep -ac 'newer than the file' "$out/again.log")" -eq 1
+check "message: complete on the second run" saw_message "$out/again.log" "Parlavox Dictionary setup complete."
+check "No kept the marked project file" cmp -s "$out/engger.vlp.before" "$default_base/English-German/engger.vlp"
+check "velmor.pvl stays as the user left it" cmp -s "$out/velmor.pvl.before" "$default_base/VL/velmor.pvl"
+check "the other files were replaced without a question" same_files "$resources/dictionary" "$default_base/English-German"
+wait_window '^Vellumor$' 15 >/dev/null && close_vellumor
+end_scenario
+
+echo "e2e: template executable with NAME.vl1 to NAME.vl3, Vellumor directory typed into the chooser"
+mkdir -p "$drive_c/Publisher"
+cp "$template_exe" "$drive_c/Publisher/EngGer.exe"
+cp "$resources/support.txt" "$drive_c/Publisher/EngGer.vl1"
+cp "$payload/dictionary.qdmx" "$drive_c/Publisher/EngGer.vl2"
+cp "$payload/vellumor.qdmx" "$drive_c/Publisher/EngGer.vl3"
+wine 'C:\Publisher\EngGer.exe' >"$out/template.log" 2>&1 &
+setup_pid=$!
+expect_window "template opens on the Welcome page" '^Parlavox Dictionary Setup - Welcome$'
+w=$win
+shot 07-template-welcome
+keys "$w" alt+n
+expect_window "Next leads to the Vellumor page" '^Parlavox Dictionary Setup - Vellumor$'
+w=$win
+keys "$w" alt+b
+expect_window "Browse opens the directory chooser" '^Browse for Folder$'
+b=$win
+shot 08-chooser
+keys "$b" Tab Home shift+End
+xdotool type --delay 30 'C:\Tools\Parlavox'
+shot 09-chooser-typed
+keys "$b" Return
+check "chooser closed" wait_no_window '^Browse for Folder$'
+shot 10-template-vellumor-page
+keys "$w" alt+n
+expect_window "Next leads to the Dictionary page" '^Parlavox Dictionary Setup - Dictionary$'
+w=$win
+shot 11-template-dictionary-page
+keys "$w" alt+i
+expect_window "template install ends with an information box" '^Information$'
+w=$win
+shot 12-template-complete
+keys "$w" Return
+expect_window "Vellumor starts on the template's project" '^Vellumor$'
+w=$win
+shot 13-template-vellumor-opened
+check "template ended" wait_process "$setup_pid"
+tools_base="$drive_c/Tools/Parlavox"
+check "message: complete (template)" saw_message "$out/template.log" "Parlavox Dictionary setup complete."
+check "typed directory: dictionary files below it" same_files "$resources/dictionary" "$tools_base/English-German"
+check "typed directory: Vellumor files in its VL folder" same_files "$resources/vellumor" "$tools_base/VL"
+check "typed directory: stored dates" stored_dates "$payload/vellumor.qdmx" "$tools_base/VL"
+check "template: project file marked" project_marked "$tools_base/English-German/engger.vlp"
+check "template: registry RootDir follows the typed directory" root_dir_is 'C:\Tools\Parlavox\VL'
+close_vellumor
+end_scenario
+
+echo "e2e: template without NAME.vl1"
+mkdir -p "$drive_c/Lonely"
+cp "$template_exe" "$drive_c/Lonely/Lonely.exe"
+wine 'C:\Lonely\Lonely.exe' >"$out/lonely.log" 2>&1 &
+setup_pid=$!
+expect_window "missing record shows an error box" '^Error$'
+w=$win
+shot 14-template-missing-vl1
+check 'message: C:\Lonely\Lonely.vl1 file is missing!' saw_message "$out/lonely.log" 'C:\\Lonely\\Lonely.vl1 file is missing!'
+check "no wizard page was shown" wait_no_window '^Parlavox Dictionary Setup' 1
+keys "$w" Return
+check "the program ends after OK" wait_process "$setup_pid" 20
+end_scenario
+
+echo "e2e: Escape on the Welcome page ends the program without a question"
+wine 'C:\Setup\setup.exe' >"$out/escape.log" 2>&1 &
+setup_pid=$!
+expect_window "wizard opens again" '^Parlavox Dictionary Setup - Welcome$'
+w=$win
+keys "$w" Escape
+check "Escape ends the program" wait_process "$setup_pid" 20
+check "no message box on Escape" no_message_like "$out/escape.log" "."
+
+echo "e2e: screenshots in $shots"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

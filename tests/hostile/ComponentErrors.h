@@ -1,0 +1,37 @@
+// Names the exception classes that the archive component and the codecs raise on purpose, so that
+// the hostile, mutation and failure-injection tests can tell a documented failure from anything
+// else (a standard-library exception, an allocation failure, an unnamed Exception).
+#pragma once
+
+#include "compress/ArchiveFormat.h"
+#include "compress/Archiver.h"
+#include "compress/codecs/Lh5Expand.h"
+
+#include <exception>
+#include <string>
+
+// The class name of a component or platform exception; "" for anything else.
+inline std::string ComponentClassOf(const std::exception& e) {
+    if (dynamic_cast<const EDamagedArchive*>(&e)) return "EDamagedArchive";
+    if (dynamic_cast<const EInvalidHeader*>(&e)) return "EInvalidHeader";
+    if (dynamic_cast<const EInvalidHeaderArchiveType*>(&e)) return "EInvalidHeaderArchiveType";
+    if (dynamic_cast<const EUnrecognizedCompressionMethod*>(&e)) return "EUnrecognizedCompressionMethod";
+    if (dynamic_cast<const EBadChecksum*>(&e)) return "EBadChecksum";
+    if (dynamic_cast<const EInvalidKey*>(&e)) return "EInvalidKey";
+    if (dynamic_cast<const ELZHBadDecodeTable*>(&e)) return "ELZHBadDecodeTable";
+    if (dynamic_cast<const EInsufficientDiskSpace*>(&e)) return "EInsufficientDiskSpace";
+    if (dynamic_cast<const EUnableToCompress*>(&e)) return "EUnableToCompress";
+    if (dynamic_cast<const EStreamError*>(&e)) return "EStreamError";
+    if (dynamic_cast<const EFCreateError*>(&e)) return "EFCreateError";
+    if (dynamic_cast<const EFOpenError*>(&e)) return "EFOpenError";
+    if (dynamic_cast<const EInOutError*>(&e)) return "EInOutError";
+    return "";
+}
+
+// The failures a damaged archive may cause while it is listed or expanded: the header and
+// member-header errors, the checksum and key checks and the lh5 table check.
+inline bool IsDamagedDataError(const std::string& cls) {
+    return cls == "EDamagedArchive" || cls == "EInvalidHeader" || cls == "EInvalidHeaderArchiveType" ||
+           cls == "EUnrecognizedCompressionMethod" || cls == "EBadChecksum" || cls == "EInvalidKey" ||
+           cls == "ELZHBadDecodeTable";
+}

@@ -1,0 +1,184 @@
+// The platform layer below the archive component: packed date-times, last-write times of files,
+// attributes, existence tests, directory creation, free space and (on POSIX) the absence of
+// resources. The POSIX checks compare with the C library's own view of the file.
+#include "support/TempDirectory.h"
+
+#include "platform/DiskSpace.h"
+#include "platform/Exception.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTime.h"
+#include "platform/Resource.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <ctime>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+struct TPackCase {
+    TDateTimeFields Fields;
+    uint32_t Packed;
+};
+void PrintTo(const TPackCase& c, std::ostream* out) {
+    *out << std::hex << c.Packed;
+}
+
+class DateTimePacking : public ::testing::TestWithParam<TPackCase> {};
+
+// Packed values worked out by hand from the bit layout (date: years since 1980 << 9 | month << 5
+// | day; time: hours << 11 | minutes << 5 | seconds / 2).
+INSTANTIATE_TEST_SUITE_P(Values, DateTimePacking,
+                         ::testing::Values(TPackCase{{1980, 1, 1, 0, 0, 0}, 0x00210000u},
+                                           TPackCase{{2021, 3, 4, 5, 6, 8}, 0x526428C4u},
+                                           TPackCase{{2001, 2, 20, 11, 12, 28}, 0x2A54598Eu},
+                                           TPackCase{{2107, 12, 31, 23, 59, 58}, 0xFF9FBF7Du}));
+
+TEST_P(DateTimePacking, PacksAndUnpacks) {
+    EXPECT_EQ(static_cast<uint32_t>(PackDateTime(GetParam().Fields)), GetParam().Packed);
+    auto fields = UnpackDateTime(static_cast<int32_t>(GetParam().Packed));
+    ASSERT_TRUE(fields);
+    EXPECT_EQ(fields->Year, GetParam().Fields.Year);
+    EXPECT_EQ(fields->Month, GetParam().Fields.Month);
+    EXPECT_EQ(fields->Day, GetParam().Fields.Day);
+    EXPECT_EQ(fields->Hour, GetParam().Fields.Hour);
+    EXPECT_EQ(fields->Minute, GetParam().Fields.Minute);
+    EXPECT_EQ(fields->Second, GetParam().Fields.Second);
+}
+
+TEST(DateTimePackingLimits, OddSecondsRoundDownAndYearsOutsideTheRangeAreClamped) {
+    EXPECT_EQ(PackDateTime({2021, 3, 4, 5, 6, 9}), PackDateTime({2021, 3, 4, 5, 6, 8}));
+    EXPECT_EQ(PackDateTime({1970, 6, 1, 12, 0, 0}), MinPackedDateTime);
+    EXPECT_EQ(PackDateTime({2200, 6, 1, 12, 0, 0}), MaxPackedDateTime);
+}
+
+TEST(DateTimePackingLimits, FieldsOutOfRangeDoNotUnpack) {
+    EXPECT_TRUE(UnpackDateTime(0x00210000));  // 1980-01-01 00:00:00
+    EXPECT_FALSE(UnpackDateTime(0));          // month 0, day 0
+    EXPECT_FALSE(UnpackDateTime(0x00200000)); // day 0
+    EXPECT_FALSE(UnpackDateTime(0x01A10000)); // month 13
+    EXPECT_FALSE(UnpackDateTime(0x0021C000)); // hour 24
+    EXPECT_FALSE(UnpackDateTime(0x00210780)); // minute 60
+    EXPECT_FALSE(UnpackDateTime(0x0021001E)); // second 60
+}
+
+TEST(FileDateTime, SetsAndReadsTheLastWriteTime) {
+    TTempDirectory temp;
+    for (int32_t packed : {0x526428C4, 0x2A54598E, MinPackedDateTime}) {
+        {
+            auto file = TFileStream::Create(temp.Sub("stamp.txt"));
+            file->Write("x", 1);
+            ASSERT_TRUE(SetFileDateTime(*file, packed));
+        }
+        EXPECT_EQ(GetFileDateTime(temp.Sub("stamp.txt")), packed);
+    }
+    auto file = TFileStream::Create(temp.Sub("invalid.txt"));
+    EXPECT_FALSE(SetFileDateTime(*file, 0));
+    EXPECT_FALSE(GetFileDateTime(temp.Sub("missing.txt")));
+}
+
+#ifndef _WIN32
+TEST(FileDateTime, MeansLocalWallClockTime) {
+    TTempDirectory temp;
+    {
+        auto file = TFileStream::Create(temp.Sub("local.txt"));
+        ASSERT_TRUE(SetFileDateTime(*file, 0x526428C4)); // 2021-03-04 05:06:08
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(temp.Sub("local.txt").c_str(), &info), 0);
+    std::tm local{};
+    ASSERT_TRUE(::localtime_r(&info.st_mtime, &local));
+    EXPECT_EQ(local.tm_year + 1900, 2021);
+    EXPECT_EQ(local.tm_mon + 1, 3);
+    EXPECT_EQ(local.tm_mday, 4);
+    EXPECT_EQ(local.tm_hour, 5);
+    EXPECT_EQ(local.tm_min, 6);
+    EXPECT_EQ(local.tm_sec, 8);
+}
+
+TEST(NativePaths, BackslashesBecomeSlashes) {
+    EXPECT_EQ(NativePath("a\\b\\c.txt"), "a/b/c.txt");
+    TTempDirectory temp;
+    ASSERT_TRUE(CreateDirectoryAt(temp.Path() + "\\sub"));
+    TFileStream::Create(temp.Path() + "\\sub\\file.txt")->Write("abc", 3);
+    EXPECT_EQ(temp.Read("sub\\file.txt"), "abc");
+    EXPECT_EQ(TFileStream::OpenRead(temp.Path() + "\\sub\\file.txt")->Size(), 3);
+}
+
+TEST(FileAttributes, ReadOnlyIsTheAbsenceOfWritePermission) {
+    TTempDirectory temp;
+    temp.Write("f.txt", "x");
+    ASSERT_TRUE(SetAttributes(temp.Sub("f.txt"), faReadOnly | faArchive | faHidden));
+    struct stat info {};
+    ASSERT_EQ(::stat(temp.Sub("f.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH), 0u);
+    EXPECT_EQ(GetAttributes(temp.Sub("f.txt")), faReadOnly | faArchive);
+    ASSERT_TRUE(SetAttributes(temp.Sub("f.txt"), faArchive));
+    ASSERT_EQ(::stat(temp.Sub("f.txt").c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & S_IWUSR, 0u);
+}
+
+TEST(Resources, PosixProgramsHaveNone) {
+    try {
+        OpenResourceStream("DICTIONARY", "ARCHIVE", "");
+        FAIL() << "EResNotFound expected";
+    } catch (const EResNotFound& e) {
+        EXPECT_EQ(e.Message,
+                  "Resource DICTIONARY of type ARCHIVE not found in this program: programs on this "
+                  "platform carry no resources");
+    }
+    EXPECT_THROW(OpenResourceStream("X", "ARCHIVE", "lib.dll"), EResNotFound);
+}
+#endif
+
+TEST(FileAttributes, TellFilesFromDirectories) {
+    TTempDirectory temp;
+    temp.Write("f.txt", "x");
+    EXPECT_TRUE(FileExists(temp.Sub("f.txt")));
+    EXPECT_FALSE(DirectoryExists(temp.Sub("f.txt")));
+    EXPECT_TRUE(DirectoryExists(temp.Path()));
+    EXPECT_FALSE(FileExists(temp.Path()));
+    EXPECT_NE(GetAttributes(temp.Path()) & faDirectory, 0);
+    EXPECT_EQ(GetAttributes(temp.Sub("f.txt")) & faDirectory, 0);
+    EXPECT_EQ(GetAttributes(temp.Sub("none")), -1);
+    EXPECT_FALSE(FileExists(temp.Sub("none")));
+    EXPECT_FALSE(SetAttributes(temp.Sub("none"), faArchive));
+}
+
+TEST(FileAttributes, ReadOnlyRoundTrips) {
+    TTempDirectory temp;
+    temp.Write("f.txt", "x");
+    ASSERT_TRUE(SetAttributes(temp.Sub("f.txt"), faReadOnly | faArchive));
+    EXPECT_EQ(GetAttributes(temp.Sub("f.txt")) & (faReadOnly | faArchive), faReadOnly | faArchive);
+    ASSERT_TRUE(SetAttributes(temp.Sub("f.txt"), faArchive));
+    EXPECT_EQ(GetAttributes(temp.Sub("f.txt")) & faReadOnly, 0);
+}
+
+TEST(Directories, CreateAndDelete) {
+    TTempDirectory temp;
+    EXPECT_TRUE(CreateDirectoryAt(temp.Sub("d")));
+    EXPECT_FALSE(CreateDirectoryAt(temp.Sub("d")));
+    EXPECT_FALSE(SystemErrorText().empty());
+    EXPECT_FALSE(CreateDirectoryAt(temp.Sub("x\\y")));
+    temp.Write("d\\f", "x");
+    EXPECT_TRUE(DeleteFileAt(temp.Sub("d\\f")));
+    EXPECT_FALSE(DeleteFileAt(temp.Sub("d\\f")));
+}
+
+TEST(DiskSpace, TheCurrentVolumeAndPathsThatDoNotExistYetCanBeAsked) {
+    auto current = QueryDiskFreeSpace("");
+    ASSERT_TRUE(current);
+    EXPECT_GT(current->BytesPerSector, 0u);
+    EXPECT_GT(current->SectorsPerCluster, 0u);
+    EXPECT_GT(current->TotalClusters, 0u);
+#ifndef _WIN32
+    TTempDirectory temp;
+    auto below = QueryDiskFreeSpace(temp.Sub("not\\created\\yet.bin"));
+    ASSERT_TRUE(below);
+    EXPECT_GT(below->TotalClusters, 0u);
+#endif
+}
+
+} // namespace

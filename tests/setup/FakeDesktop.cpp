@@ -1,0 +1,159 @@
+// The recording fake of the desktop services.
+#include "tests/setup/FakeDesktop.h"
+
+#include "compress/Archiver.h"
+#include "platform/Exception.h"
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTime.h"
+#include "setup/MainForm.h"
+#include "setup/TextLine.h"
+
+#include <cstdio>
+
+namespace {
+char Fold(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+const char* KindText(TMsgDlgType kind) {
+    switch (kind) {
+    case TMsgDlgType::mtError:
+        return "Error";
+    case TMsgDlgType::mtInformation:
+        return "Information";
+    case TMsgDlgType::mtConfirmation:
+        return "Confirm";
+    }
+    return "?";
+}
+} // namespace
+
+bool TPathLess::operator()(const std::string& a, const std::string& b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return Fold(x) < Fold(y); });
+}
+
+TModalResult TFakeDesktop::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
+    Messages.push_back({text, kind, buttons});
+    Log.Add(std::string(KindText(kind)) + ": " + text);
+    if (!Answers.empty()) {
+        TModalResult answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    return buttons == TMsgDlgButtons::mbOK ? TModalResult::mrOk : TModalResult::mrYes;
+}
+
+void TFakeDesktop::ShowException(const std::string& message) {
+    Exceptions.push_back(message);
+    Log.Add("Exception: " + message);
+}
+
+std::optional<std::string> TFakeDesktop::ChooseDirectory(const std::string& start) {
+    ChooserStarts.push_back(start);
+    return ChosenDirectory;
+}
+
+void TFakeDesktop::WriteMachineRegistryString(const std::string& key, const std::string& name,
+                                              const std::string& value) {
+    Log.Add("Registry " + key + " " + name + "=" + value);
+    if (RegistryFails) throw ERegistryException("Failed to set data for '" + name + "'");
+    Registry[key + "\\" + name] = value;
+}
+
+std::string TFakeDesktop::ProgramsFolder() {
+    return Programs;
+}
+
+bool TFakeDesktop::MakeDirectory(const std::string& path) {
+    CreatedDirectories.push_back(path);
+    Log.Add("CreateDirectory " + path);
+    return true;
+}
+
+int32_t TFakeDesktop::CreateShellLink(const std::string& target, const std::string& workingDirectory,
+                                      const std::string& description, const std::string& linkPath) {
+    Log.Add("ShellLink " + linkPath);
+    if (ShellLinkThrows) throw Exception("The shell refused the link");
+    ShellLinks.push_back({target, workingDirectory, description, linkPath});
+    return 0;
+}
+
+bool TFakeDesktop::WritePrivateProfile(const std::string& section, const std::string& key,
+                                       const std::string& value, const std::string& fileName) {
+    const std::string entry = fileName + " [" + section + "] " + key + "=" + value;
+    Log.Add("Profile " + entry);
+    if (ProfileFails) return false;
+    ProfileWrites.push_back(entry);
+    return true;
+}
+
+void TFakeDesktop::StartProcess(const std::string& applicationPath, const std::string& commandLine) {
+    StartedApplications.push_back(applicationPath);
+    StartedCommandLines.push_back(commandLine);
+    Log.Add("Start " + commandLine);
+}
+
+std::string TFakeDesktop::ModulePath() {
+    return ExePath;
+}
+
+std::optional<std::string> TFakeDesktop::LoadResource(const std::string& type, const std::string& name) {
+    ResourceLookups.push_back(type + "/" + name);
+    auto found = Resources.find(type + "/" + name);
+    if (found == Resources.end()) return std::nullopt;
+    return found->second;
+}
+
+std::unique_ptr<TStream> TFakeDesktop::OpenArchiveResource(TArchiver&, const std::string& name) {
+    ResourceLookups.push_back("ARCHIVE/" + name);
+    auto found = ArchiveResources.find(name);
+    if (found == ArchiveResources.end()) throw EResNotFound("Resource " + name + " not found");
+    return std::make_unique<TMemoryStream>(std::vector<uint8_t>(found->second.begin(), found->second.end()));
+}
+
+std::unique_ptr<TStream> TFakeDesktop::OpenFileRead(const std::string& path) {
+    OpenedFiles.push_back(path);
+    auto found = Files.find(path);
+    if (found != Files.end())
+        return std::make_unique<TMemoryStream>(
+            std::vector<uint8_t>(found->second.Bytes.begin(), found->second.Bytes.end()));
+    if (UseDisk) return TFileStream::OpenRead(path);
+    throw EFOpenError("Cannot open file \"" + path + "\"");
+}
+
+std::string TFakeDesktop::ReadFirstLine(const std::string& path) {
+    OpenedFiles.push_back(path);
+    auto found = Files.find(path);
+    if (found == Files.end() || ReadFails) throw EInOutError("I/O error 5 reading " + path);
+    TMemoryStream stream(std::vector<uint8_t>(found->second.Bytes.begin(), found->second.Bytes.end()));
+    return ::ReadFirstLine(stream);
+}
+
+bool TFakeDesktop::FileExists(const std::string& path) {
+    if (Files.count(path)) return true;
+    return UseDisk && ::FileExists(path);
+}
+
+std::optional<int32_t> TFakeDesktop::FindFileTimeStamp(const std::string& path) {
+    auto found = Files.find(path);
+    if (found != Files.end()) {
+        if (found->second.Hidden) return std::nullopt;
+        return found->second.TimeStamp;
+    }
+    if (UseDisk) return GetFileDateTime(path);
+    return std::nullopt;
+}
+
+std::string TFakeDesktop::FormatShortDate(int year, int month, int day) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d", day, month, year);
+    return text;
+}
+
+std::string TFakeDesktop::FormatLongTime(int hour, int minute, int second) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", hour, minute, second);
+    return text;
+}

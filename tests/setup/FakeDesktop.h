@@ -1,0 +1,90 @@
+// A recording fake of the desktop services. Message boxes answer from a queue, files live in an
+// in-memory table keyed by Windows path (letter case ignored) and, when UseDisk is set, also on
+// the real disk through the platform layer, so that files written by the real archive component
+// are seen. Every call that the installation order depends on is appended to the shared log.
+#pragma once
+
+#include "setup/FormPorts.h"
+#include "setup/PathText.h"
+#include "tests/setup/FakeControls.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TFakeFile {
+    std::string Bytes;
+    int32_t TimeStamp = 0;
+    bool Hidden = false; // hidden and system files are invisible to the time stamp search
+};
+
+struct TMessageRecord {
+    std::string Text;
+    TMsgDlgType Kind;
+    TMsgDlgButtons Buttons;
+};
+
+struct TShellLinkRecord {
+    std::string Target, WorkingDirectory, Description, LinkPath;
+};
+
+// Orders Windows paths ignoring the case of A to Z.
+struct TPathLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+class TFakeDesktop : public TDesktop {
+public:
+    explicit TFakeDesktop(TCallLog& log) : Log(log) {}
+
+    TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
+    void ShowException(const std::string& message) override;
+    std::optional<std::string> ChooseDirectory(const std::string& start) override;
+    void WriteMachineRegistryString(const std::string& key, const std::string& name,
+                                    const std::string& value) override;
+    std::string ProgramsFolder() override;
+    bool MakeDirectory(const std::string& path) override;
+    int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
+                            const std::string& description, const std::string& linkPath) override;
+    bool WritePrivateProfile(const std::string& section, const std::string& key, const std::string& value,
+                             const std::string& fileName) override;
+    void StartProcess(const std::string& applicationPath, const std::string& commandLine) override;
+    std::string ModulePath() override;
+    std::optional<std::string> LoadResource(const std::string& type, const std::string& name) override;
+    std::unique_ptr<TStream> OpenArchiveResource(TArchiver& archiver, const std::string& name) override;
+    std::unique_ptr<TStream> OpenFileRead(const std::string& path) override;
+    std::string ReadFirstLine(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    std::optional<int32_t> FindFileTimeStamp(const std::string& path) override;
+    std::string FormatShortDate(int year, int month, int day) override;
+    std::string FormatLongTime(int hour, int minute, int second) override;
+
+    TCallLog& Log;
+
+    // Answers of the message boxes, first in first out; when empty, OK and Yes are pressed.
+    std::deque<TModalResult> Answers;
+    std::vector<TMessageRecord> Messages;
+    std::vector<std::string> Exceptions;
+    std::vector<std::string> ChooserStarts;
+    std::optional<std::string> ChosenDirectory;  // nothing: the chooser is cancelled
+    std::map<std::string, std::string> Registry; // "key\name" -> value
+    bool RegistryFails = false;
+    std::string Programs = "C:\\Users\\pat\\Start Menu\\Programs";
+    std::vector<std::string> CreatedDirectories;
+    std::vector<TShellLinkRecord> ShellLinks;
+    bool ShellLinkThrows = false;
+    std::vector<std::string> ProfileWrites; // "file [section] key=value"
+    bool ProfileFails = false;
+    std::vector<std::string> StartedApplications;
+    std::vector<std::string> StartedCommandLines;
+    std::string ExePath = "C:\\Setup\\setup.exe";
+    std::map<std::string, std::string> Resources;        // "TYPE/NAME" -> bytes
+    std::map<std::string, std::string> ArchiveResources; // name -> archive bytes
+    std::map<std::string, TFakeFile, TPathLess> Files;
+    bool UseDisk = false;
+    bool ReadFails = false;               // the fallback support file cannot be read
+    std::vector<std::string> OpenedFiles; // OpenFileRead and ReadFirstLine, in order
+    std::vector<std::string> ResourceLookups;
+};

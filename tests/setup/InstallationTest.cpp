@@ -1,0 +1,273 @@
+// The installation procedure run by the Install button, with the real archive component
+// expanding small stored archives into a scratch folder on disk.
+#include "tests/setup/TestArchive.h"
+#include "tests/setup/WizardFixture.h"
+#include "tests/support/ToolRunner.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using N = TControlName;
+
+const std::string ProjectText = "[Project]\r\nName=English-German\r\n";
+
+class WizardInstallation : public WizardTest {
+protected:
+    // ctest runs the cases as separate processes at the same time: each gets its own folder.
+    WizardInstallation()
+        : Scratch(std::string("wizard-") +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name()) {
+        Desktop.UseDisk = true;
+        Desktop.ArchiveResources["DICTIONARY"] = BuildArchive(
+            {{"words.vlm", "apple\tApfel\n"}, {"words.vlp", ProjectText}, {"words.pvd", "phrases"}});
+        Desktop.ArchiveResources["VELLUMOR"] = BuildArchive(
+            {{"velmor.exe", "MZ stand-in"}, {"velmor.pvl", "user list"}, {"lang\\en.lng", "en"}});
+        Start();
+        // Windows-style paths below the scratch folder; the platform layer maps "\" to "/".
+        Root = Scratch.Path.string();
+        Controls.Texts[N::PVDirectory] = Root + "\\apps";
+        Controls.Texts[N::DictionaryDirectory] = Root + "\\dict";
+    }
+
+    // Next, Next and Install, each run as the message loop runs a click handler.
+    void Install() {
+        for (int i = 0; i < 2; ++i) Form->HandleEvent([&] { Form->NextButtonClick(); });
+        Log.Entries.clear();
+        Form->HandleEvent([&] { Form->NextButtonClick(); });
+    }
+    std::string Disk(const std::string& relative) const {
+        std::string path = Root + "/" + relative;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return "<missing>";
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::string VellumorDir() const { return Root + "\\apps\\VL"; }
+    std::string ProjectPath() const { return Root + "\\dict\\words.vlp"; }
+
+    TScratchFolder Scratch;
+    std::string Root;
+};
+
+TEST_F(WizardInstallation, HappyPathRunsEveryStepInOrder) {
+    Install();
+    const std::string group = Desktop.Programs + "\\Parlavox";
+    const std::vector<std::string> expected = {
+        "Cursor busy",
+        "Show ProgressBarLabel",
+        "Repaint ProgressBarLabel",
+        "Show ProgressBar",
+        "Disable BackButton",
+        "Disable CancelButton",
+        "Registry Software\\Parlavox\\Vellumor\\4.0 RootDir=" + VellumorDir(),
+        "CreateDirectory " + group,
+        "ShellLink " + group + "\\Vellumor.lnk",
+        "Information: Parlavox Dictionary setup complete.",
+        "Cursor default",
+        "Close",
+        "Profile " + ProjectPath() + " [Project] Deployed=1",
+        "Start " + VellumorDir() + "\\velmor.exe \"" + ProjectPath() + "\"",
+    };
+    EXPECT_EQ(Log.Entries, expected);
+    EXPECT_TRUE(Controls.Enabled.at(N::NextButton));
+    EXPECT_TRUE(Desktop.Exceptions.empty());
+}
+
+TEST_F(WizardInstallation, HappyPathWritesBothArchivesFilesAndShortcut) {
+    Install();
+    EXPECT_EQ(Disk("dict/words.vlm"), "apple\tApfel\n");
+    EXPECT_EQ(Disk("dict/words.vlp"), ProjectText);
+    EXPECT_EQ(Disk("dict/words.pvd"), "phrases");
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
+    EXPECT_EQ(Disk("apps/VL/lang/en.lng"), "en");
+    EXPECT_EQ(Form->ProjectFile(), ProjectPath());
+    ASSERT_EQ(Desktop.ShellLinks.size(), 1u);
+    EXPECT_EQ(Desktop.ShellLinks[0].Target, VellumorDir() + "\\velmor.exe");
+    EXPECT_EQ(Desktop.ShellLinks[0].WorkingDirectory, VellumorDir());
+    EXPECT_EQ(Desktop.ShellLinks[0].Description, "");
+    EXPECT_EQ(Desktop.StartedApplications, std::vector<std::string>{VellumorDir() + "\\velmor.exe"});
+}
+
+TEST_F(WizardInstallation, ProgressRunsFromZeroToHundredPerMember) {
+    Install();
+    const std::vector<int>& p = Controls.ProgressPositions;
+    ASSERT_FALSE(p.empty());
+    EXPECT_EQ(p.front(), 0);
+    EXPECT_EQ(p.back(), 100);
+    // The bar starts again for every member: three members in each archive.
+    int restarts = 0;
+    for (size_t i = 1; i < p.size(); ++i) {
+        EXPECT_TRUE(p[i] >= 0 && p[i] <= 100) << p[i];
+        if (p[i] < p[i - 1]) ++restarts;
+    }
+    EXPECT_EQ(restarts, 5);
+}
+
+TEST_F(WizardInstallation, ResourcesPresentMeansFallbackFilesAreNeverOpened) {
+    Desktop.Files["C:\\Setup\\setup.vl2"] = {BuildArchive({{"other.vlm", "x"}})};
+    Desktop.Files["C:\\Setup\\setup.vl3"] = {BuildArchive({{"other.exe", "x"}})};
+    Install();
+    EXPECT_TRUE(Desktop.OpenedFiles.empty());
+    EXPECT_EQ(Disk("dict/other.vlm"), "<missing>");
+}
+
+TEST_F(WizardInstallation, MissingVellumorResourceComesFromFallbackFile) {
+    Desktop.ArchiveResources.erase("VELLUMOR");
+    Desktop.Files["C:\\Setup\\setup.vl3"] = {BuildArchive({{"velmor.exe", "from vl3"}})};
+    Install();
+    EXPECT_EQ(Desktop.OpenedFiles, std::vector<std::string>{"C:\\Setup\\setup.vl3"});
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "from vl3");
+    EXPECT_TRUE(Log.Contains("Information: Parlavox Dictionary setup complete."));
+}
+
+TEST_F(WizardInstallation, DictionaryFoundNowhereStillInstallsVellumor) {
+    Desktop.ArchiveResources.erase("DICTIONARY");
+    Install();
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
+    EXPECT_EQ(Disk("dict/words.vlm"), "<missing>");
+    EXPECT_TRUE(Log.Contains("Information: Parlavox Dictionary setup complete."));
+    // No project member was met: nothing to mark and nothing to start.
+    EXPECT_TRUE(Desktop.ProfileWrites.empty());
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+}
+
+TEST_F(WizardInstallation, TrailingBackslashGivesTheSameFiles) {
+    Controls.Texts[N::DictionaryDirectory] = Root + "\\dict\\";
+    Install();
+    EXPECT_EQ(Disk("dict/words.vlm"), "apple\tApfel\n");
+    EXPECT_EQ(Form->ProjectFile(), ProjectPath());
+}
+
+TEST_F(WizardInstallation, DamagedDictionaryFailsAfterProjectMemberAndSkipsTheRest) {
+    Desktop.ArchiveResources["DICTIONARY"] = BuildArchive(
+        {{"words.vlp", ProjectText}, {"words.vlm", "broken", 0x2A54598E, true}, {"words.pvd", "p"}});
+    Install();
+    EXPECT_TRUE(Log.Contains("Error: Parlavox Dictionary setup failed!"));
+    EXPECT_FALSE(Log.Contains("Information: Parlavox Dictionary setup complete."));
+    EXPECT_TRUE(Desktop.Registry.empty());
+    EXPECT_TRUE(Desktop.ShellLinks.empty());
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "<missing>");
+    EXPECT_EQ(Disk("dict/words.pvd"), "<missing>");
+    EXPECT_TRUE(Controls.Closed);
+    EXPECT_FALSE(Controls.Busy);
+    // The project member was written before the failure, so it is still marked and opened
+    // only if Vellumor is there (it is not).
+    EXPECT_EQ(Desktop.ProfileWrites, std::vector<std::string>{ProjectPath() + " [Project] Deployed=1"});
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+    EXPECT_LT(Log.IndexOf("Error: Parlavox Dictionary setup failed!"), Log.IndexOf("Cursor default"));
+}
+
+TEST_F(WizardInstallation, DamagedBeforeProjectMemberLeavesNothingToMark) {
+    Desktop.ArchiveResources["DICTIONARY"] =
+        BuildArchive({{"words.vlm", "broken", 0x2A54598E, true}, {"words.vlp", ProjectText}});
+    Install();
+    EXPECT_TRUE(Log.Contains("Error: Parlavox Dictionary setup failed!"));
+    EXPECT_EQ(Form->ProjectFile(), "");
+    EXPECT_TRUE(Desktop.ProfileWrites.empty());
+}
+
+TEST_F(WizardInstallation, RegistryFailureFailsWithoutShortcuts) {
+    Desktop.RegistryFails = true;
+    Install();
+    EXPECT_TRUE(Log.Contains("Error: Parlavox Dictionary setup failed!"));
+    EXPECT_TRUE(Desktop.CreatedDirectories.empty());
+    EXPECT_TRUE(Desktop.ShellLinks.empty());
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
+    // The project mark and the launch still follow.
+    EXPECT_EQ(Desktop.StartedCommandLines.size(), 1u);
+}
+
+TEST_F(WizardInstallation, ShortcutFailureIsIgnored) {
+    Desktop.ShellLinkThrows = true;
+    Install();
+    EXPECT_TRUE(Log.Contains("ShellLink " + Desktop.Programs + "\\Parlavox\\Vellumor.lnk"));
+    EXPECT_TRUE(Log.Contains("Information: Parlavox Dictionary setup complete."));
+}
+
+TEST_F(WizardInstallation, ManualShortcutOnlyWhenManualAlreadyInstalled) {
+    std::filesystem::create_directories(Scratch.Path / "apps" / "VL");
+    Scratch.Write("apps/VL/velmor.pdf", {'%', 'P', 'D', 'F'});
+    Install();
+    ASSERT_EQ(Desktop.ShellLinks.size(), 2u);
+    EXPECT_EQ(Desktop.ShellLinks[1].Target, VellumorDir() + "\\velmor.pdf");
+    EXPECT_EQ(Desktop.ShellLinks[1].LinkPath, Desktop.Programs + "\\Parlavox\\Vellumor Manual.lnk");
+}
+
+TEST_F(WizardInstallation, NoProgramsFolderSkipsGroupAndShortcuts) {
+    Desktop.Programs.clear();
+    Install();
+    EXPECT_TRUE(Desktop.CreatedDirectories.empty());
+    EXPECT_TRUE(Desktop.ShellLinks.empty());
+    EXPECT_TRUE(Log.Contains("Information: Parlavox Dictionary setup complete."));
+}
+
+TEST_F(WizardInstallation, UntickedOpenDictionaryStartsNothing) {
+    Controls.Ticked[N::OpenDictionary] = false;
+    Install();
+    EXPECT_EQ(Desktop.ProfileWrites.size(), 1u);
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+}
+
+TEST_F(WizardInstallation, MissingVellumorExeStartsNothing) {
+    Desktop.ArchiveResources["VELLUMOR"] = BuildArchive({{"readme.txt", "no program"}});
+    Install();
+    EXPECT_TRUE(Desktop.ShellLinks.empty());
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+}
+
+TEST_F(WizardInstallation, ProjectMarkFailureShowsErrorAndStartsNothing) {
+    Desktop.ProfileFails = true;
+    Install();
+    EXPECT_EQ(Desktop.Exceptions, std::vector<std::string>{"Unable to write to " + ProjectPath()});
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+    EXPECT_TRUE(Controls.Closed);
+}
+
+TEST_F(WizardInstallation, InstallingTwiceAsksNothing) {
+    Install();
+    Desktop.Messages.clear();
+    // The form stays on the Install page; a second press installs over the first.
+    Form->HandleEvent([&] { Form->NextButtonClick(); });
+    ASSERT_EQ(Desktop.Messages.size(), 1u);
+    EXPECT_EQ(Desktop.Messages[0].Text, "Parlavox Dictionary setup complete.");
+}
+
+TEST_F(WizardInstallation, InstalledUserListIsKept) {
+    std::filesystem::create_directories(Scratch.Path / "apps" / "VL");
+    Scratch.Write("apps/VL/velmor.pvl", {'m', 'i', 'n', 'e'});
+    Install();
+    EXPECT_EQ(Disk("apps/VL/velmor.pvl"), "mine");
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
+}
+
+// The exact command line, the registry value and where Vellumor goes for a chosen base directory;
+// no archive is expanded here, the installed files are given.
+TEST_F(WizardTest, LaunchCommandQuotesOnlyTheProjectFile) {
+    TMainForm& form = Start();
+    Controls.Texts[N::PVDirectory] = "C:\\Apps";
+    Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
+    Desktop.Files["D:\\Dict\\x.vlp"] = {"[Project]"};
+    std::string project = "D:\\Dict\\x.vlp";
+    form.CompressorCheckFile(project, pmExpand);
+    form.RunInstallation();
+    EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), "C:\\Apps\\VL");
+    EXPECT_EQ(Desktop.StartedCommandLines,
+              std::vector<std::string>{"C:\\Apps\\VL\\velmor.exe \"D:\\Dict\\x.vlp\""});
+    EXPECT_EQ(Desktop.StartedApplications, std::vector<std::string>{"C:\\Apps\\VL\\velmor.exe"});
+}
+
+TEST_F(WizardTest, LaunchNeedsTheProjectFileToExist) {
+    TMainForm& form = Start();
+    Controls.Texts[N::PVDirectory] = "C:\\Apps";
+    Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
+    std::string project = "D:\\Dict\\x.vlp";
+    form.CompressorCheckFile(project, pmExpand);
+    form.RunInstallation();
+    EXPECT_EQ(Desktop.ProfileWrites.size(), 1u);
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+}
+
+} // namespace

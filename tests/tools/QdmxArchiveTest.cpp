@@ -1,0 +1,309 @@
+// The archive subcommands of qdmx (create, list, test, extract), run as a user would run them on
+// a tree with nested folders, empty files, a read-only file and names with spaces.
+#include "compress/ArchiveTestSupport.h"
+#include "support/ToolRunner.h"
+
+#include "compress/ArchiveWriter.h"
+#include "compress/CodecTable.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTime.h"
+
+#include <algorithm>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class QdmxArchive : public ::testing::Test {
+protected:
+    TScratchFolder Scratch{"qdmx-archive-" +
+                           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())};
+
+    void TearDown() override {
+        // Read-only files would keep the scratch folder from being removed on Windows.
+        std::error_code ignored;
+        for (auto it = fs::recursive_directory_iterator(Scratch.Path, ignored);
+             it != fs::recursive_directory_iterator(); it.increment(ignored))
+            SetAttributes(it->path().string(), faArchive);
+    }
+
+    // Standard error as text with '\n' line ends (Windows writes "\r\n" in text mode).
+    TToolResult Qdmx(const std::string& arguments) {
+        TToolResult result = RunTool(QDMX_PATH, arguments, Scratch);
+        std::erase(result.Stderr, '\r');
+        return result;
+    }
+    std::string F(const std::string& name) const { return Quote(Scratch.File(name)); }
+    // The scratch folder itself, without a trailing separator (which would escape the closing
+    // quote on Windows command lines).
+    std::string Root() const { return Quote(Scratch.Path.string()); }
+    std::string Stdout(const std::string& arguments, int& status) {
+        TToolResult r = Qdmx(arguments + " > " + F("stdout.txt"));
+        status = r.Status;
+        auto bytes = Scratch.Read("stdout.txt");
+        std::erase(bytes, '\r');
+        return {bytes.begin(), bytes.end()};
+    }
+    void WriteFile(const std::string& relative, const std::string& contents) {
+        fs::path path = Scratch.Path / fs::path(relative);
+        fs::create_directories(path.parent_path());
+        Scratch.Write(relative, std::vector<uint8_t>(contents.begin(), contents.end()));
+    }
+
+    // The tree of the round trip: nested folders, empty files, a read-only file, names with spaces.
+    void MakeTree() {
+        std::string text;
+        for (int i = 0; i < 2000; ++i) text += "entry " + std::to_string(i % 50) + " of the word list\n";
+        WriteFile("src/top level.txt", text);
+        WriteFile("src/empty.txt", "");
+        WriteFile("src/nested/deeper still/leaf file.txt", "a leaf\r\n");
+        WriteFile("src/nested/empty too", "");
+        std::string noise;
+        uint32_t x = 7;
+        for (int i = 0; i < 40000; ++i) {
+            x = x * 1103515245u + 12345u;
+            noise += static_cast<char>(x >> 23);
+        }
+        WriteFile("src/nested/noise.bin", noise);
+        WriteFile("src/read only.txt", "do not change me");
+        ASSERT_TRUE(SetAttributes(Scratch.File("src/read only.txt"), faReadOnly | faArchive));
+    }
+
+    // Relative path ('/'-separated) -> contents of every file below root.
+    std::map<std::string, std::string> Tree(const fs::path& root) {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(root))
+            if (entry.is_regular_file()) {
+                auto bytes = Scratch.Read(fs::relative(entry.path(), Scratch.Path).string());
+                files[fs::relative(entry.path(), root).generic_string()] = {bytes.begin(), bytes.end()};
+            }
+        return files;
+    }
+
+    // Offset of the last stored data byte of a member.
+    int64_t LastDataByte(const std::string& archive, const std::string& member) {
+        auto stream = TFileStream::OpenRead(Scratch.File(archive));
+        TArchiver archiver;
+        TDirectoryList list;
+        archiver.ReadDirectory(*stream, list);
+        for (const auto& entry : list)
+            if (entry.Name == member)
+                return entry.Info->Position + 25 + static_cast<int64_t>(entry.Name.size()) +
+                       entry.Info->CompressedSize - 1;
+        ADD_FAILURE() << member << " not in archive";
+        return 0;
+    }
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(QdmxArchive, RoundTripRestoresBytesTimesAndTheReadOnlyBit) {
+    MakeTree();
+    ASSERT_EQ(Qdmx("create -q -C " + Root() + " " + F("tree.qdmx") + " src").Status, 0);
+    TToolResult extract = Qdmx("extract -q -C " + F("out") + " " + F("tree.qdmx"));
+    ASSERT_EQ(extract.Status, 0) << extract.Stderr;
+
+    auto original = Tree(Scratch.Path / "src");
+    EXPECT_EQ(original.size(), 6u);
+    EXPECT_EQ(Tree(Scratch.Path / "out" / "src"), original);
+    for (const auto& [relative, contents] : original) {
+        auto before = fs::last_write_time(Scratch.Path / "src" / relative);
+        auto after = fs::last_write_time(Scratch.Path / "out" / "src" / relative);
+        auto difference = before > after ? before - after : after - before;
+        EXPECT_LE(difference, std::chrono::seconds(2)) << relative;
+        EXPECT_EQ(GetAttributes(Scratch.File("out/src/" + relative)) & faReadOnly,
+                  relative == "read only.txt" ? faReadOnly : 0)
+            << relative;
+    }
+}
+
+TEST_F(QdmxArchive, ListShowsWhatWasPackedAndTestPasses) {
+    MakeTree();
+    ASSERT_EQ(Qdmx("create -q -C " + Root() + " " + F("tree.qdmx") + " src").Status, 0);
+    int status = -1;
+    std::string names = Stdout("list " + F("tree.qdmx"), status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(names, "src\\empty.txt\nsrc\\nested\\deeper still\\leaf file.txt\nsrc\\nested\\empty too\n"
+                     "src\\nested\\noise.bin\nsrc\\read only.txt\nsrc\\top level.txt\n");
+
+    std::string table = Stdout("list -v " + F("tree.qdmx"), status);
+    EXPECT_EQ(status, 0);
+    std::map<std::string, std::string> lines;
+    for (size_t pos = 0, next; (next = table.find('\n', pos)) != std::string::npos; pos = next + 1) {
+        std::string line = table.substr(pos, next - pos);
+        size_t name = line.find("src\\");
+        if (name != std::string::npos) lines[line.substr(name)] = line;
+    }
+    ASSERT_EQ(lines.size(), 6u) << table;
+    char checksum[16];
+    std::snprintf(checksum, sizeof checksum, "%08x", ByteSum("do not change me"));
+    const std::string& readOnly = lines["src\\read only.txt"];
+    EXPECT_TRUE(Contains(readOnly, "        16 ")) << readOnly;
+    EXPECT_TRUE(Contains(readOnly, " R--A ")) << readOnly;
+    EXPECT_TRUE(Contains(readOnly, checksum)) << readOnly;
+    EXPECT_TRUE(Contains(readOnly, " no ")) << readOnly;
+    const TCodecEntry* lh5 = FindCodec(miLH5);
+    const TCodecEntry* lzh = FindCodec(miLZH);
+    std::string best = lh5 && lh5->Compress ? " lh5 " : lzh && lzh->Compress ? " lzh " : " rle ";
+    EXPECT_TRUE(Contains(lines["src\\top level.txt"], best)) << lines["src\\top level.txt"];
+    EXPECT_TRUE(Contains(table, "6 members")) << table;
+
+    std::string tested = Stdout("test -q " + F("tree.qdmx"), status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(Contains(tested, "6 members OK")) << tested;
+}
+
+TEST_F(QdmxArchive, AFlippedDataByteFailsTheTest) {
+    MakeTree();
+    ASSERT_EQ(Qdmx("create -q -m none -C " + Root() + " " + F("tree.qdmx") + " src").Status, 0);
+    auto bytes = Scratch.Read("tree.qdmx");
+    bytes[static_cast<size_t>(LastDataByte("tree.qdmx", "src\\nested\\deeper still\\leaf file.txt"))] ^= 0x01;
+    Scratch.Write("tree.qdmx", bytes);
+    TToolResult r = Qdmx("test -q " + F("tree.qdmx"));
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(Contains(r.Stderr,
+                         "src\\nested\\deeper still\\leaf file.txt: Bad checksum during expansion -- data "
+                         "may be invalid"))
+        << r.Stderr;
+}
+
+TEST_F(QdmxArchive, ALockedArchiveNeedsItsKey) {
+    MakeTree();
+    for (const char* lock : {"", " --lock 1", " --lock 2"}) {
+        ASSERT_EQ(Qdmx("create -q -k 0x5EC2E7" + std::string(lock) + " -C " + Root() + " " +
+                       F("locked.qdmx") + " src")
+                      .Status,
+                  0);
+        TToolResult keyless = Qdmx("test -q " + F("locked.qdmx"));
+        EXPECT_EQ(keyless.Status, 1) << lock;
+        EXPECT_TRUE(Contains(keyless.Stderr, "File locked -- valid key required")) << keyless.Stderr;
+        EXPECT_EQ(Qdmx("test -q -k 0x5EC2E8 " + F("locked.qdmx")).Status, 1) << lock;
+        EXPECT_EQ(Qdmx("test -q -k 6210279 " + F("locked.qdmx")).Status, 0) << lock;
+
+        TToolResult refused = Qdmx("extract -q -C " + F("nokey") + " " + F("locked.qdmx"));
+        EXPECT_EQ(refused.Status, 1);
+        EXPECT_TRUE(Contains(refused.Stderr, "File locked -- valid key required")) << refused.Stderr;
+        EXPECT_TRUE(Tree(Scratch.Path / "nokey").empty()) << "a locked member leaves no file";
+        ASSERT_EQ(Qdmx("extract -q -k 0x5EC2E7 -C " + F("withkey") + " " + F("locked.qdmx")).Status, 0);
+        EXPECT_EQ(Tree(Scratch.Path / "withkey" / "src"), Tree(Scratch.Path / "src"));
+        TearDown();
+        fs::remove_all(Scratch.Path / "withkey");
+    }
+    auto bytes = Scratch.Read("locked.qdmx");
+    std::string plain = "do not change me";
+    EXPECT_EQ(std::search(bytes.begin(), bytes.end(), plain.begin(), plain.end()), bytes.end())
+        << "lock 2 scrambles the stored data";
+}
+
+TEST_F(QdmxArchive, UnsafeMemberNamesAreRefusedAndTheRestIsExtracted) {
+    {
+        auto archive = TFileStream::Create(Scratch.File("unsafe.qdmx"));
+        TArchiveWriter writer(*archive, miStored);
+        for (const char* name : {"..\\evil.txt", "\\rooted.txt", "C:drive.txt", "sub\\..\\..\\up.txt",
+                                 "good.txt", "sub/../../slash.txt", "sub\\fine.txt"}) {
+            TMemoryStream data(std::vector<uint8_t>{'x'});
+            writer.AddStream(name, data, MinPackedDateTime, faArchive, miStored);
+        }
+        writer.Finish();
+    }
+    fs::create_directories(Scratch.Path / "out");
+    TToolResult r = Qdmx("extract -q -C " + F("out") + " " + F("unsafe.qdmx"));
+    EXPECT_EQ(r.Status, 1);
+    for (const char* name :
+         {"..\\evil.txt", "\\rooted.txt", "C:drive.txt", "sub\\..\\..\\up.txt", "sub/../../slash.txt"})
+        EXPECT_TRUE(Contains(r.Stderr, std::string("refusing unsafe member name: ") + name + "\n"))
+            << r.Stderr;
+    EXPECT_EQ(Tree(Scratch.Path / "out"),
+              (std::map<std::string, std::string>{{"good.txt", "x"}, {"sub/fine.txt", "x"}}));
+    EXPECT_FALSE(fs::exists(Scratch.Path / "evil.txt"));
+    EXPECT_FALSE(fs::exists(Scratch.Path / "up.txt"));
+}
+
+TEST_F(QdmxArchive, UnsafePathsRestoreTheComponentsBehaviour) {
+    {
+        auto archive = TFileStream::Create(Scratch.File("parent.qdmx"));
+        TArchiveWriter writer(*archive, miStored);
+        TMemoryStream data(std::vector<uint8_t>{'u', 'p'});
+        writer.AddStream("..\\evil.txt", data, MinPackedDateTime, faArchive, miStored);
+        writer.Finish();
+    }
+    TToolResult r = Qdmx("extract -q --unsafe-paths -C " + F("out") + " " + F("parent.qdmx"));
+    EXPECT_EQ(r.Status, 0) << r.Stderr;
+    auto bytes = Scratch.Read("evil.txt");
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "up");
+}
+
+TEST_F(QdmxArchive, KeepExistingAndSelectedNames) {
+    MakeTree();
+    ASSERT_EQ(Qdmx("create -q -C " + Root() + " " + F("tree.qdmx") + " src").Status, 0);
+    WriteFile("out/src/top level.txt", "mine");
+    ASSERT_EQ(Qdmx("extract -q -n -C " + F("out") + " " + F("tree.qdmx")).Status, 0);
+    auto kept = Scratch.Read("out/src/top level.txt");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "mine");
+    EXPECT_EQ(Tree(Scratch.Path / "out" / "src").size(), 6u);
+
+    // Extracting again replaces files, the read-only one included.
+    ASSERT_EQ(Qdmx("extract -q -C " + F("out") + " " + F("tree.qdmx")).Status, 0);
+    EXPECT_EQ(Tree(Scratch.Path / "out" / "src"), Tree(Scratch.Path / "src"));
+
+    ASSERT_EQ(Qdmx("extract -q -C " + F("one") + " " + F("tree.qdmx") +
+                   " \"SRC/nested/deeper still/LEAF file.txt\"")
+                  .Status,
+              0);
+    EXPECT_EQ(Tree(Scratch.Path / "one").size(), 1u);
+    EXPECT_TRUE(fs::exists(Scratch.Path / "one" / "src" / "nested" / "deeper still" / "leaf file.txt"));
+
+    TToolResult missing = Qdmx("extract -q -C " + F("two") + " " + F("tree.qdmx") + " src/absent.txt");
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_TRUE(Contains(missing.Stderr, "src/absent.txt: not found in archive")) << missing.Stderr;
+}
+
+TEST_F(QdmxArchive, DamagedAndForeignFilesAreDataErrors) {
+    MakeTree();
+    ASSERT_EQ(Qdmx("create -q -C " + Root() + " " + F("tree.qdmx") + " src").Status, 0);
+    auto bytes = Scratch.Read("tree.qdmx");
+    bytes.resize(bytes.size() - 10);
+    Scratch.Write("cut.qdmx", bytes);
+    for (const char* command : {"test -q ", "list ", "extract -q -C out "}) {
+        TToolResult r = Qdmx(command + F("cut.qdmx"));
+        EXPECT_EQ(r.Status, 1) << command;
+        EXPECT_TRUE(Contains(r.Stderr, "Damaged archive: member \"src\\top level.txt\"")) << r.Stderr;
+    }
+    WriteFile("foreign.txt", std::string(100, 'f'));
+    TToolResult foreign = Qdmx("list " + F("foreign.txt"));
+    EXPECT_EQ(foreign.Status, 1);
+    EXPECT_TRUE(Contains(foreign.Stderr, "Can't recognize compressed file header")) << foreign.Stderr;
+    TToolResult missing = Qdmx("test " + F("absent.qdmx"));
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_TRUE(Contains(missing.Stderr, "absent.qdmx")) << missing.Stderr;
+}
+
+TEST_F(QdmxArchive, EmptyArchivesAndUsageErrors) {
+    WriteFile("only/empty", "");
+    ASSERT_EQ(Qdmx("create -q -m rle " + F("empty.qdmx") + " " + F("only")).Status, 0);
+    int status = -1;
+    std::string tested = Stdout("test " + F("empty.qdmx"), status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(Contains(tested, "1 member OK")) << tested;
+
+    for (const std::string& args :
+         {std::string("create"), "create " + F("a.qdmx"), "create -m zip " + F("a.qdmx") + " " + F("only"),
+          "create -k 0 " + F("a.qdmx") + " " + F("only"), "create --lock 1 " + F("a.qdmx") + " " + F("only"),
+          "create -k 5 --lock 3 " + F("a.qdmx") + " " + F("only"), "create " + F("a.qdmx") + " ../x",
+          std::string("list"), std::string("extract"), "test -k nonsense " + F("empty.qdmx")}) {
+        TToolResult r = Qdmx(args);
+        EXPECT_EQ(r.Status, 2) << args << "\n" << r.Stderr;
+        EXPECT_TRUE(Contains(r.Stderr, "Usage: qdmx")) << args;
+    }
+    EXPECT_FALSE(fs::exists(Scratch.Path / "a.qdmx"));
+    TToolResult absent = Qdmx("create " + F("a.qdmx") + " " + F("nothing-here"));
+    EXPECT_EQ(absent.Status, 1);
+    EXPECT_FALSE(fs::exists(Scratch.Path / "a.qdmx")) << "a failed create leaves no archive";
+}
+
+} // namespace

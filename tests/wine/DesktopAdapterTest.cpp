@@ -1,0 +1,328 @@
+// The Win32 desktop services of the wizard against the real API (run under Wine): resources and
+// module path, the registry, shell links and the Programs folder, private-profile writes, process
+// start, the time stamp search with its hidden and system files, file queries, first lines, the
+// locale formats and the folder chooser's reading of a typed name.
+#include "compress/Archiver.h"
+#include "platform/Exception.h"
+#include "platform/win32/Desktop.h"
+#include "setup/KoStamp.h"
+#include "setup/MainForm.h"
+#include "setup/win32/Win32Desktop.h"
+#include "tests/support/ToolRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <objbase.h>
+#include <shlobj.h>
+#include <thread>
+
+namespace {
+
+std::string Win(const std::filesystem::path& path) {
+    return path.string();
+}
+
+void WriteText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Sets a file's last-write time from a local packed date-time, as the archive component does.
+void SetLocalStamp(const std::string& path, WORD date, WORD time) {
+    FILETIME local{}, utc{};
+    ASSERT_TRUE(DosDateTimeToFileTime(date, time, &local));
+    ASSERT_TRUE(LocalFileTimeToFileTime(&local, &utc));
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &utc));
+    CloseHandle(file);
+}
+
+class ComTest : public ::testing::Test {
+protected:
+    ComTest() { CoInitialize(nullptr); }
+    ~ComTest() override { CoUninitialize(); }
+};
+
+TEST(DesktopResources, SupportResourceKeepsAllItsBytes) {
+    const std::optional<std::string> bytes = desktop::LoadModuleResource("PARLAVOX", "SUPPORT");
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(*bytes, std::string("r\tAdapter\tdesc\tauthor\t36211.466317\0after the NUL", 48));
+}
+
+TEST(DesktopResources, MissingResourceIsNothing) {
+    EXPECT_FALSE(desktop::LoadModuleResource("PARLAVOX", "NOSUCH").has_value());
+    EXPECT_FALSE(desktop::LoadModuleResource("NOSUCHTYPE", "SUPPORT").has_value());
+}
+
+TEST(DesktopResources, ArchiveResourceOpensAsStream) {
+    TWin32Desktop desktop(nullptr, "test");
+    TArchiver archiver;
+    std::unique_ptr<TStream> stream = desktop.OpenArchiveResource(archiver, "DICTIONARY");
+    ASSERT_TRUE(stream);
+    std::vector<uint8_t> bytes(static_cast<size_t>(stream->Size()));
+    EXPECT_EQ(stream->Read(bytes.data(), static_cast<int32_t>(bytes.size())), 8);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "QDMX\x1aNON");
+    EXPECT_ANY_THROW(desktop.OpenArchiveResource(archiver, "VELLUMOR"));
+}
+
+TEST(DesktopResources, ModulePathNamesThisProgram) {
+    const std::string path = desktop::ModuleFileName();
+    ASSERT_GE(path.size(), 3u);
+    EXPECT_EQ(path[1], ':');
+    EXPECT_NE(path.find("wizard_adapter_tests.exe"), std::string::npos) << path;
+}
+
+TEST(DesktopRegistry, WritesStringBelowLocalMachine) {
+    const std::string key = "Software\\Parlavox\\AdapterTest\\4.0";
+    ASSERT_TRUE(desktop::WriteMachineString(key, "RootDir", "C:\\Apps\\VL"));
+    char value[MAX_PATH] = {};
+    DWORD size = sizeof value;
+    ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "RootDir", RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(value, "C:\\Apps\\VL");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
+TEST(DesktopRegistry, FailureRaisesRegistryError) {
+    TWin32Desktop desktop(nullptr, "test");
+    // A key name may not start with a backslash.
+    EXPECT_THROW(desktop.WriteMachineRegistryString("\\", "RootDir", "x"), ERegistryException);
+}
+
+TEST_F(ComTest, ShellLinkPointsToTargetWithWorkingDirectory) {
+    TScratchFolder scratch("adapter-link");
+    const std::string target = desktop::ModuleFileName();
+    const std::string directory = Win(std::filesystem::path(target).parent_path());
+    const std::string link = scratch.File("Vellumor.lnk");
+    ASSERT_EQ(desktop::CreateShellLink(target, directory, "Manual", link), S_OK);
+
+    IShellLinkA* shellLink = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                               reinterpret_cast<void**>(&shellLink)),
+              S_OK);
+    IPersistFile* file = nullptr;
+    ASSERT_EQ(shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
+    WCHAR wide[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
+    ASSERT_EQ(file->Load(wide, STGM_READ), S_OK);
+    char text[MAX_PATH] = {};
+    EXPECT_EQ(shellLink->GetPath(text, MAX_PATH, nullptr, 0), S_OK);
+    EXPECT_TRUE(lstrcmpiA(text, target.c_str()) == 0) << text;
+    EXPECT_EQ(shellLink->GetWorkingDirectory(text, MAX_PATH), S_OK);
+    EXPECT_TRUE(lstrcmpiA(text, directory.c_str()) == 0) << text;
+    EXPECT_EQ(shellLink->GetDescription(text, MAX_PATH), S_OK);
+    EXPECT_STREQ(text, "Manual");
+    file->Release();
+    shellLink->Release();
+}
+
+TEST_F(ComTest, ShellLinkIntoMissingFolderFails) {
+    TScratchFolder scratch("adapter-link-missing");
+    const HRESULT result =
+        desktop::CreateShellLink(desktop::ModuleFileName(), "C:\\", "", scratch.File("no\\such\\x.lnk"));
+    EXPECT_TRUE(FAILED(result));
+}
+
+TEST_F(ComTest, ProgramsFolderIsAnExistingStartMenuFolder) {
+    const std::string programs = desktop::ProgramsFolder(nullptr);
+    ASSERT_FALSE(programs.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(programs)) << programs;
+    EXPECT_NE(programs.find("Programs"), std::string::npos) << programs;
+}
+
+TEST(DesktopProfile, AddsKeyToSectionAndKeepsTheRest) {
+    TScratchFolder scratch("adapter-profile");
+    const std::string ini = scratch.File("x.vlp");
+    WriteText(ini, "[Other]\r\nA=1\r\n[Project]\r\nName=Sample\r\n");
+    ASSERT_TRUE(desktop::WriteProfileString("Project", "Deployed", "1", ini));
+    char value[64] = {};
+    GetPrivateProfileStringA("Project", "Deployed", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "1");
+    GetPrivateProfileStringA("Project", "Name", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "Sample");
+    GetPrivateProfileStringA("Other", "A", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "1");
+}
+
+TEST(DesktopProfile, AddsMissingSection) {
+    TScratchFolder scratch("adapter-profile-section");
+    const std::string ini = scratch.File("y.vlp");
+    WriteText(ini, "[Other]\r\nA=1\r\n");
+    ASSERT_TRUE(desktop::WriteProfileString("Project", "Deployed", "1", ini));
+    char value[64] = {};
+    GetPrivateProfileStringA("Project", "Deployed", "", value, sizeof value, ini.c_str());
+    EXPECT_STREQ(value, "1");
+}
+
+TEST(DesktopProfile, FileInMissingFolderFails) {
+    TScratchFolder scratch("adapter-profile-missing");
+    EXPECT_FALSE(desktop::WriteProfileString("Project", "Deployed", "1", scratch.File("no\\such\\z.vlp")));
+}
+
+TEST(DesktopProcess, StartsProgramWithBlanksInItsPath) {
+    TScratchFolder scratch("adapter process");
+    const std::string marker = scratch.File("started.txt");
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string cmd = std::string(system) + "\\cmd.exe";
+    ASSERT_TRUE(desktop::StartProcess(cmd, cmd + " /c echo started> \"" + marker + "\""));
+    for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_FALSE(desktop::StartProcess(scratch.File("missing.exe"), "missing.exe"));
+}
+
+// A scratch folder name of the running case; parameterised names lose their "/".
+std::string UniqueName(const std::string& prefix) {
+    std::string name = prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : name)
+        if (c == '/') c = '-';
+    return name;
+}
+
+class DesktopTimeStamp : public ::testing::Test {
+protected:
+    // ctest runs the cases as separate processes at the same time: each gets its own folder.
+    DesktopTimeStamp() : Scratch(UniqueName("adapter-stamp-")) {
+        File = Scratch.File("words.vlm");
+        WriteText(File, "data");
+    }
+    void SetAttributes(DWORD attributes) { ASSERT_TRUE(SetFileAttributesA(File.c_str(), attributes)); }
+    ~DesktopTimeStamp() override { SetFileAttributesA(File.c_str(), FILE_ATTRIBUTE_NORMAL); }
+
+    TScratchFolder Scratch;
+    std::string File;
+};
+
+// 15 June 2001, 10:30:20 packs to date 0x2ACF and time 0x53CA.
+TEST_F(DesktopTimeStamp, PacksLocalLastWriteTime) {
+    SetLocalStamp(File, 0x2ACF, 0x53CA);
+    EXPECT_EQ(desktop::FindFileTimeStamp(File), std::optional<int32_t>(0x2ACF53CA));
+}
+
+struct TAttributeCase {
+    const char* Name;
+    DWORD Attributes;
+    bool Seen;
+};
+
+// Test names show the case, not its bytes.
+void PrintTo(const TAttributeCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class DesktopTimeStampAttributes : public DesktopTimeStamp,
+                                   public ::testing::WithParamInterface<TAttributeCase> {};
+
+TEST_P(DesktopTimeStampAttributes, HiddenAndSystemFilesAreNotSeen) {
+    SetLocalStamp(File, 0x2ACF, 0x53CA);
+    SetAttributes(GetParam().Attributes);
+    EXPECT_EQ(desktop::FindFileTimeStamp(File).has_value(), GetParam().Seen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Attributes, DesktopTimeStampAttributes,
+                         ::testing::Values(TAttributeCase{"Normal", FILE_ATTRIBUTE_NORMAL, true},
+                                           TAttributeCase{"ReadOnly", FILE_ATTRIBUTE_READONLY, true},
+                                           TAttributeCase{"Archive", FILE_ATTRIBUTE_ARCHIVE, true},
+                                           TAttributeCase{"Hidden", FILE_ATTRIBUTE_HIDDEN, false},
+                                           TAttributeCase{"System", FILE_ATTRIBUTE_SYSTEM, false}),
+                         [](const auto& info) { return info.param.Name; });
+
+TEST_F(DesktopTimeStamp, HiddenFileFailsWithPathInMessage) {
+    SetAttributes(FILE_ATTRIBUTE_HIDDEN);
+    TWin32Desktop desktop(nullptr, "test");
+    try {
+        GetFileTimeStamp(desktop, File);
+        FAIL() << "no error for a hidden file";
+    } catch (const ETimeStampError& e) {
+        EXPECT_EQ(e.Message, "Could not get the time stamp of " + File);
+    }
+}
+
+TEST_F(DesktopTimeStamp, DirectoryMissingFileAndWildcardAreNotSeen) {
+    EXPECT_FALSE(desktop::FindFileTimeStamp(Win(Scratch.Path)).has_value());
+    EXPECT_FALSE(desktop::FindFileTimeStamp(Scratch.File("missing.vlm")).has_value());
+    EXPECT_FALSE(desktop::FindFileTimeStamp(Scratch.File("*.vlm")).has_value());
+}
+
+TEST_F(DesktopTimeStamp, TimeBefore1980IsClampedToFirstPackedTime) {
+    FILETIME old{};
+    SYSTEMTIME parts{};
+    parts.wYear = 1975;
+    parts.wMonth = 5;
+    parts.wDay = 1;
+    parts.wHour = 12;
+    ASSERT_TRUE(SystemTimeToFileTime(&parts, &old));
+    HANDLE file = CreateFileA(File.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    SetFileTime(file, nullptr, nullptr, &old);
+    CloseHandle(file);
+    EXPECT_EQ(desktop::FindFileTimeStamp(File), std::optional<int32_t>(0x00210000));
+}
+
+TEST(DesktopFiles, FileExistsOnlyForFiles) {
+    TScratchFolder scratch("adapter-files");
+    WriteText(scratch.Path / "a.txt", "x");
+    TWin32Desktop desktop(nullptr, "test");
+    EXPECT_TRUE(desktop.FileExists(scratch.File("a.txt")));
+    EXPECT_FALSE(desktop.FileExists(Win(scratch.Path)));
+    EXPECT_FALSE(desktop.FileExists(scratch.File("b.txt")));
+}
+
+TEST(DesktopFiles, ReadFirstLineStopsAtLineEnd) {
+    TScratchFolder scratch("adapter-lines");
+    WriteText(scratch.Path / "setup.vl1", "r\tName\td\ta\t36211\r\nsecond line\r\n");
+    TWin32Desktop desktop(nullptr, "test");
+    EXPECT_EQ(desktop.ReadFirstLine(scratch.File("setup.vl1")), "r\tName\td\ta\t36211");
+    EXPECT_THROW(desktop.ReadFirstLine(scratch.File("missing.vl1")), EInOutError);
+}
+
+TEST(DesktopLocale, FormatsDateAndTimeWithTheirNumbers) {
+    const std::string date = desktop::FormatShortDate(1999, 2, 20);
+    EXPECT_NE(date.find("1999"), std::string::npos) << date;
+    EXPECT_NE(date.find("20"), std::string::npos) << date;
+    const std::string time = desktop::FormatLongTime(11, 11, 29);
+    EXPECT_NE(time.find("11"), std::string::npos) << time;
+    EXPECT_NE(time.find("29"), std::string::npos) << time;
+}
+
+TEST(DesktopLocale, DateBeforeSystemCalendarIsWrittenInIsoForm) {
+    EXPECT_EQ(desktop::FormatShortDate(1500, 3, 4), "1500-03-04");
+}
+
+struct TTypedCase {
+    const char* Name;
+    const char* Selected;
+    const char* SelectedName;
+    const char* Text;
+    std::optional<std::string> Result;
+};
+
+// Test names show the case, not its bytes.
+void PrintTo(const TTypedCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+class DesktopChooserTyped : public ::testing::TestWithParam<TTypedCase> {};
+
+TEST_P(DesktopChooserTyped, ReadsTheEditBox) {
+    const TTypedCase& c = GetParam();
+    EXPECT_EQ(desktop::TypedDirectory(c.Selected, c.SelectedName, c.Text), c.Result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DesktopChooserTyped,
+    ::testing::Values(TTypedCase{"Unchanged", "C:\\Program Files\\Parlavox", "Parlavox", "Parlavox",
+                                 std::nullopt},
+                      TTypedCase{"Empty", "C:\\Apps", "Apps", "", std::nullopt},
+                      TTypedCase{"AbsolutePath", "C:\\Apps", "Apps", "D:\\New\\Dir", "D:\\New\\Dir"},
+                      TTypedCase{"NetworkPath", "C:\\Apps", "Apps", "\\\\server\\share", "\\\\server\\share"},
+                      TTypedCase{"RelativeName", "C:\\Apps", "Apps", "New", "C:\\Apps\\New"},
+                      TTypedCase{"RelativePath", "C:\\Apps", "Apps", "a\\b", "C:\\Apps\\a\\b"},
+                      TTypedCase{"BelowDriveRoot", "C:\\", "(C:)", "New", "C:\\New"},
+                      TTypedCase{"SameNameAsPathIsTyped", "C:\\Apps", "Apps", "Apps\\", "C:\\Apps\\Apps\\"}),
+    [](const auto& info) { return info.param.Name; });
+
+} // namespace

@@ -1,0 +1,53 @@
+#include "tools/qdmx/ArchiveCli.h"
+
+namespace qdmx {
+
+TArchiveCli::TArchiveCli(CLI::App& app) {
+    CreateCommand = app.add_subcommand("create", "pack files and directory trees into a new ARCHIVE");
+    CreateCommand->add_option("-m,--method", CreateOptions.Method,
+                              "none, rle, lzh or lh5 (default: lh5, or the best method this build has)");
+    CreateCommand->add_option("-k,--key", CreateOptions.Key,
+                              "lock the members with this non-zero 32-bit key");
+    CreateCommand
+        ->add_option("--lock", CreateOptions.Lock,
+                     "2: scramble the data with the key (default); "
+                     "1: only add the key to the checksum")
+        ->check(CLI::IsMember({1, 2}));
+    CreateCommand->add_option("-C,--directory", CreateOptions.Directory, "take the PATHs relative to DIR");
+    CreateCommand->add_flag("-q,--quiet", CreateOptions.Quiet, "no progress display");
+    CreateCommand->add_option("ARCHIVE", CreateOptions.Archive, "archive file to write")->required();
+    CreateCommand->add_option("PATH", CreateOptions.Paths, "files and directories to pack")->required();
+
+    ListCommand = app.add_subcommand("list", "list the members of ARCHIVE");
+    ListCommand->add_flag("-v,--verbose", ListOptions.Verbose,
+                          "sizes, ratio, method, date, attributes, checksum and lock of each member");
+    ListCommand->add_option("ARCHIVE", ListOptions.Archive, "archive file")->required();
+
+    TestCommand = app.add_subcommand("test", "expand every member without writing files and verify it");
+    TestCommand->add_option("-k,--key", TestOptions.Key, "key of locked members");
+    TestCommand->add_flag("-q,--quiet", TestOptions.Quiet, "no progress display");
+    TestCommand->add_option("ARCHIVE", TestOptions.Archive, "archive file")->required();
+
+    ExtractCommand =
+        app.add_subcommand("extract", "expand the members of ARCHIVE (or only the NAMEs) into files");
+    ExtractCommand->add_option("-C,--directory", ExtractOptions.Directory,
+                               "extract below DIR (created if missing)");
+    ExtractCommand->add_option("-k,--key", ExtractOptions.Key, "key of locked members");
+    ExtractCommand->add_flag("-n,--keep-existing", ExtractOptions.KeepExisting,
+                             "do not replace existing files");
+    ExtractCommand->add_flag("--unsafe-paths", ExtractOptions.UnsafePaths,
+                             "also write absolute member names and names with '..' components");
+    ExtractCommand->add_flag("-q,--quiet", ExtractOptions.Quiet, "no progress display");
+    ExtractCommand->add_option("ARCHIVE", ExtractOptions.Archive, "archive file")->required();
+    ExtractCommand->add_option("NAME", ExtractOptions.Names, "members to extract (default: all)");
+}
+
+std::optional<int> TArchiveCli::Run() const {
+    if (*CreateCommand) return Create(CreateOptions);
+    if (*ListCommand) return List(ListOptions);
+    if (*TestCommand) return Test(TestOptions);
+    if (*ExtractCommand) return Extract(ExtractOptions);
+    return std::nullopt;
+}
+
+} // namespace qdmx

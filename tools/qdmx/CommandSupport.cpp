@@ -1,0 +1,46 @@
+#include "tools/qdmx/CommandSupport.h"
+
+#include "tools/qdmx/Commands.h"
+#include "tools/qdmx/MemberNames.h"
+#include "tools/qdmx/Methods.h"
+
+#include "compress/ArchiveFormat.h"
+
+#include <cstdio>
+
+namespace qdmx {
+
+int32_t KeyFromOption(const std::string& text) {
+    if (text.empty()) return 0;
+    auto key = ParseKey(text);
+    if (!key)
+        throw TUsageError{"invalid key '" + text + "' (a non-zero 32-bit number, decimal or 0x hexadecimal)"};
+    return *key;
+}
+
+uint8_t CompressMethodFromOption(const std::string& name) {
+    if (name.empty()) {
+        // The best compressor available, decided at run time so that a build that gains the
+        // LH5 or LZH compressor uses it without any change here.
+        for (uint8_t method : {miLH5, miLZH, miRLE})
+            if (MethodAvailable(method, false)) return method;
+        return miStored;
+    }
+    auto index = MethodIndexOfName(name);
+    if (!index) throw TUsageError{"unknown method '" + name + "' (use none, rle, lzh or lh5)"};
+    if (!MethodAvailable(*index, false))
+        throw TUsageError{"method '" + name + "' cannot compress in this build"};
+    return *index;
+}
+
+std::unique_ptr<TFileStream> OpenArchiveFile(const std::string& path) {
+    auto file = TFileStream::OpenRead(path);
+    if (file->Size() < ArchiveHeaderSize) throw Exception("not an archive (shorter than an archive header)");
+    return file;
+}
+
+void ReportError(const std::string& subject, const std::string& message) {
+    std::fprintf(stderr, "qdmx: %s: %s\n", subject.c_str(), message.c_str());
+}
+
+} // namespace qdmx

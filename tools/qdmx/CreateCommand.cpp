@@ -1,0 +1,101 @@
+// qdmx create: packs files and directory trees into a new archive. Directories are walked
+// recursively in name order; member names are the paths as given (relative to -C DIR), with
+// backslashes, without a leading root. The archive is removed again when anything fails, so a
+// failed run leaves no half-written archive behind.
+#include "tools/qdmx/ArchiveCommands.h"
+#include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/MemberNames.h"
+#include "tools/qdmx/Progress.h"
+
+#include "compress/ArchiveWriter.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace qdmx {
+namespace {
+
+struct TInputFile {
+    std::string Name;
+    fs::path Path;
+};
+
+// Adds the regular files below directory, in name order, depth first.
+void WalkDirectory(const fs::path& directory, const std::string& prefix, std::vector<TInputFile>& files) {
+    std::vector<fs::directory_entry> entries;
+    for (const auto& entry : fs::directory_iterator(directory)) entries.push_back(entry);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    for (const auto& entry : entries) {
+        std::string name = (prefix.empty() ? "" : prefix + "\\") + entry.path().filename().string();
+        if (entry.is_directory() && !entry.is_symlink())
+            WalkDirectory(entry.path(), name, files);
+        else if (entry.is_regular_file())
+            files.push_back({name, entry.path()});
+        else
+            std::fprintf(stderr, "qdmx: %s: not a regular file, skipped\n", entry.path().string().c_str());
+    }
+}
+
+std::vector<TInputFile> CollectFiles(const TCreateOptions& options) {
+    std::vector<TInputFile> files;
+    bool warnedRoot = false;
+    for (const auto& given : options.Paths) {
+        bool rootStripped = false;
+        auto name = MemberNameOfPath(given, rootStripped);
+        if (!name)
+            throw TUsageError{given + ": a '..' component would make an unsafe member name (use -C DIR)"};
+        if (rootStripped && !warnedRoot) {
+            std::fprintf(stderr, "qdmx: removing leading root from member names\n");
+            warnedRoot = true;
+        }
+        fs::path path = options.Directory.empty() ? fs::path(given) : fs::path(options.Directory) / given;
+        std::error_code error;
+        auto status = fs::status(path, error);
+        if (fs::is_directory(status))
+            WalkDirectory(path, *name, files);
+        else if (fs::is_regular_file(status) && !name->empty())
+            files.push_back({*name, path});
+        else
+            throw Exception(given + ": no such file or directory");
+    }
+    return files;
+}
+
+} // namespace
+
+int Create(const TCreateOptions& options) {
+    uint8_t method = CompressMethodFromOption(options.Method);
+    int32_t key = KeyFromOption(options.Key);
+    if (options.Lock != 0 && key == 0) throw TUsageError{"--lock needs a key (-k KEY)"};
+    std::vector<TInputFile> files = CollectFiles(options);
+
+    auto archive = TFileStream::Create(options.Archive);
+    TProgressDisplay progress(!options.Quiet && TProgressDisplay::StandardErrorIsTerminal());
+    try {
+        TArchiveWriter writer(*archive, method, key, options.Lock == 0 ? 2 : options.Lock);
+        writer.OnShowProgress = progress.Handler();
+        for (const auto& file : files) {
+            std::error_code error;
+            if (fs::equivalent(file.Path, fs::path(NativePath(options.Archive)), error)) {
+                std::fprintf(stderr, "qdmx: %s: the archive itself, skipped\n", file.Name.c_str());
+                continue;
+            }
+            progress.Begin(file.Name);
+            writer.AddFile(file.Name, file.Path.string(), method);
+        }
+        writer.Finish();
+    } catch (...) {
+        progress.Finish();
+        archive->Close();
+        DeleteFileAt(options.Archive);
+        throw;
+    }
+    return ExitOk;
+}
+
+} // namespace qdmx

@@ -1,0 +1,101 @@
+// qdmx extract: expands an archive (or the named members) below a directory. The component's
+// TargetPath stays empty so that OnCheckFile sees each member's own name: the handler refuses
+// unsafe names (unless --unsafe-paths), places the others below -C DIR exactly as TargetPath
+// would, keeps existing files with -n, and clears the read-only bit of a file it replaces.
+#include "tools/qdmx/ArchiveCommands.h"
+#include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/MemberNames.h"
+#include "tools/qdmx/Progress.h"
+
+#include "compress/Archiver.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+namespace qdmx {
+namespace {
+
+bool SameName(const std::string& a, const std::string& b) {
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+} // namespace
+
+int Extract(const TExtractOptions& options) {
+    int32_t key = KeyFromOption(options.Key);
+    std::string directory = options.Directory;
+    if (!directory.empty() && directory.back() != '\\' && directory.back() != '/') directory += '\\';
+
+    TArchiver archiver;
+    archiver.Key = key;
+    archiver.MakeDirectories = true;
+    archiver.ExceptionOnFileError = true;
+    archiver.CheckSpaceBeforeExpand = true;
+    TProgressDisplay progress(!options.Quiet && TProgressDisplay::StandardErrorIsTerminal());
+    archiver.OnShowProgress = progress.Handler();
+
+    bool failed = false;
+    std::string current = options.Archive;
+    std::vector<std::string> seen;
+    archiver.OnCheckFile = [&](std::string& filepath, TProcessMode) {
+        const std::string name = filepath;
+        seen.push_back(name);
+        if (!options.UnsafePaths && IsUnsafeMemberName(name)) {
+            progress.Finish();
+            std::fprintf(stderr, "qdmx: refusing unsafe member name: %s\n", name.c_str());
+            failed = true;
+            filepath.clear();
+            return;
+        }
+        if (name.empty() || name[0] != '\\') filepath = directory + name;
+        int32_t attributes = GetAttributes(filepath);
+        if (attributes != -1 && (attributes & faDirectory) == 0) {
+            if (options.KeepExisting) {
+                filepath.clear();
+                return;
+            }
+            if (attributes & faReadOnly) SetAttributes(filepath, attributes & ~faReadOnly);
+        }
+        current = name;
+        progress.Begin(name);
+    };
+
+    TStringList selection;
+    for (std::string name : options.Names) {
+        std::replace(name.begin(), name.end(), '/', '\\');
+        selection.push_back(name);
+    }
+    try {
+        if (!options.Directory.empty()) std::filesystem::create_directories(NativePath(options.Directory));
+        auto archive = OpenArchiveFile(options.Archive);
+        archiver.ExpandArchive(*archive, selection.empty() ? nullptr : &selection);
+    } catch (const Exception& e) {
+        progress.Finish();
+        // Faults of the archive's structure concern the archive, not the member last written.
+        bool structural = dynamic_cast<const EDamagedArchive*>(&e) ||
+                          dynamic_cast<const EInvalidHeader*>(&e) ||
+                          dynamic_cast<const EInvalidHeaderArchiveType*>(&e) ||
+                          dynamic_cast<const EUnrecognizedCompressionMethod*>(&e);
+        ReportError(structural ? options.Archive : current, e.Message);
+        return ExitFailure;
+    } catch (const std::filesystem::filesystem_error& e) {
+        ReportError(options.Directory, e.code().message());
+        return ExitFailure;
+    }
+    progress.Finish();
+    for (const auto& wanted : options.Names) {
+        std::string name = wanted;
+        std::replace(name.begin(), name.end(), '/', '\\');
+        if (std::none_of(seen.begin(), seen.end(), [&](const std::string& s) { return SameName(s, name); })) {
+            ReportError(wanted, "not found in archive");
+            failed = true;
+        }
+    }
+    return failed ? ExitFailure : ExitOk;
+}
+
+} // namespace qdmx
