@@ -12,7 +12,7 @@ function(parlavox_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 300 NO_PRETTY_VALUES
                          WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                          PROPERTIES ENVIRONMENT "PARLAVOX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
 endfunction()

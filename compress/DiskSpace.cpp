@@ -66,14 +66,29 @@ int32_t TArchiver::SpaceForFile(const std::string& target) {
 }
 
 // Directory separators are the backslash and, as the file system also accepts it, '/'. Trailing
-// separators are dropped (all of them, so that a doubled one cannot make the recursion create a
-// parent twice).
+// separators are dropped (all of them, so that a doubled one cannot create a level twice).
+// The levels are walked from the outermost down: existing ones are passed, the first missing one
+// and every level below it are created, and levels shorter than 3 characters (a drive or a root)
+// are never created. Only one level's path exists at a time, so a member name of thousands of
+// levels costs memory in proportion to its length, not to its length times its depth.
 void TArchiver::MakeDirectoryPath(const std::string& path) {
     std::string directory = path;
     while (!directory.empty() && IsSeparator(directory.back())) directory.pop_back();
     if (directory.size() < 3 || DirectoryExists(directory)) return;
-    size_t last = directory.find_last_of("\\/");
-    if (last != std::string::npos) MakeDirectoryPath(directory.substr(0, last + 1));
-    if (!CreateDirectoryAt(directory))
-        throw EInOutError("Cannot create directory \"" + directory + "\". " + SystemErrorText());
+    bool creating = false;
+    size_t lastLength = 0;
+    for (size_t end = directory.find_first_of("\\/", 1);; end = directory.find_first_of("\\/", end + 1)) {
+        size_t length = end == std::string::npos ? directory.size() : end;
+        while (length > 0 && IsSeparator(directory[length - 1])) --length;
+        if (length >= 3 && length != lastLength) {
+            const std::string level = directory.substr(0, length);
+            if (creating || !DirectoryExists(level)) {
+                creating = true;
+                if (!CreateDirectoryAt(level))
+                    throw EInOutError("Cannot create directory \"" + level + "\". " + SystemErrorText());
+            }
+            lastLength = length;
+        }
+        if (end == std::string::npos) break;
+    }
 }

@@ -2,7 +2,7 @@
 """Writes the seed corpora of the archive, rle, support_record and archive_roundtrip fuzz targets.
 
 archive: the hostile and damaged archives of tests/data/hostile (run make_hostile.py there first),
-except the two largest, whose size only slows the fuzzer. rle: token sequences of the format.
+except the three largest, whose size only slows the fuzzer. rle: token sequences of the format.
 support_record: support records as the wizard reads them. archive_roundtrip: member descriptions
 (one key byte, then per member a method byte, two length bytes and the contents).
 Usage: fuzz/make_hardening_seeds.py   (from anywhere; writes below fuzz/corpus/)
@@ -30,7 +30,7 @@ def write(folder, name, data):
 def main():
     archive = corpus("archive")
     for name in sorted(os.listdir(HOSTILE)):
-        if name.endswith(".qdmx") and name not in ("method_5_to_255.qdmx", "name_long_path.qdmx"):
+        if name.endswith(".qdmx") and name not in ("method_5_to_255.qdmx", "name_long_path.qdmx", "name_deep.qdmx"):
             shutil.copy(os.path.join(HOSTILE, name), os.path.join(archive, name))
 
     rle = corpus("rle")

@@ -3,20 +3,33 @@
 #include "platform/DiskSpace.h"
 #include "platform/FileSystem.h"
 
-#include <filesystem>
+#include <string>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
+namespace {
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+} // namespace
+
+// The path is shortened in place one component at a time, so that a path of thousands of levels
+// (a hostile member name) costs time in proportion to its depth, not to its depth times its length.
 std::optional<TDiskFreeSpace> QueryDiskFreeSpace(const std::string& root) {
-    std::filesystem::path path =
-        root.empty() ? std::filesystem::path(".") : std::filesystem::path(NativePath(root));
-    std::error_code error;
-    while (!std::filesystem::is_directory(path, error)) {
-        std::filesystem::path parent = path.parent_path();
-        if (parent.empty() || parent == path) {
-            path = path.is_absolute() ? path.root_path() : std::filesystem::path(".");
+    std::string path = root.empty() ? std::string(".") : NativePath(root);
+    while (!IsDirectory(path)) {
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        const size_t last = path.find_last_of('/');
+        if (last == std::string::npos) {
+            path = ".";
             break;
         }
-        path = parent;
+        if (last == 0) {
+            path = "/";
+            break;
+        }
+        path.resize(last);
     }
     struct statvfs info {};
     if (::statvfs(path.c_str(), &info) != 0) return std::nullopt;

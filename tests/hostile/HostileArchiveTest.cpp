@@ -13,6 +13,9 @@
 
 #include <algorithm>
 #include <set>
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -81,12 +84,14 @@ void ExpectOutcome(const THostileOutcome& expected, const TObserved& observed) {
     EXPECT_EQ(observed.Message.rfind(expected.Message, 0), 0u) << observed.Message;
 }
 
-// The regular files below a folder, as paths relative to it with '/' separators.
+// The regular files below a folder, as paths relative to it with '/' separators. A level whose
+// path is too long for the system to walk ends the walk there.
 std::map<std::string, fs::path> FilesBelow(const fs::path& root) {
     std::map<std::string, fs::path> files;
-    if (!fs::exists(root)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).generic_string()] = entry.path();
+    std::error_code error;
+    if (!fs::exists(root, error)) return files;
+    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error))
+        if (it->is_regular_file(error)) files[fs::relative(it->path(), root).generic_string()] = it->path();
     return files;
 }
 
@@ -105,6 +110,14 @@ void ExpectNoEscapedFiles(const fs::path& scratch) {
     }
 }
 
+// A path as a command-line argument of qdmx: absolute, with the platform's separators (on Windows
+// an argument that begins with '/' would be read as an option).
+std::string ToolPath(const fs::path& path) {
+    fs::path absolute = fs::absolute(path);
+    absolute.make_preferred();
+    return absolute.string();
+}
+
 // A documented status, or 0 or 1 when either is documented; never a crash or another status.
 void ExpectStatus(const TToolExpectation& expected, const TToolResult& r) {
     if (expected.Status) {
@@ -114,12 +127,56 @@ void ExpectStatus(const TToolExpectation& expected, const TToolResult& r) {
     }
 }
 
+// Removes a folder however deep it is. The deep-name case leaves paths longer than Windows can
+// walk; there each subdirectory is first moved up to a short path beside the folder, so that every
+// path used stays short.
+void RemoveTree(const fs::path& path) {
+    std::error_code error;
+    fs::remove_all(path, error);
+#ifdef _WIN32
+    if (!fs::exists(path, error)) return;
+    std::vector<fs::path> pending = {path};
+    for (int moved = 0; !pending.empty();) {
+        const fs::path folder = pending.back();
+        pending.pop_back();
+        std::vector<fs::path> children;
+        for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+            children.push_back(it->path());
+        for (const fs::path& child : children) {
+            if (!fs::is_directory(child, error)) {
+                fs::remove(child, error);
+                continue;
+            }
+            fs::path shortPath = path.parent_path() / ("parlavox-rm-" + std::to_string(moved++));
+            fs::rename(child, shortPath, error);
+            pending.push_back(error ? child : shortPath);
+        }
+        fs::remove(folder, error);
+    }
+#endif
+}
+
+// Clears a scratch folder before it is made and after it is gone.
+struct TTreeCleanup {
+    explicit TTreeCleanup(fs::path path) : Path(std::move(path)) { RemoveTree(Path); }
+    ~TTreeCleanup() { RemoveTree(Path); }
+    fs::path Path;
+};
+
+std::string ScratchName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string("hostile-") + info->test_suite_name() + "-" + info->name();
+    std::replace_if(
+        name.begin(), name.end(),
+        [](char c) { return !std::isalnum(static_cast<unsigned char>(c)) && c != '-'; }, '_');
+    return name;
+}
+
 class HostileArchive : public ::testing::TestWithParam<THostileCase> {
 protected:
     fs::path Archive() const { return HostileDataFolder() / GetParam().File; }
-    TScratchFolder Scratch{
-        "hostile-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
-        "-" + CaseName({GetParam(), 0})};
+    TTreeCleanup Cleanup{fs::temp_directory_path() / ("parlavox-" + ScratchName())};
+    TScratchFolder Scratch{ScratchName()};
 };
 
 using HostileListing = HostileArchive;
@@ -196,7 +253,7 @@ TEST_P(HostileExpansion, ExpandArchiveWritesOnlyTheRedirectedFiles) {
 
 TEST_P(HostileQdmxTest, ExitStatusAndMessageAreTheDocumentedOnes) {
     const THostileCase& c = GetParam();
-    TToolResult r = RunTool(QDMX_PATH, "test -q " + Quote(Archive().string()) + NoOutput, Scratch);
+    TToolResult r = RunTool(QDMX_PATH, "test -q " + Quote(ToolPath(Archive())) + NoOutput, Scratch);
     ExpectStatus(c.Test, r);
     EXPECT_NE(r.Stderr.find(c.Test.StderrText), std::string::npos) << r.Stderr;
 }
@@ -211,7 +268,7 @@ TEST_P(HostileQdmxExtract, SafeModeKeepsEveryFileInsideTheTarget) {
     const fs::path inner = outer / "inner";
     fs::create_directories(inner);
     TToolResult r = RunTool(
-        QDMX_PATH, "extract -q -C " + Quote(inner.string()) + " " + Quote(Archive().string()) + NoOutput,
+        QDMX_PATH, "extract -q -C " + Quote(ToolPath(inner)) + " " + Quote(ToolPath(Archive())) + NoOutput,
         Scratch);
     ExpectStatus(expected, r);
     EXPECT_NE(r.Stderr.find(expected.StderrText), std::string::npos) << r.Stderr;
@@ -231,6 +288,25 @@ TEST_P(HostileQdmxExtract, SafeModeKeepsEveryFileInsideTheTarget) {
     }
     EXPECT_EQ(actualNames, expectedNames);
 }
+
+#ifdef __linux__
+// The 16,380 levels of name_deep.qdmx are created one at a time: extraction needs memory in
+// proportion to the name, not a copy of the path per level (about 0.5 GB for this name).
+TEST(HostileDeepName, CreatingItsDirectoriesTakesLittleMemory) {
+    TScratchFolder scratch("hostile-deep-memory");
+    const fs::path inner = scratch.Path / "inner";
+    fs::create_directories(inner);
+    TToolResult r = RunTool(QDMX_PATH,
+                            "extract -q -C " + Quote(ToolPath(inner)) + " " +
+                                Quote(ToolPath(HostileDataFolder() / "name_deep.qdmx")) + NoOutput,
+                            scratch);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_NE(r.Stderr.find("Cannot create directory"), std::string::npos);
+    struct rusage usage {};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 200 * 1024) << "kilobytes at the peak of qdmx extract";
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileListing, ::testing::ValuesIn(Cases()), CaseName);
 INSTANTIATE_TEST_SUITE_P(Files, HostileExpansion, ::testing::ValuesIn(Cases()), CaseName);

@@ -28,12 +28,33 @@ INSTANTIATE_TEST_SUITE_P(
     Names, QdmxMemberNameSafety,
     ::testing::Values(TSafetyCase{"file.txt", false}, TSafetyCase{"dir\\file.txt", false},
                       TSafetyCase{"dir\\..file", false}, TSafetyCase{"dir\\file..", false},
-                      TSafetyCase{"...\\x", false}, TSafetyCase{"ab:c", false}, TSafetyCase{"1:x", false},
-                      TSafetyCase{"", true}, TSafetyCase{"\\root.txt", true}, TSafetyCase{"/root.txt", true},
-                      TSafetyCase{"\\\\server\\share\\x", true}, TSafetyCase{"C:\\x", true},
-                      TSafetyCase{"c:x", true}, TSafetyCase{"..", true}, TSafetyCase{"..\\up.txt", true},
-                      TSafetyCase{"dir\\..\\..\\up.txt", true}, TSafetyCase{"dir/../up.txt", true},
-                      TSafetyCase{"dir\\..", true}));
+                      TSafetyCase{"...\\x", false}, TSafetyCase{"", true}, TSafetyCase{"\\root.txt", true},
+                      TSafetyCase{"/root.txt", true}, TSafetyCase{"\\\\server\\share\\x", true},
+                      TSafetyCase{"C:\\x", true}, TSafetyCase{"c:x", true}, TSafetyCase{"..", true},
+                      TSafetyCase{"..\\up.txt", true}, TSafetyCase{"dir\\..\\..\\up.txt", true},
+                      TSafetyCase{"dir/../up.txt", true}, TSafetyCase{"dir\\..", true}));
+
+// Names that are ordinary file names on POSIX but on Windows name a device or a data stream, or
+// cannot name a file at all: extraction refuses them there.
+class QdmxMemberNameSafetyWindows : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(QdmxMemberNameSafetyWindows, RefusesDevicesStreamsAndControlCharactersOnWindowsOnly) {
+#ifdef _WIN32
+    EXPECT_TRUE(IsUnsafeMemberName(GetParam())) << GetParam();
+#else
+    EXPECT_FALSE(IsUnsafeMemberName(GetParam())) << GetParam();
+#endif
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, QdmxMemberNameSafetyWindows,
+                         ::testing::Values("ab:c", "1:x", "file.txt:stream", "file.txt::$DATA", "CON", "nul",
+                                           "Aux.txt", "dir\\PRN", "COM1", "lpt9.log", "CON .txt", "CONOUT$",
+                                           "ctl\x01.txt", "dir\\tab\there"));
+
+TEST(QdmxMemberNameSafetyWindowsNot, NamesThatOnlyResembleDevicesStayAllowed) {
+    for (const char* name : {"CONSOLE", "nullable.txt", "COM10", "COM0", "LPT", "auxiliary\\x", "dir.con"})
+        EXPECT_FALSE(IsUnsafeMemberName(name)) << name;
+}
 
 struct TPathCase {
     const char* Path;

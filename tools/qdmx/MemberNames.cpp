@@ -31,11 +31,38 @@ std::vector<std::string> Components(const std::string& path) {
 }
 } // namespace
 
+#ifdef _WIN32
+namespace {
+// A component that Windows does not take as a file of the directory it is in: one naming a device
+// (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, with or without an extension, in any case),
+// one naming a data stream (any ':'), and one with control characters.
+bool IsWindowsSpecialComponent(const std::string& part) {
+    for (char c : part)
+        if (c == ':' || static_cast<unsigned char>(c) < 0x20) return true;
+    std::string base = part.substr(0, part.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+        base == "CONOUT$")
+        return true;
+    // COM and LPT with a digit 1-9, or the code page's superscript digits 1, 2 and 3.
+    const auto digit = base.size() == 4 ? static_cast<unsigned char>(base[3]) : 0;
+    return (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) &&
+           ((digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
+}
+} // namespace
+#endif
+
 bool IsUnsafeMemberName(const std::string& name) {
     if (name.empty() || IsSeparator(name[0])) return true;
     if (name.size() >= 2 && IsLetter(name[0]) && name[1] == ':') return true;
-    for (const auto& part : Components(name))
+    for (const auto& part : Components(name)) {
         if (part == "..") return true;
+#ifdef _WIN32
+        if (IsWindowsSpecialComponent(part)) return true;
+#endif
+    }
     return false;
 }
 

@@ -9,7 +9,9 @@ namespace qdmx {
 
 // True for a name that would leave the target directory: an absolute name (leading '\' or '/',
 // which includes UNC prefixes, or a drive letter and colon), a name with a ".." component, and
-// the empty name (which names the target directory itself).
+// the empty name (which names the target directory itself). On Windows also a name with a
+// component that names a device (CON, NUL, COM1, ...), a data stream (a ':') or holds control
+// characters.
 bool IsUnsafeMemberName(const std::string& name);
 
 // The member name of a path given on the command line: its components joined with backslashes,

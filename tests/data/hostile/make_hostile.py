@@ -899,6 +899,14 @@ def name_cases():
          "a 300-character name component: the component expands it (through the redirecting handler); qdmx "
          "cannot create the file and stops with the file-creation error", data, ("ok", 2), ("ok",),
          {0: evil, 1: after.expanded}, (0, ""), (1, "Cannot create file"), {}, names=[long_name, after.name])
+    levels = b"a\\" * 16379 + b"deep.txt"
+    assert len(levels) <= 32767
+    data = build([Member(levels, evil), after])
+    case("name_deep.qdmx",
+         "a 32,766-character name of 16,380 one-letter levels: qdmx creates the directories one level at a "
+         "time until the path is too long and stops with the directory error, inside the target",
+         data, ("ok", 2), ("ok",), {0: evil, 1: after.expanded}, (0, ""), (1, "Cannot create directory"), None,
+         names=[levels, after.name])
     deep = b"\\".join([b"d" * 200] * 30) + b"\\deep.txt"
     data = build([Member(deep, evil), after])
     case("name_long_path.qdmx",
