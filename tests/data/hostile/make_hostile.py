@@ -1005,8 +1005,10 @@ def write_readme(path):
         "itself (it names the root of the current drive); only the application's `OnCheckFile` handler keeps",
         "such members inside a folder. `qdmx extract` refuses absolute names, drive letters, `..`",
         "components and the empty name unless `--unsafe-paths` is given, and goes on with the next member.",
-        "The ':' stream, control-character and device names are ordinary file names on POSIX; on Windows",
-        "they name streams and devices.",
+        "The ':' stream, control-character and device names are ordinary file names on POSIX and are",
+        "written there; on Windows they name data streams and devices (or no valid file), and `qdmx extract`",
+        "refuses them as well. Directories of a deep name are created one level at a time, so a name of",
+        "thousands of levels costs memory in proportion to its length.",
     ]
     with open(path, "w", newline="\n") as f:
         f.write("\n".join(lines) + "\n")
