@@ -20,19 +20,6 @@ namespace {
 
 constexpr size_t InputSize = 4 << 20;
 
-// A destination that keeps nothing: it counts what it is given.
-class TCountingStream : public TStream {
-public:
-    int64_t Size() const override { return Count; }
-    int64_t Position() const override { return Count; }
-    int32_t Read(void*, int32_t) override { return 0; }
-    void Write(const void*, int32_t count) override { Count += count; }
-    int64_t Seek(int64_t, TSeekOrigin) override { return Count; }
-
-private:
-    int64_t Count = 0;
-};
-
 struct TInput {
     const char* Name;
     std::vector<uint8_t> Bytes;

@@ -24,18 +24,6 @@ protected:
     float TargetFreeSpace(const std::string&) override { return static_cast<float>(FreeSpace); }
 };
 
-class TCountingStream : public TStream {
-public:
-    int64_t Size() const override { return Count; }
-    int64_t Position() const override { return Count; }
-    int32_t Read(void*, int32_t) override { return 0; }
-    void Write(const void*, int32_t count) override { Count += count; }
-    int64_t Seek(int64_t, TSeekOrigin) override { return Count; }
-
-private:
-    int64_t Count = 0;
-};
-
 // The failures that damaged data may cause; anything else is a finding.
 bool Documented(const Exception& e) {
     return dynamic_cast<const EDamagedArchive*>(&e) || dynamic_cast<const EInvalidHeader*>(&e) ||

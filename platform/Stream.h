@@ -66,6 +66,20 @@ private:
     std::shared_ptr<void> KeepAlive;
 };
 
+// A destination that keeps nothing and only counts the bytes written to it (for verifying and
+// measuring expansions without storing their output).
+class TCountingStream : public TStream {
+public:
+    int64_t Size() const override { return Count; }
+    int64_t Position() const override { return Count; }
+    int32_t Read(void*, int32_t) override { return 0; }
+    void Write(const void*, int32_t count) override { Count += count; }
+    int64_t Seek(int64_t, TSeekOrigin) override { return Count; }
+
+private:
+    int64_t Count = 0;
+};
+
 // Resolves a seek request against a stream of the given size; raises EStreamError for a
 // position before the start.
 int64_t ResolveSeek(int64_t current, int64_t size, int64_t offset, TSeekOrigin origin);

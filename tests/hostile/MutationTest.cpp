@@ -28,19 +28,6 @@ protected:
     float TargetFreeSpace(const std::string&) override { return static_cast<float>(FreeSpace); }
 };
 
-// A destination that keeps only a count and the bytes' sum.
-class TCountingStream : public TStream {
-public:
-    int64_t Size() const override { return Count; }
-    int64_t Position() const override { return Count; }
-    int32_t Read(void*, int32_t) override { return 0; }
-    void Write(const void*, int32_t count) override { Count += count; }
-    int64_t Seek(int64_t, TSeekOrigin) override { return Count; }
-
-private:
-    int64_t Count = 0;
-};
-
 std::vector<uint8_t> Text(size_t n, uint32_t seed) {
     static const char* const words[] = {"lexicon",     "entry",  "the",        "of",   "Vellumor",
                                         "translation", "a",      "dictionary", "term", "and",

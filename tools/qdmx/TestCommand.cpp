@@ -10,23 +10,6 @@
 #include <cstdio>
 
 namespace qdmx {
-namespace {
-
-// A destination that only counts the bytes written to it.
-class TCountingStream : public TStream {
-public:
-    int64_t Size() const override { return Count; }
-    int64_t Position() const override { return Count; }
-    int32_t Read(void*, int32_t) override { return 0; }
-    void Write(const void*, int32_t count) override { Count += count; }
-    int64_t Seek(int64_t, TSeekOrigin) override { return Count; }
-
-private:
-    int64_t Count = 0;
-};
-
-} // namespace
-
 int Test(const TTestOptions& options) {
     int32_t key = KeyFromOption(options.Key);
     std::unique_ptr<TFileStream> archive;
