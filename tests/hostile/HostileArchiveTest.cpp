@@ -175,7 +175,7 @@ std::string ScratchName() {
 class HostileArchive : public ::testing::TestWithParam<THostileCase> {
 protected:
     fs::path Archive() const { return HostileDataFolder() / GetParam().File; }
-    TTreeCleanup Cleanup{fs::temp_directory_path() / ("parlavox-" + ScratchName())};
+    TTreeCleanup Cleanup{TScratchFolder::PathFor(ScratchName())};
     TScratchFolder Scratch{ScratchName()};
 };
 

@@ -1,5 +1,6 @@
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
+#include "support/TempDirectory.h"
 #include "support/TestStreams.h"
 
 #include <gtest/gtest.h>
@@ -54,8 +55,8 @@ TEST(ReadOnlyMemoryStream, RefusesWritesAndKeepsItsOwnerAlive) {
 
 class FileStreamTest : public ::testing::Test {
 protected:
-    std::string Path = (std::filesystem::temp_directory_path() / "parlavox-stream-test.bin").string();
-    void TearDown() override { std::remove(Path.c_str()); }
+    TTempDirectory Folder;
+    std::string Path = Folder.Sub("stream-test.bin");
 };
 
 TEST_F(FileStreamTest, CreateWriteReopenRead) {
