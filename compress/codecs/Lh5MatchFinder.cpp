@@ -70,9 +70,8 @@ void ShiftWindow(TCodecState& s, TLh5Storage& z) {
 class TTrie {
 public:
     explicit TTrie(TLh5Storage& z)
-        : Z(z), W(z.Window), Level(z.NodeLevel), ChildCount(z.NodeChildCount), Position(z.NodePosition),
-          Parent(z.NodeParent), Prev(z.ChainPrev), Next(z.ChainNext), Pos(z.WindowPos), MatchPos(z.MatchPos),
-          MatchLen(z.MatchLen), FreeNode(z.FreeNode) {}
+        : Z(z), W(z.Window), Level(z.NodeLevel), ChildCount(z.NodeChildCount), N(z.Trie), Pos(z.WindowPos),
+          MatchPos(z.MatchPos), MatchLen(z.MatchLen), FreeNode(z.FreeNode) {}
     // Moves on by one position within the current window.
     void Step() { ++Pos; }
     void Store() {
@@ -82,31 +81,31 @@ public:
     }
 
     [[gnu::always_inline]] unsigned FindChild(unsigned q, unsigned b) {
-        unsigned r = Next[ChainHead(q, b)];
-        Parent[0] = static_cast<uint16_t>(q);
-        while (Parent[r] != q) r = Next[r];
+        unsigned r = N[ChainHead(q, b)].Next;
+        N[0].Parent = static_cast<uint16_t>(q);
+        while (N[r].Parent != q) r = N[r].Next;
         return r;
     }
 
     [[gnu::always_inline]] void AddChild(unsigned q, unsigned b, unsigned r) {
         const unsigned h = ChainHead(q, b);
-        const unsigned t = Next[h];
-        Next[r] = static_cast<uint16_t>(t);
-        Prev[t] = static_cast<uint16_t>(r);
-        Next[h] = static_cast<uint16_t>(r);
-        Prev[r] = static_cast<uint16_t>(h);
-        Parent[r] = static_cast<uint16_t>(q);
+        const unsigned t = N[h].Next;
+        N[r].Next = static_cast<uint16_t>(t);
+        N[t].Prev = static_cast<uint16_t>(r);
+        N[h].Next = static_cast<uint16_t>(r);
+        N[r].Prev = static_cast<uint16_t>(h);
+        N[r].Parent = static_cast<uint16_t>(q);
         ++ChildCount[q];
     }
 
     [[gnu::always_inline]] void SplitNode(unsigned old) {
         const unsigned fresh = FreeNode;
-        FreeNode = Next[fresh];
+        FreeNode = N[fresh].Next;
         ChildCount[fresh] = 0;
         TakePlace(old, fresh);
-        Parent[fresh] = Parent[old];
+        N[fresh].Parent = N[old].Parent;
         Level[fresh] = static_cast<uint8_t>(MatchLen);
-        Position[fresh] = static_cast<uint16_t>(Pos);
+        N[fresh].Position = static_cast<uint16_t>(Pos);
         AddChild(fresh, W[MatchPos + MatchLen], old);
         AddChild(fresh, W[Pos + MatchLen], static_cast<unsigned>(Pos));
     }
@@ -121,17 +120,17 @@ public:
             // below the deepest node on that string's path whose level is still shorter.
             --len;
             r = static_cast<unsigned>(MatchPos + 1) | Lh5DictSize;
-            while ((q = Parent[r]) == 0) r = Next[r];
+            while ((q = N[r].Parent) == 0) r = N[r].Next;
             while (Level[q] >= len) {
                 r = q;
-                q = Parent[q];
+                q = N[q].Parent;
             }
             unsigned t = q;
-            while (Position[t] & Lh5PendingFlag) {
-                Position[t] = static_cast<uint16_t>(posValue);
-                t = Parent[t];
+            while (N[t].Position & Lh5PendingFlag) {
+                N[t].Position = static_cast<uint16_t>(posValue);
+                t = N[t].Parent;
             }
-            if (t < FirstLeaf) Position[t] = static_cast<uint16_t>(posValue | Lh5PendingFlag);
+            if (t < FirstLeaf) N[t].Position = static_cast<uint16_t>(posValue | Lh5PendingFlag);
         } else {
             q = Lh5RootBase + w[Pos];
             const unsigned b = w[Pos + 1];
@@ -150,7 +149,7 @@ public:
                 MatchPos = WindowIndex(static_cast<int>(r), Pos);
             } else {
                 limit = Level[r];
-                MatchPos = WindowIndex(Position[r] & ~Lh5PendingFlag, Pos);
+                MatchPos = WindowIndex(N[r].Position & ~Lh5PendingFlag, Pos);
             }
             if (len < limit) {
                 len = MatchUpTo(w + Pos, w + MatchPos, len, limit);
@@ -161,7 +160,7 @@ public:
                 }
             }
             if (len >= Lh5LongestMatch) break;
-            Position[r] = static_cast<uint16_t>(posValue);
+            N[r].Position = static_cast<uint16_t>(posValue);
             q = r;
             const unsigned b = w[Pos + len];
             r = FindChild(q, b);
@@ -176,72 +175,73 @@ public:
         // it and the old leaf points on to its successor.
         MatchLen = len;
         TakePlace(r, posValue);
-        Parent[posValue] = static_cast<uint16_t>(q);
-        Parent[r] = 0;
-        Next[r] = static_cast<uint16_t>(posValue);
+        N[posValue].Parent = static_cast<uint16_t>(q);
+        N[r].Parent = 0;
+        N[r].Next = static_cast<uint16_t>(posValue);
     }
 
     [[gnu::always_inline]] void Delete() {
         const unsigned leaf = static_cast<unsigned>(Pos);
-        const unsigned r = Parent[leaf];
+        const unsigned r = N[leaf].Parent;
         if (r == 0) return;
         Unlink(leaf);
-        Parent[leaf] = 0;
+        N[leaf].Parent = 0;
         --ChildCount[r];
         if (r >= FirstLeaf || ChildCount[r] > 1) return;
 
         // r is left with one child and goes; the newest position it knew passes to its ancestors.
-        const int t = WindowIndex(Position[r] & ~Lh5PendingFlag, Pos);
+        const int t = WindowIndex(N[r].Position & ~Lh5PendingFlag, Pos);
         int newest = t;
-        unsigned q = Parent[r];
+        unsigned q = N[r].Parent;
         unsigned u;
-        while ((u = Position[q]) & Lh5PendingFlag) {
+        while ((u = N[q].Position) & Lh5PendingFlag) {
             const int v = WindowIndex(static_cast<int>(u & ~Lh5PendingFlag), Pos);
             if (v > newest) newest = v;
-            Position[q] = static_cast<uint16_t>(newest | Lh5DictSize);
-            q = Parent[q];
+            N[q].Position = static_cast<uint16_t>(newest | Lh5DictSize);
+            q = N[q].Parent;
         }
         if (q < FirstLeaf) {
             const int v = WindowIndex(static_cast<int>(u), Pos);
             if (v > newest) newest = v;
-            Position[q] = static_cast<uint16_t>(newest | Lh5DictSize | Lh5PendingFlag);
+            N[q].Position = static_cast<uint16_t>(newest | Lh5DictSize | Lh5PendingFlag);
         }
         const unsigned s = FindChild(r, W[t + Level[r]]);
         Unlink(s);
         TakePlace(r, s);
-        Parent[s] = Parent[r];
-        Parent[r] = 0;
-        Next[r] = static_cast<uint16_t>(FreeNode);
+        N[s].Parent = N[r].Parent;
+        N[r].Parent = 0;
+        N[r].Next = static_cast<uint16_t>(FreeNode);
         FreeNode = r;
     }
 
 private:
-    static unsigned ChainHead(unsigned q, unsigned b) { return q + 16 * b + Lh5ChainHeadBase; }
+    // The chain of (q, b). A multiplicative hash spreads the pairs evenly over the heads whatever
+    // bytes the input uses, which keeps the chains that FindChild walks short.
+    static unsigned ChainHead(unsigned q, unsigned b) {
+        return Lh5ChainHeadBase + ((((q << 8) | b) * 2654435761u) >> (32 - Lh5ChainHeadBits));
+    }
 
     void Unlink(unsigned r) {
-        const uint16_t prev = Prev[r], next = Next[r];
-        Next[prev] = next;
-        Prev[next] = prev;
+        const uint16_t prev = N[r].Prev, next = N[r].Next;
+        N[prev].Next = next;
+        N[next].Prev = prev;
     }
 
     // Node fresh takes old's place in old's chain.
     void TakePlace(unsigned old, unsigned fresh) {
-        const uint16_t prev = Prev[old];
-        Prev[fresh] = prev;
-        Next[prev] = static_cast<uint16_t>(fresh);
-        const uint16_t next = Next[old];
-        Next[fresh] = next;
-        Prev[next] = static_cast<uint16_t>(fresh);
+        const uint16_t prev = N[old].Prev;
+        N[fresh].Prev = prev;
+        N[prev].Next = static_cast<uint16_t>(fresh);
+        const uint16_t next = N[old].Next;
+        N[fresh].Next = next;
+        N[next].Prev = static_cast<uint16_t>(fresh);
     }
 
     TLh5Storage& Z;
     uint8_t* const W;
     uint8_t* const Level;
     uint8_t* const ChildCount;
-    uint16_t* const Position;
-    uint16_t* const Parent;
-    uint16_t* const Prev;
-    uint16_t* const Next;
+    TLh5TrieNode* const N;
     int Pos;
     int MatchPos;
     int MatchLen;
@@ -266,13 +266,13 @@ void FillWindow(TCodecState& s, TLh5Storage& z) {
 void InitDictionary(TLh5Storage& z) {
     for (int i = Lh5RootBase; i < Lh5RootBase + 256; ++i) {
         z.NodeLevel[i] = 1;
-        z.NodePosition[i] = 0;
+        z.Trie[i].Position = 0;
     }
-    std::memset(z.NodeParent + Lh5DictSize, 0, Lh5DictSize * sizeof(uint16_t));
+    for (int i = Lh5DictSize; i < 2 * Lh5DictSize; ++i) z.Trie[i].Parent = 0;
     z.FreeNode = 1;
-    for (uint16_t i = 1; i < Lh5InnerNodeCount; ++i) z.ChainNext[i] = static_cast<uint16_t>(i + 1);
-    z.ChainNext[Lh5InnerNodeCount] = 0;
-    std::memset(z.ChainNext + Lh5ChainHeadBase, 0, (Lh5ChainHeadEnd - Lh5ChainHeadBase) * sizeof(uint16_t));
+    for (uint16_t i = 1; i < Lh5InnerNodeCount; ++i) z.Trie[i].Next = static_cast<uint16_t>(i + 1);
+    z.Trie[Lh5InnerNodeCount].Next = 0;
+    for (int i = Lh5ChainHeadBase; i < Lh5ChainHeadEnd; ++i) z.Trie[i].Next = 0;
 }
 
 uint16_t FindChild(TLh5Storage& z, uint16_t q, uint8_t b) {

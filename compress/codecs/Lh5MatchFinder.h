@@ -4,7 +4,7 @@
 // The dictionary also slides the window: the input is read into Window in 8192-byte chunks and
 // the window moves down by 8192 bytes whenever the current position reaches 16384.
 //
-// Node numbers are 16-bit: 0 is the empty link (NodeParent[0] is FindChild's sentinel),
+// Node numbers are 16-bit: 0 is the empty link (the parent of node 0 is FindChild's sentinel),
 // 1..8191 inner nodes (free list), 8192 + b the root of byte b, 8192..16383 the leaves, one per
 // position value. A position value v names window index v when v < WindowPos and v - 8192
 // otherwise, so strings entered before a window shift keep their numbers.
@@ -17,14 +17,15 @@ constexpr int Lh5LongestMatch = 256;
 constexpr int Lh5Threshold = 3;                     // shortest match that is sent
 constexpr uint16_t Lh5RootBase = 8192;              // root of byte b; also the first leaf
 constexpr int Lh5InnerNodeCount = 8191;             // inner nodes 1..8191
-constexpr int Lh5ChainHeadBase = 16384;             // chain head of (q, b): q + 16 * b + 16384
 constexpr int Lh5WindowEnd = 16384;                 // WindowPos runs from 8192 to 16383
 constexpr int Lh5ReadAheadEnd = Lh5WindowEnd + 256; // last window byte used is 16639
 constexpr int Lh5FirstPosition = Lh5DictSize + 256; // 8448: where the input starts
-constexpr uint16_t Lh5PendingFlag = 0x8000;         // NodePosition not yet passed to ancestors
+constexpr uint16_t Lh5PendingFlag = 0x8000;         // Position not yet passed to ancestors
 static_assert(Lh5ReadAheadEnd < Lh5WindowBytes);
-constexpr int Lh5ChainHeadEnd = Lh5ChainHeadBase + (Lh5RootBase + 255) + 16 * 255 + 1; // 28912
-static_assert(Lh5ChainHeadEnd <= 28913, "the allocated ChainNext holds every chain head");
+constexpr int Lh5ChainHeadBase = 16384; // chain heads follow the nodes in the records
+constexpr int Lh5ChainHeadEnd = Lh5ChainHeadBase + (1 << Lh5ChainHeadBits);
+static_assert(Lh5ChainHeadEnd <= Lh5TrieRecords && Lh5ChainHeadEnd <= 65536,
+              "heads fit the records and 16-bit links");
 
 // Reads the first 8192 input bytes into Window[8448..16639], spaces where the input has ended
 // (all 8192 reads are made), sets WindowPos to 8448 and BytesLeft to the real bytes read.

@@ -20,7 +20,9 @@ void Release(T*& block) {
 }
 } // namespace
 
-TLh5Storage::~TLh5Storage() { FreeLH5Storage(*this); }
+TLh5Storage::~TLh5Storage() {
+    FreeLH5Storage(*this);
+}
 
 void AllocLH5Storage(TLh5Storage& z, bool compressing) {
     try {
@@ -32,10 +34,7 @@ void AllocLH5Storage(TLh5Storage& z, bool compressing) {
         if (compressing) {
             Allocate(z.NodeLevel, 8449);
             Allocate(z.NodeChildCount, 8449);
-            Allocate(z.NodePosition, 16898);
-            Allocate(z.NodeParent, 32770);
-            Allocate(z.ChainPrev, 32770);
-            Allocate(z.ChainNext, 57826);
+            Allocate(z.Trie, Lh5TrieRecords * sizeof(TLh5TrieNode));
             Allocate(z.SymbolBuf, 16385);
             Allocate(z.SymFreq, 2040);
             Allocate(z.SymCode, 1022);
@@ -62,10 +61,7 @@ void FreeLH5Storage(TLh5Storage& z) {
     Release(z.SymLen);
     Release(z.NodeLevel);
     Release(z.NodeChildCount);
-    Release(z.NodePosition);
-    Release(z.NodeParent);
-    Release(z.ChainPrev);
-    Release(z.ChainNext);
+    Release(z.Trie);
     Release(z.SymbolBuf);
     Release(z.SymFreq);
     Release(z.SymCode);

@@ -6,15 +6,28 @@
 #include <cstdint>
 #include <memory>
 
-constexpr int Lh5WindowBytes = 16641;   // the compressor uses the whole block, the expander 8192
-constexpr int Lh5DictSize = 8192;       // 13-bit positions
-constexpr int Lh5SymbolCount = 510;     // 256 literals + 254 match lengths (3..256)
-constexpr int Lh5DistanceClasses = 14;  // class 0 = distance 0; class p carries p - 1 extra bits
-constexpr int Lh5LenCodeSymbols = 19;   // symbols that send the symbol code lengths
-constexpr int Lh5TreeNodes = 1020;      // LeftChild / RightChild entries
+constexpr int Lh5WindowBytes = 16641;  // the compressor uses the whole block, the expander 8192
+constexpr int Lh5DictSize = 8192;      // 13-bit positions
+constexpr int Lh5SymbolCount = 510;    // 256 literals + 254 match lengths (3..256)
+constexpr int Lh5DistanceClasses = 14; // class 0 = distance 0; class p carries p - 1 extra bits
+constexpr int Lh5LenCodeSymbols = 19;  // symbols that send the symbol code lengths
+constexpr int Lh5TreeNodes = 1020;     // LeftChild / RightChild entries
 constexpr int Lh5SymTableBits = 12;
 constexpr int Lh5AuxTableBits = 8;
 constexpr int Lh5MaxCodeLength = 16;
+
+// One record of the compressor's trie: a node (inner node, root or leaf) or a chain head. The
+// links that a step follows together share a record, so following a node touches one cache line
+// instead of one per array.
+struct TLh5TrieNode {
+    uint16_t Parent;   // 0 when the node is not in the trie
+    uint16_t Next;     // chain successor; for a free inner node the next free one; for a replaced
+                       // leaf the leaf that replaced it
+    uint16_t Prev;     // chain predecessor
+    uint16_t Position; // inner nodes and roots: the newest position below, maybe flagged pending
+};
+constexpr int Lh5ChainHeadBits = 15;          // children hang in 32768 hash chains
+constexpr int Lh5TrieRecords = 16384 + 32768; // nodes 0..16383, then the chain heads
 
 struct TLh5Storage {
     TLh5Storage() = default;
@@ -38,10 +51,7 @@ struct TLh5Storage {
     // Compressor only (allocated when compressing).
     uint8_t* NodeLevel = nullptr;
     uint8_t* NodeChildCount = nullptr;
-    uint16_t* NodePosition = nullptr;
-    uint16_t* NodeParent = nullptr;
-    uint16_t* ChainPrev = nullptr;
-    uint16_t* ChainNext = nullptr;
+    TLh5TrieNode* Trie = nullptr;
     uint8_t* SymbolBuf = nullptr;
     uint16_t* SymFreq = nullptr;
     uint16_t* SymCode = nullptr;

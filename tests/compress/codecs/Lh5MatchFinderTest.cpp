@@ -63,7 +63,7 @@ public:
 
     // A string that passes through inner node or leaf x: the leaf itself or the node's position.
     int StringOf(uint16_t x) const {
-        return IndexOf(x >= Lh5RootBase ? x : (Z.NodePosition[x] & ~Lh5PendingFlag));
+        return IndexOf(x >= Lh5RootBase ? x : (Z.Trie[x].Position & ~Lh5PendingFlag));
     }
 
     // Walks the whole trie: child counts, levels, chains, edge labels and the free list.
@@ -72,20 +72,20 @@ public:
         std::vector<int> children(Lh5RootBase + 256, 0);
         int inner = 0;
         for (int x = 1; x < 2 * Lh5DictSize; ++x) {
-            uint16_t q = Z.NodeParent[x];
+            uint16_t q = Z.Trie[x].Parent;
             if (q == 0) continue;
             if (x < Lh5RootBase) ++inner;
             EXPECT_TRUE(q < Lh5RootBase + 256 && q != 0) << "parent of " << x;
             ++children[q];
         }
         int freeCount = 0;
-        for (uint16_t f = Z.FreeNode; f != 0 && freeCount <= Lh5InnerNodeCount; f = Z.ChainNext[f]) {
-            EXPECT_EQ(Z.NodeParent[f], 0) << "free node " << f << " is in the trie";
+        for (uint16_t f = Z.FreeNode; f != 0 && freeCount <= Lh5InnerNodeCount; f = Z.Trie[f].Next) {
+            EXPECT_EQ(Z.Trie[f].Parent, 0) << "free node " << f << " is in the trie";
             ++freeCount;
         }
         EXPECT_EQ(inner + freeCount, Lh5InnerNodeCount);
         for (int x = 1; x < 2 * Lh5DictSize; ++x) {
-            uint16_t q = Z.NodeParent[x];
+            uint16_t q = Z.Trie[x].Parent;
             if (q == 0) continue;
             auto node = static_cast<uint16_t>(x);
             if (x < Lh5RootBase) {
@@ -123,7 +123,7 @@ TEST(Lh5MatchFinder, FirstPositionFindsAnEmptyRoot) {
     TFinder f(Bytes("hello"));
     EXPECT_EQ(f.Z.MatchLen, 1);
     EXPECT_EQ(f.Z.WindowPos, Lh5FirstPosition);
-    EXPECT_EQ(f.Z.NodeParent[Lh5FirstPosition], Lh5RootBase + 'h');
+    EXPECT_EQ(f.Z.Trie[Lh5FirstPosition].Parent, Lh5RootBase + 'h');
     EXPECT_EQ(f.Z.BytesLeft, 5);
 }
 
@@ -189,9 +189,9 @@ TEST(Lh5MatchFinder, RunsLongerThan256ReplaceTheOlderLeaf) {
         {
             // The previous leaf held the same 256 bytes: it left the trie and points on to this one.
             uint16_t older = TFinder::LeafOf(f.Offset - 1), newer = TFinder::LeafOf(f.Offset);
-            ASSERT_EQ(f.Z.NodeParent[older], 0) << "at " << f.Offset;
-            ASSERT_EQ(f.Z.ChainNext[older], newer) << "at " << f.Offset;
-            ASSERT_NE(f.Z.NodeParent[newer], 0) << "at " << f.Offset;
+            ASSERT_EQ(f.Z.Trie[older].Parent, 0) << "at " << f.Offset;
+            ASSERT_EQ(f.Z.Trie[older].Next, newer) << "at " << f.Offset;
+            ASSERT_NE(f.Z.Trie[newer].Parent, 0) << "at " << f.Offset;
             ++replaced;
         }
     }
@@ -206,15 +206,15 @@ TEST(Lh5MatchFinder, WindowShiftFindsStringsEnteredBeforeIt8192Lower) {
     while (f.Offset < 8999) f.Step();
     const uint16_t earlier = TFinder::LeafOf(7000);
     EXPECT_EQ(earlier, 15448); // entered before the shift, at window index 15448
-    EXPECT_NE(f.Z.NodeParent[earlier], 0);
+    EXPECT_NE(f.Z.Trie[earlier].Parent, 0);
     f.Step();
     // The shift came at offset 7936; offset 9000 now stands at 8192 + 1064 and finds the string
     // of offset 7000 at 15448 - 8192. The two agree over 256 bytes, so the new leaf replaces it.
     EXPECT_EQ(f.Z.WindowPos, 9256);
     EXPECT_EQ(f.Z.MatchLen, Lh5LongestMatch);
     EXPECT_EQ(f.Z.MatchPos, 15448 - Lh5DictSize);
-    EXPECT_EQ(f.Z.NodeParent[earlier], 0);
-    EXPECT_EQ(f.Z.ChainNext[earlier], TFinder::LeafOf(9000));
+    EXPECT_EQ(f.Z.Trie[earlier].Parent, 0);
+    EXPECT_EQ(f.Z.Trie[earlier].Next, TFinder::LeafOf(9000));
 }
 
 struct TRefillCase {
@@ -269,9 +269,7 @@ TEST(Lh5MatchFinder, AdvancingSeveralPositionsAtOnceEqualsSingleSteps) {
         ASSERT_EQ(batched.Z.MatchPos, single.Z.MatchPos) << "at " << single.Offset;
         ASSERT_EQ(batched.Z.FreeNode, single.Z.FreeNode) << "at " << single.Offset;
     }
-    EXPECT_EQ(std::memcmp(batched.Z.NodeParent, single.Z.NodeParent, 2 * Lh5DictSize * sizeof(uint16_t)), 0);
-    EXPECT_EQ(std::memcmp(batched.Z.ChainNext, single.Z.ChainNext, Lh5ChainHeadEnd * sizeof(uint16_t)), 0);
-    EXPECT_EQ(std::memcmp(batched.Z.NodePosition, single.Z.NodePosition, 8448 * sizeof(uint16_t)), 0);
+    EXPECT_EQ(std::memcmp(batched.Z.Trie, single.Z.Trie, Lh5TrieRecords * sizeof(TLh5TrieNode)), 0);
     EXPECT_EQ(std::memcmp(batched.Z.Window, single.Z.Window, Lh5ReadAheadEnd), 0);
 }
 
