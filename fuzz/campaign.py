@@ -2,7 +2,7 @@
 """Long fuzzing campaigns that add up across sessions.
 
 Runs one libFuzzer target from build/fuzz/fuzzers/ in rounds of a few minutes until the target's
-CPU time in this run reaches --cpu-seconds, and appends one line per round to fuzz/campaign-log.tsv
+CPU time over all logged rounds reaches --cpu-seconds, and appends one line per round to fuzz/campaign-log.tsv
 (date, target, CPU seconds, executions, corpus files, result). The working corpus lives in
 build/fuzz/campaign/TARGET and starts from the committed seeds; --merge folds what the campaign
 found back into fuzz/corpus/TARGET in minimised form, so the next campaign and CI's short run
@@ -47,13 +47,17 @@ def run_round(target, corpus, seconds):
     seeds = ROOT / "fuzz" / "corpus" / target
     prefix = WORK / f"{target}-"
     command = [str(fuzzer), f"-max_total_time={seconds}", "-print_final_stats=1", "-rss_limit_mb=4096",
-               f"-artifact_prefix={prefix}", str(corpus)]
+               f"-artifact_prefix={prefix}", "-timeout=300", str(corpus)]
     if seeds.is_dir():
         command.append(str(seeds))
     run = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                          errors="replace")
     match = re.search(r"stat::number_of_executed_units:\s*(\d+)", run.stderr)
     executions = int(match.group(1)) if match else 0
+    # Slow-unit reports are not failures (and come from any pause of the process); crashes,
+    # leaks, timeouts and memory exhaustion are.
+    for slow in WORK.glob(f"{target}-slow-unit-*"):
+        slow.unlink()
     found = sorted(p.name for p in WORK.glob(f"{target}-*") if p.is_file())
     if run.returncode != 0 or found:
         tail = "\n".join(run.stderr.splitlines()[-40:])
@@ -69,7 +73,8 @@ def merge(target, corpus):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
 
 
-def summary():
+def logged_totals():
+    """target -> [CPU seconds, executions, findings] over the whole log."""
     totals = {}
     if LOG.exists():
         for line in LOG.read_text().splitlines()[1:]:
@@ -77,7 +82,12 @@ def summary():
             t = totals.setdefault(target, [0.0, 0, 0])
             t[0] += float(cpu)
             t[1] += int(executions)
-            t[2] += result != "clean"
+            t[2] += result.startswith("finding")
+    return totals
+
+
+def summary():
+    totals = logged_totals()
     print(f"{'target':<20}{'CPU hours':>10}{'executions':>16}{'findings':>10}")
     for target, (cpu, executions, findings) in sorted(totals.items()):
         print(f"{target:<20}{cpu / 3600:>10.2f}{executions:>16,}{findings:>10}")
@@ -99,7 +109,8 @@ def main():
         return 2
     corpus = WORK / args.target
     corpus.mkdir(parents=True, exist_ok=True)
-    spent = 0.0
+    # The goal counts every round in the log, so an interrupted campaign continues where it was.
+    spent = logged_totals().get(args.target, [0.0])[0]
     while spent < args.cpu_seconds:
         before = children_cpu_seconds()
         executions, result = run_round(args.target, corpus, args.round_seconds)
