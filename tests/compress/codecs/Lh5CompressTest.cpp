@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(Lh5Compress, EmptyInputWritesNothing) {
-    TLh5DirectRun run({}, INT32_MAX);
+    TDirectCodecRun run({}, INT32_MAX);
     CompressLH5(run.S);
     EXPECT_EQ(run.S.OutCount, 0);
     EXPECT_TRUE(run.Finish().empty());
@@ -107,12 +107,12 @@ TEST_P(Lh5CompressBudget, RaisesAtTheFirstByteBeyondTheBudgetAndNotBefore) {
     const auto n = static_cast<int32_t>(stream.size());
     ASSERT_GT(n, 1);
 
-    TLh5DirectRun exact(input, n);
+    TDirectCodecRun exact(input, n);
     EXPECT_NO_THROW(CompressLH5(exact.S));
     EXPECT_EQ(exact.S.OutCount, n);
     EXPECT_EQ(exact.Finish(), stream);
 
-    TLh5DirectRun shorter(input, n - 1);
+    TDirectCodecRun shorter(input, n - 1);
     EXPECT_THROW(CompressLH5(shorter.S), EUnableToCompress);
     EXPECT_EQ(shorter.S.OutCount, n - 1);
     std::vector<uint8_t> partial = shorter.Finish();
@@ -172,7 +172,7 @@ TEST(Lh5CompressBlocks, MatchesMakeGroupsLongerAndBlocksShorter) {
 // Buffers symbols with the given counts (literals only) and sends them as one block.
 std::vector<uint8_t> BlockOfLiterals(const std::vector<std::pair<uint8_t, int>>& counts,
                                      std::vector<uint8_t>& expanded) {
-    TLh5DirectRun run({}, INT32_MAX);
+    TDirectCodecRun run({}, INT32_MAX);
     TLh5Storage z;
     AllocLH5Storage(z, true);
     // Interleave the symbols so that the block holds them in a mixed order.

@@ -107,7 +107,7 @@ public:
         return inner;
     }
 
-    TLh5DirectRun Run;
+    TDirectCodecRun Run;
     TLh5Storage Z;
     std::vector<uint8_t> Data;
     int64_t Offset = 0; // data offset of WindowPos

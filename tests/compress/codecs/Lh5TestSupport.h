@@ -6,6 +6,7 @@
 #include "compress/Archiver.h"
 #include "compress/codecs/CodecState.h"
 #include "compress/codecs/Lh5Compress.h"
+#include "support/DirectCodecRun.h"
 #include "support/TestStreams.h"
 
 #include <climits>
@@ -13,37 +14,9 @@
 #include <string>
 #include <vector>
 
-// A codec state over memory streams, prepared as the dispatcher does but with a chosen budget.
-class TLh5DirectRun {
-public:
-    TLh5DirectRun(std::vector<uint8_t> input, int32_t budget) : Source(std::move(input)) {
-        S.InBuffer = In.data();
-        S.OutBuffer = Out.data();
-        S.InPos = S.InEnd = S.InBuffer;
-        S.OutPos = S.OutBuffer;
-        S.OutEnd = S.OutBuffer + CodecChunkSize;
-        S.Source = &Source;
-        S.Dest = &Dest;
-        S.InRemaining = static_cast<int32_t>(Source.Bytes.size());
-        S.ChunkSize = CodecChunkSize;
-        S.OutBudget = budget;
-    }
-    std::vector<uint8_t> Finish() {
-        FlushOutput(S);
-        return Dest.Bytes;
-    }
-
-    TCodecState S;
-    TRecordingStream Source, Dest;
-
-private:
-    std::vector<uint8_t> In = std::vector<uint8_t>(CodecChunkSize);
-    std::vector<uint8_t> Out = std::vector<uint8_t>(CodecChunkSize);
-};
-
 // The compressed stream of input, without the dispatcher's budget.
 inline std::vector<uint8_t> Lh5CompressBytes(const std::vector<uint8_t>& input, int32_t budget = INT32_MAX) {
-    TLh5DirectRun run(input, budget);
+    TDirectCodecRun run(input, budget);
     CompressLH5(run.S);
     return run.Finish();
 }

@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(KnownStreams, LzhExamples,
                                            TExample{Bytes("a"), {0xf6, 0x80}}));
 
 TEST(LzhEmpty, CompressingNothingWritesNothing) {
-    TDirectState d({}, INT32_MAX);
+    TDirectCodecRun d({}, INT32_MAX);
     LzhCompress(d.S);
     EXPECT_TRUE(d.Finish().empty());
     EXPECT_TRUE(d.Dest.WriteSizes.empty());
@@ -58,7 +58,7 @@ TEST(LzhEmpty, CompressingNothingWritesNothing) {
 
 TEST(LzhEmpty, ExpandingZeroOrLessReadsAndWritesNothing) {
     for (int32_t count : {0, -1, INT32_MIN}) {
-        TDirectState d({0xf6, 0x80}, INT32_MAX);
+        TDirectCodecRun d({0xf6, 0x80}, INT32_MAX);
         LzhExpand(d.S, count);
         EXPECT_TRUE(d.Source.ReadRequests.empty()) << count;
         EXPECT_TRUE(d.Finish().empty()) << count;

@@ -145,7 +145,7 @@ TEST(LzhPositionCode, EncodedPositionBits) {
         {777, {0x90, 0x90}},  // u 12: 100100, low bits 001001
     };
     for (const TCase& c : cases) {
-        TDirectState d({}, INT32_MAX);
+        TDirectCodecRun d({}, INT32_MAX);
         TLzhStorage z;
         LzhAllocStorage(z);
         LzhStartModel(z);
@@ -153,13 +153,13 @@ TEST(LzhPositionCode, EncodedPositionBits) {
         LzhFlushBits(d.S, z);
         EXPECT_EQ(d.Finish(), c.Bytes) << "position " << c.Position;
 
-        TDirectState in(c.Bytes, INT32_MAX);
+        TDirectCodecRun in(c.Bytes, INT32_MAX);
         EXPECT_EQ(LzhDecodePosition(in.S, z), c.Position);
     }
 }
 
 TEST(LzhBits, ReadsPastTheEndAsZeroBitsWithoutFetchingMore) {
-    TDirectState d({0xA5}, INT32_MAX);
+    TDirectCodecRun d({0xA5}, INT32_MAX);
     TLzhStorage z;
     LzhAllocStorage(z);
     LzhStartModel(z);

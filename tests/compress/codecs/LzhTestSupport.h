@@ -9,49 +9,21 @@
 #include "compress/codecs/LzhCoding.h"
 #include "compress/codecs/LzhModel.h"
 #include "compress/codecs/LzhStorage.h"
+#include "support/DirectCodecRun.h"
 #include "support/TestStreams.h"
 
 #include <climits>
 #include <string>
 #include <vector>
 
-// A codec state over memory streams, prepared as the dispatcher prepares it but with the budget
-// of the caller's choice.
-class TDirectState {
-public:
-    TDirectState(std::vector<uint8_t> input, int32_t budget) : Source(std::move(input)) {
-        S.InBuffer = In;
-        S.OutBuffer = Out;
-        S.InPos = S.InEnd = In;
-        S.OutPos = Out;
-        S.OutEnd = Out + CodecChunkSize;
-        S.Source = &Source;
-        S.Dest = &Dest;
-        S.InRemaining = static_cast<int32_t>(Source.Bytes.size());
-        S.ChunkSize = CodecChunkSize;
-        S.OutBudget = budget;
-    }
-    std::vector<uint8_t> Finish() {
-        FlushOutput(S);
-        return Dest.Bytes;
-    }
-
-    TCodecState S;
-    TRecordingStream Source, Dest;
-
-private:
-    uint8_t In[CodecChunkSize] = {};
-    uint8_t Out[CodecChunkSize] = {};
-};
-
 inline std::vector<uint8_t> LzhCompressBytes(const std::vector<uint8_t>& input, int32_t budget = INT32_MAX) {
-    TDirectState d(input, budget);
+    TDirectCodecRun d(input, budget);
     LzhCompress(d.S);
     return d.Finish();
 }
 
 inline std::vector<uint8_t> LzhExpandBytes(const std::vector<uint8_t>& stream, int32_t count) {
-    TDirectState d(stream, INT32_MAX);
+    TDirectCodecRun d(stream, INT32_MAX);
     LzhExpand(d.S, count);
     return d.Finish();
 }
@@ -84,7 +56,7 @@ public:
     TLzhStorage Z;
 
 private:
-    TDirectState State;
+    TDirectCodecRun State;
 };
 
 struct TLzhToken {
@@ -95,7 +67,7 @@ struct TLzhToken {
 
 // Decodes the tokens of a stream until they account for count bytes.
 inline std::vector<TLzhToken> LzhReadTokens(const std::vector<uint8_t>& stream, int32_t count) {
-    TDirectState d(stream, INT32_MAX);
+    TDirectCodecRun d(stream, INT32_MAX);
     TLzhStorage z;
     LzhAllocStorage(z);
     LzhStartModel(z);

@@ -1,5 +1,5 @@
-#include "compress/Archiver.h"
 #include "compress/codecs/StoredRle.h"
+#include "compress/Archiver.h"
 #include "support/TestStreams.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +17,15 @@ TBytes RunCodecOn(uint8_t method, TProcessMode mode, const TBytes& input) {
     return dest.Bytes;
 }
 
-TBytes Compress(const TBytes& in) { return RunCodecOn(miRLE, pmCompress, in); }
-TBytes Expand(const TBytes& in) { return RunCodecOn(miRLE, pmExpand, in); }
-TBytes Repeat(uint8_t b, size_t n) { return TBytes(n, b); }
+TBytes Compress(const TBytes& in) {
+    return RunCodecOn(miRLE, pmCompress, in);
+}
+TBytes Expand(const TBytes& in) {
+    return RunCodecOn(miRLE, pmExpand, in);
+}
+TBytes Repeat(uint8_t b, size_t n) {
+    return TBytes(n, b);
+}
 TBytes Concat(std::initializer_list<TBytes> parts) {
     TBytes out;
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -37,18 +43,19 @@ TEST_P(RleExamples, CompressToTheDefinedTokensAndBack) {
     EXPECT_EQ(Expand(GetParam().Coded), GetParam().Input);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tokens, RleExamples,
-    ::testing::Values(TRleExample{{0x41, 0x41, 0x41, 0x42}, {0x41, 0x94, 0x03, 0x42}},
-                      TRleExample{{0x41, 0x41}, {0x41, 0x41}}, TRleExample{{0x00, 0x00, 0x00}, {0x00, 0x94, 0x03}},
-                      TRleExample{Repeat(0x41, 256), {0x41, 0x94, 0xFF, 0x41}},
-                      TRleExample{Repeat(0x41, 255), {0x41, 0x94, 0xFF}},
-                      TRleExample{Repeat(0x41, 257), {0x41, 0x94, 0xFF, 0x41, 0x41}},
-                      TRleExample{Repeat(0x41, 4), {0x41, 0x94, 0x04}},
-                      // Runs of 0x94 never start: each marker is escaped.
-                      TRleExample{{0x01, 0x94, 0x94, 0x94, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02},
-                                  {0x01, 0x94, 0x00, 0x94, 0x00, 0x94, 0x00, 0x02, 0x94, 0x06}}),
-    [](const auto& info) { return "Example" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Tokens, RleExamples,
+                         ::testing::Values(TRleExample{{0x41, 0x41, 0x41, 0x42}, {0x41, 0x94, 0x03, 0x42}},
+                                           TRleExample{{0x41, 0x41}, {0x41, 0x41}},
+                                           TRleExample{{0x00, 0x00, 0x00}, {0x00, 0x94, 0x03}},
+                                           TRleExample{Repeat(0x41, 256), {0x41, 0x94, 0xFF, 0x41}},
+                                           TRleExample{Repeat(0x41, 255), {0x41, 0x94, 0xFF}},
+                                           TRleExample{Repeat(0x41, 257), {0x41, 0x94, 0xFF, 0x41, 0x41}},
+                                           TRleExample{Repeat(0x41, 4), {0x41, 0x94, 0x04}},
+                                           // Runs of 0x94 never start: each marker is escaped.
+                                           TRleExample{
+                                               {0x01, 0x94, 0x94, 0x94, 0x02, 0x02, 0x02, 0x02, 0x02, 0x02},
+                                               {0x01, 0x94, 0x00, 0x94, 0x00, 0x94, 0x00, 0x02, 0x94, 0x06}}),
+                         [](const auto& info) { return "Example" + std::to_string(info.index); });
 
 TEST(RleCompress, SingleMarkerDoesNotFitTheBudgetFourEqualBytesDo) {
     EXPECT_THROW(Compress({0x94}), EUnableToCompress);
@@ -85,7 +92,8 @@ TEST(RleRoundTrip, RunsOfEveryLengthUpTo300) {
 TEST(RleRoundTrip, StructuredAndChunkEdgeInputsThatFitTheBudget) {
     std::vector<TBytes> inputs = {Repeat(0x00, 8192), Repeat(0x00, 8193), Repeat(0x7F, 300000)};
     TBytes structured;
-    for (int i = 0; i < 200000; ++i) structured.push_back(static_cast<uint8_t>((i / 7) % 5 == 0 ? 0x94 : i / 13));
+    for (int i = 0; i < 200000; ++i)
+        structured.push_back(static_cast<uint8_t>((i / 7) % 5 == 0 ? 0x94 : i / 13));
     inputs.push_back(structured);
     TBytes text;
     for (int i = 0; i < 20000; ++i) text.insert(text.end(), {'l', 'i', 'n', 'e', ' ', ' ', ' ', ' ', '\n'});
@@ -101,7 +109,8 @@ TEST(RleRoundTrip, RandomDataEitherFitsAndRoundTripsOrIsRefused) {
     for (uint32_t seed = 1; seed <= 20; ++seed) {
         // Mostly random bytes with runs mixed in, so that some inputs fit the budget.
         TBytes input = RandomBytes(20000 + seed * 1000, seed);
-        for (size_t i = 0; i < input.size(); i += 97) std::fill_n(input.begin() + i, std::min<size_t>(9, input.size() - i), input[i]);
+        for (size_t i = 0; i < input.size(); i += 97)
+            std::fill_n(input.begin() + i, std::min<size_t>(9, input.size() - i), input[i]);
         try {
             TBytes coded = Compress(input);
             EXPECT_EQ(Expand(coded), input) << "seed " << seed;
