@@ -5,6 +5,7 @@
 #pragma once
 
 #include "compress/codecs/CodecState.h"
+#include "compress/codecs/Lh5ParallelFinder.h"
 #include "compress/codecs/Lh5Storage.h"
 
 // The block buffer holds 16384 bytes (plus one spare); a group of eight symbols takes at most
@@ -14,8 +15,13 @@ static_assert(Lh5BlockSendPoint + 8 * 3 <= 16384, "the last group fits the block
 constexpr uint16_t Lh5DistanceMask = 8191; // distance values 0..8191 stand for distances 1..8192
 
 // Reads the whole input through ReadByte and writes the stream through WriteByte; the caller
-// flushes. Empty input writes nothing. Storage is released on every way out.
+// flushes. Empty input writes nothing. Storage is released on every way out. Long inputs are
+// searched on all cores (up to four) with the same output as one pass.
 void CompressLH5(TCodecState& s);
+// The same with a chosen split of the search (one thread: one pass).
+void CompressLH5(TCodecState& s, const TLh5ParallelPlan& plan);
+// One thread per core, at most four.
+TLh5ParallelPlan DefaultLh5Plan();
 
 // Steps of the compressor, public for tests.
 

@@ -38,9 +38,9 @@ inline int MatchUpTo(const uint8_t* a, const uint8_t* b, int from, int limit) {
     return from;
 }
 
-// Copies up to n input bytes to dst as ReadByte would deliver them one by one, stopping at the
-// first read that sets EndOfInput (its 0 is stored); returns the number of real bytes.
-int ReadInto(TCodecState& s, uint8_t* dst, int n) {
+} // namespace
+
+int ReadInputBytes(TCodecState& s, uint8_t* dst, int n) {
     int real = 0;
     while (real < n) {
         if (s.InPos == s.InEnd || s.EndOfInput || s.KeyIn) {
@@ -59,10 +59,12 @@ int ReadInto(TCodecState& s, uint8_t* dst, int n) {
     return real;
 }
 
+namespace {
+
 void ShiftWindow(TCodecState& s, TLh5Storage& z) {
     uint8_t* w = z.Window;
     std::memmove(w, w + Lh5DictSize, Lh5ReadAheadEnd - Lh5DictSize);
-    const int real = ReadInto(s, w + Lh5FirstPosition, Lh5ReadAheadEnd - Lh5FirstPosition);
+    const int real = ReadInputBytes(s, w + Lh5FirstPosition, Lh5ReadAheadEnd - Lh5FirstPosition);
     z.BytesLeft = static_cast<int16_t>(z.BytesLeft + real);
     z.WindowPos = Lh5DictSize;
 }
@@ -72,6 +74,7 @@ public:
     explicit TTrie(TLh5Storage& z)
         : Z(z), W(z.Window), Level(z.NodeLevel), ChildCount(z.NodeChildCount), N(z.Trie), Pos(z.WindowPos),
           MatchPos(z.MatchPos), MatchLen(z.MatchLen), FreeNode(z.FreeNode) {}
+    TLh5Finding Finding() const { return {static_cast<int16_t>(MatchLen), static_cast<int16_t>(MatchPos)}; }
     // Moves on by one position within the current window.
     void Step() { ++Pos; }
     void Store() {
@@ -310,12 +313,16 @@ void AdvancePosition(TCodecState& s, TLh5Storage& z) {
     trie.Store();
 }
 
-void AdvancePositions(TCodecState& s, TLh5Storage& z, int count) {
+namespace {
+// AdvancePosition count times; with Record, the match of every position entered goes to out.
+template <bool Record>
+void AdvanceBy(TCodecState& s, TLh5Storage& z, int count, TLh5Finding* out) {
     while (count > 0) {
         // One view serves every step up to the next window shift.
         const int steps = std::min(count, Lh5WindowEnd - 1 - z.WindowPos);
         if (steps == 0) {
             AdvancePosition(s, z);
+            if constexpr (Record) *out++ = {z.MatchLen, z.MatchPos};
             --count;
             continue;
         }
@@ -324,10 +331,20 @@ void AdvancePositions(TCodecState& s, TLh5Storage& z, int count) {
             trie.Step();
             trie.Delete();
             trie.Insert();
+            if constexpr (Record) *out++ = trie.Finding();
         }
         trie.Store();
         z.WindowPos = static_cast<int16_t>(z.WindowPos + steps);
         z.BytesLeft = static_cast<int16_t>(z.BytesLeft - steps);
         count -= steps;
     }
+}
+} // namespace
+
+void AdvancePositions(TCodecState& s, TLh5Storage& z, int count) {
+    AdvanceBy<false>(s, z, count, nullptr);
+}
+
+void AdvanceRecording(TCodecState& s, TLh5Storage& z, int count, TLh5Finding* out) {
+    AdvanceBy<true>(s, z, count, out);
 }

@@ -27,6 +27,15 @@ constexpr int Lh5ChainHeadEnd = Lh5ChainHeadBase + (1 << Lh5ChainHeadBits);
 static_assert(Lh5ChainHeadEnd <= Lh5TrieRecords && Lh5ChainHeadEnd <= 65536,
               "heads fit the records and 16-bit links");
 
+// What the finder reports after entering one position: MatchLen and MatchPos.
+struct TLh5Finding {
+    int16_t Len;
+    int16_t Pos;
+};
+
+// Copies up to n input bytes to dst as ReadByte would deliver them one by one, stopping at the
+// first read that sets EndOfInput (its 0 is stored); returns the number of real bytes.
+int ReadInputBytes(TCodecState& s, uint8_t* dst, int n);
 // Reads the first 8192 input bytes into Window[8448..16639], spaces where the input has ended
 // (all 8192 reads are made), sets WindowPos to 8448 and BytesLeft to the real bytes read.
 void FillWindow(TCodecState& s, TLh5Storage& z);
@@ -40,6 +49,8 @@ void InsertPosition(TLh5Storage& z);
 void AdvancePosition(TCodecState& s, TLh5Storage& z);
 // AdvancePosition count times.
 void AdvancePositions(TCodecState& s, TLh5Storage& z, int count);
+// AdvancePosition count times, storing the match of each position entered in out[0..count).
+void AdvanceRecording(TCodecState& s, TLh5Storage& z, int count, TLh5Finding* out);
 
 // The child of q whose edge starts with byte b, or 0.
 uint16_t FindChild(TLh5Storage& z, uint16_t q, uint8_t b);

@@ -1,0 +1,140 @@
+// Rounds of chunks found side by side, each checked against the dictionary of the chunk before.
+#include "compress/codecs/Lh5ParallelFinder.h"
+
+#include <algorithm>
+#include <exception>
+#include <thread>
+
+namespace {
+constexpr int FirstLeaf = Lh5RootBase;
+
+// Points s at the window's bytes from offset on; reading stops at the window's end, which is the
+// input's end only in the last round.
+void PointInput(TCodecState& s, const TLh5InputWindow& in, int64_t offset) {
+    s.InBuffer = s.InPos = const_cast<uint8_t*>(in.Bytes.data()) + (offset - in.Base);
+    s.InEnd = const_cast<uint8_t*>(in.Bytes.data()) + in.Bytes.size();
+    s.InRemaining = 0;
+}
+
+// A speculative chunk: its finder and the copy of its dictionary at the chunk's start.
+struct TChunk {
+    int64_t From = 0, To = 0;
+    std::unique_ptr<TLh5FinderRun> Run;
+    std::unique_ptr<TLh5DictionaryCopy> AtStart;
+    std::exception_ptr Failure;
+};
+
+void FindSpeculatively(const TLh5InputWindow& in, const TLh5ParallelPlan& plan, TChunk& c, TLh5Finding* out) {
+    try {
+        const int64_t start = std::max<int64_t>(0, c.From - plan.WarmupBytes);
+        c.Run = std::make_unique<TLh5FinderRun>(in, start);
+        c.Run->Advance(c.From - 1, nullptr, 0);
+        c.AtStart = std::make_unique<TLh5DictionaryCopy>(c.Run->Z);
+        c.Run->Advance(c.To - 1, out, c.From);
+    } catch (...) {
+        c.Failure = std::current_exception();
+    }
+}
+} // namespace
+
+TLh5FinderRun::TLh5FinderRun(const TLh5InputWindow& in, int64_t start) : Offset(start) {
+    PointInput(S, in, start);
+    S.ChunkSize = CodecChunkSize;
+    AllocLH5Storage(Z, true);
+    InitDictionary(Z);
+    FillWindow(S, Z);
+    Z.MatchPos = 0;
+    Z.MatchLen = 0;
+    InsertPosition(Z);
+}
+
+int64_t TLh5FinderRun::ReadOffset(const TLh5InputWindow& in) const {
+    return in.Base + (S.InPos - in.Bytes.data());
+}
+
+void TLh5FinderRun::PointAt(const TLh5InputWindow& in, int64_t offset) {
+    PointInput(S, in, offset);
+}
+
+void TLh5FinderRun::Advance(int64_t to, TLh5Finding* out, int64_t outBase) {
+    if (to <= Offset) return;
+    const auto count = static_cast<int>(to - Offset);
+    if (out)
+        AdvanceRecording(S, Z, count, out + (Offset + 1 - outBase));
+    else
+        AdvancePositions(S, Z, count);
+    Offset = to;
+}
+
+TLh5DictionaryCopy::TLh5DictionaryCopy(const TLh5Storage& z)
+    : Trie(z.Trie, z.Trie + Lh5TrieRecords), Level(z.NodeLevel, z.NodeLevel + FirstLeaf + 256),
+      ChildCount(z.NodeChildCount, z.NodeChildCount + FirstLeaf + 256), WindowPos(z.WindowPos),
+      MatchLen(z.MatchLen), MatchPos(z.MatchPos) {}
+
+bool SameDictionary(const TLh5DictionaryCopy& a, const TLh5Storage& b) {
+    if (a.WindowPos != b.WindowPos || a.MatchLen != b.MatchLen || a.MatchPos != b.MatchPos) return false;
+    // Every leaf of the window: in both tries or in neither (then both point on to the same newer
+    // leaf), and along its path to the root the same levels, child counts and positions.
+    for (int leaf = FirstLeaf; leaf < FirstLeaf + Lh5DictSize; ++leaf) {
+        unsigned p = a.Trie[leaf].Parent, q = b.Trie[leaf].Parent;
+        if ((p == 0) != (q == 0)) return false;
+        if (p == 0) {
+            if (a.Trie[leaf].Next != b.Trie[leaf].Next) return false;
+            continue;
+        }
+        while (p < FirstLeaf && q < FirstLeaf) {
+            if (a.Level[p] != b.NodeLevel[q] || a.ChildCount[p] != b.NodeChildCount[q] ||
+                a.Trie[p].Position != b.Trie[q].Position)
+                return false;
+            p = a.Trie[p].Parent;
+            q = b.Trie[q].Parent;
+        }
+        if (p != q) return false; // the same root, reached at the same depth
+    }
+    return true;
+}
+
+int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, const TLh5ParallelPlan& plan,
+                   std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out) {
+    // The first chunk continues the true finder on this thread; the others run on their own.
+    const int64_t firstEnd = std::min(to, from + plan.ChunkBytes);
+    std::vector<TChunk> chunks;
+    for (int64_t a = firstEnd; a < to; a += plan.ChunkBytes) {
+        TChunk& c = chunks.emplace_back();
+        c.From = a;
+        c.To = std::min(to, a + plan.ChunkBytes);
+    }
+    std::vector<std::thread> threads;
+    try {
+        for (TChunk& c : chunks)
+            threads.emplace_back(FindSpeculatively, std::cref(in), std::cref(plan), std::ref(c),
+                                 out + (c.From - from));
+    } catch (...) {
+        for (std::thread& t : threads) t.join();
+        throw;
+    }
+    std::exception_ptr failure;
+    try {
+        if (!carried) {
+            carried = std::make_unique<TLh5FinderRun>(in, 0);
+            out[0] = {carried->Z.MatchLen, carried->Z.MatchPos};
+        }
+        carried->Advance(firstEnd - 1, out, from);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    for (std::thread& t : threads) t.join();
+    if (failure) std::rethrow_exception(failure);
+
+    int foundAgain = 0;
+    for (TChunk& c : chunks) {
+        if (c.Failure) std::rethrow_exception(c.Failure);
+        if (SameDictionary(*c.AtStart, carried->Z)) {
+            carried = std::move(c.Run);
+        } else {
+            carried->Advance(c.To - 1, out, from);
+            ++foundAgain;
+        }
+    }
+    return foundAgain;
+}

@@ -1,0 +1,75 @@
+// The LH5 match finder on several cores, with exactly the results of one pass.
+//
+// The finder's result at each position (MatchLen and MatchPos after the position is entered)
+// depends on the whole history only through the dictionary, and a dictionary that starts empty
+// some way before a position is usually the same dictionary by the time it gets there: it holds
+// the same strings, with the same newest positions on its nodes. (Not always: in very repetitive
+// input, long-lived nodes near the root keep positions whose passing-on to their parents is
+// still pending, and that state reaches back further than any warm-up.) So the input is taken
+// in rounds of one chunk per thread. The first chunk of a round continues the true dictionary;
+// every other chunk starts with an empty one a warm-up before its start and, on reaching it,
+// keeps a copy of its dictionary. When all chunks are done, each copy is compared with the
+// dictionary that the chunk before ends with; where they differ, the chunk is found again from
+// the true dictionary. The results are therefore those of one pass, whatever the data.
+#pragma once
+
+#include "compress/codecs/CodecState.h"
+#include "compress/codecs/Lh5MatchFinder.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// How to split the work. Chunk and warm-up sizes are multiples of 8192, so that every chunk's
+// window slides at the same input offsets as in one pass.
+struct TLh5ParallelPlan {
+    int Threads = 1;
+    int32_t ChunkBytes = 4 << 20;
+    int32_t WarmupBytes = 256 << 10;
+};
+
+// The part of the input that the current round needs, in memory: bytes [Base, Base + size).
+struct TLh5InputWindow {
+    std::vector<uint8_t> Bytes;
+    int64_t Base = 0;
+    int64_t Total = 0; // the input's length; reading stops there
+    int64_t End() const { return Base + static_cast<int64_t>(Bytes.size()); }
+};
+
+// One match finder walking through the input window.
+class TLh5FinderRun {
+public:
+    // Starts with an empty dictionary at offset start (a multiple of 8192) and enters it.
+    TLh5FinderRun(const TLh5InputWindow& in, int64_t start);
+    TLh5FinderRun(const TLh5FinderRun&) = delete;
+    TLh5FinderRun& operator=(const TLh5FinderRun&) = delete;
+
+    // The input offset that the run reads next, and pointing it there in a changed window.
+    int64_t ReadOffset(const TLh5InputWindow& in) const;
+    void PointAt(const TLh5InputWindow& in, int64_t offset);
+    // Advances position by position up to offset `to`, storing each finding at out[offset - outBase].
+    void Advance(int64_t to, TLh5Finding* out, int64_t outBase);
+
+    int64_t Offset; // the position entered last
+    TCodecState S;  // reads straight from the window's bytes
+    TLh5Storage Z;
+};
+
+// A copy of the parts of a dictionary that decide the finder's results.
+struct TLh5DictionaryCopy {
+    explicit TLh5DictionaryCopy(const TLh5Storage& z);
+    std::vector<TLh5TrieNode> Trie;
+    std::vector<uint8_t> Level;
+    std::vector<uint8_t> ChildCount;
+    int16_t WindowPos, MatchLen, MatchPos;
+};
+
+// True when the copy and z hold the same strings under the same node levels and positions (node
+// numbers may differ), with the same last match: from here on they find the same matches.
+bool SameDictionary(const TLh5DictionaryCopy& copy, const TLh5Storage& z);
+
+// Finds the positions [from, to) of the input window on plan.Threads threads. carried is the
+// true finder, standing at from - 1 (or null when from is 0); on return it stands at to - 1.
+// Findings go to out[offset - from]. Returns how many chunks had to be found again.
+int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, const TLh5ParallelPlan& plan,
+                   std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out);

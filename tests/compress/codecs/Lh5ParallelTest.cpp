@@ -1,0 +1,146 @@
+// The compressor's search on several threads must give exactly the one-pass stream: small chunks
+// and warm-ups put many chunk borders, window shifts and recomputed chunks into a short input.
+#include "compress/codecs/Lh5ParallelFinder.h"
+#include "compress/codecs/Lh5TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<uint8_t> CompressWith(const std::vector<uint8_t>& input, const TLh5ParallelPlan& plan) {
+    TDirectCodecRun run(input, INT32_MAX);
+    CompressLH5(run.S, plan);
+    const uint32_t sum = run.S.InSum;
+    auto out = run.Finish();
+    uint32_t expected = 0;
+    for (uint8_t b : input) expected += b;
+    EXPECT_EQ(sum, expected) << "the checksum covers every input byte once";
+    return out;
+}
+
+TLh5ParallelPlan Plan(int threads, int32_t chunk, int32_t warmup) {
+    TLh5ParallelPlan plan;
+    plan.Threads = threads;
+    plan.ChunkBytes = chunk;
+    plan.WarmupBytes = warmup;
+    return plan;
+}
+
+struct TParallelCase {
+    std::string Name;
+    std::vector<uint8_t> Input;
+};
+void PrintTo(const TParallelCase& c, std::ostream* os) {
+    *os << c.Name;
+}
+
+std::vector<TParallelCase> Cases() {
+    std::vector<uint8_t> mixed = WordSalad(150000, 3);
+    Append(mixed, RandomBytes(70000, 4));
+    Append(mixed, Repeated(90000, 'a'));
+    Append(mixed, Periodic(120000, 257, 5));
+    Append(mixed, WordSalad(111111, 6));
+    return {{"Text", WordSalad(700001, 1)},          {"Random", RandomBytes(400000, 2)},
+            {"OneByteValue", Repeated(300000, 0)},   {"Period2", Periodic(300000, 2, 7)},
+            {"Period257", Periodic(350000, 257, 8)}, {"Mixed", mixed}};
+}
+
+class Lh5Parallel : public ::testing::TestWithParam<TParallelCase> {};
+
+TEST_P(Lh5Parallel, GivesTheOnePassStreamWhateverTheSplit) {
+    const auto& input = GetParam().Input;
+    const auto onePass = CompressWith(input, Plan(1, 0, 0));
+    ASSERT_EQ(Lh5ExpandBytes(onePass, static_cast<int32_t>(input.size())), input);
+    // Two and three threads; warm-ups long enough to agree, and one window only, after which
+    // chunks are often found again from the true dictionary.
+    for (const auto& plan :
+         {Plan(2, 64 << 10, 32 << 10), Plan(3, 40 << 10, 16 << 10), Plan(2, 48 << 10, 8192)})
+        EXPECT_EQ(CompressWith(input, plan), onePass)
+            << plan.Threads << " threads, chunks of " << plan.ChunkBytes << ", warm-up " << plan.WarmupBytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, Lh5Parallel, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return info.param.Name; });
+
+TEST(Lh5Parallel, InputsTooShortForTwoChunksTakeOnePass) {
+    const auto input = WordSalad(100000, 9);
+    EXPECT_EQ(CompressWith(input, Plan(2, 64 << 10, 32 << 10)), CompressWith(input, Plan(1, 0, 0)));
+}
+
+TEST(Lh5Parallel, CancelInALaterRoundCodesTheInputReadSoFar) {
+    // Each refill reports progress; the cancel comes while the second round's input is read.
+    const auto input = WordSalad(600000, 10);
+    TDirectCodecRun run(input, INT32_MAX);
+    int refills = 0;
+    run.S.OnProgress = [&refills](int32_t& percent) {
+        if (++refills == 30) percent = -1;
+    };
+    CompressLH5(run.S, Plan(2, 64 << 10, 32 << 10));
+    const auto stream = run.Finish();
+    const size_t read = 29 * CodecChunkSize;
+    const std::vector<uint8_t> prefix(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(read));
+    EXPECT_EQ(stream, CompressWith(prefix, Plan(1, 0, 0)));
+}
+
+// The dictionary comparison itself: finders that started at different places agree once both
+// have seen enough of the same input, and any difference in the strings held, a node's position
+// or the place reached is seen.
+TEST(Lh5Dictionary, FindersAgreeAfterAWarmUpAndEveryDifferenceIsSeen) {
+    TLh5InputWindow in;
+    in.Bytes = Periodic(200000, 257, 11);
+    Append(in.Bytes, RandomBytes(100000, 12));
+    in.Total = static_cast<int64_t>(in.Bytes.size());
+    TLh5FinderRun fromStart(in, 0), warmedUp(in, 65536);
+    const int64_t at = 262143;
+    fromStart.Advance(at, nullptr, 0);
+    warmedUp.Advance(at, nullptr, 0);
+    const TLh5DictionaryCopy truth(fromStart.Z);
+    EXPECT_TRUE(SameDictionary(truth, warmedUp.Z));
+
+    for (int leaf = Lh5RootBase; leaf < Lh5RootBase + Lh5DictSize; leaf += 997) {
+        const uint16_t parent = truth.Trie[leaf].Parent;
+        if (parent == 0) continue;
+        TLh5DictionaryCopy missing = truth;
+        missing.Trie[leaf].Parent = 0;
+        EXPECT_FALSE(SameDictionary(missing, warmedUp.Z)) << "string " << leaf << " is missing";
+        if (parent < Lh5RootBase) {
+            TLh5DictionaryCopy moved = truth;
+            moved.Trie[parent].Position ^= Lh5PendingFlag;
+            EXPECT_FALSE(SameDictionary(moved, warmedUp.Z)) << "a pending mark differs above " << leaf;
+        }
+    }
+    fromStart.Advance(at + 1, nullptr, 0);
+    EXPECT_FALSE(SameDictionary(truth, fromStart.Z)) << "one position later the window has moved";
+}
+
+// Chunks found side by side give the findings of one pass: taken as they are where the
+// dictionaries agree, found again where they do not.
+TEST(Lh5Dictionary, ParallelFindingsAreThoseOfOnePass) {
+    const TLh5ParallelPlan plan = Plan(3, 64 << 10, 32 << 10);
+    for (bool repetitive : {false, true}) {
+        TLh5InputWindow in;
+        in.Bytes = repetitive ? WordSalad(600000, 13) : RandomBytes(600000, 14);
+        in.Total = static_cast<int64_t>(in.Bytes.size());
+        const int64_t to = 3 * (64 << 10) + 5000;
+        std::vector<TLh5Finding> onePass(static_cast<size_t>(to)), parallel(static_cast<size_t>(to));
+        TLh5FinderRun single(in, 0);
+        onePass[0] = {single.Z.MatchLen, single.Z.MatchPos};
+        single.Advance(to - 1, onePass.data(), 0);
+
+        std::unique_ptr<TLh5FinderRun> carried;
+        int foundAgain = FindInParallel(in, 0, 3 * (64 << 10), plan, carried, parallel.data());
+        foundAgain += FindInParallel(in, 3 * (64 << 10), to, plan, carried, parallel.data() + 3 * (64 << 10));
+        for (int64_t i = 0; i < to; ++i) {
+            ASSERT_EQ(parallel[i].Len, onePass[i].Len) << "at " << i;
+            ASSERT_EQ(parallel[i].Pos, onePass[i].Pos) << "at " << i;
+        }
+        EXPECT_EQ(carried->Offset, to - 1);
+        // Word salad from an 18-word vocabulary keeps pending marks that no warm-up reproduces.
+        if (repetitive)
+            EXPECT_EQ(foundAgain, 2);
+        else
+            EXPECT_EQ(foundAgain, 0);
+    }
+}
+
+} // namespace
