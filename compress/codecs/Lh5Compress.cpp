@@ -172,8 +172,14 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
         if (carried) carried->PointAt(in, readAt);
         const int64_t to = std::min(from + roundBytes, in.Total - Lh5LiveTail);
         if (to <= from) break;
+        // A last, shorter round shares its positions evenly among the threads.
+        TLh5ParallelPlan round = plan;
+        if (to - from < roundBytes) {
+            const int64_t share = (to - from + plan.Threads - 1) / plan.Threads;
+            round.ChunkBytes = static_cast<int32_t>((share + Lh5DictSize - 1) / Lh5DictSize * Lh5DictSize);
+        }
         found.resize(static_cast<size_t>(to - from));
-        FindInParallel(in, from, to, plan, carried, found.data());
+        FindInParallel(in, from, to, round, carried, found.data());
         driver.Consume(in, found.data(), from, to);
         from = to;
     }
