@@ -4,6 +4,7 @@
 #pragma once
 
 #include "compress/codecs/CodecState.h"
+#include "support/CodecStateSetup.h"
 #include "support/TestStreams.h"
 
 #include <cstdint>
@@ -12,16 +13,8 @@
 class TDirectCodecRun {
 public:
     TDirectCodecRun(std::vector<uint8_t> input, int32_t budget) : Source(std::move(input)) {
-        S.InBuffer = In.data();
-        S.OutBuffer = Out.data();
-        S.InPos = S.InEnd = S.InBuffer;
-        S.OutPos = S.OutBuffer;
-        S.OutEnd = S.OutBuffer + CodecChunkSize;
-        S.Source = &Source;
-        S.Dest = &Dest;
-        S.InRemaining = static_cast<int32_t>(Source.Bytes.size());
-        S.ChunkSize = CodecChunkSize;
-        S.OutBudget = budget;
+        PrepareCodecState(S, In.data(), Out.data(), Source, Dest, static_cast<int32_t>(Source.Bytes.size()),
+                          budget);
     }
     std::vector<uint8_t> Finish() {
         FlushOutput(S);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "compress/codecs/CodecState.h"
+#include "support/CodecStateSetup.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -113,17 +114,8 @@ class TGuardedCodecRun {
 public:
     TGuardedCodecRun(const std::vector<uint8_t>& input, TGuardSide side, int32_t budget)
         : In(CodecChunkSize, side), Out(CodecChunkSize, side), Source(input, side) {
-        S.InBuffer = In.Data();
-        S.OutBuffer = Out.Data();
-        S.InPos = S.InEnd = S.InBuffer;
-        S.OutPos = S.OutBuffer;
-        S.OutEnd = S.OutBuffer + CodecChunkSize;
-        S.Source = &Source;
-        S.Dest = &Dest;
+        PrepareCodecState(S, In.Data(), Out.Data(), Source, Dest, static_cast<int32_t>(input.size()), budget);
         S.FirstByte = true;
-        S.InRemaining = static_cast<int32_t>(input.size());
-        S.ChunkSize = CodecChunkSize;
-        S.OutBudget = budget;
         S.OutCount = 1;
     }
     // Writes what is left in the output buffer and gives back everything written.

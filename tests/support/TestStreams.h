@@ -24,7 +24,9 @@ public:
     std::vector<int32_t> WriteSizes;
 };
 
-inline std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
+inline std::vector<uint8_t> Bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 // Deterministic pseudo-random bytes (xorshift), so that failures reproduce.
 inline std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {

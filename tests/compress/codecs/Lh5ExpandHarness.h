@@ -7,6 +7,7 @@
 #include "compress/codecs/CodecState.h"
 #include "compress/codecs/Lh5Expand.h"
 #include "platform/Stream.h"
+#include "support/CodecStateSetup.h"
 
 #include <climits>
 #include <cstdint>
@@ -61,16 +62,9 @@ inline TExpandOutcome RunExpander(TExpandEntry entry, const std::vector<uint8_t>
     TLoggingStream in(source, r.Log), out({}, r.Log);
     std::vector<uint8_t> inBuffer(CodecChunkSize), outBuffer(CodecChunkSize);
     TCodecState s;
-    s.InBuffer = inBuffer.data();
-    s.OutBuffer = outBuffer.data();
-    s.InPos = s.InEnd = s.InBuffer;
-    s.OutPos = s.OutBuffer;
-    s.OutEnd = s.OutBuffer + CodecChunkSize;
-    s.Source = &in;
-    s.Dest = &out;
-    s.InRemaining = options.SourceSize < 0 ? static_cast<int32_t>(source.size()) : options.SourceSize;
-    s.ChunkSize = CodecChunkSize;
-    s.OutBudget = options.OutBudget;
+    PrepareCodecState(s, inBuffer.data(), outBuffer.data(), in, out,
+                      options.SourceSize < 0 ? static_cast<int32_t>(source.size()) : options.SourceSize,
+                      options.OutBudget);
     s.OutCount = 1;
     s.KeyIn = options.Key != 0;
     for (int i = 0; i < 4; ++i)
