@@ -3,6 +3,7 @@
 // its stream, made without a budget, is longer than the input.
 #include "compress/codecs/Lh5Compress.h"
 #include "fuzz/RoundTripCheck.h"
+#include "tests/support/CodecStateSetup.h"
 
 #include <climits>
 #include <cstdint>
@@ -15,16 +16,7 @@ int64_t UnlimitedStreamSize(const std::vector<uint8_t>& input) {
     std::vector<uint8_t> in(CodecChunkSize), out(CodecChunkSize);
     TMemoryStream source(input), dest;
     TCodecState s;
-    s.InBuffer = in.data();
-    s.OutBuffer = out.data();
-    s.InPos = s.InEnd = s.InBuffer;
-    s.OutPos = s.OutBuffer;
-    s.OutEnd = s.OutBuffer + CodecChunkSize;
-    s.Source = &source;
-    s.Dest = &dest;
-    s.InRemaining = static_cast<int32_t>(input.size());
-    s.ChunkSize = CodecChunkSize;
-    s.OutBudget = INT32_MAX;
+    PrepareCodecState(s, in.data(), out.data(), source, dest, static_cast<int32_t>(input.size()), INT32_MAX);
     CompressLH5(s);
     return s.OutCount;
 }

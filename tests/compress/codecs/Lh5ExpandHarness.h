@@ -7,7 +7,7 @@
 #include "compress/codecs/CodecState.h"
 #include "compress/codecs/Lh5Expand.h"
 #include "platform/Stream.h"
-#include "support/CodecStateSetup.h"
+#include "tests/support/CodecStateSetup.h"
 
 #include <climits>
 #include <cstdint>
