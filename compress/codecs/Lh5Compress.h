@@ -13,6 +13,9 @@
 constexpr int Lh5BlockSendPoint = 16360; // a new group of eight symbols starting here sends the block
 static_assert(Lh5BlockSendPoint + 8 * 3 <= 16384, "the last group fits the block buffer");
 constexpr uint16_t Lh5DistanceMask = 8191; // distance values 0..8191 stand for distances 1..8192
+// The positions after the last parallel finding. The end of the input cuts matches there (and
+// the cut length is where the next position's search starts), so they are found one by one.
+constexpr int64_t Lh5LiveTail = 512;
 
 // Reads the whole input through ReadByte and writes the stream through WriteByte; the caller
 // flushes. Empty input writes nothing. Storage is released on every way out. Long inputs are
@@ -23,7 +26,17 @@ void CompressLH5(TCodecState& s, const TLh5ParallelPlan& plan);
 // One thread per core, at most four.
 TLh5ParallelPlan DefaultLh5Plan();
 
-// Steps of the compressor, public for tests.
+// Steps of the compressor, public for tests and for the parallel driver.
+
+// Empties the block buffer and its symbol frequencies.
+void StartBlock(TLh5Storage& z);
+// The one-pass compressor from wherever find stands: out and enc code the symbols, in and find
+// walk the input. The remaining positions of a pending match (skip) are passed first.
+void CompressRest(TCodecState& out, TLh5Storage& enc, TCodecState& in, TLh5Storage& find, int skip);
+// Sends the last block and the end of the stream.
+void FinishStream(TCodecState& s, TLh5Storage& z);
+// CompressLH5 for an input of total bytes, on plan.Threads threads.
+void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total);
 
 // Buffers symbol c (0..255 literal, 256..509 match length + 253) with its distance value p,
 // sending the block first when a new group of eight would start at or after the send point.
