@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -94,15 +95,18 @@ bool SameDictionary(const TLh5DictionaryCopy& a, const TLh5Storage& b) {
     return true;
 }
 
-int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, const TLh5ParallelPlan& plan,
-                   std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out) {
-    // The first chunk continues the true finder on this thread; the others run on their own.
-    const int64_t firstEnd = std::min(to, from + plan.ChunkBytes);
+int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t firstChunk,
+                   const TLh5ParallelPlan& plan, std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out,
+                   const std::function<void()>& alongside) {
+    // The first chunk continues the true finder on this thread; the others (one per remaining
+    // thread, the last one taking whatever is left) run on their own.
+    const int64_t firstEnd = std::min(to, from + firstChunk);
     std::vector<TChunk> chunks;
     for (int64_t a = firstEnd; a < to; a += plan.ChunkBytes) {
         TChunk& c = chunks.emplace_back();
         c.From = a;
-        c.To = std::min(to, a + plan.ChunkBytes);
+        c.To = static_cast<int>(chunks.size()) + 1 == plan.Threads ? to : std::min(to, a + plan.ChunkBytes);
+        if (c.To == to) break;
     }
     std::vector<std::thread> threads;
     try {
@@ -115,6 +119,7 @@ int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, const TL
     }
     std::exception_ptr failure;
     try {
+        if (alongside) alongside();
         if (!carried) {
             carried = std::make_unique<TLh5FinderRun>(in, 0);
             out[0] = {carried->Z.MatchLen, carried->Z.MatchPos};

@@ -17,6 +17,7 @@
 #include "compress/codecs/Lh5MatchFinder.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -68,8 +69,11 @@ struct TLh5DictionaryCopy {
 // numbers may differ), with the same last match: from here on they find the same matches.
 bool SameDictionary(const TLh5DictionaryCopy& copy, const TLh5Storage& z);
 
-// Finds the positions [from, to) of the input window on plan.Threads threads. carried is the
-// true finder, standing at from - 1 (or null when from is 0); on return it stands at to - 1.
+// Finds the positions [from, to) of the input window on plan.Threads threads: the first chunk
+// (firstChunk positions) on this thread, after running `alongside` here while the other chunks
+// (plan.ChunkBytes each, the last one taking the rest) are searched. carried is the true
+// finder, standing at from - 1 (or null when from is 0); on return it stands at to - 1.
 // Findings go to out[offset - from]. Returns how many chunks had to be found again.
-int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, const TLh5ParallelPlan& plan,
-                   std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out);
+int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t firstChunk,
+                   const TLh5ParallelPlan& plan, std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out,
+                   const std::function<void()>& alongside = {});
