@@ -107,13 +107,9 @@ void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
     }
     TLh5Storage z;
     AllocLH5Storage(z, true);
-    InitDictionary(z);
     StartBlock(z);
-    FillWindow(s, z);
-    if (z.BytesLeft == 0) return;
-    z.MatchPos = 0;
-    z.MatchLen = 0;
-    InsertPosition(z);
+    StartSearch(s, z);
+    if (z.BytesLeft == 0) return; // empty input: no stream at all
     CompressRest(s, z, s, z, 0);
     FinishStream(s, z);
 }

@@ -266,6 +266,14 @@ void FillWindow(TCodecState& s, TLh5Storage& z) {
     }
 }
 
+void StartSearch(TCodecState& s, TLh5Storage& z) {
+    InitDictionary(z);
+    FillWindow(s, z);
+    z.MatchPos = 0;
+    z.MatchLen = 0;
+    InsertPosition(z);
+}
+
 void InitDictionary(TLh5Storage& z) {
     for (int i = Lh5RootBase; i < Lh5RootBase + 256; ++i) {
         z.NodeLevel[i] = 1;
@@ -322,7 +330,7 @@ void AdvanceBy(TCodecState& s, TLh5Storage& z, int count, TLh5Finding* out) {
         const int steps = std::min(count, Lh5WindowEnd - 1 - z.WindowPos);
         if (steps == 0) {
             AdvancePosition(s, z);
-            if constexpr (Record) *out++ = {z.MatchLen, z.MatchPos};
+            if constexpr (Record) *out++ = LastFinding(z);
             --count;
             continue;
         }

@@ -33,6 +33,14 @@ struct TLh5Finding {
     int16_t Pos;
 };
 
+// Starts the search: an empty dictionary, the first window read, and its first position entered
+// (with no earlier match to start from).
+void StartSearch(TCodecState& s, TLh5Storage& z);
+// The match of the position entered last.
+inline TLh5Finding LastFinding(const TLh5Storage& z) {
+    return {z.MatchLen, z.MatchPos};
+}
+
 // Copies up to n input bytes to dst as ReadByte would deliver them one by one, stopping at the
 // first read that sets EndOfInput (its 0 is stored); returns the number of real bytes.
 int ReadInputBytes(TCodecState& s, uint8_t* dst, int n);

@@ -130,7 +130,7 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
         // The input ended early, before a single parallel position.
         if (in.Total == 0) return;
         carried = std::make_unique<TLh5FinderRun>(in, 0);
-        driver.Current = {carried->Z.MatchLen, carried->Z.MatchPos};
+        driver.Current = LastFinding(carried->Z);
     }
     // The finder of the last chunk stands where the driver does; it finds the rest live.
     CompressRest(s, enc, carried->S, carried->Z, driver.Skip);

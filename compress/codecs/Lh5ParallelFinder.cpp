@@ -42,11 +42,7 @@ TLh5FinderRun::TLh5FinderRun(const TLh5InputWindow& in, int64_t start) : Offset(
     PointInput(S, in, start);
     S.ChunkSize = CodecChunkSize;
     AllocLH5Storage(Z, true);
-    InitDictionary(Z);
-    FillWindow(S, Z);
-    Z.MatchPos = 0;
-    Z.MatchLen = 0;
-    InsertPosition(Z);
+    StartSearch(S, Z);
 }
 
 int64_t TLh5FinderRun::ReadOffset(const TLh5InputWindow& in) const {
@@ -122,7 +118,7 @@ int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t 
         if (alongside) alongside();
         if (!carried) {
             carried = std::make_unique<TLh5FinderRun>(in, 0);
-            out[0] = {carried->Z.MatchLen, carried->Z.MatchPos};
+            out[0] = LastFinding(carried->Z);
         }
         carried->Advance(firstEnd - 1, out, from);
     } catch (...) {
