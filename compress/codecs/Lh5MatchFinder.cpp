@@ -84,14 +84,14 @@ public:
     }
 
     [[gnu::always_inline]] unsigned FindChild(unsigned q, unsigned b) {
-        unsigned r = N[ChainHead(q, b)].Next;
+        unsigned r = N[Lh5ChainHead(q, b)].Next;
         N[0].Parent = static_cast<uint16_t>(q);
         while (N[r].Parent != q) r = N[r].Next;
         return r;
     }
 
     [[gnu::always_inline]] void AddChild(unsigned q, unsigned b, unsigned r) {
-        const unsigned h = ChainHead(q, b);
+        const unsigned h = Lh5ChainHead(q, b);
         const unsigned t = N[h].Next;
         N[r].Next = static_cast<uint16_t>(t);
         N[t].Prev = static_cast<uint16_t>(r);
@@ -218,12 +218,6 @@ public:
     }
 
 private:
-    // The chain of (q, b). A multiplicative hash spreads the pairs evenly over the heads whatever
-    // bytes the input uses, which keeps the chains that FindChild walks short.
-    static unsigned ChainHead(unsigned q, unsigned b) {
-        return Lh5ChainHeadBase + ((((q << 8) | b) * 2654435761u) >> (32 - Lh5ChainHeadBits));
-    }
-
     void Unlink(unsigned r) {
         const uint16_t prev = N[r].Prev, next = N[r].Next;
         N[prev].Next = next;
@@ -283,7 +277,7 @@ void InitDictionary(TLh5Storage& z) {
     z.FreeNode = 1;
     for (uint16_t i = 1; i < Lh5InnerNodeCount; ++i) z.Trie[i].Next = static_cast<uint16_t>(i + 1);
     z.Trie[Lh5InnerNodeCount].Next = 0;
-    for (int i = Lh5ChainHeadBase; i < Lh5ChainHeadEnd; ++i) z.Trie[i].Next = 0;
+    for (int i = Lh5ChainHeadBase; i < Lh5TrieRecords; ++i) z.Trie[i].Next = 0;
 }
 
 uint16_t FindChild(TLh5Storage& z, uint16_t q, uint8_t b) {

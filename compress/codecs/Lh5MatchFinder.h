@@ -22,10 +22,16 @@ constexpr int Lh5ReadAheadEnd = Lh5WindowEnd + 256; // last window byte used is 
 constexpr int Lh5FirstPosition = Lh5DictSize + 256; // 8448: where the input starts
 constexpr uint16_t Lh5PendingFlag = 0x8000;         // Position not yet passed to ancestors
 static_assert(Lh5ReadAheadEnd < Lh5WindowBytes);
-constexpr int Lh5ChainHeadBase = 16384; // chain heads follow the nodes in the records
-constexpr int Lh5ChainHeadEnd = Lh5ChainHeadBase + (1 << Lh5ChainHeadBits);
-static_assert(Lh5ChainHeadEnd <= Lh5TrieRecords && Lh5ChainHeadEnd <= 65536,
-              "heads fit the records and 16-bit links");
+constexpr int Lh5ChainHeadBase = Lh5NodeRecords; // chain heads follow the nodes in the records
+
+// The record number of the head of the chain that holds the child of q whose edge starts with
+// b. A multiplicative hash spreads the pairs evenly over the chains whatever bytes the input
+// uses, which keeps the chains short; and the children of one node always hang in different
+// chains, so the first node in the chain whose parent is q is the child sought.
+inline unsigned Lh5ChainHead(unsigned q, unsigned b) {
+    const uint32_t spread = ((q << 8) | b) * 2654435761u;
+    return Lh5ChainHeadBase + static_cast<unsigned>((uint64_t{spread} * Lh5ChainCount) >> 32);
+}
 
 // What the finder reports after entering one position: MatchLen and MatchPos.
 struct TLh5Finding {

@@ -64,7 +64,7 @@ void TLh5FinderRun::Advance(int64_t to, TLh5Finding* out, int64_t outBase) {
 }
 
 TLh5DictionaryCopy::TLh5DictionaryCopy(const TLh5Storage& z)
-    : Trie(z.Trie, z.Trie + Lh5TrieRecords), Level(z.NodeLevel, z.NodeLevel + FirstLeaf + 256),
+    : Trie(z.Trie, z.Trie + Lh5NodeRecords), Level(z.NodeLevel, z.NodeLevel + FirstLeaf + 256),
       ChildCount(z.NodeChildCount, z.NodeChildCount + FirstLeaf + 256), WindowPos(z.WindowPos),
       MatchLen(z.MatchLen), MatchPos(z.MatchPos) {}
 

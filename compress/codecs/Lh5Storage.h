@@ -26,8 +26,9 @@ struct TLh5TrieNode {
     uint16_t Prev;     // chain predecessor
     uint16_t Position; // inner nodes and roots: the newest position below, maybe flagged pending
 };
-constexpr int Lh5ChainHeadBits = 15;          // children hang in 32768 hash chains
-constexpr int Lh5TrieRecords = 16384 + 32768; // nodes 0..16383, then the chain heads
+constexpr int Lh5NodeRecords = 16384; // nodes 0..16383
+constexpr int Lh5TrieRecords = 65536; // the nodes, then the chain heads: every 16-bit link
+constexpr int Lh5ChainCount = Lh5TrieRecords - Lh5NodeRecords; // children hang in 49152 chains
 
 struct TLh5Storage {
     TLh5Storage() = default;

@@ -127,6 +127,21 @@ TEST(Lh5MatchFinder, FirstPositionFindsAnEmptyRoot) {
     EXPECT_EQ(f.Z.BytesLeft, 5);
 }
 
+// FindChild takes the first node in the chain whose parent is q: that is only right if no two
+// children of one node can share a chain.
+TEST(Lh5MatchFinder, ChildrenOfOneNodeNeverShareAChain) {
+    std::vector<uint16_t> seenFor(Lh5TrieRecords, 0);
+    for (unsigned q = 1; q < Lh5RootBase + 256; ++q) {
+        for (unsigned b = 0; b < 256; ++b) {
+            const unsigned head = Lh5ChainHead(q, b);
+            ASSERT_GE(head, static_cast<unsigned>(Lh5ChainHeadBase));
+            ASSERT_LT(head, static_cast<unsigned>(Lh5TrieRecords));
+            ASSERT_NE(seenFor[head], q) << "node " << q << ", byte " << b;
+            seenFor[head] = static_cast<uint16_t>(q);
+        }
+    }
+}
+
 struct TFinderCase {
     std::string Name;
     std::vector<uint8_t> Data;
