@@ -5,6 +5,7 @@
 #include "compress/codecs/Lh5ParallelFinder.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 // The window index of input offset o, as the one-pass finder has it.
@@ -68,24 +69,54 @@ bool FillInputWindow(TCodecState& s, TLh5InputWindow& in, int64_t keepFrom, int6
     return real == want;
 }
 
-// How a round of `positions` positions is cut: the first chunk runs on this thread after coding
-// the previous round's findings (`coding` positions), every other chunk on a thread of its own
-// after its warm-up; the sizes are chosen so that all threads take about equally long.
+// Seconds per position of the three kinds of work in a round, measured as the rounds go; only
+// their ratios matter. They start from what the benchmark corpora show: coding a position costs
+// about a tenth of finding one, and a speculative finder about as much as the true one.
+struct TRoundCosts {
+    double Find = 1, Speculate = 1, Code = 0.1;
+
+    // Learns from a finished round; a step that was not timed keeps its estimate.
+    void Learn(const TLh5RoundReport& report, int64_t firstPositions, double codeSeconds, int64_t coded) {
+        const double scale = Find;
+        if (report.FirstSeconds > 0 && firstPositions > 0)
+            Find = report.FirstSeconds / static_cast<double>(firstPositions);
+        if (report.OtherSeconds > 0 && report.OtherPositions > 0)
+            Speculate = report.OtherSeconds / static_cast<double>(report.OtherPositions);
+        else
+            Speculate *= Find / scale;
+        if (codeSeconds > 0 && coded > 0)
+            Code = codeSeconds / static_cast<double>(coded);
+        else
+            Code *= Find / scale;
+    }
+};
+
+// How a round of `positions` positions is cut: this thread codes `coding` positions of the
+// round before, finds the first chunk and codes it; every other thread warms up and finds a
+// chunk. The first chunk is sized so that all threads take about equally long.
 struct TRoundSplit {
     int64_t First, Chunk;
 };
 
-TRoundSplit SplitRound(const TLh5ParallelPlan& plan, int64_t positions, int64_t coding) {
-    // Coding a position costs about a tenth of finding one (a fourteenth on text, an eighth on
-    // binaries, measured on the benchmark's corpora).
-    const int64_t codingLoad = coding / 10;
-    const int64_t threads = plan.Threads;
-    auto down = [](int64_t n) { return n / Lh5DictSize * Lh5DictSize; };
-    const int64_t chunk = down(std::max<int64_t>(
-        Lh5DictSize, (positions - plan.WarmupBytes + codingLoad + threads - 1) / threads + Lh5DictSize - 1));
-    const int64_t first =
-        down(std::clamp<int64_t>(plan.WarmupBytes + chunk - codingLoad, Lh5DictSize, positions));
-    return {first, chunk};
+TRoundSplit SplitRound(const TLh5ParallelPlan& plan, const TRoundCosts& cost, int64_t positions,
+                       int64_t coding) {
+    auto down = [](double n) { return static_cast<int64_t>(n) / Lh5DictSize * Lh5DictSize; };
+    const double others = plan.Threads - 1;
+    // cost.Code * (coding + first) + cost.Find * first = cost.Speculate * (warm-up + chunk), with
+    // first + others * chunk = positions.
+    const double first =
+        (cost.Speculate * (static_cast<double>(plan.WarmupBytes) + static_cast<double>(positions) / others) -
+         cost.Code * static_cast<double>(coding)) /
+        (cost.Find + cost.Code + cost.Speculate / others);
+    const int64_t firstChunk = std::clamp<int64_t>(down(first), Lh5DictSize, positions);
+    const int64_t chunk = std::max<int64_t>(
+        Lh5DictSize,
+        down(static_cast<double>(positions - firstChunk + Lh5DictSize - 1) / others + Lh5DictSize - 1));
+    return {firstChunk, chunk};
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 } // namespace
 
@@ -97,13 +128,22 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
     TLh5InputWindow in;
     in.Total = total;
     std::unique_ptr<TLh5FinderRun> carried;
-    // The findings of a round are coded on this thread while the next round is searched.
-    std::vector<TLh5Finding> found, coding;
-    int64_t codingFrom = 0, codingTo = 0;
-    auto codeFindings = [&] {
-        if (codingTo > codingFrom) driver.Consume(in, coding.data(), codingFrom, codingTo);
-    };
     const int64_t roundBytes = static_cast<int64_t>(plan.ChunkBytes) * plan.Threads;
+    // The findings of a round stay until their coding is done in the next round. The buffers are
+    // left uninitialised: the finders touch their pages first, each on its own core.
+    std::unique_ptr<TLh5Finding[]> found(new TLh5Finding[static_cast<size_t>(roundBytes)]);
+    std::unique_ptr<TLh5Finding[]> coding(new TLh5Finding[static_cast<size_t>(roundBytes)]);
+    int64_t codingBase = 0, codingFrom = 0, codingTo = 0; // coding[offset - codingBase]
+    TRoundCosts cost;
+    double codeSeconds = 0;
+    int64_t coded = 0;
+    auto code = [&](const TLh5Finding* findings, int64_t base, int64_t a, int64_t b) {
+        if (b <= a) return;
+        const auto started = std::chrono::steady_clock::now();
+        driver.Consume(in, findings + (a - base), a, b);
+        codeSeconds += SecondsSince(started);
+        coded += b - a;
+    };
     // A finder reads up to a window and a chunk of its input's buffer ahead of its position.
     const int64_t readAhead = Lh5ReadAheadEnd + CodecChunkSize;
     for (int64_t from = 0;;) {
@@ -115,17 +155,24 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
         if (carried) carried->PointAt(in, readAt);
         const int64_t to = std::min(from + roundBytes, in.Total - Lh5LiveTail);
         if (to <= from) break;
-        const TRoundSplit split = SplitRound(plan, to - from, codingTo - codingFrom);
+        const TRoundSplit split = SplitRound(plan, cost, to - from, codingTo - codingFrom);
         TLh5ParallelPlan round = plan;
         round.ChunkBytes = static_cast<int32_t>(split.Chunk);
-        found.resize(static_cast<size_t>(to - from));
-        FindInParallel(in, from, to, split.First, round, carried, found.data(), codeFindings);
+        codeSeconds = 0;
+        coded = 0;
+        const TLh5RoundReport report = FindInParallel(
+            in, from, to, split.First, round, carried, found.get(),
+            [&] { code(coding.get(), codingBase, codingFrom, codingTo); },
+            [&](int64_t firstEnd) { code(found.get(), from, from, firstEnd); });
+        cost.Learn(report, std::min(split.First, to - from), codeSeconds, coded);
+        // What the first chunk found is coded; the rest waits for the next round.
         std::swap(found, coding);
-        codingFrom = from;
+        codingBase = from;
+        codingFrom = std::min(from + split.First, to);
         codingTo = to;
         from = to;
     }
-    codeFindings();
+    code(coding.get(), codingBase, codingFrom, codingTo);
     if (!carried) {
         // The input ended early, before a single parallel position.
         if (in.Total == 0) return;

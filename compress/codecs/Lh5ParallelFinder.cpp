@@ -2,6 +2,7 @@
 #include "compress/codecs/Lh5ParallelFinder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <thread>
@@ -23,11 +24,19 @@ struct TChunk {
     std::unique_ptr<TLh5FinderRun> Run;
     std::unique_ptr<TLh5DictionaryCopy> AtStart;
     std::exception_ptr Failure;
+    double Seconds = 0;
+    int64_t Positions = 0;
 };
 
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 void FindSpeculatively(const TLh5InputWindow& in, const TLh5ParallelPlan& plan, TChunk& c, TLh5Finding* out) {
+    const auto started = std::chrono::steady_clock::now();
     try {
         const int64_t start = std::max<int64_t>(0, c.From - plan.WarmupBytes);
+        c.Positions = c.To - start;
         c.Run = std::make_unique<TLh5FinderRun>(in, start);
         c.Run->Advance(c.From - 1, nullptr, 0);
         c.AtStart = std::make_unique<TLh5DictionaryCopy>(c.Run->Z);
@@ -35,6 +44,7 @@ void FindSpeculatively(const TLh5InputWindow& in, const TLh5ParallelPlan& plan, 
     } catch (...) {
         c.Failure = std::current_exception();
     }
+    c.Seconds = SecondsSince(started);
 }
 } // namespace
 
@@ -91,9 +101,10 @@ bool SameDictionary(const TLh5DictionaryCopy& a, const TLh5Storage& b) {
     return true;
 }
 
-int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t firstChunk,
-                   const TLh5ParallelPlan& plan, std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out,
-                   const std::function<void()>& alongside) {
+TLh5RoundReport FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t firstChunk,
+                               const TLh5ParallelPlan& plan, std::unique_ptr<TLh5FinderRun>& carried,
+                               TLh5Finding* out, const std::function<void()>& before,
+                               const std::function<void(int64_t)>& after) {
     // The first chunk continues the true finder on this thread; the others (one per remaining
     // thread, the last one taking whatever is left) run on their own.
     const int64_t firstEnd = std::min(to, from + firstChunk);
@@ -113,29 +124,36 @@ int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t 
         for (std::thread& t : threads) t.join();
         throw;
     }
+    TLh5RoundReport report;
     std::exception_ptr failure;
     try {
-        if (alongside) alongside();
+        if (before) before();
+        const auto started = std::chrono::steady_clock::now();
         if (!carried) {
             carried = std::make_unique<TLh5FinderRun>(in, 0);
             out[0] = LastFinding(carried->Z);
         }
         carried->Advance(firstEnd - 1, out, from);
+        report.FirstSeconds = SecondsSince(started);
+        if (after) after(firstEnd);
     } catch (...) {
         failure = std::current_exception();
     }
     for (std::thread& t : threads) t.join();
     if (failure) std::rethrow_exception(failure);
 
-    int foundAgain = 0;
     for (TChunk& c : chunks) {
         if (c.Failure) std::rethrow_exception(c.Failure);
+        if (c.Seconds > report.OtherSeconds) {
+            report.OtherSeconds = c.Seconds;
+            report.OtherPositions = c.Positions;
+        }
         if (SameDictionary(*c.AtStart, carried->Z)) {
             carried = std::move(c.Run);
         } else {
             carried->Advance(c.To - 1, out, from);
-            ++foundAgain;
+            ++report.FoundAgain;
         }
     }
-    return foundAgain;
+    return report;
 }

@@ -69,11 +69,21 @@ struct TLh5DictionaryCopy {
 // numbers may differ), with the same last match: from here on they find the same matches.
 bool SameDictionary(const TLh5DictionaryCopy& copy, const TLh5Storage& z);
 
+// What a round of FindInParallel took.
+struct TLh5RoundReport {
+    int FoundAgain = 0;         // chunks that had to be found again
+    double FirstSeconds = 0;    // the first chunk's search on the calling thread
+    double OtherSeconds = 0;    // the slowest other chunk, warm-up included
+    int64_t OtherPositions = 0; // positions searched by that chunk, warm-up included
+};
+
 // Finds the positions [from, to) of the input window on plan.Threads threads: the first chunk
-// (firstChunk positions) on this thread, after running `alongside` here while the other chunks
-// (plan.ChunkBytes each, the last one taking the rest) are searched. carried is the true
-// finder, standing at from - 1 (or null when from is 0); on return it stands at to - 1.
-// Findings go to out[offset - from]. Returns how many chunks had to be found again.
-int FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t firstChunk,
-                   const TLh5ParallelPlan& plan, std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out,
-                   const std::function<void()>& alongside = {});
+// (firstChunk positions) on this thread, between running `before` and `after(firstEnd)` here,
+// while the other chunks (plan.ChunkBytes each, the last one taking the rest) are searched.
+// carried is the true finder, standing at from - 1 (or null when from is 0); on return it
+// stands at to - 1. Findings go to out[offset - from]; those of the first chunk are final when
+// `after` runs.
+TLh5RoundReport FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t firstChunk,
+                               const TLh5ParallelPlan& plan, std::unique_ptr<TLh5FinderRun>& carried,
+                               TLh5Finding* out, const std::function<void()>& before = {},
+                               const std::function<void(int64_t)>& after = {});

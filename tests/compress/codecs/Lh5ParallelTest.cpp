@@ -128,9 +128,10 @@ TEST(Lh5Dictionary, ParallelFindingsAreThoseOfOnePass) {
         single.Advance(to - 1, onePass.data(), 0);
 
         std::unique_ptr<TLh5FinderRun> carried;
-        int foundAgain = FindInParallel(in, 0, 3 * (64 << 10), 64 << 10, plan, carried, parallel.data());
+        int foundAgain = FindInParallel(in, 0, 3 * (64 << 10), 64 << 10, plan, carried, parallel.data()).FoundAgain;
         foundAgain +=
-            FindInParallel(in, 3 * (64 << 10), to, 64 << 10, plan, carried, parallel.data() + 3 * (64 << 10));
+            FindInParallel(in, 3 * (64 << 10), to, 64 << 10, plan, carried, parallel.data() + 3 * (64 << 10))
+                .FoundAgain;
         for (int64_t i = 0; i < to; ++i) {
             ASSERT_EQ(parallel[i].Len, onePass[i].Len) << "at " << i;
             ASSERT_EQ(parallel[i].Pos, onePass[i].Pos) << "at " << i;
