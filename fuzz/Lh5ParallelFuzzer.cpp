@@ -1,7 +1,7 @@
 // libFuzzer target of the LH5 compressor's parallel search: for any input, the stream made with
-// chunks searched side by side must be the one-pass stream. The fuzz input is a recipe for a
-// longer input (so that small fuzz inputs still cross many chunk borders): each 4-byte step
-// appends fresh pseudo-random bytes, a run of one byte, or a copy of earlier output from some
+// chunks searched side by side, or rounds found ahead on one thread, must be the one-pass stream. The fuzz
+// input is a recipe for a longer input (so that small fuzz inputs still cross many chunk borders): each
+// 4-byte step appends fresh pseudo-random bytes, a run of one byte, or a copy of earlier output from some
 // distance back, which is where dictionaries that disagree would find different matches.
 #include "compress/codecs/Lh5Compress.h"
 #include "tests/support/CodecStateSetup.h"
@@ -44,7 +44,10 @@ std::vector<uint8_t> Compress(const std::vector<uint8_t>& input, int threads, in
     plan.Threads = threads;
     plan.ChunkBytes = chunk;
     plan.WarmupBytes = warmup;
-    CompressLH5(s, plan);
+    if (threads == 0)
+        CompressOnePass(s);
+    else
+        CompressLH5(s, plan);
     FlushOutput(s);
     return dest.Bytes;
 }
@@ -53,7 +56,8 @@ std::vector<uint8_t> Compress(const std::vector<uint8_t>& input, int threads, in
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto input = BuildInput(data, size);
     if (input.size() < 3 * 8192) return 0;
-    const auto onePass = Compress(input, 1, 0, 0);
+    const auto onePass = Compress(input, 0, 0, 0);
+    if (Compress(input, 1, 8192, 0) != onePass) std::abort();
     if (Compress(input, 2, 16384, 16384) != onePass) std::abort();
     if (Compress(input, 3, 8192, 8192) != onePass) std::abort();
     return 0;

@@ -84,14 +84,18 @@ void FinishStream(TCodecState& s, TLh5Storage& z) {
     out.Finish();
 }
 
-TLh5ParallelPlan DefaultLh5Plan() {
+TLh5ParallelPlan DefaultLh5Plan(int64_t total) {
     TLh5ParallelPlan plan;
     plan.Threads = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    // At least two rounds, so that coding overlaps searching; shorter chunks than that spend
+    // too much of their time warming up.
+    const int64_t chunk = total / (2 * plan.Threads);
+    plan.ChunkBytes = static_cast<int32_t>(std::clamp<int64_t>(chunk, Lh5MinimumChunk, plan.ChunkBytes));
     return plan;
 }
 
 void CompressLH5(TCodecState& s) {
-    CompressLH5(s, DefaultLh5Plan());
+    CompressLH5(s, DefaultLh5Plan(static_cast<int64_t>(s.InRemaining) + (s.InEnd - s.InPos)));
 }
 
 void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
@@ -105,6 +109,19 @@ void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
         CompressInParallel(s, plan, total);
         return;
     }
+    if (total > 2 * Lh5LiveTail) {
+        // One thread finds a round ahead and then codes it, which keeps the search in its tight
+        // loop instead of stepping out after every literal.
+        TLh5ParallelPlan one = plan;
+        one.Threads = 1;
+        one.ChunkBytes = std::min(plan.ChunkBytes, Lh5OneThreadRound);
+        CompressInParallel(s, one, total);
+        return;
+    }
+    CompressOnePass(s);
+}
+
+void CompressOnePass(TCodecState& s) {
     TLh5Storage z;
     AllocLH5Storage(z, true);
     StartBlock(z);

@@ -16,15 +16,20 @@ constexpr uint16_t Lh5DistanceMask = 8191; // distance values 0..8191 stand for 
 // The positions after the last parallel finding. The end of the input cuts matches there (and
 // the cut length is where the next position's search starts), so they are found one by one.
 constexpr int64_t Lh5LiveTail = 512;
+// The positions found ahead at a time when the search runs on one thread.
+constexpr int32_t Lh5OneThreadRound = 256 << 10;
 
 // Reads the whole input through ReadByte and writes the stream through WriteByte; the caller
 // flushes. Empty input writes nothing. Storage is released on every way out. Long inputs are
 // searched on all cores (up to four) with the same output as one pass.
 void CompressLH5(TCodecState& s);
-// The same with a chosen split of the search (one thread: one pass).
+// The same with a chosen split of the search (one thread: rounds found ahead, then coded).
 void CompressLH5(TCodecState& s, const TLh5ParallelPlan& plan);
-// One thread per core, at most four.
-TLh5ParallelPlan DefaultLh5Plan();
+// The reference that the others reproduce: one position found and decided at a time.
+void CompressOnePass(TCodecState& s);
+// One thread per core, at most four, with chunks sized for an input of total bytes.
+TLh5ParallelPlan DefaultLh5Plan(int64_t total);
+constexpr int32_t Lh5MinimumChunk = 1 << 20;
 
 // Steps of the compressor, public for tests and for the parallel driver.
 
@@ -35,7 +40,7 @@ void StartBlock(TLh5Storage& z);
 void CompressRest(TCodecState& out, TLh5Storage& enc, TCodecState& in, TLh5Storage& find, int skip);
 // Sends the last block and the end of the stream.
 void FinishStream(TCodecState& s, TLh5Storage& z);
-// CompressLH5 for an input of total bytes, on plan.Threads threads.
+// CompressLH5 for an input of total bytes, on plan.Threads threads (one: rounds found ahead).
 void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total);
 
 // Buffers symbol c (0..255 literal, 256..509 match length + 253) with its distance value p,

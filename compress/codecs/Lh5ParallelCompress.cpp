@@ -100,6 +100,7 @@ struct TRoundSplit {
 
 TRoundSplit SplitRound(const TLh5ParallelPlan& plan, const TRoundCosts& cost, int64_t positions,
                        int64_t coding) {
+    if (plan.Threads == 1) return {positions, positions};
     auto down = [](double n) { return static_cast<int64_t>(n) / Lh5DictSize * Lh5DictSize; };
     const double others = plan.Threads - 1;
     // cost.Code * (coding + first) + cost.Find * first = cost.Speculate * (warm-up + chunk), with
@@ -128,7 +129,7 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
     TLh5InputWindow in;
     in.Total = total;
     std::unique_ptr<TLh5FinderRun> carried;
-    const int64_t roundBytes = static_cast<int64_t>(plan.ChunkBytes) * plan.Threads;
+    const int64_t roundBytes = std::min<int64_t>(static_cast<int64_t>(plan.ChunkBytes) * plan.Threads, total);
     // The findings of a round stay until their coding is done in the next round. The buffers are
     // left uninitialised: the finders touch their pages first, each on its own core.
     std::unique_ptr<TLh5Finding[]> found(new TLh5Finding[static_cast<size_t>(roundBytes)]);

@@ -7,9 +7,13 @@
 
 namespace {
 
+// A plan with no threads stands for the one-pass reference.
 std::vector<uint8_t> CompressWith(const std::vector<uint8_t>& input, const TLh5ParallelPlan& plan) {
     TDirectCodecRun run(input, INT32_MAX);
-    CompressLH5(run.S, plan);
+    if (plan.Threads == 0)
+        CompressOnePass(run.S);
+    else
+        CompressLH5(run.S, plan);
     const uint32_t sum = run.S.InSum;
     auto out = run.Finish();
     uint32_t expected = 0;
@@ -49,12 +53,13 @@ class Lh5Parallel : public ::testing::TestWithParam<TParallelCase> {};
 
 TEST_P(Lh5Parallel, GivesTheOnePassStreamWhateverTheSplit) {
     const auto& input = GetParam().Input;
-    const auto onePass = CompressWith(input, Plan(1, 0, 0));
+    const auto onePass = CompressWith(input, Plan(0, 0, 0));
     ASSERT_EQ(Lh5ExpandBytes(onePass, static_cast<int32_t>(input.size())), input);
-    // Two and three threads; warm-ups long enough to agree, and one window only, after which
-    // chunks are often found again from the true dictionary.
-    for (const auto& plan :
-         {Plan(2, 64 << 10, 32 << 10), Plan(3, 40 << 10, 16 << 10), Plan(2, 48 << 10, 8192)})
+    // One thread finding rounds ahead; two and three threads with warm-ups long enough to
+    // agree, and one window only, after which chunks are often found again from the true
+    // dictionary.
+    for (const auto& plan : {Plan(1, 40 << 10, 0), Plan(2, 64 << 10, 32 << 10), Plan(3, 40 << 10, 16 << 10),
+                             Plan(2, 48 << 10, 8192)})
         EXPECT_EQ(CompressWith(input, plan), onePass)
             << plan.Threads << " threads, chunks of " << plan.ChunkBytes << ", warm-up " << plan.WarmupBytes;
 }
@@ -62,9 +67,12 @@ TEST_P(Lh5Parallel, GivesTheOnePassStreamWhateverTheSplit) {
 INSTANTIATE_TEST_SUITE_P(Inputs, Lh5Parallel, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return info.param.Name; });
 
-TEST(Lh5Parallel, InputsTooShortForTwoChunksTakeOnePass) {
-    const auto input = WordSalad(100000, 9);
-    EXPECT_EQ(CompressWith(input, Plan(2, 64 << 10, 32 << 10)), CompressWith(input, Plan(1, 0, 0)));
+TEST(Lh5Parallel, InputsTooShortForTwoChunksTakeOneThread) {
+    for (size_t size : {size_t{1}, size_t{1024}, size_t{1025}, size_t{100000}}) {
+        const auto input = WordSalad(size, 9);
+        EXPECT_EQ(CompressWith(input, Plan(2, 64 << 10, 32 << 10)), CompressWith(input, Plan(0, 0, 0)))
+            << size << " bytes";
+    }
 }
 
 TEST(Lh5Parallel, CancelInALaterRoundCodesTheInputReadSoFar) {
@@ -128,7 +136,8 @@ TEST(Lh5Dictionary, ParallelFindingsAreThoseOfOnePass) {
         single.Advance(to - 1, onePass.data(), 0);
 
         std::unique_ptr<TLh5FinderRun> carried;
-        int foundAgain = FindInParallel(in, 0, 3 * (64 << 10), 64 << 10, plan, carried, parallel.data()).FoundAgain;
+        int foundAgain =
+            FindInParallel(in, 0, 3 * (64 << 10), 64 << 10, plan, carried, parallel.data()).FoundAgain;
         foundAgain +=
             FindInParallel(in, 3 * (64 << 10), to, 64 << 10, plan, carried, parallel.data() + 3 * (64 << 10))
                 .FoundAgain;
