@@ -2,7 +2,8 @@
 // the match finder, and turns each position into a literal or a match with the one-step deferred
 // decision. Symbols go into the block buffer in groups of up to eight behind a flag byte (one
 // byte per literal, three per match), so that a block is coded with codes fitted to it alone.
-// Long inputs are searched on several cores (Lh5ParallelCompress.cpp) with the same decisions.
+// Most inputs are searched ahead of the decisions, on one or several cores
+// (Lh5ParallelCompress.cpp), with the same results.
 #include "compress/codecs/Lh5Compress.h"
 
 #include "compress/codecs/Lh5BitWriter.h"

@@ -20,8 +20,9 @@ constexpr int64_t Lh5LiveTail = 512;
 constexpr int32_t Lh5OneThreadRound = 256 << 10;
 
 // Reads the whole input through ReadByte and writes the stream through WriteByte; the caller
-// flushes. Empty input writes nothing. Storage is released on every way out. Long inputs are
-// searched on all cores (up to four) with the same output as one pass.
+// flushes. Empty input writes nothing. Storage is released on every way out. Inputs from 2 MiB
+// on are searched on all cores (up to four), shorter ones a round ahead on one, always with the
+// output of one pass.
 void CompressLH5(TCodecState& s);
 // The same with a chosen split of the search (one thread: rounds found ahead, then coded).
 void CompressLH5(TCodecState& s, const TLh5ParallelPlan& plan);
