@@ -5,8 +5,12 @@ namespace {
 uint32_t GetU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
-int32_t GetI32(const uint8_t* p) { return static_cast<int32_t>(GetU32(p)); }
-int16_t GetI16(const uint8_t* p) { return static_cast<int16_t>(uint16_t(p[0] | p[1] << 8)); }
+int32_t GetI32(const uint8_t* p) {
+    return static_cast<int32_t>(GetU32(p));
+}
+int16_t GetI16(const uint8_t* p) {
+    return static_cast<int16_t>(uint16_t(p[0] | p[1] << 8));
+}
 
 void PutU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));

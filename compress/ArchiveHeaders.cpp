@@ -18,7 +18,8 @@ TArchiveHeader TArchiver::ReadArchiveHeader(TStream& stream, std::string& method
     if (stream.Read(bytes, ArchiveHeaderSize) != ArchiveHeaderSize)
         throw EInvalidHeader("Can't recognize compressed file header");
     TArchiveHeader header = DecodeArchiveHeader(bytes);
-    if (SignatureText(header) != ArchiveSignature) throw EInvalidHeader("Can't recognize compressed file header");
+    if (SignatureText(header) != ArchiveSignature)
+        throw EInvalidHeader("Can't recognize compressed file header");
     if (header.ArchiveType != atMulti) throw EInvalidHeaderArchiveType("Archive type must be atMulti");
     methodID.assign(header.MethodID.begin(), header.MethodID.end());
     RecognizeMethod(methodID);

@@ -87,7 +87,8 @@ public:
 
     // A new read-only stream over the resource of type "ARCHIVE" with the given name, in the
     // program's own executable or (libraryName not empty) in that library.
-    std::unique_ptr<TStream> OpenArchiveResource(const std::string& resourceName, const std::string& libraryName);
+    std::unique_ptr<TStream> OpenArchiveResource(const std::string& resourceName,
+                                                 const std::string& libraryName);
     // Appends one entry per member of the archive at the stream's position.
     void ReadDirectory(TStream& stream, TDirectoryList& list);
     // Expands the members (only those named in names, when given) into files; names then holds

@@ -7,8 +7,12 @@
 #include "compress/codecs/StoredRle.h"
 
 namespace {
-void ExpandStored(TCodecState& s, int32_t) { CopyStored(s); }
-void ExpandRle(TCodecState& s, int32_t) { ExpandRLE(s); }
+void ExpandStored(TCodecState& s, int32_t) {
+    CopyStored(s);
+}
+void ExpandRle(TCodecState& s, int32_t) {
+    ExpandRLE(s);
+}
 
 constexpr TCodecEntry StoredCodec{CopyStored, ExpandStored};
 constexpr TCodecEntry RleCodec{CompressRLE, ExpandRle};
@@ -18,10 +22,15 @@ constexpr TCodecEntry Lh5Codec{CompressLH5, ExpandLH5};
 
 const TCodecEntry* FindCodec(uint8_t method) {
     switch (method) {
-    case miStored: return &StoredCodec;
-    case miRLE: return &RleCodec;
-    case miLZH: return &LzhCodec;
-    case miLH5: return &Lh5Codec;
-    default: return nullptr;
+    case miStored:
+        return &StoredCodec;
+    case miRLE:
+        return &RleCodec;
+    case miLZH:
+        return &LzhCodec;
+    case miLH5:
+        return &Lh5Codec;
+    default:
+        return nullptr;
     }
 }

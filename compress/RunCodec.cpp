@@ -50,8 +50,8 @@ void PrepareState(TCodecState& s, TStream& dest, TStream& source, int32_t source
 }
 } // namespace
 
-int64_t TArchiver::RunCodec(TStream& dest, TStream& source, int32_t sourceSize, int32_t destSize, uint8_t method,
-                            uint32_t& checksum, TProcessMode mode, bool scramble) {
+int64_t TArchiver::RunCodec(TStream& dest, TStream& source, int32_t sourceSize, int32_t destSize,
+                            uint8_t method, uint32_t& checksum, TProcessMode mode, bool scramble) {
     TCodecState& s = *State;
     s.OnProgress = OnShowProgress;
     if (OnShowProgress) {

@@ -42,7 +42,9 @@ int32_t TReadOnlyMemoryStream::Read(void* buffer, int32_t count) {
     return n;
 }
 
-void TReadOnlyMemoryStream::Write(const void*, int32_t) { throw EStreamError("Stream write error: read-only stream"); }
+void TReadOnlyMemoryStream::Write(const void*, int32_t) {
+    throw EStreamError("Stream write error: read-only stream");
+}
 
 int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     Pos = ResolveSeek(Pos, DataSize, offset, origin);

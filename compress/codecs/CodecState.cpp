@@ -41,7 +41,9 @@ void TCodecState::FlushFullBuffer() {
     OutPos = OutBuffer;
 }
 
-void ThrowUnableToCompress() { throw EUnableToCompress(); }
+void ThrowUnableToCompress() {
+    throw EUnableToCompress();
+}
 
 void FlushOutput(TCodecState& s) {
     if (s.OutPos != s.OutBuffer) s.Dest->Write(s.OutBuffer, static_cast<int32_t>(s.OutPos - s.OutBuffer));

@@ -11,8 +11,12 @@
 #include <unistd.h>
 
 namespace {
-std::string SystemError() { return std::strerror(errno); }
-int Fd(intptr_t handle) { return static_cast<int>(handle); }
+std::string SystemError() {
+    return std::strerror(errno);
+}
+int Fd(intptr_t handle) {
+    return static_cast<int>(handle);
+}
 } // namespace
 
 std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
@@ -45,7 +49,9 @@ std::unique_ptr<TFileStream> TFileStream::StandardOutput() {
     return std::unique_ptr<TFileStream>(new TFileStream(STDOUT_FILENO, "<stdout>", false));
 }
 
-TFileStream::~TFileStream() { Close(); }
+TFileStream::~TFileStream() {
+    Close();
+}
 
 void TFileStream::Close() {
     if (Owned && NativeHandle >= 0) ::close(Fd(NativeHandle));

@@ -2,4 +2,6 @@
 
 #include <sched.h>
 
-void YieldToOtherThreads() { sched_yield(); }
+void YieldToOtherThreads() {
+    sched_yield();
+}

@@ -7,21 +7,23 @@
 #include <windows.h>
 
 namespace {
-HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE H(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 std::string SystemError() {
     char text[512] = {};
     DWORD code = GetLastError();
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                             sizeof text, nullptr);
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                             text, sizeof text, nullptr);
     while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) text[--n] = 0;
     return n ? std::string(text, n) : "error " + std::to_string(code);
 }
 } // namespace
 
 std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw EFOpenError("Cannot open file \"" + path + "\". " + SystemError());
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
 }
@@ -29,7 +31,8 @@ std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    if (h == INVALID_HANDLE_VALUE)
+        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
 }
 
@@ -43,7 +46,9 @@ std::unique_ptr<TFileStream> TFileStream::StandardOutput() {
         new TFileStream(reinterpret_cast<intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE)), "<stdout>", false));
 }
 
-TFileStream::~TFileStream() { Close(); }
+TFileStream::~TFileStream() {
+    Close();
+}
 
 void TFileStream::Close() {
     if (Owned && H(NativeHandle) != INVALID_HANDLE_VALUE) CloseHandle(H(NativeHandle));

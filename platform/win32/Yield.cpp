@@ -2,4 +2,6 @@
 
 #include <windows.h>
 
-void YieldToOtherThreads() { Sleep(0); }
+void YieldToOtherThreads() {
+    Sleep(0);
+}

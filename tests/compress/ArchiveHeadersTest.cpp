@@ -5,7 +5,8 @@
 
 namespace {
 
-std::vector<uint8_t> HeaderBytes(const std::string& method = "LH5", uint8_t type = 1, int32_t total = 185393) {
+std::vector<uint8_t> HeaderBytes(const std::string& method = "LH5", uint8_t type = 1,
+                                 int32_t total = 185393) {
     TArchiveHeader h;
     for (int i = 0; i < 5; ++i) h.Signature[i] = static_cast<uint8_t>(ArchiveSignature[i]);
     for (int i = 0; i < 3; ++i) h.MethodID[i] = method[i];
@@ -18,8 +19,8 @@ std::vector<uint8_t> HeaderBytes(const std::string& method = "LH5", uint8_t type
 
 TEST(ArchiveFormat, HeaderFieldsAreLittleEndianAtTheirOffsets) {
     auto raw = HeaderBytes("LH5", 1, 185393);
-    std::vector<uint8_t> expected = {'Q', 'D', 'M', 'X', 0x1A, 'L', 'H', '5', 0x31, 0xD4, 0x02, 0x00, 0x01,
-                                     0,   0,   0,   0,   0,    0,   0,   0};
+    std::vector<uint8_t> expected = {'Q',  'D',  'M', 'X', 0x1A, 'L', 'H', '5', 0x31, 0xD4, 0x02,
+                                     0x00, 0x01, 0,   0,   0,    0,   0,   0,   0,    0};
     EXPECT_EQ(raw, expected);
 }
 

@@ -132,7 +132,8 @@ TEST(RunCodecFailure, DestinationWriteErrorsPropagate) {
     TMemoryStream source(RandomBytes(10000, 2));
     TReadOnlyMemoryStream dest(nullptr, 0);
     uint32_t checksum = 0;
-    EXPECT_THROW(archiver.RunCodec(dest, source, 10000, 0, miStored, checksum, pmExpand, false), EStreamError);
+    EXPECT_THROW(archiver.RunCodec(dest, source, 10000, 0, miStored, checksum, pmExpand, false),
+                 EStreamError);
     EXPECT_EQ(archiver.CodecState().OutBuffer, nullptr);
 }
 

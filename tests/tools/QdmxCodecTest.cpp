@@ -8,7 +8,8 @@ namespace {
 
 class QdmxCodec : public ::testing::Test {
 protected:
-    TScratchFolder Scratch{"qdmx-codec-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())};
+    TScratchFolder Scratch{"qdmx-codec-" +
+                           std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())};
     TToolResult Qdmx(const std::string& arguments) { return RunTool(QDMX_PATH, arguments, Scratch); }
     std::string F(const std::string& name) { return Quote(Scratch.File(name)); }
 };
@@ -43,8 +44,8 @@ TEST_F(QdmxCodec, DataThatCannotShrinkExitsThreeAndWritesNothing) {
 
 TEST_F(QdmxCodec, UsageErrorsExitTwoWithAHint) {
     Scratch.Write("in", {1, 2, 3});
-    for (const std::string& args :
-         std::vector<std::string>{"", "encode", "encode -m zip " + F("in"), "frobnicate", "decode -m rle -s x"}) {
+    for (const std::string& args : std::vector<std::string>{"", "encode", "encode -m zip " + F("in"),
+                                                            "frobnicate", "decode -m rle -s x"}) {
         TToolResult r = Qdmx(args);
         EXPECT_EQ(r.Status, 2) << args;
         EXPECT_NE(r.Stderr.find("Usage: qdmx"), std::string::npos) << args;

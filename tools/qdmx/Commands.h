@@ -15,7 +15,7 @@ struct TUsageError {
 
 struct TCodecOptions {
     std::string Method;
-    int64_t Size = -1; // expanded size for decode; -1 when not given
+    int64_t Size = -1;  // expanded size for decode; -1 when not given
     std::string Input;  // empty or "-": standard input
     std::string Output; // empty or "-": standard output
 };

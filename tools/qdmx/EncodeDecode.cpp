@@ -13,7 +13,9 @@
 namespace qdmx {
 namespace {
 
-bool IsStandard(const std::string& path) { return path.empty() || path == "-"; }
+bool IsStandard(const std::string& path) {
+    return path.empty() || path == "-";
+}
 
 std::unique_ptr<TStream> OpenInput(const std::string& path) {
     if (!IsStandard(path)) return TFileStream::OpenRead(path);
@@ -64,7 +66,8 @@ int Decode(const TCodecOptions& options) {
     uint8_t method = CheckedMethod(options.Method, true);
     bool needsSize = method == miLZH || method == miLH5;
     if (needsSize && options.Size < 0) throw TUsageError{"decode -m " + options.Method + " needs -s SIZE"};
-    if (options.Size > INT32_MAX) throw TUsageError{"SIZE is larger than 2 GiB, the limit of the archive format"};
+    if (options.Size > INT32_MAX)
+        throw TUsageError{"SIZE is larger than 2 GiB, the limit of the archive format"};
     auto input = OpenInput(options.Input);
     int32_t size = CheckedSourceSize(*input);
     auto output = CreateOutput(options.Output);
@@ -72,7 +75,8 @@ int Decode(const TCodecOptions& options) {
     uint32_t checksum = 0;
     auto expandedSize = static_cast<int32_t>(options.Size < 0 ? 0 : options.Size);
     // An expansion's count starts at 1, so the bytes written are one less.
-    int64_t written = archiver.RunCodec(*output, *input, size, expandedSize, method, checksum, pmExpand, false) - 1;
+    int64_t written =
+        archiver.RunCodec(*output, *input, size, expandedSize, method, checksum, pmExpand, false) - 1;
     if (options.Size >= 0 && written != options.Size) {
         std::fprintf(stderr, "qdmx: damaged data: decoded %lld bytes, expected %lld\n",
                      static_cast<long long>(written), static_cast<long long>(options.Size));
