@@ -22,11 +22,11 @@ std::optional<TDiskFreeSpace> QueryDiskFreeSpace(const std::string& root) {
         while (path.size() > 1 && path.back() == '/') path.pop_back();
         const size_t last = path.find_last_of('/');
         if (last == std::string::npos) {
-            path = ".";
+            path.assign(1, '.');
             break;
         }
         if (last == 0) {
-            path = "/";
+            path.assign(1, '/');
             break;
         }
         path.resize(last);
