@@ -5,7 +5,6 @@
 #include "compress/codecs/Lh5ParallelFinder.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace {
 // The window index of input offset o, as the one-pass finder has it.
@@ -116,9 +115,6 @@ TRoundSplit SplitRound(const TLh5ParallelPlan& plan, const TRoundCosts& cost, in
     return {firstChunk, chunk};
 }
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 } // namespace
 
 void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total) {

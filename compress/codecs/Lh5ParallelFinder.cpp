@@ -2,7 +2,6 @@
 #include "compress/codecs/Lh5ParallelFinder.h"
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
 #include <functional>
 #include <thread>
@@ -27,10 +26,6 @@ struct TChunk {
     double Seconds = 0;
     int64_t Positions = 0;
 };
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 void FindSpeculatively(const TLh5InputWindow& in, const TLh5ParallelPlan& plan, TChunk& c, TLh5Finding* out) {
     const auto started = std::chrono::steady_clock::now();

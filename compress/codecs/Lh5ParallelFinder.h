@@ -16,6 +16,7 @@
 #include "compress/codecs/CodecState.h"
 #include "compress/codecs/Lh5MatchFinder.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -68,6 +69,11 @@ struct TLh5DictionaryCopy {
 // True when the copy and z hold the same strings under the same node levels and positions (node
 // numbers may differ), with the same last match: from here on they find the same matches.
 bool SameDictionary(const TLh5DictionaryCopy& copy, const TLh5Storage& z);
+
+// Seconds of wall time since start, for the costs that balance the rounds.
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 // What a round of FindInParallel took.
 struct TLh5RoundReport {
