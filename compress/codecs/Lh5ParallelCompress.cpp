@@ -52,20 +52,26 @@ private:
     TLh5Storage& Enc;
 };
 
-// Reads the input that the round [from, to) needs behind what the window holds, dropping what
-// lies before keepFrom. Returns false when the input ended early.
-bool FillInputWindow(TCodecState& s, TLh5InputWindow& in, int64_t keepFrom, int64_t needEnd) {
-    if (keepFrom > in.Base) {
-        in.Bytes.erase(in.Bytes.begin(), in.Bytes.begin() + static_cast<std::ptrdiff_t>(keepFrom - in.Base));
-        in.Base = keepFrom;
-    }
-    const int64_t want = std::min(needEnd, in.Total) - in.End();
-    if (want <= 0) return true;
+// Drops the bytes before keepFrom when the window could not otherwise hold the input up to
+// needEnd. Only between rounds: it moves the bytes that finders read.
+void MakeRoom(TLh5InputWindow& in, int64_t keepFrom, int64_t needEnd) {
+    if (needEnd - in.Base <= static_cast<int64_t>(in.Bytes.capacity()) || keepFrom <= in.Base) return;
+    in.Bytes.erase(in.Bytes.begin(), in.Bytes.begin() + static_cast<std::ptrdiff_t>(keepFrom - in.Base));
+    in.Base = keepFrom;
+}
+
+// Reads the input up to needEnd, as far as the window's capacity allows: appending within the
+// capacity never moves the bytes that running finders read. When the input ends early
+// (cancelled or short), the window's end becomes the input's end.
+void ReadAhead(TCodecState& s, TLh5InputWindow& in, int64_t needEnd) {
+    const int64_t end = std::min({needEnd, in.Total, in.Base + static_cast<int64_t>(in.Bytes.capacity())});
+    const int64_t want = end - in.End();
+    if (want <= 0) return;
     const size_t had = in.Bytes.size();
     in.Bytes.resize(had + static_cast<size_t>(want));
     const int real = ReadInputBytes(s, in.Bytes.data() + had, static_cast<int>(want));
     in.Bytes.resize(had + static_cast<size_t>(real));
-    return real == want;
+    if (real < want) in.Total = in.End();
 }
 
 // Seconds per position of the three kinds of work in a round, measured as the rounds go; only
@@ -125,11 +131,21 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
     TLh5InputWindow in;
     in.Total = total;
     std::unique_ptr<TLh5FinderRun> carried;
-    const int64_t roundBytes = std::min<int64_t>(static_cast<int64_t>(plan.ChunkBytes) * plan.Threads, total);
+    auto whole = [](int64_t n) { return std::max<int64_t>(Lh5DictSize, n / Lh5DictSize * Lh5DictSize); };
+    // A round aims at a chunk per thread; with an open end it may run a quarter longer while the
+    // calling thread is still busy.
+    const int64_t target = std::min<int64_t>(static_cast<int64_t>(plan.ChunkBytes) * plan.Threads, total);
+    const int64_t roundMax = plan.Threads == 1 ? target : whole(target + target / 4);
+    // A finder reads up to a window and a chunk of its input's buffer ahead of its position.
+    const int64_t readAhead = Lh5ReadAheadEnd + CodecChunkSize;
+    // The window keeps the warm-ups or the literals still to code, this round and the next one,
+    // which is read during this one; a window of several rounds seldom needs its bytes moved.
+    in.Bytes.reserve(static_cast<size_t>(
+        std::min(total, std::max<int64_t>(6 * roundMax + plan.WarmupBytes + 2 * readAhead, 64 << 20))));
     // The findings of a round stay until their coding is done in the next round. The buffers are
     // left uninitialised: the finders touch their pages first, each on its own core.
-    std::unique_ptr<TLh5Finding[]> found(new TLh5Finding[static_cast<size_t>(roundBytes)]);
-    std::unique_ptr<TLh5Finding[]> coding(new TLh5Finding[static_cast<size_t>(roundBytes)]);
+    std::unique_ptr<TLh5Finding[]> found(new TLh5Finding[static_cast<size_t>(roundMax)]);
+    std::unique_ptr<TLh5Finding[]> coding(new TLh5Finding[static_cast<size_t>(roundMax)]);
     int64_t codingBase = 0, codingFrom = 0, codingTo = 0; // coding[offset - codingBase]
     TRoundCosts cost;
     double codeSeconds = 0;
@@ -141,39 +157,53 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
         codeSeconds += SecondsSince(started);
         coded += b - a;
     };
-    // A finder reads up to a window and a chunk of its input's buffer ahead of its position.
-    const int64_t readAhead = Lh5ReadAheadEnd + CodecChunkSize;
     for (int64_t from = 0;;) {
-        const int64_t readAt = carried ? carried->ReadOffset(in) : 0;
+        const int64_t readAt = carried ? carried->ReadOffset(in.View()) : 0;
         // Keep the warm-ups of this round and the literals of the round still to be coded.
         const int64_t keepFrom = std::max<int64_t>(0, std::min(from - plan.WarmupBytes, codingFrom - 1));
-        if (!FillInputWindow(s, in, keepFrom, from + roundBytes + readAhead))
-            in.Total = in.End(); // cancelled or short: the input ends here
-        if (carried) carried->PointAt(in, readAt);
-        const int64_t to = std::min(from + roundBytes, in.Total - Lh5LiveTail);
+        MakeRoom(in, keepFrom, from + roundMax + readAhead);
+        ReadAhead(s, in, from + roundMax + readAhead);
+        if (carried) carried->PointAt(in.View(), readAt);
+        const int64_t liveFrom = in.Total - Lh5LiveTail;
+        const int64_t to = std::min(from + roundMax, liveFrom);
         if (to <= from) break;
-        const TRoundSplit split = SplitRound(plan, cost, to - from, codingTo - codingFrom);
-        TLh5ParallelPlan round = plan;
+        // Rounds before the last one end where the calling thread runs out of work; the last
+        // one is split to end on all threads at once.
+        TLh5Round round;
+        round.From = from;
+        round.To = to;
+        round.Threads = plan.Threads;
+        round.WarmupBytes = plan.WarmupBytes;
+        round.OpenEnd = plan.Threads > 1 && to < liveFrom;
+        const TRoundSplit split =
+            SplitRound(plan, cost, round.OpenEnd ? target : to - from, codingTo - codingFrom);
+        round.FirstChunk = split.First;
         round.ChunkBytes = static_cast<int32_t>(split.Chunk);
+        const int64_t firstEnd = std::min(to, from + split.First);
         codeSeconds = 0;
         coded = 0;
-        const TLh5RoundReport report = FindInParallel(
-            in, from, to, split.First, round, carried, found.get(),
-            [&] { code(coding.get(), codingBase, codingFrom, codingTo); },
-            [&](int64_t firstEnd) { code(found.get(), from, from, firstEnd); });
-        cost.Learn(report, std::min(split.First, to - from), codeSeconds, coded);
-        // What the first chunk found is coded; the rest waits for the next round.
+        int64_t passed = from; // findings of this round coded so far
+        TLh5RoundHooks hooks;
+        hooks.Before = [&] { code(coding.get(), codingBase, codingFrom, codingTo); };
+        hooks.Final = [&](int64_t a, int64_t b) {
+            code(found.get(), from, a, b);
+            passed = b;
+        };
+        if (round.OpenEnd) hooks.After = [&] { ReadAhead(s, in, to + roundMax + readAhead); };
+        const TLh5RoundReport report = FindInParallel(in, round, carried, found.get(), hooks);
+        cost.Learn(report, firstEnd - from, codeSeconds, coded);
+        // The findings of an open end wait for the next round; the others are coded.
         std::swap(found, coding);
         codingBase = from;
-        codingFrom = std::min(from + split.First, to);
-        codingTo = to;
-        from = to;
+        codingFrom = passed;
+        codingTo = report.End;
+        from = report.End;
     }
     code(coding.get(), codingBase, codingFrom, codingTo);
     if (!carried) {
         // The input ended early, before a single parallel position.
         if (in.Total == 0) return;
-        carried = std::make_unique<TLh5FinderRun>(in, 0);
+        carried = std::make_unique<TLh5FinderRun>(in.View(), 0);
         driver.Current = LastFinding(carried->Z);
     }
     // The finder of the last chunk stands where the driver does; it finds the rest live.

@@ -2,59 +2,134 @@
 #include "compress/codecs/Lh5ParallelFinder.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <exception>
-#include <functional>
+#include <mutex>
 #include <thread>
 
 namespace {
 constexpr int FirstLeaf = Lh5RootBase;
+// A speculative chunk reports its progress, and looks for a request to stop, this often.
+constexpr int64_t StepPositions = 2 * Lh5DictSize;
 
-// Points s at the window's bytes from offset on; reading stops at the window's end, which is the
+// Points s at the window's bytes from offset on; reading stops at the view's end, which is the
 // input's end only in the last round.
-void PointInput(TCodecState& s, const TLh5InputWindow& in, int64_t offset) {
-    s.InBuffer = s.InPos = const_cast<uint8_t*>(in.Bytes.data()) + (offset - in.Base);
-    s.InEnd = const_cast<uint8_t*>(in.Bytes.data()) + in.Bytes.size();
+void PointInput(TCodecState& s, const TLh5InputView& in, int64_t offset) {
+    s.InBuffer = s.InPos = const_cast<uint8_t*>(in.Data) + (offset - in.Base);
+    s.InEnd = const_cast<uint8_t*>(in.Data) + (in.End - in.Base);
     s.InRemaining = 0;
 }
 
-// A speculative chunk: its finder and the copy of its dictionary at the chunk's start.
+// A speculative chunk: its finder, the copy of its dictionary at the chunk's start, and how far
+// it has got. The fields under "guarded" change only with the round's mutex held.
 struct TChunk {
-    int64_t From = 0, To = 0;
+    int64_t From = 0;
     std::unique_ptr<TLh5FinderRun> Run;
     std::unique_ptr<TLh5DictionaryCopy> AtStart;
     std::exception_ptr Failure;
     double Seconds = 0;
     int64_t Positions = 0;
+    std::atomic<bool> Stop{false};    // end at the next step (open end)
+    std::atomic<bool> Abandon{false}; // the findings are not needed: end as soon as possible
+    // guarded
+    int64_t To = 0;        // the end; an open end moves it down when the chunk stops
+    int64_t Reached = 0;   // findings [From, Reached) are written
+    bool Ready = false;    // AtStart is taken
+    bool Finished = false; // the thread no longer touches the chunk
 };
 
-void FindSpeculatively(const TLh5InputWindow& in, const TLh5ParallelPlan& plan, TChunk& c, TLh5Finding* out) {
+// What the threads of a round share.
+struct TRoundSync {
+    std::mutex M;
+    std::condition_variable Changed;
+
+    template <typename F>
+    void Update(F change) {
+        {
+            std::lock_guard lock(M);
+            change();
+        }
+        Changed.notify_all();
+    }
+    // Waits until done() holds; done is evaluated with the mutex held.
+    template <typename F>
+    void WaitFor(F done) {
+        std::unique_lock lock(M);
+        Changed.wait(lock, done);
+    }
+};
+
+void FindSpeculatively(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding* out, TRoundSync& sync) {
     const auto started = std::chrono::steady_clock::now();
+    const int64_t start = std::max<int64_t>(0, c.From - warmup);
+    int64_t to;
+    {
+        std::lock_guard lock(sync.M);
+        to = c.To;
+    }
+    int64_t at = start;
     try {
-        const int64_t start = std::max<int64_t>(0, c.From - plan.WarmupBytes);
-        c.Positions = c.To - start;
         c.Run = std::make_unique<TLh5FinderRun>(in, start);
         c.Run->Advance(c.From - 1, nullptr, 0);
+        at = c.From - 1;
         c.AtStart = std::make_unique<TLh5DictionaryCopy>(c.Run->Z);
-        c.Run->Advance(c.To - 1, out, c.From);
+        sync.Update([&] { c.Ready = true; });
+        while (at < to - 1 && !c.Abandon.load(std::memory_order_relaxed)) {
+            const int64_t next = std::min(to - 1, at + StepPositions);
+            c.Run->Advance(next, out, c.From);
+            at = next;
+            const bool stop = c.Stop.load(std::memory_order_relaxed);
+            sync.Update([&] {
+                c.Reached = at + 1;
+                if (stop) c.To = to = at + 1;
+            });
+        }
     } catch (...) {
         c.Failure = std::current_exception();
     }
     c.Seconds = SecondsSince(started);
+    c.Positions = at + 1 - start;
+    sync.Update([&] { c.Finished = true; });
 }
+
+// Joins the round's threads on every way out, asking unfinished chunks to give up first.
+class TChunkThreads {
+public:
+    explicit TChunkThreads(std::deque<TChunk>& chunks) : Chunks(chunks) {}
+    ~TChunkThreads() {
+        for (TChunk& c : Chunks) c.Abandon = true;
+        JoinAll();
+    }
+    void Start(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding* out, TRoundSync& sync) {
+        Threads.emplace_back(FindSpeculatively, in, warmup, std::ref(c), out, std::ref(sync));
+    }
+    void Join(size_t i) {
+        if (i < Threads.size() && Threads[i].joinable()) Threads[i].join();
+    }
+    void JoinAll() {
+        for (size_t i = 0; i < Threads.size(); ++i) Join(i);
+    }
+
+private:
+    std::deque<TChunk>& Chunks;
+    std::vector<std::thread> Threads;
+};
 } // namespace
 
-TLh5FinderRun::TLh5FinderRun(const TLh5InputWindow& in, int64_t start) : Offset(start) {
+TLh5FinderRun::TLh5FinderRun(const TLh5InputView& in, int64_t start) : Offset(start) {
     PointInput(S, in, start);
     S.ChunkSize = CodecChunkSize;
     AllocLH5Storage(Z, true);
     StartSearch(S, Z);
 }
 
-int64_t TLh5FinderRun::ReadOffset(const TLh5InputWindow& in) const {
-    return in.Base + (S.InPos - in.Bytes.data());
+int64_t TLh5FinderRun::ReadOffset(const TLh5InputView& in) const {
+    return in.Base + (S.InPos - in.Data);
 }
 
-void TLh5FinderRun::PointAt(const TLh5InputWindow& in, int64_t offset) {
+void TLh5FinderRun::PointAt(const TLh5InputView& in, int64_t offset) {
     PointInput(S, in, offset);
 }
 
@@ -96,59 +171,81 @@ bool SameDictionary(const TLh5DictionaryCopy& a, const TLh5Storage& b) {
     return true;
 }
 
-TLh5RoundReport FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t firstChunk,
-                               const TLh5ParallelPlan& plan, std::unique_ptr<TLh5FinderRun>& carried,
-                               TLh5Finding* out, const std::function<void()>& before,
-                               const std::function<void(int64_t)>& after) {
+TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round,
+                               std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out,
+                               const TLh5RoundHooks& hooks) {
     // The first chunk continues the true finder on this thread; the others (one per remaining
     // thread, the last one taking whatever is left) run on their own.
-    const int64_t firstEnd = std::min(to, from + firstChunk);
-    std::vector<TChunk> chunks;
-    for (int64_t a = firstEnd; a < to; a += plan.ChunkBytes) {
+    const int64_t from = round.From, firstEnd = std::min(round.To, from + round.FirstChunk);
+    std::deque<TChunk> chunks;
+    for (int64_t a = firstEnd; a < round.To; a += round.ChunkBytes) {
         TChunk& c = chunks.emplace_back();
         c.From = a;
-        c.To = static_cast<int>(chunks.size()) + 1 == plan.Threads ? to : std::min(to, a + plan.ChunkBytes);
-        if (c.To == to) break;
+        const bool last = static_cast<int>(chunks.size()) + 1 == round.Threads;
+        c.To = last ? round.To : std::min(round.To, a + round.ChunkBytes);
+        if (c.To == round.To) break;
     }
-    std::vector<std::thread> threads;
-    try {
-        for (TChunk& c : chunks)
-            threads.emplace_back(FindSpeculatively, std::cref(in), std::cref(plan), std::ref(c),
-                                 out + (c.From - from));
-    } catch (...) {
-        for (std::thread& t : threads) t.join();
-        throw;
-    }
+    const auto final = [&](int64_t a, int64_t b) {
+        if (hooks.Final && a < b) hooks.Final(a, b);
+    };
+    TRoundSync sync;
     TLh5RoundReport report;
-    std::exception_ptr failure;
-    try {
-        if (before) before();
+    {
+        TChunkThreads threads(chunks);
+        for (TChunk& c : chunks) threads.Start(in.View(), round.WarmupBytes, c, out + (c.From - from), sync);
+
+        if (hooks.Before) hooks.Before();
         const auto started = std::chrono::steady_clock::now();
         if (!carried) {
-            carried = std::make_unique<TLh5FinderRun>(in, 0);
+            carried = std::make_unique<TLh5FinderRun>(in.View(), 0);
             out[0] = LastFinding(carried->Z);
         }
         carried->Advance(firstEnd - 1, out, from);
         report.FirstSeconds = SecondsSince(started);
-        if (after) after(firstEnd);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    for (std::thread& t : threads) t.join();
-    if (failure) std::rethrow_exception(failure);
+        final(from, firstEnd);
+        if (hooks.After) hooks.After();
 
+        // In input order: a chunk that started from the dictionary that the one before ended
+        // with is taken over, any other is found again by the true finder. The findings of an
+        // open end stay for the caller; all others are passed on as they become final.
+        for (size_t i = 0; i < chunks.size(); ++i) {
+            TChunk& c = chunks[i];
+            const bool openEnd = round.OpenEnd && i + 1 == chunks.size();
+            if (openEnd) c.Stop = true;
+            bool finished = false;
+            sync.WaitFor([&] { return (finished = c.Finished) || c.Ready; });
+            if (finished && c.Failure) std::rethrow_exception(c.Failure);
+            if (c.AtStart && SameDictionary(*c.AtStart, carried->Z)) {
+                for (int64_t passed = c.From; !openEnd;) {
+                    int64_t reached = 0;
+                    sync.WaitFor([&] { return (finished = c.Finished) || (reached = c.Reached) > passed; });
+                    if (finished) {
+                        if (c.Failure) std::rethrow_exception(c.Failure);
+                        reached = c.To;
+                    }
+                    final(passed, reached);
+                    passed = reached;
+                    if (finished) break;
+                }
+                threads.Join(i);
+                if (c.Failure) std::rethrow_exception(c.Failure);
+                carried = std::move(c.Run);
+            } else {
+                // An open end has been asked to stop; any other chunk gives up at once.
+                if (!openEnd) c.Abandon = true;
+                threads.Join(i);
+                carried->Advance(c.To - 1, out, from);
+                if (!openEnd) final(c.From, c.To);
+                ++report.FoundAgain;
+            }
+        }
+    }
     for (TChunk& c : chunks) {
-        if (c.Failure) std::rethrow_exception(c.Failure);
         if (c.Seconds > report.OtherSeconds) {
             report.OtherSeconds = c.Seconds;
             report.OtherPositions = c.Positions;
         }
-        if (SameDictionary(*c.AtStart, carried->Z)) {
-            carried = std::move(c.Run);
-        } else {
-            carried->Advance(c.To - 1, out, from);
-            ++report.FoundAgain;
-        }
     }
+    report.End = chunks.empty() ? firstEnd : chunks.back().To;
     return report;
 }

@@ -8,9 +8,14 @@
 // still pending, and that state reaches back further than any warm-up.) So the input is taken
 // in rounds of one chunk per thread. The first chunk of a round continues the true dictionary;
 // every other chunk starts with an empty one a warm-up before its start and, on reaching it,
-// keeps a copy of its dictionary. When all chunks are done, each copy is compared with the
-// dictionary that the chunk before ends with; where they differ, the chunk is found again from
-// the true dictionary. The results are therefore those of one pass, whatever the data.
+// keeps a copy of its dictionary. Once the chunk before it is done, that copy is compared with the
+// dictionary the chunk before ends with; where they differ, the chunk is found again from the true
+// dictionary. The results are therefore those of one pass, whatever the data.
+//
+// Rounds before the last one have an open end: the last chunk goes on until the calling thread has
+// done its share (its chunk and the coding around it), so no core waits for another however the
+// speeds vary; the last round ends on all threads at once, and its findings are passed on as soon
+// as they are final.
 #pragma once
 
 #include "compress/codecs/CodecState.h"
@@ -30,25 +35,34 @@ struct TLh5ParallelPlan {
     int32_t WarmupBytes = 256 << 10;
 };
 
-// The part of the input that the current round needs, in memory: bytes [Base, Base + size).
+// A part of the input in memory: bytes [Base, End) at Data.
+struct TLh5InputView {
+    const uint8_t* Data = nullptr;
+    int64_t Base = 0, End = 0;
+};
+
+// The part of the input that the search still needs, in memory: bytes [Base, Base + size).
+// While finders run, bytes are only appended, within the reserved capacity, so that the bytes
+// they read never move.
 struct TLh5InputWindow {
     std::vector<uint8_t> Bytes;
     int64_t Base = 0;
     int64_t Total = 0; // the input's length; reading stops there
     int64_t End() const { return Base + static_cast<int64_t>(Bytes.size()); }
+    TLh5InputView View() const { return {Bytes.data(), Base, End()}; }
 };
 
-// One match finder walking through the input window.
+// One match finder walking through the input.
 class TLh5FinderRun {
 public:
     // Starts with an empty dictionary at offset start (a multiple of 8192) and enters it.
-    TLh5FinderRun(const TLh5InputWindow& in, int64_t start);
+    TLh5FinderRun(const TLh5InputView& in, int64_t start);
     TLh5FinderRun(const TLh5FinderRun&) = delete;
     TLh5FinderRun& operator=(const TLh5FinderRun&) = delete;
 
     // The input offset that the run reads next, and pointing it there in a changed window.
-    int64_t ReadOffset(const TLh5InputWindow& in) const;
-    void PointAt(const TLh5InputWindow& in, int64_t offset);
+    int64_t ReadOffset(const TLh5InputView& in) const;
+    void PointAt(const TLh5InputView& in, int64_t offset);
     // Advances position by position up to offset `to`, storing each finding at out[offset - outBase].
     void Advance(int64_t to, TLh5Finding* out, int64_t outBase);
 
@@ -75,21 +89,43 @@ inline double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// One round of the parallel search: positions [From, To) at most, the first FirstChunk of them
+// on the calling thread (continuing the true finder), the others in chunks of ChunkBytes on
+// Threads - 1 more threads, the last chunk taking the rest.
+struct TLh5Round {
+    int64_t From = 0, To = 0;
+    int64_t FirstChunk = 0;
+    int32_t ChunkBytes = 0;
+    int32_t WarmupBytes = 0;
+    int Threads = 1;
+    // The last chunk stops early, at a multiple of 8192 from its start, once the calling thread
+    // has done its chunk and `After`; the round then ends there (TLh5RoundReport::End). Without
+    // it the round runs to To and the other chunks' findings are passed to `Final` as they become
+    // final.
+    bool OpenEnd = false;
+};
+
+// What the calling thread does besides its chunk, in this order: Before; the first chunk; Final
+// with its findings; After; in a round without open end, Final with every later range of
+// findings as soon as it is final, in input order.
+struct TLh5RoundHooks {
+    std::function<void()> Before;
+    std::function<void(int64_t, int64_t)> Final; // findings [a, b) are final
+    std::function<void()> After;
+};
+
 // What a round of FindInParallel took.
 struct TLh5RoundReport {
+    int64_t End = 0;            // the round found positions [From, End)
     int FoundAgain = 0;         // chunks that had to be found again
     double FirstSeconds = 0;    // the first chunk's search on the calling thread
     double OtherSeconds = 0;    // the slowest other chunk, warm-up included
     int64_t OtherPositions = 0; // positions searched by that chunk, warm-up included
 };
 
-// Finds the positions [from, to) of the input window on plan.Threads threads: the first chunk
-// (firstChunk positions) on this thread, between running `before` and `after(firstEnd)` here,
-// while the other chunks (plan.ChunkBytes each, the last one taking the rest) are searched.
-// carried is the true finder, standing at from - 1 (or null when from is 0); on return it
-// stands at to - 1. Findings go to out[offset - from]; those of the first chunk are final when
-// `after` runs.
-TLh5RoundReport FindInParallel(const TLh5InputWindow& in, int64_t from, int64_t to, int64_t firstChunk,
-                               const TLh5ParallelPlan& plan, std::unique_ptr<TLh5FinderRun>& carried,
-                               TLh5Finding* out, const std::function<void()>& before = {},
-                               const std::function<void(int64_t)>& after = {});
+// Finds a round of positions of the input window. carried is the true finder, standing at
+// From - 1 (or null when From is 0); on return it stands at End - 1. Findings go to
+// out[offset - From].
+TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round,
+                               std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out,
+                               const TLh5RoundHooks& hooks = {});

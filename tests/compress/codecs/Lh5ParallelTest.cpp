@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+#include <utility>
+
 namespace {
 
 // A plan with no threads stands for the one-pass reference.
@@ -98,7 +101,7 @@ TEST(Lh5Dictionary, FindersAgreeAfterAWarmUpAndEveryDifferenceIsSeen) {
     in.Bytes = Periodic(200000, 257, 11);
     Append(in.Bytes, RandomBytes(100000, 12));
     in.Total = static_cast<int64_t>(in.Bytes.size());
-    TLh5FinderRun fromStart(in, 0), warmedUp(in, 65536);
+    TLh5FinderRun fromStart(in.View(), 0), warmedUp(in.View(), 65536);
     const int64_t at = 262143;
     fromStart.Advance(at, nullptr, 0);
     warmedUp.Advance(at, nullptr, 0);
@@ -124,23 +127,22 @@ TEST(Lh5Dictionary, FindersAgreeAfterAWarmUpAndEveryDifferenceIsSeen) {
 // Chunks found side by side give the findings of one pass: taken as they are where the
 // dictionaries agree, found again where they do not.
 TEST(Lh5Dictionary, ParallelFindingsAreThoseOfOnePass) {
-    const TLh5ParallelPlan plan = Plan(3, 64 << 10, 32 << 10);
     for (bool repetitive : {false, true}) {
         TLh5InputWindow in;
         in.Bytes = repetitive ? WordSalad(600000, 13) : RandomBytes(600000, 14);
         in.Total = static_cast<int64_t>(in.Bytes.size());
         const int64_t to = 3 * (64 << 10) + 5000;
         std::vector<TLh5Finding> onePass(static_cast<size_t>(to)), parallel(static_cast<size_t>(to));
-        TLh5FinderRun single(in, 0);
+        TLh5FinderRun single(in.View(), 0);
         onePass[0] = {single.Z.MatchLen, single.Z.MatchPos};
         single.Advance(to - 1, onePass.data(), 0);
 
         std::unique_ptr<TLh5FinderRun> carried;
-        int foundAgain =
-            FindInParallel(in, 0, 3 * (64 << 10), 64 << 10, plan, carried, parallel.data()).FoundAgain;
-        foundAgain +=
-            FindInParallel(in, 3 * (64 << 10), to, 64 << 10, plan, carried, parallel.data() + 3 * (64 << 10))
-                .FoundAgain;
+        TLh5Round round{0, 3 * (64 << 10), 64 << 10, 64 << 10, 32 << 10, 3, false};
+        int foundAgain = FindInParallel(in, round, carried, parallel.data()).FoundAgain;
+        round.From = round.To;
+        round.To = to;
+        foundAgain += FindInParallel(in, round, carried, parallel.data() + round.From).FoundAgain;
         for (int64_t i = 0; i < to; ++i) {
             ASSERT_EQ(parallel[i].Len, onePass[i].Len) << "at " << i;
             ASSERT_EQ(parallel[i].Pos, onePass[i].Pos) << "at " << i;
@@ -151,6 +153,73 @@ TEST(Lh5Dictionary, ParallelFindingsAreThoseOfOnePass) {
             EXPECT_EQ(foundAgain, 2);
         else
             EXPECT_EQ(foundAgain, 0);
+    }
+}
+
+// An open round ends where its last chunk stopped (a whole number of steps into it, or at the
+// round's limit), and only the chunks before the open one reach the Final hook; a closed round
+// passes on every finding, in order and without gaps. Either way the findings are those of one
+// pass, also where a chunk has to be found again.
+TEST(Lh5Dictionary, OpenAndClosedRoundsPassOnTheFindingsOfOnePass) {
+    for (bool repetitive : {false, true}) {
+        TLh5InputWindow in;
+        in.Bytes = repetitive ? WordSalad(700000, 15) : RandomBytes(700000, 16);
+        in.Total = static_cast<int64_t>(in.Bytes.size());
+        const int64_t to = 650000;
+        std::vector<TLh5Finding> onePass(static_cast<size_t>(to)), parallel(static_cast<size_t>(to));
+        TLh5FinderRun single(in.View(), 0);
+        onePass[0] = {single.Z.MatchLen, single.Z.MatchPos};
+        single.Advance(to - 1, onePass.data(), 0);
+
+        std::vector<std::pair<int64_t, int64_t>> passed;
+        TLh5RoundHooks hooks;
+        hooks.Final = [&passed](int64_t a, int64_t b) { passed.emplace_back(a, b); };
+        auto passedWithoutGaps = [&passed](int64_t from, int64_t to) {
+            for (const auto& [a, b] : passed) {
+                if (a != from || b <= a) return false;
+                from = b;
+            }
+            return from == to;
+        };
+        std::unique_ptr<TLh5FinderRun> carried;
+        TLh5Round open{0, 400000, 64 << 10, 64 << 10, 32 << 10, 3, true};
+        const int64_t end = FindInParallel(in, open, carried, parallel.data(), hooks).End;
+        const int64_t openFrom = 2 * (64 << 10);
+        EXPECT_TRUE(end == open.To || (end > openFrom && (end - openFrom) % Lh5DictSize == 0)) << end;
+        EXPECT_TRUE(passedWithoutGaps(0, openFrom));
+        EXPECT_EQ(carried->Offset, end - 1);
+
+        passed.clear();
+        const TLh5Round closed{end, to, 40 << 10, 64 << 10, 32 << 10, 3, false};
+        FindInParallel(in, closed, carried, parallel.data() + end, hooks);
+        EXPECT_TRUE(passedWithoutGaps(end, to));
+        EXPECT_EQ(carried->Offset, to - 1);
+        for (int64_t i = 0; i < to; ++i) {
+            ASSERT_EQ(parallel[i].Len, onePass[i].Len) << "at " << i;
+            ASSERT_EQ(parallel[i].Pos, onePass[i].Pos) << "at " << i;
+        }
+    }
+}
+
+// A hook that throws ends the round at once: the other threads are told to give up and are
+// joined, and the exception reaches the caller.
+TEST(Lh5Dictionary, AHookThatThrowsEndsTheRound) {
+    TLh5InputWindow in;
+    in.Bytes = RandomBytes(900000, 17);
+    in.Total = static_cast<int64_t>(in.Bytes.size());
+    std::vector<TLh5Finding> found(in.Bytes.size());
+    for (bool inFinal : {false, true}) {
+        TLh5RoundHooks hooks;
+        int calls = 0;
+        hooks.Final = [&](int64_t, int64_t) {
+            if (inFinal && ++calls == 2) throw std::runtime_error("stop");
+        };
+        hooks.Before = [&] {
+            if (!inFinal) throw std::runtime_error("stop");
+        };
+        std::unique_ptr<TLh5FinderRun> carried;
+        const TLh5Round round{0, 800000, 16384, 256 << 10, 32 << 10, 3, false};
+        EXPECT_THROW(FindInParallel(in, round, carried, found.data(), hooks), std::runtime_error);
     }
 }
 
