@@ -140,8 +140,7 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
     const int64_t readAhead = Lh5ReadAheadEnd + CodecChunkSize;
     // The window keeps the warm-ups or the literals still to code, this round and the next one,
     // which is read during this one; a window of several rounds seldom needs its bytes moved.
-    in.Bytes.reserve(static_cast<size_t>(
-        std::min(total, std::max<int64_t>(6 * roundMax + plan.WarmupBytes + 2 * readAhead, 64 << 20))));
+    in.Bytes.reserve(static_cast<size_t>(std::min(total, 6 * roundMax + plan.WarmupBytes + 2 * readAhead)));
     // The findings of a round stay until their coding is done in the next round. The buffers are
     // left uninitialised: the finders touch their pages first, each on its own core.
     std::unique_ptr<TLh5Finding[]> found(new TLh5Finding[static_cast<size_t>(roundMax)]);
