@@ -72,7 +72,8 @@ void ShiftWindow(TCodecState& s, TLh5Storage& z) {
 class TTrie {
 public:
     explicit TTrie(TLh5Storage& z)
-        : Z(z), W(z.Window), Level(z.NodeLevel), ChildCount(z.NodeChildCount), N(z.Trie), Pos(z.WindowPos),
+        : Z(z), W(z.Window), Level(z.NodeLevel), ChildCount(z.NodeChildCount), ChildXor(z.NodeChildXor), N(z.Trie),
+          Pos(z.WindowPos),
           MatchPos(z.MatchPos), MatchLen(z.MatchLen), FreeNode(z.FreeNode) {}
     TLh5Finding Finding() const { return {static_cast<int16_t>(MatchLen), static_cast<int16_t>(MatchPos)}; }
     // Moves on by one position within the current window.
@@ -99,14 +100,18 @@ public:
         N[r].Prev = static_cast<uint16_t>(h);
         N[r].Parent = static_cast<uint16_t>(q);
         ++ChildCount[q];
+        ChildXor[q] = static_cast<uint16_t>(ChildXor[q] ^ r);
     }
 
     [[gnu::always_inline]] void SplitNode(unsigned old) {
         const unsigned fresh = FreeNode;
         FreeNode = N[fresh].Next;
         ChildCount[fresh] = 0;
+        ChildXor[fresh] = 0;
         TakePlace(old, fresh);
-        N[fresh].Parent = N[old].Parent;
+        const unsigned parent = N[old].Parent;
+        N[fresh].Parent = static_cast<uint16_t>(parent);
+        ChildXor[parent] = static_cast<uint16_t>(ChildXor[parent] ^ old ^ fresh);
         Level[fresh] = static_cast<uint8_t>(MatchLen);
         N[fresh].Position = static_cast<uint16_t>(Pos);
         AddChild(fresh, W[MatchPos + MatchLen], old);
@@ -179,6 +184,7 @@ public:
         MatchLen = len;
         TakePlace(r, posValue);
         N[posValue].Parent = static_cast<uint16_t>(q);
+        ChildXor[q] = static_cast<uint16_t>(ChildXor[q] ^ r ^ posValue);
         N[r].Parent = 0;
         N[r].Next = static_cast<uint16_t>(posValue);
     }
@@ -190,6 +196,7 @@ public:
         Unlink(leaf);
         N[leaf].Parent = 0;
         --ChildCount[r];
+        ChildXor[r] = static_cast<uint16_t>(ChildXor[r] ^ leaf);
         if (r >= FirstLeaf || ChildCount[r] > 1) return;
 
         // r is left with one child and goes; the newest position it knew passes to its ancestors.
@@ -208,10 +215,12 @@ public:
             if (v > newest) newest = v;
             N[q].Position = static_cast<uint16_t>(newest | Lh5DictSize | Lh5PendingFlag);
         }
-        const unsigned s = FindChild(r, W[t + Level[r]]);
+        const unsigned s = ChildXor[r]; // the one child left
         Unlink(s);
         TakePlace(r, s);
-        N[s].Parent = N[r].Parent;
+        const unsigned parent = N[r].Parent;
+        N[s].Parent = static_cast<uint16_t>(parent);
+        ChildXor[parent] = static_cast<uint16_t>(ChildXor[parent] ^ r ^ s);
         N[r].Parent = 0;
         N[r].Next = static_cast<uint16_t>(FreeNode);
         FreeNode = r;
@@ -238,6 +247,7 @@ private:
     uint8_t* const W;
     uint8_t* const Level;
     uint8_t* const ChildCount;
+    uint16_t* const ChildXor;
     TLh5TrieNode* const N;
     int Pos;
     int MatchPos;
@@ -271,6 +281,7 @@ void StartSearch(TCodecState& s, TLh5Storage& z) {
 void InitDictionary(TLh5Storage& z) {
     for (int i = Lh5RootBase; i < Lh5RootBase + 256; ++i) {
         z.NodeLevel[i] = 1;
+        z.NodeChildXor[i] = 0;
         z.Trie[i].Position = 0;
     }
     for (int i = Lh5DictSize; i < 2 * Lh5DictSize; ++i) z.Trie[i].Parent = 0;

@@ -34,6 +34,7 @@ void AllocLH5Storage(TLh5Storage& z, bool compressing) {
         if (compressing) {
             Allocate(z.NodeLevel, 8449);
             Allocate(z.NodeChildCount, 8449);
+            Allocate(z.NodeChildXor, 8449 * sizeof(uint16_t));
             Allocate(z.Trie, Lh5TrieRecords * sizeof(TLh5TrieNode));
             Allocate(z.SymbolBuf, 16385);
             Allocate(z.SymFreq, 2040);
@@ -61,6 +62,7 @@ void FreeLH5Storage(TLh5Storage& z) {
     Release(z.SymLen);
     Release(z.NodeLevel);
     Release(z.NodeChildCount);
+    Release(z.NodeChildXor);
     Release(z.Trie);
     Release(z.SymbolBuf);
     Release(z.SymFreq);

@@ -52,6 +52,7 @@ struct TLh5Storage {
     // Compressor only (allocated when compressing).
     uint8_t* NodeLevel = nullptr;
     uint8_t* NodeChildCount = nullptr;
+    uint16_t* NodeChildXor = nullptr; // the node numbers of a node's children xor-ed together
     TLh5TrieNode* Trie = nullptr;
     uint8_t* SymbolBuf = nullptr;
     uint16_t* SymFreq = nullptr;
