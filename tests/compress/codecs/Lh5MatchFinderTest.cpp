@@ -70,6 +70,7 @@ public:
     // Returns the number of inner nodes in use.
     int CheckTrie() {
         std::vector<int> children(Lh5RootBase + 256, 0);
+        std::vector<uint16_t> childXor(Lh5RootBase + 256, 0);
         int inner = 0;
         for (int x = 1; x < 2 * Lh5DictSize; ++x) {
             uint16_t q = Z.Trie[x].Parent;
@@ -77,7 +78,10 @@ public:
             if (x < Lh5RootBase) ++inner;
             EXPECT_TRUE(q < Lh5RootBase + 256 && q != 0) << "parent of " << x;
             ++children[q];
+            childXor[q] = static_cast<uint16_t>(childXor[q] ^ x);
         }
+        for (int q = Lh5RootBase; q < Lh5RootBase + 256; ++q)
+            EXPECT_EQ(Z.NodeChildXor[q], childXor[q]) << "root " << q;
         int freeCount = 0;
         for (uint16_t f = Z.FreeNode; f != 0 && freeCount <= Lh5InnerNodeCount; f = Z.Trie[f].Next) {
             EXPECT_EQ(Z.Trie[f].Parent, 0) << "free node " << f << " is in the trie";
@@ -91,6 +95,7 @@ public:
             if (x < Lh5RootBase) {
                 EXPECT_GE(children[x], 2) << "inner node " << x;
                 EXPECT_EQ(Z.NodeChildCount[x], children[x] & 0xFF) << "inner node " << x;
+                EXPECT_EQ(Z.NodeChildXor[x], childXor[x]) << "inner node " << x;
                 EXPECT_GT(Z.NodeLevel[x], Z.NodeLevel[q]) << "inner node " << x;
             }
             // The edge from q starts with the byte after q's shared prefix, and the string below
