@@ -13,6 +13,9 @@ namespace {
 constexpr int FirstLeaf = Lh5RootBase;
 // A speculative chunk reports its progress, and looks for a request to stop, this often.
 constexpr int64_t StepPositions = 2 * Lh5DictSize;
+// It also keeps a copy of its dictionary this often: where its start disagrees with the true
+// dictionary, a later copy usually agrees, and only the positions up to it are found again.
+constexpr int64_t CopyEvery = 16 * StepPositions;
 
 // Points s at the window's bytes from offset on; reading stops at the view's end, which is the
 // input's end only in the last round.
@@ -38,6 +41,8 @@ struct TChunk {
     int64_t Reached = 0;   // findings [From, Reached) are written
     bool Ready = false;    // AtStart is taken
     bool Finished = false; // the thread no longer touches the chunk
+    // Copies of the dictionary after entering offset From - 1 + k * CopyEvery (k = 1, 2, ...).
+    std::vector<std::unique_ptr<TLh5DictionaryCopy>> Later;
 };
 
 // What the threads of a round share.
@@ -81,9 +86,13 @@ void FindSpeculatively(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding*
             c.Run->Advance(next, out, c.From);
             at = next;
             const bool stop = c.Stop.load(std::memory_order_relaxed);
+            std::unique_ptr<TLh5DictionaryCopy> copy;
+            if ((at + 1 - c.From) % CopyEvery == 0 && at + 1 < to && !stop)
+                copy = std::make_unique<TLh5DictionaryCopy>(c.Run->Z);
             sync.Update([&] {
                 c.Reached = at + 1;
                 if (stop) c.To = to = at + 1;
+                if (copy) c.Later.push_back(std::move(copy));
             });
         }
     } catch (...) {
@@ -206,17 +215,44 @@ TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round
         if (hooks.After) hooks.After();
 
         // In input order: a chunk that started from the dictionary that the one before ended
-        // with is taken over, any other is found again by the true finder. The findings of an
-        // open end stay for the caller; all others are passed on as they become final.
+        // with is taken over; otherwise the true finder finds it again up to the first of its
+        // later copies that agrees, and takes it over from there, or all of it. The findings of
+        // an open end stay for the caller; all others are passed on as they become final.
         for (size_t i = 0; i < chunks.size(); ++i) {
             TChunk& c = chunks[i];
             const bool openEnd = round.OpenEnd && i + 1 == chunks.size();
-            if (openEnd) c.Stop = true;
             bool finished = false;
-            sync.WaitFor([&] { return (finished = c.Finished) || c.Ready; });
+            if (openEnd) {
+                c.Stop = true;
+                threads.Join(i);
+                finished = true;
+            } else {
+                sync.WaitFor([&] { return (finished = c.Finished) || c.Ready; });
+            }
             if (finished && c.Failure) std::rethrow_exception(c.Failure);
-            if (c.AtStart && SameDictionary(*c.AtStart, carried->Z)) {
-                for (int64_t passed = c.From; !openEnd;) {
+            // The chunk's findings are taken from `agreed` on, if it is taken over at all.
+            int64_t agreed = c.From;
+            bool agrees = c.AtStart && SameDictionary(*c.AtStart, carried->Z);
+            if (!agrees) ++report.FoundAgain;
+            for (size_t k = 0; !agrees; ++k) {
+                const TLh5DictionaryCopy* later = nullptr;
+                int64_t to = 0;
+                sync.WaitFor([&] { return (finished = c.Finished) || c.Later.size() > k; });
+                {
+                    std::lock_guard lock(sync.M);
+                    if (c.Later.size() > k) later = c.Later[k].get();
+                    to = c.To;
+                }
+                const int64_t at = later ? c.From + static_cast<int64_t>(k + 1) * CopyEvery : to;
+                carried->Advance(at - 1, out, from);
+                report.FoundAgainPositions += at - agreed;
+                if (!openEnd) final(agreed, at);
+                agreed = at;
+                if (!later) break;
+                agrees = SameDictionary(*later, carried->Z);
+            }
+            if (agrees) {
+                for (int64_t passed = agreed; !openEnd;) {
                     int64_t reached = 0;
                     sync.WaitFor([&] { return (finished = c.Finished) || (reached = c.Reached) > passed; });
                     if (finished) {
@@ -231,12 +267,7 @@ TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round
                 if (c.Failure) std::rethrow_exception(c.Failure);
                 carried = std::move(c.Run);
             } else {
-                // An open end has been asked to stop; any other chunk gives up at once.
-                if (!openEnd) c.Abandon = true;
                 threads.Join(i);
-                carried->Advance(c.To - 1, out, from);
-                if (!openEnd) final(c.From, c.To);
-                ++report.FoundAgain;
             }
         }
     }

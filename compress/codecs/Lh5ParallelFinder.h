@@ -116,11 +116,12 @@ struct TLh5RoundHooks {
 
 // What a round of FindInParallel took.
 struct TLh5RoundReport {
-    int64_t End = 0;            // the round found positions [From, End)
-    int FoundAgain = 0;         // chunks that had to be found again
-    double FirstSeconds = 0;    // the first chunk's search on the calling thread
-    double OtherSeconds = 0;    // the slowest other chunk, warm-up included
-    int64_t OtherPositions = 0; // positions searched by that chunk, warm-up included
+    int64_t End = 0;                 // the round found positions [From, End)
+    int FoundAgain = 0;              // chunks whose start disagreed with the true dictionary
+    int64_t FoundAgainPositions = 0; // positions of them found again by the true finder
+    double FirstSeconds = 0;         // the first chunk's search on the calling thread
+    double OtherSeconds = 0;         // the slowest other chunk, warm-up included
+    int64_t OtherPositions = 0;      // positions searched by that chunk, warm-up included
 };
 
 // Finds a round of positions of the input window. carried is the true finder, standing at

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -220,6 +222,43 @@ TEST(Lh5Dictionary, AHookThatThrowsEndsTheRound) {
         std::unique_ptr<TLh5FinderRun> carried;
         const TLh5Round round{0, 800000, 16384, 256 << 10, 32 << 10, 3, false};
         EXPECT_THROW(FindInParallel(in, round, carried, found.data(), hooks), std::runtime_error);
+    }
+}
+
+// A chunk whose start disagrees (word salad keeps pending marks that a warm-up of one window
+// does not reproduce) is found again only up to the first later copy of its dictionary that
+// agrees (once random bytes have replaced the salad), in a closed round while the chunk still
+// runs and in an open one after it stopped.
+TEST(Lh5Dictionary, AChunkThatStartsWrongIsTakenOverFromALaterCopy) {
+    TLh5InputWindow in;
+    in.Bytes = WordSalad(400000, 18);
+    Append(in.Bytes, RandomBytes(1200000, 19));
+    in.Total = static_cast<int64_t>(in.Bytes.size());
+    const int64_t to = 1500000;
+    std::vector<TLh5Finding> onePass(static_cast<size_t>(to));
+    TLh5FinderRun single(in.View(), 0);
+    onePass[0] = {single.Z.MatchLen, single.Z.MatchPos};
+    single.Advance(to - 1, onePass.data(), 0);
+    for (bool openEnd : {false, true}) {
+        std::vector<TLh5Finding> parallel(static_cast<size_t>(to));
+        std::unique_ptr<TLh5FinderRun> carried;
+        TLh5RoundHooks hooks;
+        // An open end stops once this thread is done: give the chunk time to pass some copies.
+        hooks.After = [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); };
+        const TLh5Round round{0, to, 64 << 10, 64 << 10, Lh5DictSize, 2, openEnd};
+        const TLh5RoundReport report = FindInParallel(in, round, carried, parallel.data(), hooks);
+        ASSERT_EQ(report.FoundAgain, 1) << "open end " << openEnd;
+        EXPECT_GT(report.FoundAgainPositions, 0);
+        // Copies come every 256 KiB; an open end may have stopped before the second one.
+        if (report.End >= (64 << 10) + 2 * (256 << 10))
+            EXPECT_LT(report.FoundAgainPositions, report.End - (64 << 10)) << "a later copy agreed";
+        else
+            EXPECT_TRUE(openEnd) << "a closed round runs to its end";
+        EXPECT_EQ(carried->Offset, report.End - 1);
+        for (int64_t i = 0; i < report.End; ++i) {
+            ASSERT_EQ(parallel[i].Len, onePass[i].Len) << "at " << i;
+            ASSERT_EQ(parallel[i].Pos, onePass[i].Pos) << "at " << i;
+        }
     }
 }
 
