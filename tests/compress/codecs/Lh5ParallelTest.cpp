@@ -2,6 +2,7 @@
 // and warm-ups put many chunk borders, window shifts and recomputed chunks into a short input.
 #include "compress/codecs/Lh5ParallelFinder.h"
 #include "compress/codecs/Lh5TestSupport.h"
+#include "support/CodecStateSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -258,6 +259,43 @@ TEST(Lh5Dictionary, AChunkThatStartsWrongIsTakenOverFromALaterCopy) {
         for (int64_t i = 0; i < report.End; ++i) {
             ASSERT_EQ(parallel[i].Len, onePass[i].Len) << "at " << i;
             ASSERT_EQ(parallel[i].Pos, onePass[i].Pos) << "at " << i;
+        }
+    }
+}
+
+// A stream that fails after Limit bytes, read or written.
+class TFailingStream : public TMemoryStream {
+public:
+    TFailingStream(std::vector<uint8_t> bytes, int64_t limit)
+        : TMemoryStream(std::move(bytes)), Limit(limit) {}
+    int32_t Read(void* buffer, int32_t count) override {
+        if (Position() + count > Limit) throw EStreamError("read failure");
+        return TMemoryStream::Read(buffer, count);
+    }
+    void Write(const void* buffer, int32_t count) override {
+        if (Size() + count > Limit) throw EStreamError("write failure");
+        TMemoryStream::Write(buffer, count);
+    }
+    int64_t Limit;
+};
+
+// A source that fails while a round reads ahead for the next one, and a destination that fails
+// while the last round codes findings as they come: the stream's error ends the search on all
+// threads and reaches the caller (the ASan build's leak checker sees the storage released).
+TEST(Lh5Parallel, AStreamErrorInAnyRoundReachesTheCaller) {
+    const auto input = WordSalad(600000, 20);
+    for (bool failingSource : {true, false}) {
+        std::vector<uint8_t> in(CodecChunkSize), out(CodecChunkSize);
+        TFailingStream source(input, failingSource ? 400000 : INT64_MAX);
+        TFailingStream dest({}, failingSource ? INT64_MAX : 60000);
+        TCodecState s;
+        PrepareCodecState(s, in.data(), out.data(), source, dest, static_cast<int32_t>(input.size()),
+                          INT32_MAX);
+        try {
+            CompressLH5(s, Plan(2, 64 << 10, 32 << 10));
+            FAIL() << "no exception";
+        } catch (const EStreamError& e) {
+            EXPECT_EQ(e.Message, failingSource ? "read failure" : "write failure");
         }
     }
 }
