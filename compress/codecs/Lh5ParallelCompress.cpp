@@ -74,6 +74,11 @@ void ReadAhead(TCodecState& s, TLh5InputWindow& in, int64_t needEnd) {
     if (real < want) in.Total = in.End();
 }
 
+// n rounded down to whole windows: where chunks may start.
+int64_t WholeWindows(int64_t n) {
+    return n / Lh5DictSize * Lh5DictSize;
+}
+
 // Seconds per position of the three kinds of work in a round, measured as the rounds go; only
 // their ratios matter. They start from what the benchmark corpora show: coding a position costs
 // about a tenth of finding one, and a speculative finder about as much as the true one.
@@ -106,7 +111,7 @@ struct TRoundSplit {
 TRoundSplit SplitRound(const TLh5ParallelPlan& plan, const TRoundCosts& cost, int64_t positions,
                        int64_t coding) {
     if (plan.Threads == 1) return {positions, positions};
-    auto down = [](double n) { return static_cast<int64_t>(n) / Lh5DictSize * Lh5DictSize; };
+    auto down = [](double n) { return WholeWindows(static_cast<int64_t>(n)); };
     const double others = plan.Threads - 1;
     // cost.Code * (coding + first) + cost.Find * first = cost.Speculate * (warm-up + chunk), with
     // first + others * chunk = positions.
@@ -131,11 +136,11 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
     TLh5InputWindow in;
     in.Total = total;
     std::unique_ptr<TLh5FinderRun> carried;
-    auto whole = [](int64_t n) { return std::max<int64_t>(Lh5DictSize, n / Lh5DictSize * Lh5DictSize); };
     // A round aims at a chunk per thread; with an open end it may run a quarter longer while the
     // calling thread is still busy.
     const int64_t target = std::min<int64_t>(static_cast<int64_t>(plan.ChunkBytes) * plan.Threads, total);
-    const int64_t roundMax = plan.Threads == 1 ? target : whole(target + target / 4);
+    const int64_t roundMax =
+        plan.Threads == 1 ? target : std::max<int64_t>(Lh5DictSize, WholeWindows(target + target / 4));
     // A finder reads up to a window and a chunk of its input's buffer ahead of its position.
     const int64_t readAhead = Lh5ReadAheadEnd + CodecChunkSize;
     // The window keeps the warm-ups or the literals still to code, this round and the next one,
