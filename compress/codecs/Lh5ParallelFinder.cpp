@@ -69,11 +69,7 @@ struct TRoundSync {
 void FindSpeculatively(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding* out, TRoundSync& sync) {
     const auto started = std::chrono::steady_clock::now();
     const int64_t start = std::max<int64_t>(0, c.From - warmup);
-    int64_t to;
-    {
-        std::lock_guard lock(sync.M);
-        to = c.To;
-    }
+    int64_t to = c.To; // set before the thread started; only this thread changes it
     int64_t at = start;
     try {
         c.Run = std::make_unique<TLh5FinderRun>(in, start);
@@ -235,14 +231,14 @@ TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round
             bool agrees = c.AtStart && SameDictionary(*c.AtStart, carried->Z);
             if (!agrees) ++report.FoundAgain;
             for (size_t k = 0; !agrees; ++k) {
+                // The next copy, or the chunk's end once it has finished without one.
                 const TLh5DictionaryCopy* later = nullptr;
                 int64_t to = 0;
-                sync.WaitFor([&] { return (finished = c.Finished) || c.Later.size() > k; });
-                {
-                    std::lock_guard lock(sync.M);
-                    if (c.Later.size() > k) later = c.Later[k].get();
+                sync.WaitFor([&] {
+                    later = c.Later.size() > k ? c.Later[k].get() : nullptr;
                     to = c.To;
-                }
+                    return later || c.Finished;
+                });
                 const int64_t at = later ? c.From + static_cast<int64_t>(k + 1) * CopyEvery : to;
                 carried->Advance(at - 1, out, from);
                 report.FoundAgainPositions += at - agreed;
@@ -263,11 +259,11 @@ TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round
                     passed = reached;
                     if (finished) break;
                 }
-                threads.Join(i);
+            }
+            threads.Join(i);
+            if (agrees) {
                 if (c.Failure) std::rethrow_exception(c.Failure);
                 carried = std::move(c.Run);
-            } else {
-                threads.Join(i);
             }
         }
     }
