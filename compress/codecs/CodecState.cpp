@@ -4,6 +4,10 @@
 
 #include "platform/Yield.h"
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 int32_t ProgressPercent(int32_t done, int32_t total) {
     if (total <= 100000) return done * 100 / total;
     return done / (total / 100);
@@ -47,4 +51,20 @@ void ThrowUnableToCompress() {
 
 void FlushOutput(TCodecState& s) {
     if (s.OutPos != s.OutBuffer) s.Dest->Write(s.OutBuffer, static_cast<int32_t>(s.OutPos - s.OutBuffer));
+}
+
+uint32_t ByteSum(const uint8_t* p, size_t n) {
+    uint64_t total = 0;
+    size_t i = 0;
+#if defined(__SSE2__) && defined(__x86_64__)
+    const __m128i zero = _mm_setzero_si128();
+    __m128i acc = zero;
+    for (; i + 16 <= n; i += 16)
+        acc =
+            _mm_add_epi64(acc, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), zero));
+    total = static_cast<uint64_t>(_mm_cvtsi128_si64(acc)) +
+            static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(acc, acc)));
+#endif
+    for (; i < n; ++i) total += p[i];
+    return static_cast<uint32_t>(total);
 }

@@ -9,6 +9,7 @@
 #include "platform/Exception.h"
 #include "platform/Stream.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -62,6 +63,9 @@ public:
 };
 
 int32_t ProgressPercent(int32_t done, int32_t total);
+
+// The sum of n bytes, modulo 2^32: what InSum gains when they are read.
+uint32_t ByteSum(const uint8_t* p, size_t n);
 
 inline uint8_t ApplyKey(TCodecState& s, uint8_t b) {
     b ^= s.KeyBytes[s.KeyIndex];

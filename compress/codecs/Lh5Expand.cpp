@@ -15,30 +15,10 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 // Stands in for the input once it has ended: the bit-wise reader then reads zero bits only.
 constexpr uint8_t EndedInput[256] = {};
-
-// The sum of n bytes, modulo 2^32.
-uint32_t ByteSum(const uint8_t* p, size_t n) {
-    uint64_t total = 0;
-    size_t i = 0;
-#if defined(__SSE2__) && defined(__x86_64__)
-    const __m128i zero = _mm_setzero_si128();
-    __m128i acc = zero;
-    for (; i + 16 <= n; i += 16)
-        acc =
-            _mm_add_epi64(acc, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), zero));
-    total = static_cast<uint64_t>(_mm_cvtsi128_si64(acc)) +
-            static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(acc, acc)));
-#endif
-    for (; i < n; ++i) total += p[i];
-    return static_cast<uint32_t>(total);
-}
 
 // Moves the bytes the bit-wise reader has now read past InPos, adding them to InSum.
 void ConsumeInput(TCodecState& s, const uint8_t* to) {

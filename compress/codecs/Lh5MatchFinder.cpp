@@ -50,9 +50,8 @@ int ReadInputBytes(TCodecState& s, uint8_t* dst, int n) {
             continue;
         }
         const int k = static_cast<int>(std::min<std::ptrdiff_t>(s.InEnd - s.InPos, n - real));
-        uint32_t sum = 0;
-        for (int i = 0; i < k; ++i) sum += dst[real + i] = s.InPos[i];
-        s.InSum += sum;
+        std::memcpy(dst + real, s.InPos, static_cast<size_t>(k));
+        s.InSum += ByteSum(s.InPos, static_cast<size_t>(k));
         s.InPos += k;
         real += k;
     }
@@ -72,9 +71,8 @@ void ShiftWindow(TCodecState& s, TLh5Storage& z) {
 class TTrie {
 public:
     explicit TTrie(TLh5Storage& z)
-        : Z(z), W(z.Window), Level(z.NodeLevel), ChildCount(z.NodeChildCount), ChildXor(z.NodeChildXor), N(z.Trie),
-          Pos(z.WindowPos),
-          MatchPos(z.MatchPos), MatchLen(z.MatchLen), FreeNode(z.FreeNode) {}
+        : Z(z), W(z.Window), Level(z.NodeLevel), ChildCount(z.NodeChildCount), ChildXor(z.NodeChildXor),
+          N(z.Trie), Pos(z.WindowPos), MatchPos(z.MatchPos), MatchLen(z.MatchLen), FreeNode(z.FreeNode) {}
     TLh5Finding Finding() const { return {static_cast<int16_t>(MatchLen), static_cast<int16_t>(MatchPos)}; }
     // Moves on by one position within the current window.
     void Step() { ++Pos; }

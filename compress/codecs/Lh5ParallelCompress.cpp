@@ -136,6 +136,7 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
     TLh5InputWindow in;
     in.Total = total;
     std::unique_ptr<TLh5FinderRun> carried;
+    TLh5Spares spares;
     // A round aims at a chunk per thread; with an open end it may run a quarter longer while the
     // calling thread is still busy.
     const int64_t target = std::min<int64_t>(static_cast<int64_t>(plan.ChunkBytes) * plan.Threads, total);
@@ -145,7 +146,7 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
     const int64_t readAhead = Lh5ReadAheadEnd + CodecChunkSize;
     // The window keeps the warm-ups or the literals still to code, this round and the next one,
     // which is read during this one; a window of several rounds seldom needs its bytes moved.
-    in.Bytes.reserve(static_cast<size_t>(std::min(total, 6 * roundMax + plan.WarmupBytes + 2 * readAhead)));
+    in.Bytes.reserve(static_cast<size_t>(std::min(total, 3 * roundMax + plan.WarmupBytes + 2 * readAhead)));
     // The findings of a round stay until their coding is done in the next round. The buffers are
     // left uninitialised: the finders touch their pages first, each on its own core.
     std::unique_ptr<TLh5Finding[]> found(new TLh5Finding[static_cast<size_t>(roundMax)]);
@@ -194,7 +195,7 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
             passed = b;
         };
         if (round.OpenEnd) hooks.After = [&] { ReadAhead(s, in, to + roundMax + readAhead); };
-        const TLh5RoundReport report = FindInParallel(in, round, carried, found.get(), hooks);
+        const TLh5RoundReport report = FindInParallel(in, round, carried, found.get(), hooks, &spares);
         cost.Learn(report, firstEnd - from, codeSeconds, coded);
         // The findings of an open end wait for the next round; the others are coded.
         std::swap(found, coding);

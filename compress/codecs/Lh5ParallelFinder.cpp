@@ -66,16 +66,25 @@ struct TRoundSync {
     }
 };
 
-void FindSpeculatively(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding* out, TRoundSync& sync) {
+// A fresh run or copy, or one from the spares.
+std::unique_ptr<TLh5FinderRun> NewRun(TLh5Spares* spares, const TLh5InputView& in, int64_t start) {
+    return spares ? spares->Run(in, start) : std::make_unique<TLh5FinderRun>(in, start);
+}
+std::unique_ptr<TLh5DictionaryCopy> NewCopy(TLh5Spares* spares, const TLh5Storage& z) {
+    return spares ? spares->Copy(z) : std::make_unique<TLh5DictionaryCopy>(z);
+}
+
+void FindSpeculatively(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding* out, TRoundSync& sync,
+                       TLh5Spares* spares) {
     const auto started = std::chrono::steady_clock::now();
     const int64_t start = std::max<int64_t>(0, c.From - warmup);
     int64_t to = c.To; // set before the thread started; only this thread changes it
     int64_t at = start;
     try {
-        c.Run = std::make_unique<TLh5FinderRun>(in, start);
+        c.Run = NewRun(spares, in, start);
         c.Run->Advance(c.From - 1, nullptr, 0);
         at = c.From - 1;
-        c.AtStart = std::make_unique<TLh5DictionaryCopy>(c.Run->Z);
+        c.AtStart = NewCopy(spares, c.Run->Z);
         sync.Update([&] { c.Ready = true; });
         while (at < to - 1 && !c.Abandon.load(std::memory_order_relaxed)) {
             const int64_t next = std::min(to - 1, at + StepPositions);
@@ -83,8 +92,7 @@ void FindSpeculatively(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding*
             at = next;
             const bool stop = c.Stop.load(std::memory_order_relaxed);
             std::unique_ptr<TLh5DictionaryCopy> copy;
-            if ((at + 1 - c.From) % CopyEvery == 0 && at + 1 < to && !stop)
-                copy = std::make_unique<TLh5DictionaryCopy>(c.Run->Z);
+            if ((at + 1 - c.From) % CopyEvery == 0 && at + 1 < to && !stop) copy = NewCopy(spares, c.Run->Z);
             sync.Update([&] {
                 c.Reached = at + 1;
                 if (stop) c.To = to = at + 1;
@@ -107,8 +115,9 @@ public:
         for (TChunk& c : Chunks) c.Abandon = true;
         JoinAll();
     }
-    void Start(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding* out, TRoundSync& sync) {
-        Threads.emplace_back(FindSpeculatively, in, warmup, std::ref(c), out, std::ref(sync));
+    void Start(TLh5InputView in, int32_t warmup, TChunk& c, TLh5Finding* out, TRoundSync& sync,
+               TLh5Spares* spares) {
+        Threads.emplace_back(FindSpeculatively, in, warmup, std::ref(c), out, std::ref(sync), spares);
     }
     void Join(size_t i) {
         if (i < Threads.size() && Threads[i].joinable()) Threads[i].join();
@@ -130,6 +139,15 @@ TLh5FinderRun::TLh5FinderRun(const TLh5InputView& in, int64_t start) : Offset(st
     StartSearch(S, Z);
 }
 
+void TLh5FinderRun::Restart(const TLh5InputView& in, int64_t start) {
+    Offset = start;
+    S = TCodecState();
+    PointInput(S, in, start);
+    S.ChunkSize = CodecChunkSize;
+    ClearLH5Storage(Z, true);
+    StartSearch(S, Z);
+}
+
 int64_t TLh5FinderRun::ReadOffset(const TLh5InputView& in) const {
     return in.Base + (S.InPos - in.Data);
 }
@@ -148,10 +166,54 @@ void TLh5FinderRun::Advance(int64_t to, TLh5Finding* out, int64_t outBase) {
     Offset = to;
 }
 
-TLh5DictionaryCopy::TLh5DictionaryCopy(const TLh5Storage& z)
-    : Trie(z.Trie, z.Trie + Lh5NodeRecords), Level(z.NodeLevel, z.NodeLevel + FirstLeaf + 256),
-      ChildCount(z.NodeChildCount, z.NodeChildCount + FirstLeaf + 256), WindowPos(z.WindowPos),
-      MatchLen(z.MatchLen), MatchPos(z.MatchPos) {}
+TLh5DictionaryCopy::TLh5DictionaryCopy(const TLh5Storage& z) {
+    Take(z);
+}
+
+void TLh5DictionaryCopy::Take(const TLh5Storage& z) {
+    Trie.assign(z.Trie, z.Trie + Lh5NodeRecords);
+    Level.assign(z.NodeLevel, z.NodeLevel + FirstLeaf + 256);
+    ChildCount.assign(z.NodeChildCount, z.NodeChildCount + FirstLeaf + 256);
+    WindowPos = z.WindowPos;
+    MatchLen = z.MatchLen;
+    MatchPos = z.MatchPos;
+}
+
+std::unique_ptr<TLh5FinderRun> TLh5Spares::Run(const TLh5InputView& in, int64_t start) {
+    std::unique_ptr<TLh5FinderRun> run;
+    {
+        std::lock_guard lock(M);
+        if (Runs.empty()) return std::make_unique<TLh5FinderRun>(in, start);
+        run = std::move(Runs.back());
+        Runs.pop_back();
+    }
+    run->Restart(in, start);
+    return run;
+}
+
+std::unique_ptr<TLh5DictionaryCopy> TLh5Spares::Copy(const TLh5Storage& z) {
+    std::unique_ptr<TLh5DictionaryCopy> copy;
+    {
+        std::lock_guard lock(M);
+        if (Copies.empty()) return std::make_unique<TLh5DictionaryCopy>(z);
+        copy = std::move(Copies.back());
+        Copies.pop_back();
+    }
+    copy->Take(z);
+    return copy;
+}
+
+void TLh5Spares::Keep(std::unique_ptr<TLh5FinderRun> run) {
+    if (!run) return;
+    std::lock_guard lock(M);
+    Runs.push_back(std::move(run));
+}
+
+void TLh5Spares::Keep(std::unique_ptr<TLh5DictionaryCopy> copy) {
+    if (!copy) return;
+    std::lock_guard lock(M);
+    Copies.push_back(std::move(copy));
+}
 
 bool SameDictionary(const TLh5DictionaryCopy& a, const TLh5Storage& b) {
     if (a.WindowPos != b.WindowPos || a.MatchLen != b.MatchLen || a.MatchPos != b.MatchPos) return false;
@@ -178,7 +240,7 @@ bool SameDictionary(const TLh5DictionaryCopy& a, const TLh5Storage& b) {
 
 TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round,
                                std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out,
-                               const TLh5RoundHooks& hooks) {
+                               const TLh5RoundHooks& hooks, TLh5Spares* spares) {
     // The first chunk continues the true finder on this thread; the others (one per remaining
     // thread, the last one taking whatever is left) run on their own.
     const int64_t from = round.From, firstEnd = std::min(round.To, from + round.FirstChunk);
@@ -197,12 +259,13 @@ TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round
     TLh5RoundReport report;
     {
         TChunkThreads threads(chunks);
-        for (TChunk& c : chunks) threads.Start(in.View(), round.WarmupBytes, c, out + (c.From - from), sync);
+        for (TChunk& c : chunks)
+            threads.Start(in.View(), round.WarmupBytes, c, out + (c.From - from), sync, spares);
 
         if (hooks.Before) hooks.Before();
         const auto started = std::chrono::steady_clock::now();
         if (!carried) {
-            carried = std::make_unique<TLh5FinderRun>(in.View(), 0);
+            carried = NewRun(spares, in.View(), 0);
             out[0] = LastFinding(carried->Z);
         }
         carried->Advance(firstEnd - 1, out, from);
@@ -263,8 +326,15 @@ TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round
             threads.Join(i);
             if (agrees) {
                 if (c.Failure) std::rethrow_exception(c.Failure);
-                carried = std::move(c.Run);
+                std::swap(carried, c.Run);
             }
+        }
+    }
+    if (spares) {
+        for (TChunk& c : chunks) {
+            spares->Keep(std::move(c.Run));
+            spares->Keep(std::move(c.AtStart));
+            for (auto& copy : c.Later) spares->Keep(std::move(copy));
         }
     }
     for (TChunk& c : chunks) {

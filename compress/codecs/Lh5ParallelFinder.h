@@ -25,14 +25,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // How to split the work. Chunk and warm-up sizes are multiples of 8192, so that every chunk's
 // window slides at the same input offsets as in one pass.
 struct TLh5ParallelPlan {
     int Threads = 1;
-    int32_t ChunkBytes = 4 << 20;
-    int32_t WarmupBytes = 256 << 10;
+    int32_t ChunkBytes = 2 << 20;
+    int32_t WarmupBytes = 128 << 10;
 };
 
 // A part of the input in memory: bytes [Base, End) at Data.
@@ -59,6 +60,8 @@ public:
     TLh5FinderRun(const TLh5InputView& in, int64_t start);
     TLh5FinderRun(const TLh5FinderRun&) = delete;
     TLh5FinderRun& operator=(const TLh5FinderRun&) = delete;
+    // Starts again as the constructor does, in the storage it already has.
+    void Restart(const TLh5InputView& in, int64_t start);
 
     // The input offset that the run reads next, and pointing it there in a changed window.
     int64_t ReadOffset(const TLh5InputView& in) const;
@@ -74,10 +77,30 @@ public:
 // A copy of the parts of a dictionary that decide the finder's results.
 struct TLh5DictionaryCopy {
     explicit TLh5DictionaryCopy(const TLh5Storage& z);
+    // Copies z over what the copy held, in the storage it already has.
+    void Take(const TLh5Storage& z);
     std::vector<TLh5TrieNode> Trie;
     std::vector<uint8_t> Level;
     std::vector<uint8_t> ChildCount;
     int16_t WindowPos, MatchLen, MatchPos;
+};
+
+// Finder runs and dictionary copies kept from one round for the next, so that rounds reuse their
+// memory instead of having fresh pages mapped and zeroed (which costs about as much as searching
+// the positions of a small chunk). Safe to use from several threads.
+class TLh5Spares {
+public:
+    // A run started at offset start, in a spare run's storage when there is one.
+    std::unique_ptr<TLh5FinderRun> Run(const TLh5InputView& in, int64_t start);
+    // A copy of z's dictionary, in a spare copy's storage when there is one.
+    std::unique_ptr<TLh5DictionaryCopy> Copy(const TLh5Storage& z);
+    void Keep(std::unique_ptr<TLh5FinderRun> run);
+    void Keep(std::unique_ptr<TLh5DictionaryCopy> copy);
+
+private:
+    std::mutex M;
+    std::vector<std::unique_ptr<TLh5FinderRun>> Runs;
+    std::vector<std::unique_ptr<TLh5DictionaryCopy>> Copies;
 };
 
 // True when the copy and z hold the same strings under the same node levels and positions (node
@@ -126,7 +149,7 @@ struct TLh5RoundReport {
 
 // Finds a round of positions of the input window. carried is the true finder, standing at
 // From - 1 (or null when From is 0); on return it stands at End - 1. Findings go to
-// out[offset - From].
+// out[offset - From]. Runs and copies come from spares and go back to it, when given.
 TLh5RoundReport FindInParallel(const TLh5InputWindow& in, const TLh5Round& round,
                                std::unique_ptr<TLh5FinderRun>& carried, TLh5Finding* out,
-                               const TLh5RoundHooks& hooks = {});
+                               const TLh5RoundHooks& hooks = {}, TLh5Spares* spares = nullptr);

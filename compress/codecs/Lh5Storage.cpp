@@ -3,6 +3,7 @@
 #include "compress/codecs/Lh5Storage.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -18,6 +19,42 @@ void Release(T*& block) {
     std::free(block);
     block = nullptr;
 }
+
+// Calls visit(block, bytes) for every block of the chosen direction.
+template <typename F>
+void ForEachBlock(TLh5Storage& z, bool compressing, F visit) {
+    visit(z.Window, Lh5WindowBytes);
+    visit(z.LeftChild, 2040);
+    visit(z.RightChild, 2040);
+    visit(z.AuxTable, 514);
+    visit(z.SymLen, 511);
+    if (compressing) {
+        visit(z.NodeLevel, 8449);
+        visit(z.NodeChildCount, 8449);
+        visit(z.NodeChildXor, 8449 * sizeof(uint16_t));
+        visit(z.Trie, Lh5TrieRecords * sizeof(TLh5TrieNode));
+        visit(z.SymbolBuf, 16385);
+        visit(z.SymFreq, 2040);
+        visit(z.SymCode, 1022);
+        visit(z.AuxCode, 258);
+    } else {
+        visit(z.SymTable, 8194);
+    }
+}
+
+// The state of a storage whose blocks have just been allocated.
+void ResetScalars(TLh5Storage& z, bool compressing) {
+    z.PendingBits = compressing ? 8 : 0;
+    z.TreeDepth = 0;
+    z.PendingByte = 0;
+    z.BitWindow = 0;
+    z.BlockRemaining = 0;
+    std::memset(z.AuxLen, 0, sizeof z.AuxLen);
+    std::memset(z.DistFreq, 0, sizeof z.DistFreq);
+    std::memset(z.LenCodeFreq, 0, sizeof z.LenCodeFreq);
+    z.SymbolBufPos = z.FlagMask = z.FlagPos = z.FreeNode = 0;
+    z.WindowPos = z.MatchPos = z.MatchLen = z.BytesLeft = 0;
+}
 } // namespace
 
 TLh5Storage::~TLh5Storage() {
@@ -26,32 +63,17 @@ TLh5Storage::~TLh5Storage() {
 
 void AllocLH5Storage(TLh5Storage& z, bool compressing) {
     try {
-        Allocate(z.Window, Lh5WindowBytes);
-        Allocate(z.LeftChild, 2040);
-        Allocate(z.RightChild, 2040);
-        Allocate(z.AuxTable, 514);
-        Allocate(z.SymLen, 511);
-        if (compressing) {
-            Allocate(z.NodeLevel, 8449);
-            Allocate(z.NodeChildCount, 8449);
-            Allocate(z.NodeChildXor, 8449 * sizeof(uint16_t));
-            Allocate(z.Trie, Lh5TrieRecords * sizeof(TLh5TrieNode));
-            Allocate(z.SymbolBuf, 16385);
-            Allocate(z.SymFreq, 2040);
-            Allocate(z.SymCode, 1022);
-            Allocate(z.AuxCode, 258);
-        } else {
-            Allocate(z.SymTable, 8194);
-        }
+        ForEachBlock(z, compressing, [](auto*& block, size_t bytes) { Allocate(block, bytes); });
     } catch (...) {
         FreeLH5Storage(z);
         throw;
     }
-    z.PendingBits = compressing ? 8 : 0;
-    z.TreeDepth = 0;
-    z.PendingByte = 0;
-    z.BitWindow = 0;
-    z.BlockRemaining = 0;
+    ResetScalars(z, compressing);
+}
+
+void ClearLH5Storage(TLh5Storage& z, bool compressing) {
+    ForEachBlock(z, compressing, [](auto*& block, size_t bytes) { std::memset(block, 0, bytes); });
+    ResetScalars(z, compressing);
 }
 
 void FreeLH5Storage(TLh5Storage& z) {

@@ -75,5 +75,7 @@ struct TLh5Storage {
 // compressing, 0 when expanding). Memory exhaustion propagates as std::bad_alloc after
 // whatever was allocated has been released.
 void AllocLH5Storage(TLh5Storage& z, bool compressing);
+// Brings storage allocated for the same direction back to the state AllocLH5Storage leaves.
+void ClearLH5Storage(TLh5Storage& z, bool compressing);
 // Releases every allocated block and empties its reference; safe after a partial allocation.
 void FreeLH5Storage(TLh5Storage& z);

@@ -127,6 +127,35 @@ TEST(Lh5Dictionary, FindersAgreeAfterAWarmUpAndEveryDifferenceIsSeen) {
     EXPECT_FALSE(SameDictionary(truth, fromStart.Z)) << "one position later the window has moved";
 }
 
+// Runs and copies reused from the spares behave as fresh ones, whatever the run that held their
+// storage had left in it.
+TEST(Lh5Spares, ReusedRunsAndCopiesAreLikeFreshOnes) {
+    TLh5InputWindow in;
+    in.Bytes = WordSalad(300000, 20);
+    Append(in.Bytes, Periodic(100000, 3, 21));
+    in.Total = static_cast<int64_t>(in.Bytes.size());
+    const int64_t start = 16 * Lh5DictSize, at = 300000;
+    TLh5Spares spares;
+    auto used = spares.Run(in.View(), 0);
+    used->Advance(in.Total - 1, nullptr, 0);
+    spares.Keep(spares.Copy(used->Z));
+    const TLh5Storage* storage = &used->Z;
+    spares.Keep(std::move(used));
+
+    auto reused = spares.Run(in.View(), start);
+    ASSERT_EQ(&reused->Z, storage) << "the spare run's storage is taken";
+    TLh5FinderRun fresh(in.View(), start);
+    std::vector<TLh5Finding> a(static_cast<size_t>(at - start)), b(a.size());
+    reused->Advance(at - 1, a.data(), start + 1);
+    fresh.Advance(at - 1, b.data(), start + 1);
+    for (size_t i = 0; i < a.size(); ++i)
+        ASSERT_TRUE(a[i].Len == b[i].Len && a[i].Pos == b[i].Pos)
+            << "offset " << start + 1 + static_cast<int64_t>(i);
+    const auto copy = spares.Copy(reused->Z);
+    EXPECT_TRUE(SameDictionary(*copy, fresh.Z));
+    EXPECT_EQ(copy->Trie.size(), static_cast<size_t>(Lh5NodeRecords));
+}
+
 // Chunks found side by side give the findings of one pass: taken as they are where the
 // dictionaries agree, found again where they do not.
 TEST(Lh5Dictionary, ParallelFindingsAreThoseOfOnePass) {
