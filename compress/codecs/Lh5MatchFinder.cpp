@@ -15,9 +15,17 @@
 namespace {
 constexpr int FirstLeaf = Lh5RootBase; // node numbers from here on are leaves or roots
 
-// The window index of a position value, seen from the current position.
+// The window index of a position value, seen from the current position. Either case is common
+// and neither can be foretold, so it is computed without a branch.
 inline int WindowIndex(int value, int windowPos) {
-    return value >= windowPos ? value - Lh5DictSize : value;
+    return value - (Lh5DictSize & -static_cast<int>(value >= windowPos));
+}
+
+// a when c holds, otherwise b, computed with a mask: for choices that go either way at random,
+// where a branch would often be mispredicted.
+inline unsigned Select(bool c, unsigned a, unsigned b) {
+    const unsigned m = 0u - static_cast<unsigned>(c);
+    return (a & m) | (b & ~m);
 }
 
 // How far a and b agree, starting at offset from (known equal before it) and stopping at limit.
@@ -71,8 +79,8 @@ void ShiftWindow(TCodecState& s, TLh5Storage& z) {
 class TTrie {
 public:
     explicit TTrie(TLh5Storage& z)
-        : Z(z), W(z.Window), Level(z.NodeLevel), ChildCount(z.NodeChildCount), ChildXor(z.NodeChildXor),
-          N(z.Trie), Pos(z.WindowPos), MatchPos(z.MatchPos), MatchLen(z.MatchLen), FreeNode(z.FreeNode) {}
+        : Z(z), N(z.Trie), Pos(z.WindowPos), MatchPos(z.MatchPos), MatchLen(z.MatchLen),
+          FreeNode(z.FreeNode) {}
     TLh5Finding Finding() const { return {static_cast<int16_t>(MatchLen), static_cast<int16_t>(MatchPos)}; }
     // Moves on by one position within the current window.
     void Step() { ++Pos; }
@@ -97,27 +105,27 @@ public:
         N[h].Next = static_cast<uint16_t>(r);
         N[r].Prev = static_cast<uint16_t>(h);
         N[r].Parent = static_cast<uint16_t>(q);
-        ++ChildCount[q];
-        ChildXor[q] = static_cast<uint16_t>(ChildXor[q] ^ r);
+        ++CountAt(q);
+        XorAt(q) = static_cast<uint16_t>(XorAt(q) ^ r);
     }
 
     [[gnu::always_inline]] void SplitNode(unsigned old) {
         const unsigned fresh = FreeNode;
         FreeNode = N[fresh].Next;
-        ChildCount[fresh] = 0;
-        ChildXor[fresh] = 0;
+        CountAt(fresh) = 0;
+        XorAt(fresh) = 0;
         TakePlace(old, fresh);
         const unsigned parent = N[old].Parent;
         N[fresh].Parent = static_cast<uint16_t>(parent);
-        ChildXor[parent] = static_cast<uint16_t>(ChildXor[parent] ^ old ^ fresh);
-        Level[fresh] = static_cast<uint8_t>(MatchLen);
+        XorAt(parent) = static_cast<uint16_t>(XorAt(parent) ^ old ^ fresh);
+        LevelAt(fresh) = static_cast<uint8_t>(MatchLen);
         N[fresh].Position = static_cast<uint16_t>(Pos);
-        AddChild(fresh, W[MatchPos + MatchLen], old);
-        AddChild(fresh, W[Pos + MatchLen], static_cast<unsigned>(Pos));
+        AddChild(fresh, Window()[MatchPos + MatchLen], old);
+        AddChild(fresh, Window()[Pos + MatchLen], static_cast<unsigned>(Pos));
     }
 
     [[gnu::always_inline]] void Insert() {
-        const uint8_t* w = W;
+        const uint8_t* w = Window();
         const unsigned posValue = static_cast<unsigned>(Pos);
         int len = MatchLen;
         unsigned q, r;
@@ -127,16 +135,19 @@ public:
             --len;
             r = static_cast<unsigned>(MatchPos + 1) | Lh5DictSize;
             while ((q = N[r].Parent) == 0) r = N[r].Next;
-            while (Level[q] >= len) {
+            while (LevelAt(q) >= len) {
                 r = q;
                 q = N[q].Parent;
             }
+            // Positions pending on q and the nodes above it are passed on.
             unsigned t = q;
-            while (N[t].Position & Lh5PendingFlag) {
+            unsigned u;
+            while ((u = N[t].Position) & Lh5PendingFlag) {
                 N[t].Position = static_cast<uint16_t>(posValue);
                 t = N[t].Parent;
             }
-            if (t < FirstLeaf) N[t].Position = static_cast<uint16_t>(posValue | Lh5PendingFlag);
+            // Only an inner node takes the pending mark; a root keeps its position.
+            N[t].Position = static_cast<uint16_t>(t < FirstLeaf ? posValue | Lh5PendingFlag : u);
         } else {
             q = Lh5RootBase + w[Pos];
             const unsigned b = w[Pos + 1];
@@ -154,7 +165,7 @@ public:
                 limit = Lh5LongestMatch;
                 MatchPos = WindowIndex(static_cast<int>(r), Pos);
             } else {
-                limit = Level[r];
+                limit = LevelAt(r);
                 MatchPos = WindowIndex(N[r].Position & ~Lh5PendingFlag, Pos);
             }
             if (len < limit) {
@@ -182,7 +193,7 @@ public:
         MatchLen = len;
         TakePlace(r, posValue);
         N[posValue].Parent = static_cast<uint16_t>(q);
-        ChildXor[q] = static_cast<uint16_t>(ChildXor[q] ^ r ^ posValue);
+        XorAt(q) = static_cast<uint16_t>(XorAt(q) ^ r ^ posValue);
         N[r].Parent = 0;
         N[r].Next = static_cast<uint16_t>(posValue);
     }
@@ -193,9 +204,10 @@ public:
         if (r == 0) return;
         Unlink(leaf);
         N[leaf].Parent = 0;
-        --ChildCount[r];
-        ChildXor[r] = static_cast<uint16_t>(ChildXor[r] ^ leaf);
-        if (r >= FirstLeaf || ChildCount[r] > 1) return;
+        --CountAt(r);
+        XorAt(r) = static_cast<uint16_t>(XorAt(r) ^ leaf);
+        // One branch for both tests (r is an inner node or a root, whose counts are kept).
+        if ((r >= FirstLeaf) | (CountAt(r) > 1)) return;
 
         // r is left with one child and goes; the newest position it knew passes to its ancestors.
         const int t = WindowIndex(N[r].Position & ~Lh5PendingFlag, Pos);
@@ -204,21 +216,20 @@ public:
         unsigned u;
         while ((u = N[q].Position) & Lh5PendingFlag) {
             const int v = WindowIndex(static_cast<int>(u & ~Lh5PendingFlag), Pos);
-            if (v > newest) newest = v;
+            newest = std::max(newest, v);
             N[q].Position = static_cast<uint16_t>(newest | Lh5DictSize);
             q = N[q].Parent;
         }
-        if (q < FirstLeaf) {
-            const int v = WindowIndex(static_cast<int>(u), Pos);
-            if (v > newest) newest = v;
-            N[q].Position = static_cast<uint16_t>(newest | Lh5DictSize | Lh5PendingFlag);
-        }
-        const unsigned s = ChildXor[r]; // the one child left
+        // An inner node takes the pending newest position; a root keeps its own.
+        newest = std::max(newest, WindowIndex(static_cast<int>(u), Pos));
+        N[q].Position = static_cast<uint16_t>(
+            Select(q < FirstLeaf, static_cast<unsigned>(newest) | Lh5DictSize | Lh5PendingFlag, u));
+        const unsigned s = XorAt(r); // the one child left
         Unlink(s);
         TakePlace(r, s);
         const unsigned parent = N[r].Parent;
         N[s].Parent = static_cast<uint16_t>(parent);
-        ChildXor[parent] = static_cast<uint16_t>(ChildXor[parent] ^ r ^ s);
+        XorAt(parent) = static_cast<uint16_t>(XorAt(parent) ^ r ^ s);
         N[r].Parent = 0;
         N[r].Next = static_cast<uint16_t>(FreeNode);
         FreeNode = r;
@@ -241,11 +252,16 @@ private:
         N[next].Prev = static_cast<uint16_t>(fresh);
     }
 
+    // Every array lies at a fixed offset from the trie's records, so one register reaches them all.
+    uint8_t* Base() const { return reinterpret_cast<uint8_t*>(N); }
+    uint8_t* Window() const { return Base() + Lh5FinderWindowOffset; }
+    uint8_t& LevelAt(unsigned x) const { return Base()[Lh5NodeLevelOffset + x]; }
+    uint8_t& CountAt(unsigned x) const { return Base()[Lh5NodeChildCountOffset + x]; }
+    uint16_t& XorAt(unsigned x) const {
+        return reinterpret_cast<uint16_t*>(Base() + Lh5NodeChildXorOffset)[x];
+    }
+
     TLh5Storage& Z;
-    uint8_t* const W;
-    uint8_t* const Level;
-    uint8_t* const ChildCount;
-    uint16_t* const ChildXor;
     TLh5TrieNode* const N;
     int Pos;
     int MatchPos;

@@ -23,16 +23,15 @@ void Release(T*& block) {
 // Calls visit(block, bytes) for every block of the chosen direction.
 template <typename F>
 void ForEachBlock(TLh5Storage& z, bool compressing, F visit) {
-    visit(z.Window, Lh5WindowBytes);
+    if (compressing)
+        visit(z.Trie, Lh5FinderBytes); // with the node arrays and the window (PointIntoTrie)
+    else
+        visit(z.Window, Lh5WindowBytes);
     visit(z.LeftChild, 2040);
     visit(z.RightChild, 2040);
     visit(z.AuxTable, 514);
     visit(z.SymLen, 511);
     if (compressing) {
-        visit(z.NodeLevel, 8449);
-        visit(z.NodeChildCount, 8449);
-        visit(z.NodeChildXor, 8449 * sizeof(uint16_t));
-        visit(z.Trie, Lh5TrieRecords * sizeof(TLh5TrieNode));
         visit(z.SymbolBuf, 16385);
         visit(z.SymFreq, 2040);
         visit(z.SymCode, 1022);
@@ -40,6 +39,15 @@ void ForEachBlock(TLh5Storage& z, bool compressing, F visit) {
     } else {
         visit(z.SymTable, 8194);
     }
+}
+
+// Points the compressor's node arrays and window at their places in the trie's block.
+void PointIntoTrie(TLh5Storage& z) {
+    auto* base = reinterpret_cast<uint8_t*>(z.Trie);
+    z.NodeLevel = base + Lh5NodeLevelOffset;
+    z.NodeChildCount = base + Lh5NodeChildCountOffset;
+    z.NodeChildXor = reinterpret_cast<uint16_t*>(base + Lh5NodeChildXorOffset);
+    z.Window = base + Lh5FinderWindowOffset;
 }
 
 // The state of a storage whose blocks have just been allocated.
@@ -68,6 +76,7 @@ void AllocLH5Storage(TLh5Storage& z, bool compressing) {
         FreeLH5Storage(z);
         throw;
     }
+    if (compressing) PointIntoTrie(z);
     ResetScalars(z, compressing);
 }
 
@@ -77,14 +86,16 @@ void ClearLH5Storage(TLh5Storage& z, bool compressing) {
 }
 
 void FreeLH5Storage(TLh5Storage& z) {
+    if (z.Trie) {
+        // The node arrays and the window lie in the trie's block.
+        z.NodeLevel = z.NodeChildCount = z.Window = nullptr;
+        z.NodeChildXor = nullptr;
+    }
     Release(z.Window);
     Release(z.LeftChild);
     Release(z.RightChild);
     Release(z.AuxTable);
     Release(z.SymLen);
-    Release(z.NodeLevel);
-    Release(z.NodeChildCount);
-    Release(z.NodeChildXor);
     Release(z.Trie);
     Release(z.SymbolBuf);
     Release(z.SymFreq);
