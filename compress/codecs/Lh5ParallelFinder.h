@@ -86,8 +86,8 @@ struct TLh5DictionaryCopy {
 };
 
 // Finder runs and dictionary copies kept from one round for the next, so that rounds reuse their
-// memory instead of having fresh pages mapped and zeroed (which costs about as much as searching
-// the positions of a small chunk). Safe to use from several threads.
+// memory instead of having the system map and zero fresh pages for every run and every copy
+// (about seven thousand page faults on a 40 MB input). Safe to use from several threads.
 class TLh5Spares {
 public:
     // A run started at offset start, in a spare run's storage when there is one.
