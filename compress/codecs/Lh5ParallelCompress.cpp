@@ -102,23 +102,25 @@ struct TRoundCosts {
 };
 
 // How a round of `positions` positions is cut: this thread codes `coding` positions of the
-// round before, finds the first chunk and codes it; every other thread warms up and finds a
-// chunk. The first chunk is sized so that all threads take about equally long.
+// round before, finds the first chunk and codes it, and in the last round also codes the other
+// chunks as they come; every other thread warms up and finds a chunk. The first chunk is sized so
+// that all threads take about equally long.
 struct TRoundSplit {
     int64_t First, Chunk;
 };
 
 TRoundSplit SplitRound(const TLh5ParallelPlan& plan, const TRoundCosts& cost, int64_t positions,
-                       int64_t coding) {
+                       int64_t coding, bool last) {
     if (plan.Threads == 1) return {positions, positions};
     auto down = [](double n) { return WholeWindows(static_cast<int64_t>(n)); };
     const double others = plan.Threads - 1;
-    // cost.Code * (coding + first) + cost.Find * first = cost.Speculate * (warm-up + chunk), with
-    // first + others * chunk = positions.
-    const double first =
-        (cost.Speculate * (static_cast<double>(plan.WarmupBytes) + static_cast<double>(positions) / others) -
-         cost.Code * static_cast<double>(coding)) /
-        (cost.Find + cost.Code + cost.Speculate / others);
+    // cost.Code * (coding + first [+ others * chunk in the last round]) + cost.Find * first =
+    // cost.Speculate * (warm-up + chunk), with first + others * chunk = positions. Before the last
+    // round, the other chunks are coded in the next one.
+    const double n = static_cast<double>(positions);
+    const double first = (cost.Speculate * (static_cast<double>(plan.WarmupBytes) + n / others) -
+                          cost.Code * (static_cast<double>(coding) + (last ? n : 0))) /
+                         (cost.Find + (last ? 0 : cost.Code) + cost.Speculate / others);
     const int64_t firstChunk = std::clamp<int64_t>(down(first), Lh5DictSize, positions);
     const int64_t chunk = std::max<int64_t>(
         Lh5DictSize,
@@ -181,7 +183,7 @@ void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t to
         round.WarmupBytes = plan.WarmupBytes;
         round.OpenEnd = plan.Threads > 1 && to < liveFrom;
         const TRoundSplit split =
-            SplitRound(plan, cost, round.OpenEnd ? target : to - from, codingTo - codingFrom);
+            SplitRound(plan, cost, round.OpenEnd ? target : to - from, codingTo - codingFrom, !round.OpenEnd);
         round.FirstChunk = split.First;
         round.ChunkBytes = static_cast<int32_t>(split.Chunk);
         const int64_t firstEnd = std::min(to, from + split.First);
