@@ -79,7 +79,7 @@ void ShiftWindow(TCodecState& s, TLh5Storage& z) {
 class TTrie {
 public:
     explicit TTrie(TLh5Storage& z)
-        : Z(z), N(z.Trie), Pos(z.WindowPos), MatchPos(z.MatchPos), MatchLen(z.MatchLen),
+        : Z(z), W(z.Window), N(z.Trie), Pos(z.WindowPos), MatchPos(z.MatchPos), MatchLen(z.MatchLen),
           FreeNode(z.FreeNode) {}
     TLh5Finding Finding() const { return {static_cast<int16_t>(MatchLen), static_cast<int16_t>(MatchPos)}; }
     // Moves on by one position within the current window.
@@ -120,12 +120,12 @@ public:
         XorAt(parent) = static_cast<uint16_t>(XorAt(parent) ^ old ^ fresh);
         LevelAt(fresh) = static_cast<uint8_t>(MatchLen);
         N[fresh].Position = static_cast<uint16_t>(Pos);
-        AddChild(fresh, Window()[MatchPos + MatchLen], old);
-        AddChild(fresh, Window()[Pos + MatchLen], static_cast<unsigned>(Pos));
+        AddChild(fresh, W[MatchPos + MatchLen], old);
+        AddChild(fresh, W[Pos + MatchLen], static_cast<unsigned>(Pos));
     }
 
     [[gnu::always_inline]] void Insert() {
-        const uint8_t* w = Window();
+        const uint8_t* w = W;
         const unsigned posValue = static_cast<unsigned>(Pos);
         int len = MatchLen;
         unsigned q, r;
@@ -252,9 +252,8 @@ private:
         N[next].Prev = static_cast<uint16_t>(fresh);
     }
 
-    // Every array lies at a fixed offset from the trie's records, so one register reaches them all.
+    // The node arrays lie at fixed offsets from the trie's records, so one register reaches them all.
     uint8_t* Base() const { return reinterpret_cast<uint8_t*>(N); }
-    uint8_t* Window() const { return Base() + Lh5FinderWindowOffset; }
     uint8_t& LevelAt(unsigned x) const { return Base()[Lh5NodeLevelOffset + x]; }
     uint8_t& CountAt(unsigned x) const { return Base()[Lh5NodeChildCountOffset + x]; }
     uint16_t& XorAt(unsigned x) const {
@@ -262,6 +261,7 @@ private:
     }
 
     TLh5Storage& Z;
+    uint8_t* const W;
     TLh5TrieNode* const N;
     int Pos;
     int MatchPos;

@@ -23,10 +23,8 @@ void Release(T*& block) {
 // Calls visit(block, bytes) for every block of the chosen direction.
 template <typename F>
 void ForEachBlock(TLh5Storage& z, bool compressing, F visit) {
-    if (compressing)
-        visit(z.Trie, Lh5FinderBytes); // with the node arrays and the window (PointIntoTrie)
-    else
-        visit(z.Window, Lh5WindowBytes);
+    visit(z.Window, Lh5WindowBytes);
+    if (compressing) visit(z.Trie, Lh5FinderBytes); // with the node arrays (PointIntoTrie)
     visit(z.LeftChild, 2040);
     visit(z.RightChild, 2040);
     visit(z.AuxTable, 514);
@@ -41,13 +39,12 @@ void ForEachBlock(TLh5Storage& z, bool compressing, F visit) {
     }
 }
 
-// Points the compressor's node arrays and window at their places in the trie's block.
+// Points the compressor's node arrays at their places in the trie's block.
 void PointIntoTrie(TLh5Storage& z) {
     auto* base = reinterpret_cast<uint8_t*>(z.Trie);
     z.NodeLevel = base + Lh5NodeLevelOffset;
     z.NodeChildCount = base + Lh5NodeChildCountOffset;
     z.NodeChildXor = reinterpret_cast<uint16_t*>(base + Lh5NodeChildXorOffset);
-    z.Window = base + Lh5FinderWindowOffset;
 }
 
 // The state of a storage whose blocks have just been allocated.
@@ -86,11 +83,9 @@ void ClearLH5Storage(TLh5Storage& z, bool compressing) {
 }
 
 void FreeLH5Storage(TLh5Storage& z) {
-    if (z.Trie) {
-        // The node arrays and the window lie in the trie's block.
-        z.NodeLevel = z.NodeChildCount = z.Window = nullptr;
-        z.NodeChildXor = nullptr;
-    }
+    // The node arrays lie in the trie's block.
+    z.NodeLevel = z.NodeChildCount = nullptr;
+    z.NodeChildXor = nullptr;
     Release(z.Window);
     Release(z.LeftChild);
     Release(z.RightChild);

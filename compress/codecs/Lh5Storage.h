@@ -31,15 +31,17 @@ constexpr int Lh5NodeRecords = 16384; // nodes 0..16383
 constexpr int Lh5TrieRecords = 65536; // the nodes, then the chain heads: every 16-bit link
 constexpr int Lh5ChainCount = Lh5TrieRecords - Lh5NodeRecords; // children hang in 49152 chains
 
-// When compressing, the trie records, the node arrays and the window are one block, at these
-// offsets from Trie: the match finder then reaches all of them from one base register instead
-// of keeping a register (or a stack slot) per array. Each node array has an entry for every node
-// number, so that reading the entry of a root or a leaf stays inside its array.
+// When compressing, the trie records and the node arrays are one block, at these offsets from
+// Trie: the match finder then reaches all of them from one base register instead of keeping a
+// register (or a stack slot) per array. Each node array has an entry for every node number, so
+// that reading the entry of a root or a leaf stays inside its array. (The window, whose size is
+// odd, stays a block of its own, so that the block's size keeps every part aligned wherever it
+// starts and a read past the window's end is still a read past a block.)
 constexpr size_t Lh5NodeLevelOffset = Lh5TrieRecords * sizeof(TLh5TrieNode);
 constexpr size_t Lh5NodeChildCountOffset = Lh5NodeLevelOffset + Lh5NodeRecords;
 constexpr size_t Lh5NodeChildXorOffset = Lh5NodeChildCountOffset + Lh5NodeRecords;
-constexpr size_t Lh5FinderWindowOffset = Lh5NodeChildXorOffset + 2 * Lh5NodeRecords;
-constexpr size_t Lh5FinderBytes = Lh5FinderWindowOffset + Lh5WindowBytes;
+constexpr size_t Lh5FinderBytes = Lh5NodeChildXorOffset + 2 * Lh5NodeRecords;
+static_assert(Lh5FinderBytes % 16 == 0);
 
 struct TLh5Storage {
     TLh5Storage() = default;
@@ -60,7 +62,7 @@ struct TLh5Storage {
     uint16_t* SymTable = nullptr; // expander only
     uint16_t* AuxTable = nullptr;
 
-    // Compressor only (allocated when compressing; the node arrays and Window lie in Trie's block).
+    // Compressor only (allocated when compressing; the node arrays lie in Trie's block).
     uint8_t* NodeLevel = nullptr;
     uint8_t* NodeChildCount = nullptr;
     uint16_t* NodeChildXor = nullptr; // the node numbers of a node's children xor-ed together
