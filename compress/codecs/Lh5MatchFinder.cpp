@@ -220,7 +220,8 @@ public:
             N[q].Position = static_cast<uint16_t>(newest | Lh5DictSize);
             q = N[q].Parent;
         }
-        // An inner node takes the pending newest position; a root keeps its own.
+        // An inner node takes the pending newest position; a root keeps its own. (Written as a
+        // plain conditional, this one becomes a branch.)
         newest = std::max(newest, WindowIndex(static_cast<int>(u), Pos));
         N[q].Position = static_cast<uint16_t>(
             Select(q < FirstLeaf, static_cast<unsigned>(newest) | Lh5DictSize | Lh5PendingFlag, u));

@@ -24,12 +24,12 @@ void Release(T*& block) {
 template <typename F>
 void ForEachBlock(TLh5Storage& z, bool compressing, F visit) {
     visit(z.Window, Lh5WindowBytes);
-    if (compressing) visit(z.Trie, Lh5FinderBytes); // with the node arrays (PointIntoTrie)
     visit(z.LeftChild, 2040);
     visit(z.RightChild, 2040);
     visit(z.AuxTable, 514);
     visit(z.SymLen, 511);
     if (compressing) {
+        visit(z.Trie, Lh5FinderBytes); // with the node arrays (PointIntoTrie)
         visit(z.SymbolBuf, 16385);
         visit(z.SymFreq, 2040);
         visit(z.SymCode, 1022);
