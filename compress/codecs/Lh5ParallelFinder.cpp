@@ -132,19 +132,21 @@ private:
 };
 } // namespace
 
-TLh5FinderRun::TLh5FinderRun(const TLh5InputView& in, int64_t start) : Offset(start) {
-    PointInput(S, in, start);
-    S.ChunkSize = CodecChunkSize;
+TLh5FinderRun::TLh5FinderRun(const TLh5InputView& in, int64_t start) {
     AllocLH5Storage(Z, true);
-    StartSearch(S, Z);
+    Begin(in, start);
 }
 
 void TLh5FinderRun::Restart(const TLh5InputView& in, int64_t start) {
+    ClearLH5Storage(Z, true);
+    Begin(in, start);
+}
+
+void TLh5FinderRun::Begin(const TLh5InputView& in, int64_t start) {
     Offset = start;
     S = TCodecState();
     PointInput(S, in, start);
     S.ChunkSize = CodecChunkSize;
-    ClearLH5Storage(Z, true);
     StartSearch(S, Z);
 }
 

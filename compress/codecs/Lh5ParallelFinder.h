@@ -69,9 +69,13 @@ public:
     // Advances position by position up to offset `to`, storing each finding at out[offset - outBase].
     void Advance(int64_t to, TLh5Finding* out, int64_t outBase);
 
-    int64_t Offset; // the position entered last
-    TCodecState S;  // reads straight from the window's bytes
+    int64_t Offset = 0; // the position entered last
+    TCodecState S;      // reads straight from the window's bytes
     TLh5Storage Z;
+
+private:
+    // Reads from offset start of a freshly allocated or cleared storage and enters it.
+    void Begin(const TLh5InputView& in, int64_t start);
 };
 
 // A copy of the parts of a dictionary that decide the finder's results.
