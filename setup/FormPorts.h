@@ -59,6 +59,7 @@ public:
     virtual void SetVisible(TControlName control, bool visible) = 0;
     virtual void SetEnabled(TControlName control, bool enabled) = 0;
     virtual bool Checked(TControlName control) const = 0;
+    virtual void SetChecked(TControlName control, bool checked) = 0;
     // Position of the progress bar (0 to 100); the bar redraws itself at once.
     virtual void SetProgress(int position) = 0;
     // The process-wide busy (hourglass) cursor, or back to the default cursor.

@@ -12,11 +12,16 @@ const char* const ProjectExtension = ".vlp";
 } // namespace
 
 void TMainForm::CompressorCheckFile(std::string& filepath, TProcessMode) {
+    // The member before this one has been expanded by now.
+    FinishPendingFile();
     const std::string name = ExtractFileName(filepath);
     if (SameText(ExtractFileExt(name), ProjectExtension)) FProjectFile = filepath;
+    FPendingFile = filepath;
     if (!Desktop.FileExists(filepath)) return;
     for (const char* protectedName : ProtectedNames) {
         if (SameText(name, protectedName)) {
+            Note("Kept (user file): " + filepath);
+            FPendingFile.clear();
             filepath.clear();
             return;
         }
@@ -36,9 +41,21 @@ void TMainForm::CompressorCheckFile(std::string& filepath, TProcessMode) {
     if (memberTime >= fileTime) return;
     const std::string question = "The current " + filepath + " is newer than the file to be installed!" +
                                  '\n' + "Overwrite the current file?";
-    if (Desktop.MessageDlg(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) ==
-        TModalResult::mrNo)
+    if (ShowMessage(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) == TModalResult::mrNo) {
+        Note("Kept (newer than the file to be installed): " + filepath);
+        FPendingFile.clear();
         filepath.clear();
+    }
+}
+
+void TMainForm::FinishPendingFile() {
+    if (FPendingFile.empty()) return;
+    // The archive component skips a file it cannot create without raising an error.
+    if (Desktop.FileExists(FPendingFile))
+        Note("Written: " + FPendingFile);
+    else
+        Note("Not written: " + FPendingFile);
+    FPendingFile.clear();
 }
 
 void TMainForm::CompressorShowProgress(int32_t& PercentageDone) {

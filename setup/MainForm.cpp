@@ -2,6 +2,7 @@
 // captions, the directory defaults and the Browse buttons.
 #include "setup/MainForm.h"
 
+#include "setup/InstallLog.h"
 #include "setup/PathText.h"
 
 namespace {
@@ -28,8 +29,21 @@ void TMainForm::HandleEvent(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
+        Note(std::string("Error: ") + e.what());
         Desktop.ShowException(e.what());
     }
+}
+
+void TMainForm::Note(const std::string& line) {
+    if (Log) Log->Write(line);
+}
+
+TModalResult TMainForm::ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
+    static const char* const Kinds[] = {"Error: ", "Information: ", "Question: "};
+    Note(Kinds[static_cast<int>(kind)] + text);
+    const TModalResult answer = Desktop.MessageDlg(text, kind, buttons);
+    if (buttons == TMsgDlgButtons::mbYesNo) Note(answer == TModalResult::mrNo ? "Answer: No" : "Answer: Yes");
+    return answer;
 }
 
 void TMainForm::FormCreate() {
@@ -42,7 +56,7 @@ void TMainForm::FormCreate() {
     try {
         ParseSupportRecord(*record);
     } catch (...) {
-        Desktop.MessageDlg("Invalid support data!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        ShowMessage("Invalid support data!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         Controls.Terminate();
         return;
     }

@@ -25,6 +25,8 @@ class ERegistryException : public Exception {
     using Exception::Exception;
 };
 
+class TInstallLog;
+
 class TMainForm {
 public:
     TMainForm(TFormControls& controls, TDesktop& desktop);
@@ -74,6 +76,9 @@ public:
     const std::string& ProjectFile() const { return FProjectFile; }
     const std::string& DictionaryName() const { return FDictionaryName; }
 
+    // Where the installation notes what it does (/LOG=); nothing is noted without one.
+    void SetLog(TInstallLog* log) { Log = log; }
+
     TArchiver Compressor;
 
 private:
@@ -87,6 +92,16 @@ private:
     std::string FProjectFile;
     std::string FDictionaryName;
     std::string FProgramGroup;
+    // The target of the member being expanded; empty when it is skipped.
+    std::string FPendingFile;
     // The directory of the archive being expanded; set only inside InstallArchive.
     TDirectoryList* MemberList = nullptr;
+    TInstallLog* Log = nullptr;
+
+    void Note(const std::string& line);
+    // Notes the member that the archive component was last allowed to write, once it is done.
+    void FinishPendingFile();
+    void ReportFailure(const std::string& reason);
+    // A message box of the desktop, with its text and answer noted in the log.
+    TModalResult ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons);
 };

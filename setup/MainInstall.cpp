@@ -4,6 +4,8 @@
 // is started on it when the user asked for that. Nothing is rolled back after a failure.
 #include "setup/MainForm.h"
 
+#include "setup/InstallLog.h"
+
 namespace {
 const char* const RegistryKey = "Software\\Parlavox\\Vellumor\\4.0";
 const char* const RegistryValue = "RootDir";
@@ -47,6 +49,8 @@ void TMainForm::RunInstallation() {
         InstallArchive("DICTIONARY", Controls.Text(TControlName::DictionaryDirectory));
         InstallArchive("VELLUMOR", GetVellumorDirectory());
         Desktop.WriteMachineRegistryString(RegistryKey, RegistryValue, GetVellumorDirectory());
+        Note(std::string("Registry: HKLM\\") + RegistryKey + " " + RegistryValue + " = " +
+             GetVellumorDirectory());
 
         // Without a Programs folder there is no place for the program group.
         const std::string programs = Desktop.ProgramsFolder();
@@ -56,10 +60,11 @@ void TMainForm::RunInstallation() {
             CreateShortcutIfPresent(GetVellumorDirectory(), VellumorExe, "Vellumor.lnk");
             CreateShortcutIfPresent(GetVellumorDirectory(), "velmor.pdf", "Vellumor Manual.lnk");
         }
-        Desktop.MessageDlg("Parlavox Dictionary setup complete.", TMsgDlgType::mtInformation,
-                           TMsgDlgButtons::mbOK);
+        ShowMessage("Parlavox Dictionary setup complete.", TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
+    } catch (const std::exception& e) {
+        ReportFailure(e.what());
     } catch (...) {
-        Desktop.MessageDlg("Parlavox Dictionary setup failed!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        ReportFailure("unknown error");
     }
     Controls.SetBusyCursor(false);
     Controls.Close();
@@ -68,10 +73,22 @@ void TMainForm::RunInstallation() {
     if (FProjectFile.empty()) return;
     if (!Desktop.WritePrivateProfile("Project", "Deployed", "1", FProjectFile))
         throw EIniFileException("Unable to write to " + FProjectFile);
+    Note("Project marked: " + FProjectFile + " [Project] Deployed=1");
     const std::string exePath = GetVellumorDirectory() + "\\" + VellumorExe;
     if (Controls.Checked(TControlName::OpenDictionary) && Desktop.FileExists(exePath) &&
-        Desktop.FileExists(FProjectFile))
-        Desktop.StartProcess(exePath, exePath + " \"" + FProjectFile + "\"");
+        Desktop.FileExists(FProjectFile)) {
+        const std::string commandLine = exePath + " \"" + FProjectFile + "\"";
+        Note("Started: " + commandLine);
+        Desktop.StartProcess(exePath, commandLine);
+    }
+}
+
+void TMainForm::ReportFailure(const std::string& reason) {
+    // The box does not say why; the log does.
+    if (!FPendingFile.empty()) Note("Failed: " + FPendingFile);
+    FPendingFile.clear();
+    Note("Error: " + reason);
+    ShowMessage("Parlavox Dictionary setup failed!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
 }
 
 void TMainForm::InstallArchive(const std::string& archiveName, const std::string& destination) {
@@ -88,21 +105,32 @@ void TMainForm::InstallArchive(const std::string& archiveName, const std::string
         if (archiveName == "VELLUMOR") number = 3;
         if (number == 0) return;
         const std::string path = GetFallbackFileName(number);
-        if (!Desktop.FileExists(path)) return;
+        if (!Desktop.FileExists(path)) {
+            Note("Archive " + archiveName + ": not found, skipped");
+            return;
+        }
         stream = Desktop.OpenFileRead(path);
+        Note("Archive " + archiveName + ": " + path + " into " + destination);
+    } else {
+        Note("Archive " + archiveName + ": embedded, into " + destination);
     }
 
     TArchiveRun run(Compressor, MemberList, std::move(stream));
     Compressor.ReadDirectory(run.Source(), run.Directory());
     run.Source().Seek(0, TSeekOrigin::Begin);
     Compressor.ExpandArchive(run.Source(), nullptr);
+    FinishPendingFile();
 }
 
 void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
                                         const std::string& shortcutName) {
     if (!Desktop.FileExists(directory + "\\" + fileName)) return;
+    const std::string linkPath = FProgramGroup + "\\" + shortcutName;
     try {
-        CreateShellLink(directory, fileName, FProgramGroup + "\\" + shortcutName, "");
+        if (CreateShellLink(directory, fileName, linkPath, "") >= 0)
+            Note("Shortcut: " + linkPath + " -> " + directory + "\\" + fileName);
+        else
+            Note("Shortcut not created: " + linkPath);
     } catch (...) {
         // A shortcut that cannot be made is not worth failing the installation for.
     }

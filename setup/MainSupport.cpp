@@ -13,7 +13,7 @@ std::optional<std::string> TMainForm::LoadSupportRecord() {
     }
     const std::string path = GetFallbackFileName(1);
     if (!Desktop.FileExists(path)) {
-        Desktop.MessageDlg(path + " file is missing!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        ShowMessage(path + " file is missing!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         Controls.Terminate();
         return std::nullopt;
     }

@@ -1,7 +1,12 @@
-// The program's entry: COM for the main thread, the common controls, the wizard form in its
-// window, and the message loop until the form closes. A start-up that ends the application
-// (missing or invalid support record) never shows the window.
+// The program's entry: COM for the main thread, the command line, then either the wizard form in
+// its window with the message loop until the form closes, or (/S) the same form without a window.
+// A start-up that ends the application (missing or invalid support record) never shows the
+// window. Exit codes: 0 installed (or the wizard closed), 1 failed, 2 usage error.
+#include "platform/Exception.h"
+#include "setup/CommandLine.h"
+#include "setup/InstallLog.h"
 #include "setup/MainForm.h"
+#include "setup/Unattended.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"
 
@@ -26,20 +31,72 @@ private:
     bool Initialized;
 };
 
-} // namespace
+// A usage error or /?: a box when a person is there, a line in the log when one was asked for.
+int ReportUsage(const TSetupOptions& options, const std::string& error) {
+    const std::string text = (error.empty() ? "" : error + "\n\n") + UsageText(TOptionSet::Setup);
+    if (options.Silent) {
+        if (options.LogFile) {
+            try {
+                TFileInstallLog(*options.LogFile)
+                    .Write("Error: " + (error.empty() ? "/? asks for the usage" : error));
+            } catch (const Exception&) {
+            }
+        }
+    } else {
+        MessageBoxA(nullptr, text.c_str(), ApplicationTitle,
+                    MB_OK | MB_SETFOREGROUND | (error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
+    }
+    return ExitUsage;
+}
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    TComInitialization com;
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
-
+int RunWizard(HINSTANCE instance, const TSetupOptions& options, TInstallLog* log) {
     TWizardWindow window(instance);
-    if (!window.Handle()) return 1;
+    if (!window.Handle()) return ExitFailure;
     TWin32Desktop desktop(window.Handle(), ApplicationTitle);
     TMainForm form(window, desktop);
+    form.SetLog(log);
     window.Bind(form);
     form.AfterConstruction();
-    if (window.Ending()) return 0;
+    if (window.Ending()) return ExitSuccess;
+    ApplySetupOptions(form, window, options);
     window.Show();
     return window.RunMessageLoop();
+}
+
+int RunSilent(const TSetupOptions& options, TInstallLog* log) {
+    TWin32Desktop desktop(nullptr, ApplicationTitle);
+    TUnattendedDesktop unattended(desktop);
+    TWindowlessControls controls;
+    TMainForm form(controls, unattended);
+    form.SetLog(log);
+    return RunUnattendedSetup(form, controls, unattended, options);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    TComInitialization com;
+    TSetupOptions options;
+    try {
+        options = ParseCommandLine(commandLine ? commandLine : "", TOptionSet::Setup, &options);
+    } catch (const EUsageError& e) {
+        return ReportUsage(options, e.Message);
+    }
+    if (options.Help) return ReportUsage(options, "");
+
+    std::unique_ptr<TFileInstallLog> log;
+    if (options.LogFile) {
+        try {
+            log = std::make_unique<TFileInstallLog>(*options.LogFile);
+        } catch (const Exception& e) {
+            if (!options.Silent)
+                MessageBoxA(nullptr, e.what(), ApplicationTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+            return ExitFailure;
+        }
+    }
+    if (options.Silent) return RunSilent(options, log.get());
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    return RunWizard(instance, options, log.get());
 }

@@ -273,6 +273,10 @@ bool TWizardWindow::Checked(TControlName control) const {
     return SendMessageA(ControlHandle(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+void TWizardWindow::SetChecked(TControlName control, bool checked) {
+    SendMessageA(ControlHandle(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 void TWizardWindow::SetProgress(int position) {
     // The visual styles' bar animates towards a higher position but jumps to a lower one; going
     // one step past the position and back draws it at once.

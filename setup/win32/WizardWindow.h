@@ -38,6 +38,7 @@ public:
     void SetVisible(TControlName control, bool visible) override;
     void SetEnabled(TControlName control, bool enabled) override;
     bool Checked(TControlName control) const override;
+    void SetChecked(TControlName control, bool checked) override;
     void SetProgress(int position) override;
     void SetBusyCursor(bool busy) override;
     void Repaint(TControlName control) override;

@@ -54,6 +54,7 @@ public:
         Log.Add(std::string(enabled ? "Enable " : "Disable ") + ControlNameText(control));
     }
     bool Checked(TControlName control) const override { return Ticked.at(control); }
+    void SetChecked(TControlName control, bool checked) override { Ticked[control] = checked; }
     void SetProgress(int position) override { ProgressPositions.push_back(position); }
     void SetBusyCursor(bool busy) override {
         Busy = busy;

@@ -1,5 +1,7 @@
 // The installation procedure run by the Install button, with the real archive component
 // expanding small stored archives into a scratch folder on disk.
+#include "setup/InstallLog.h"
+#include "setup/Unattended.h"
 #include "tests/setup/TestArchive.h"
 #include "tests/setup/WizardFixture.h"
 #include "tests/support/ToolRunner.h"
@@ -241,6 +243,90 @@ TEST_F(WizardInstallation, InstalledUserListIsKept) {
     Install();
     EXPECT_EQ(Disk("apps/VL/velmor.pvl"), "mine");
     EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
+}
+
+// A log that keeps its lines in memory.
+struct TLinesLog : TInstallLog {
+    void Write(const std::string& line) override { Lines.push_back(line); }
+    bool Has(const std::string& line) const {
+        return std::find(Lines.begin(), Lines.end(), line) != Lines.end();
+    }
+    std::vector<std::string> Lines;
+};
+
+// The same form without a window (/S): its own form over windowless controls and the unattended
+// desktop, which hands everything but the boxes and the launch to the fake desktop.
+class UnattendedSetup : public WizardInstallation {
+protected:
+    int RunSilent(TSetupOptions options) {
+        options.Silent = true;
+        if (!options.BaseDirectory) options.BaseDirectory = Root + "\\apps";
+        if (!options.DictionaryDirectory) options.DictionaryDirectory = Root + "\\dict";
+        TWindowlessControls controls;
+        TUnattendedDesktop unattended(Desktop);
+        TMainForm form(controls, unattended);
+        form.SetLog(&Lines);
+        Log.Entries.clear();
+        const int code = RunUnattendedSetup(form, controls, unattended, options);
+        Project = form.ProjectFile();
+        return code;
+    }
+    TLinesLog Lines;
+    std::string Project;
+};
+
+TEST_F(UnattendedSetup, InstallsIntoTheGivenDirectoriesWithoutBoxOrLaunch) {
+    std::filesystem::create_directories(Scratch.Path / "dict2");
+    Scratch.Write("dict2/words.pvd", {'m', 'i', 'n', 'e'}); // newer than its member: kept
+    TSetupOptions options;
+    options.BaseDirectory = Root + "\\base";
+    options.DictionaryDirectory = Root + "\\dict2";
+    EXPECT_EQ(RunSilent(options), ExitSuccess);
+    EXPECT_EQ(Disk("base/VL/velmor.exe"), "MZ stand-in");
+    EXPECT_EQ(Disk("dict2/words.vlm"), "apple\tApfel\n");
+    EXPECT_EQ(Disk("dict2/words.pvd"), "mine");
+    EXPECT_TRUE(Desktop.Messages.empty());
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+    EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), Root + "\\base\\VL");
+    EXPECT_EQ(Desktop.ProfileWrites, std::vector<std::string>{Project + " [Project] Deployed=1"});
+    EXPECT_TRUE(Lines.Has("Written: " + Root + "\\dict2\\words.vlm"));
+    EXPECT_TRUE(Lines.Has("Kept (newer than the file to be installed): " + Root + "\\dict2\\words.pvd"));
+    EXPECT_TRUE(Lines.Has("Answer: No"));
+    EXPECT_TRUE(
+        Lines.Has("Registry: HKLM\\Software\\Parlavox\\Vellumor\\4.0 RootDir = " + Root + "\\base\\VL"));
+    EXPECT_TRUE(Lines.Has("Information: Parlavox Dictionary setup complete."));
+}
+
+TEST_F(UnattendedSetup, DamagedArchiveFailsWithTheReasonInTheLog) {
+    Desktop.ArchiveResources["DICTIONARY"] = BuildArchive({{"words.vlm", "broken", 0x2A54598E, true}});
+    EXPECT_EQ(RunSilent({}), ExitFailure);
+    EXPECT_TRUE(Desktop.Messages.empty());
+    EXPECT_TRUE(Lines.Has("Failed: " + Root + "\\dict\\words.vlm")) << ::testing::PrintToString(Lines.Lines);
+    EXPECT_TRUE(Lines.Has("Error: Bad checksum during expansion -- data may be invalid"))
+        << ::testing::PrintToString(Lines.Lines);
+    EXPECT_TRUE(Lines.Has("Error: Parlavox Dictionary setup failed!"));
+}
+
+TEST_F(UnattendedSetup, StartupFailureEndsBeforeAnyPage) {
+    Desktop.Resources.clear();
+    EXPECT_EQ(RunSilent({}), ExitFailure);
+    EXPECT_TRUE(Lines.Has("Error: C:\\Setup\\setup.vl1 file is missing!"));
+    EXPECT_TRUE(Desktop.Messages.empty());
+    EXPECT_EQ(Disk("dict/words.vlm"), "<missing>");
+}
+
+TEST_F(WizardTest, CommandLineDirectoriesAndNoLaunchPrefillTheWizard) {
+    TMainForm& form = Start();
+    TSetupOptions options;
+    options.BaseDirectory = "C:\\Some Folder\\Apps";
+    options.NoLaunch = true;
+    ApplySetupOptions(form, Controls, options);
+    EXPECT_EQ(Text(N::PVDirectory), "C:\\Some Folder\\Apps");
+    EXPECT_EQ(Text(N::DictionaryDirectory), "C:\\Some Folder\\Apps\\EnglishGerman");
+    EXPECT_FALSE(Controls.Ticked.at(N::OpenDictionary));
+    options.DictionaryDirectory = "D:\\Dict";
+    ApplySetupOptions(form, Controls, options);
+    EXPECT_EQ(Text(N::DictionaryDirectory), "D:\\Dict");
 }
 
 // The exact command line, the registry value and where Vellumor goes for a chosen base directory;

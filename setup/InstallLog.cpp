@@ -1,0 +1,18 @@
+// The log file: lines end in CR LF, as Notepad and the administrators' tools expect.
+#include "setup/InstallLog.h"
+
+#include "platform/Exception.h"
+#include "platform/FileStream.h"
+
+TFileInstallLog::TFileInstallLog(const std::string& path) : File(TFileStream::Create(path)) {}
+
+TFileInstallLog::~TFileInstallLog() = default;
+
+void TFileInstallLog::Write(const std::string& line) {
+    const std::string text = line + "\r\n";
+    try {
+        File->Write(text.data(), static_cast<int32_t>(text.size()));
+    } catch (const Exception&) {
+        // A full disk must not turn a good installation into a failed one.
+    }
+}
