@@ -10,10 +10,10 @@ parlavox_install_packages
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$(nproc)" --target setup setup-template velmor
-build=build/windows
+build=$PWD/build/windows
 
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
-    export WINEPREFIX="$PWD/$build/wizard-prefix"
+    export WINEPREFIX="$build/wizard-prefix"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     if [ ! -f "$WINEPREFIX/.parlavox-ready" ]; then
@@ -27,6 +27,8 @@ if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
     wineserver -w
 else
     echo "No display: running the scripted walk-through under Xvfb"
-    bash tests/e2e/wizard-e2e.sh "$build" "$build/walkthrough"
+    status=0
+    bash tests/e2e/wizard-e2e.sh "$build" "$build/walkthrough" || status=$?
     echo "Screenshots of every page and box: $build/walkthrough/screenshots/"
+    exit "$status"
 fi

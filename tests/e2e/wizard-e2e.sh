@@ -9,7 +9,8 @@
 set -uo pipefail
 
 build=$(cd "$1" && pwd)
-out=${2:-$build/e2e}
+# Absolute, since Wine needs an absolute WINEPREFIX and the script changes no folder.
+out=$(realpath -m "${2:-$build/e2e}")
 here=$(cd "$(dirname "$0")" && pwd)
 resources=$here/../../resources
 setup_exe=$build/setup/win32/setup.exe
