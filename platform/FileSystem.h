@@ -39,5 +39,8 @@ bool DirectoryExists(const std::string& path);
 bool CreateDirectoryAt(const std::string& path);
 bool DeleteFileAt(const std::string& path);
 
+// The full path of the running program's executable; empty when it cannot be found out.
+std::string OwnExecutablePath();
+
 // The operating system's text for the last failed call of this thread.
 std::string SystemErrorText();

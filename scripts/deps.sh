@@ -4,6 +4,7 @@ PARLAVOX_PACKAGES=(
     cmake make g++ clang libclang-rt-14-dev googletest libcli11-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick
     lhasa p7zip-full libarchive-tools jlha-utils gzip python3 util-linux procps hyperfine
+    openssl osslsigncode icoutils
 )
 
 parlavox_install_packages() {

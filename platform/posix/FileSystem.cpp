@@ -55,3 +55,9 @@ bool DeleteFileAt(const std::string& path) {
 std::string SystemErrorText() {
     return std::strerror(errno);
 }
+
+std::string OwnExecutablePath() {
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}

@@ -43,3 +43,9 @@ std::string SystemErrorText() {
         text[--n] = 0;
     return n ? std::string(text, n) : "error " + std::to_string(code);
 }
+
+std::string OwnExecutablePath() {
+    char path[MAX_PATH + 1];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
+}

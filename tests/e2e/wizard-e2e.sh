@@ -19,6 +19,7 @@ payload=$build/setup/win32/payload
 velmor_exe=$build/tools/velmor/velmor.exe
 qdmx=$build/host-tools/tools/qdmx/qdmx
 [ -x "$qdmx" ] || qdmx=$build/tools/qdmx/qdmx
+qdmx_exe=$build/tools/qdmx/qdmx.exe
 
 passed=0
 failed=0
@@ -30,7 +31,8 @@ check() {
     if "$@"; then ok "$what"; else not_ok "$what"; fi
 }
 
-for f in "$setup_exe" "$template_exe" "$payload/dictionary.qdmx" "$payload/vellumor.qdmx" "$velmor_exe" "$qdmx"; do
+for f in "$setup_exe" "$template_exe" "$payload/dictionary.qdmx" "$payload/vellumor.qdmx" "$velmor_exe" "$qdmx" \
+    "$qdmx_exe"; do
     [ -e "$f" ] || { echo "e2e: missing $f (build the Windows preset first)" >&2; exit 2; }
 done
 
@@ -265,6 +267,49 @@ check "typed directory: stored dates" stored_dates "$payload/vellumor.qdmx" "$to
 check "template: project file marked" project_marked "$tools_base/English-German/engger.vlp"
 check "template: registry RootDir follows the typed directory" root_dir_is 'C:\Tools\Parlavox\VL'
 close_vellumor
+end_scenario
+
+echo "e2e: a setup made by qdmx make-setup for another dictionary, signed, verified and installed"
+made=$out/made
+mkdir -p "$made/dict/Grammar/Tables" "$made/dict/Sounds"
+printf 'x\tFrench Cuisine\tKitchen words, French-English\tTest Kitchen\t45300.75' >"$made/record.txt"
+printf '[Project]\r\nName=French Cuisine\r\n' >"$made/dict/cuisine.vlp"
+printf 'sauce\tSoße\r\n' >"$made/dict/Grammar/Tables/nouns.txt"
+printf 'mijoter\tköcheln\r\n' >"$made/dict/Grammar/verbs.txt"
+head -c 3000000 /dev/urandom >"$made/dict/Sounds/words.snd"
+"$qdmx" create -q -C "$made/dict" "$made/dict.qdmx" .
+check "make-setup on Linux" "$qdmx" make-setup -q --record "$made/record.txt" --dictionary "$made/dict" \
+    --vellumor "$payload/vellumor" --template "$template_exe" "$made/Cuisine.exe"
+check "make-setup with qdmx.exe under Wine" wine "$qdmx_exe" make-setup -q \
+    --record "$(winepath -w "$made/record.txt")" --dictionary "$(winepath -w "$made/dict")" \
+    --vellumor "$(winepath -w "$payload/vellumor")" --template "$(winepath -w "$template_exe")" \
+    "$(winepath -w "$made/CuisineWine.exe")"
+check "qdmx.exe makes the same setup as qdmx" cmp "$made/Cuisine.exe" "$made/CuisineWine.exe"
+wrestool -x --raw --type=ARCHIVE --name=DICTIONARY "$made/Cuisine.exe" >"$made/wrestool-dictionary.qdmx"
+check "wrestool finds the dictionary archive that qdmx create packs" cmp "$made/dict.qdmx" "$made/wrestool-dictionary.qdmx"
+check "wrestool lists the main icon" grep -q "^--type=14 " <(wrestool -l "$made/Cuisine.exe")
+# A throw-away certificate signs the made setup as a publisher's would.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Test Kitchen" -keyout "$made/key.pem" \
+    -out "$made/cert.pem" >"$made/openssl.log" 2>&1
+check "osslsigncode signs the made setup" osslsigncode sign -certs "$made/cert.pem" -key "$made/key.pem" \
+    -n "French Cuisine" -in "$made/Cuisine.exe" -out "$made/Cuisine-signed.exe" >"$made/sign.log" 2>&1
+check "the signature verifies" osslsigncode verify -CAfile "$made/cert.pem" "$made/Cuisine-signed.exe" >"$made/verify.log" 2>&1
+mkdir -p "$drive_c/Kitchen"
+cp "$made/Cuisine-signed.exe" "$drive_c/Kitchen/Cuisine.exe"
+wine 'C:\Kitchen\Cuisine.exe' >"$out/made.log" 2>&1 &
+setup_pid=$!
+expect_window "the signed setup opens on the Welcome page" '^Parlavox Dictionary Setup - Welcome$'
+shot 16-made-welcome
+keys "$win" Return Return Return
+expect_window "the signed setup completes" '^Information$'
+keys "$win" Return
+wait_window '^Vellumor$' 15 >/dev/null && close_vellumor
+check "signed setup ended" wait_process "$setup_pid"
+cuisine="$default_base/French Cuisine"
+check "message: complete (made setup)" saw_message "$out/made.log" "Parlavox Dictionary setup complete."
+check "made setup: the dictionary's files, folders included" same_files "$made/dict" "$cuisine"
+check "made setup: stored dates" stored_dates "$made/dict.qdmx" "$cuisine"
+check "made setup: its project file marked" grep -q '^Deployed=1' "$cuisine/cuisine.vlp"
 end_scenario
 
 echo "e2e: template without NAME.vl1"

@@ -1,17 +1,25 @@
-// The archive subcommands of qdmx (create, list, test, extract), run as a user would run them on
-// a tree with nested folders, empty files, a read-only file and names with spaces.
+// The archive subcommands of qdmx (create, list, test, extract, make-setup), run as a user would
+// run them on a tree with nested folders, empty files, a read-only file and names with spaces;
+// and the setup image that make-setup writes, also from damaged and hostile templates.
 #include "compress/ArchiveTestSupport.h"
 #include "support/ToolRunner.h"
 
+#include "ParlavoxVersion.h"
 #include "compress/ArchiveWriter.h"
 #include "compress/CodecTable.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
+#include "tools/pe/LittleEndian.h"
+#include "tools/pe/SetupTemplate.h"
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -304,6 +312,171 @@ TEST_F(QdmxArchive, EmptyArchivesAndUsageErrors) {
     TToolResult absent = Qdmx("create " + F("a.qdmx") + " " + F("nothing-here"));
     EXPECT_EQ(absent.Status, 1);
     EXPECT_FALSE(fs::exists(Scratch.Path / "a.qdmx")) << "a failed create leaves no archive";
+}
+
+TEST_F(QdmxArchive, VersionIsTheBuildsAndHelpShowsIt) {
+    int status = -1;
+    EXPECT_EQ(Stdout("--version", status), "qdmx " PARLAVOX_VERSION_TEXT "\n");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(Contains(Stdout("--help", status), "qdmx " PARLAVOX_VERSION_TEXT " - "));
+    EXPECT_TRUE(Contains(Stdout("--help", status), "make-setup"));
+}
+
+// make-setup: the small executables of tests/data/pe stand in for the setup template.
+class QdmxMakeSetup : public QdmxArchive {
+protected:
+    static std::string Fixture(const std::string& name) {
+        const char* data = std::getenv("PARLAVOX_TEST_DATA");
+        return (fs::path(data ? data : "tests/data") / "pe" / name).string();
+    }
+    std::vector<uint8_t> FixtureBytes(const std::string& name) {
+        std::ifstream in(Fixture(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // A dictionary that is not the sample: another name, several folders, one project file.
+    void MakeInputs() {
+        WriteFile("record.txt", "x\tMy Words\tA test dictionary\tTester\t45000.5\r\n");
+        WriteFile("dict/words.vlp", "[Project]\r\nName=My Words\r\n");
+        WriteFile("dict/a/first.pvd", std::string(5000, 'a'));
+        WriteFile("dict/a/b/second.txt", "second");
+        WriteFile("vel/velmor.ini", "[Vellumor]\r\n");
+    }
+    std::string Arguments(const std::string& templateFile) {
+        return "make-setup -q --record " + F("record.txt") + " --dictionary " + F("dict") + " --vellumor " +
+               F("vel") + " --template " + Quote(templateFile) + " " + F("out.exe");
+    }
+    const TResource* Find(const std::vector<TResource>& all, const char* type, const char* name) {
+        for (const TResource& r : all)
+            if (r.Type == TResourceId::Named(type) && r.Name == TResourceId::Named(name)) return &r;
+        return nullptr;
+    }
+};
+
+TEST_F(QdmxMakeSetup, TheSetupCarriesTheRecordAndWhatCreatePacks) {
+    MakeInputs();
+    TToolResult made = Qdmx(Arguments(Fixture("tiny-template.exe")));
+    ASSERT_EQ(made.Status, 0) << made.Stderr;
+    ASSERT_EQ(Qdmx("create -q -C " + F("dict") + " " + F("dict.qdmx") + " .").Status, 0);
+    ASSERT_EQ(Qdmx("create -q -C " + F("vel") + " " + F("vel.qdmx") + " .").Status, 0);
+
+    TPeImage image(Scratch.Read("out.exe"));
+    const std::vector<TResource> all = ReadResources(image);
+    ASSERT_NE(Find(all, "PARLAVOX", "SUPPORT"), nullptr);
+    const std::vector<uint8_t>& record = Find(all, "PARLAVOX", "SUPPORT")->Data;
+    EXPECT_EQ(std::string(record.begin(), record.end()), "x\tMy Words\tA test dictionary\tTester\t45000.5");
+    ASSERT_NE(Find(all, "ARCHIVE", "DICTIONARY"), nullptr);
+    EXPECT_EQ(Find(all, "ARCHIVE", "DICTIONARY")->Data, Scratch.Read("dict.qdmx"));
+    ASSERT_NE(Find(all, "ARCHIVE", "VELLUMOR"), nullptr);
+    EXPECT_EQ(Find(all, "ARCHIVE", "VELLUMOR")->Data, Scratch.Read("vel.qdmx"));
+    // The template's own resources stay, its mark goes.
+    EXPECT_NE(Find(all, "PARLAVOX", "HELLO"), nullptr);
+    EXPECT_EQ(Find(all, "PARLAVOX", "TEMPLATE"), nullptr);
+    EXPECT_EQ(all.size(), 5u);
+    const std::vector<uint8_t>& bytes = image.Bytes();
+    const uint32_t optional = Get32(bytes.data() + 0x3C) + 24;
+    EXPECT_EQ(Get32(bytes.data() + optional + 64), PeChecksum(bytes, optional + 64));
+#ifdef _WIN32
+    // The loader finds them as the wizard looks them up.
+    HMODULE module = LoadLibraryExA(Scratch.File("out.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC found = FindResourceA(module, "DICTIONARY", "ARCHIVE");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(SizeofResource(module, found), Scratch.Read("dict.qdmx").size());
+    EXPECT_NE(FindResourceA(module, "SUPPORT", "PARLAVOX"), nullptr);
+    EXPECT_EQ(FindResourceA(module, "TEMPLATE", "PARLAVOX"), nullptr);
+    FreeLibrary(module);
+#endif
+}
+
+TEST_F(QdmxMakeSetup, RefusedInputsGiveTheReasonAndLeaveNoSetup) {
+    struct TCase {
+        const char* What;
+        std::function<void()> Spoil;
+        const char* Message;
+    };
+    const std::string templ = Fixture("tiny-template.exe");
+    const std::vector<uint8_t> older{'o', 'l', 'd'};
+    const TCase cases[] = {
+        {"four fields", [this] { WriteFile("record.txt", "x\tName\tdesc\tauthor"); }, "(it has 4 fields)"},
+        {"comma date", [this] { WriteFile("record.txt", "x\tName\td\ta\t36211,5"); },
+         "\"36211,5\" is not a date"},
+        {"year 10000", [this] { WriteFile("record.txt", "x\tName\td\ta\t2958466"); }, "is not a date"},
+        {"no name", [this] { WriteFile("record.txt", "x\t\td\ta\t36211"); }, "cannot be a folder name"},
+        {"two lines", [this] { WriteFile("record.txt", "x\tName\td\ta\t36211\nmore"); }, "line break"},
+        {"no project", [this] { fs::remove(Scratch.Path / "dict" / "words.vlp"); },
+         "must hold exactly one project file (*.vlp), found 0"},
+        {"two projects", [this] { WriteFile("dict/a/OTHER.VLP", "[Project]\r\n"); }, "found 2"},
+        {"no section", [this] { WriteFile("dict/words.vlp", "[Words]\r\n"); }, "has no [Project] section"},
+        {"project in vellumor", [this] { WriteFile("vel/x.vlp", "[Project]\r\n"); }, "--vellumor"},
+        {"plain executable",
+         [this] {
+             fs::copy_file(Fixture("tiny-plain.exe"), Scratch.Path / "t.exe",
+                           fs::copy_options::overwrite_existing);
+         },
+         "not a Parlavox Dictionary Setup template"},
+        {"signed template",
+         [this] {
+             std::vector<uint8_t> bytes = FixtureBytes("tiny-template.exe");
+             const uint32_t optional = Get32(bytes.data() + 0x3C) + 24;
+             Put32(bytes.data() + optional + 112 + 8 * SecurityDirectory + 4, 8);
+             Scratch.Write("t.exe", bytes);
+         },
+         "the template is signed"},
+        {"text as template", [this] { WriteFile("t.exe", "just text, not a program"); }, "no MZ header"},
+    };
+    for (const TCase& c : cases) {
+        fs::remove_all(Scratch.Path / "dict");
+        fs::remove_all(Scratch.Path / "vel");
+        fs::remove(Scratch.Path / "t.exe");
+        MakeInputs();
+        fs::copy_file(templ, Scratch.Path / "t.exe");
+        WriteFile("out.exe", std::string(older.begin(), older.end()));
+        c.Spoil();
+        TToolResult result = Qdmx(Arguments(Scratch.File("t.exe")));
+        EXPECT_EQ(result.Status, 1) << c.What;
+        EXPECT_TRUE(Contains(result.Stderr, c.Message)) << c.What << ": " << result.Stderr;
+        EXPECT_EQ(Scratch.Read("out.exe"), older) << c.What;
+        EXPECT_FALSE(fs::exists(Scratch.Path / "out.exe.part")) << c.What;
+    }
+}
+
+// Whatever a template's bytes say, making a setup from it ends with a result or ESetupTemplate;
+// under the sanitizers any read or write outside the buffers fails the test.
+TEST(SetupTemplateHostile, DamagedTemplatesAreRefusedWithoutStrayAccess) {
+    const char* data = std::getenv("PARLAVOX_TEST_DATA");
+    std::ifstream in(fs::path(data ? data : "tests/data") / "pe" / "tiny-template.exe", std::ios::binary);
+    const std::vector<uint8_t> good{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GE(good.size(), 0x1000u);
+    auto make = [](std::vector<uint8_t> bytes) {
+        return MakeSetupImage(std::move(bytes),
+                              {{TResourceId::Named("PARLAVOX"), TResourceId::Named("SUPPORT"), 0, 0, {'r'}}});
+    };
+    ASSERT_NO_THROW(make(good));
+    for (size_t length = 0; length < good.size(); length += 7)
+        EXPECT_THROW(make({good.begin(), good.begin() + static_cast<ptrdiff_t>(length)}), ESetupTemplate)
+            << length;
+
+    // Every header and resource byte set to values that stretch offsets, counts and sizes.
+    const uint32_t rsrc = 0xE00; // the fixture's resource section in the file
+    size_t refused = 0;
+    for (size_t at = 0; at < good.size(); ++at) {
+        if (at >= 0x400 && (at < rsrc || at >= rsrc + 0x150)) continue;
+        for (uint8_t value : {uint8_t{0x00}, uint8_t{0x7F}, uint8_t{0x80}, uint8_t{0xFF}}) {
+            std::vector<uint8_t> bytes = good;
+            bytes[at] = value;
+            try {
+                make(bytes);
+            } catch (const ESetupTemplate&) {
+                ++refused;
+            }
+        }
+    }
+    EXPECT_GT(refused, 100u);
+
+    // A directory entry that leads back to the root is refused, not followed forever.
+    std::vector<uint8_t> loop = good;
+    Put32(loop.data() + rsrc + 16 + 4, 0x80000000u);
+    EXPECT_THROW(make(loop), ESetupTemplate);
 }
 
 } // namespace

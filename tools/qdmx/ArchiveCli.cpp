@@ -40,6 +40,25 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
     ExtractCommand->add_flag("-q,--quiet", ExtractOptions.Quiet, "no progress display");
     ExtractCommand->add_option("ARCHIVE", ExtractOptions.Archive, "archive file")->required();
     ExtractCommand->add_option("NAME", ExtractOptions.Names, "members to extract (default: all)");
+
+    MakeSetupCommand = app.add_subcommand(
+        "make-setup", "make a single-file setup OUT.exe: the setup template with the support record and the "
+                      "folders packed with lh5 as its resources");
+    MakeSetupCommand
+        ->add_option("--record", MakeSetupOptions.Record,
+                     "the support record file (one line, five "
+                     "TAB-separated fields)")
+        ->required();
+    MakeSetupCommand
+        ->add_option("--dictionary", MakeSetupOptions.Dictionary,
+                     "the dictionary folder (exactly one project file *.vlp)")
+        ->required();
+    MakeSetupCommand->add_option("--vellumor", MakeSetupOptions.Vellumor,
+                                 "the Vellumor folder (without it the setup reads NAME.vl3 beside itself)");
+    MakeSetupCommand->add_option("--template", MakeSetupOptions.Template,
+                                 "the unsigned setup template (default: setup-template.exe beside qdmx)");
+    MakeSetupCommand->add_flag("-q,--quiet", MakeSetupOptions.Quiet, "no progress display");
+    MakeSetupCommand->add_option("OUT", MakeSetupOptions.Output, "the setup to write (OUT.exe)")->required();
 }
 
 std::optional<int> TArchiveCli::Run() const {
@@ -47,6 +66,7 @@ std::optional<int> TArchiveCli::Run() const {
     if (*ListCommand) return List(ListOptions);
     if (*TestCommand) return Test(TestOptions);
     if (*ExtractCommand) return Extract(ExtractOptions);
+    if (*MakeSetupCommand) return MakeSetup(MakeSetupOptions);
     return std::nullopt;
 }
 

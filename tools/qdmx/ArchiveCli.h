@@ -1,4 +1,5 @@
-// The command-line definitions of the archive subcommands (create, list, test, extract), kept
+// The command-line definitions of the archive subcommands (create, list, test, extract,
+// make-setup), kept
 // apart from main so that adding them touches main in two places only.
 #pragma once
 
@@ -20,10 +21,12 @@ private:
     TListOptions ListOptions;
     TTestOptions TestOptions;
     TExtractOptions ExtractOptions;
+    TMakeSetupOptions MakeSetupOptions;
     CLI::App* CreateCommand;
     CLI::App* ListCommand;
     CLI::App* TestCommand;
     CLI::App* ExtractCommand;
+    CLI::App* MakeSetupCommand;
 };
 
 } // namespace qdmx

@@ -1,10 +1,13 @@
-// The archive subcommands of qdmx (create, list, test, extract) and their options.
+// The archive subcommands of qdmx (create, list, test, extract, make-setup) and their options.
 #pragma once
 
 #include "tools/qdmx/Commands.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+class TStream;
 
 namespace qdmx {
 
@@ -39,7 +42,19 @@ struct TExtractOptions {
     std::vector<std::string> Names;
 };
 
+struct TMakeSetupOptions {
+    std::string Record;
+    std::string Dictionary;
+    std::string Vellumor; // empty: the setup reads NAME.vl3 beside itself
+    std::string Template; // empty: setup-template.exe of the kit qdmx belongs to
+    std::string Output;
+    bool Quiet = false;
+};
+
 int Create(const TCreateOptions& options);
+// Packs a folder's tree into dest as `create -C FOLDER ARCHIVE .` does.
+void PackFolder(const std::string& folder, uint8_t method, TStream& dest, bool quiet);
+int MakeSetup(const TMakeSetupOptions& options);
 int List(const TListOptions& options);
 int Test(const TTestOptions& options);
 int Extract(const TExtractOptions& options);

@@ -68,6 +68,20 @@ std::vector<TInputFile> CollectFiles(const TCreateOptions& options) {
 
 } // namespace
 
+void PackFolder(const std::string& folder, uint8_t method, TStream& dest, bool quiet) {
+    TCreateOptions options;
+    options.Directory = folder;
+    options.Paths = {"."};
+    TProgressDisplay progress(!quiet && TProgressDisplay::StandardErrorIsTerminal());
+    TArchiveWriter writer(dest, method);
+    writer.OnShowProgress = progress.Handler();
+    for (const auto& file : CollectFiles(options)) {
+        progress.Begin(file.Name);
+        writer.AddFile(file.Name, file.Path.string(), method);
+    }
+    writer.Finish();
+}
+
 int Create(const TCreateOptions& options) {
     uint8_t method = CompressMethodFromOption(options.Method);
     int32_t key = KeyFromOption(options.Key);

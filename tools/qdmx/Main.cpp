@@ -3,6 +3,7 @@
 #include "tools/qdmx/ArchiveCli.h"
 #include "tools/qdmx/Commands.h"
 
+#include "ParlavoxVersion.h"
 #include "platform/Exception.h"
 
 #include <CLI/CLI.hpp>
@@ -19,16 +20,20 @@ void AddCodecOptions(CLI::App& command, qdmx::TCodecOptions& options, bool withS
 }
 
 int Usage(const std::string& message) {
-    std::fprintf(stderr,
-                 "qdmx: %s\nUsage: qdmx create|list|test|extract|encode|decode ... (try 'qdmx --help')\n",
-                 message.c_str());
+    std::fprintf(
+        stderr,
+        "qdmx: %s\nUsage: qdmx create|list|test|extract|make-setup|encode|decode ... (try 'qdmx --help')\n",
+        message.c_str());
     return qdmx::ExitUsage;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"qdmx - create, inspect and expand QDMX archives and raw member streams", "qdmx"};
+    CLI::App app{"qdmx " PARLAVOX_VERSION_TEXT
+                 " - create, inspect and expand QDMX archives and raw member streams, make setups",
+                 "qdmx"};
+    app.set_version_flag("--version", "qdmx " PARLAVOX_VERSION_TEXT, "print the version and exit");
     app.require_subcommand(1, 1);
     qdmx::TCodecOptions encodeOptions, decodeOptions;
     CLI::App* encode = app.add_subcommand("encode", "compress IN to OUT as one member's data");
@@ -41,6 +46,9 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
         std::printf("%s", app.help().c_str());
+        return qdmx::ExitOk;
+    } catch (const CLI::CallForVersion& e) {
+        std::printf("%s\n", e.what());
         return qdmx::ExitOk;
     } catch (const CLI::ParseError& e) {
         return Usage(e.what());

@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""Draws the programs' icon from the Welcome page's picture (resources/picture.bmp, 120 x 120,
+256 colours) as it is: scaled down by area averaging to 16, 32 and 48 pixels, 32-bit colour
+with alpha, the picture's light background (the colour of its corner) made transparent.
+
+Used by setup.exe, setup-template.exe and the Vellumor stand-in. Run by hand after changing the
+picture: python3 resources/make-icon.py resources/picture.bmp resources/setup.ico
+"""
+import struct
+import sys
+
+SIZES = (16, 32, 48)
+
+
+def read_picture(path):
+    data = open(path, "rb").read()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height, _, bits = struct.unpack_from("<iiHH", data, 18)
+    colours, = struct.unpack_from("<I", data, 46)
+    if bits != 8:
+        sys.exit("make-icon: expected a 256-colour bitmap")
+    palette = [tuple(data[54 + 4 * i + 2 - c] for c in range(3)) for i in range(colours or 256)]
+    stride = (width + 3) // 4 * 4
+    rows = []
+    for y in range(abs(height)):
+        row = height - 1 - y if height > 0 else y  # bottom-up unless the height is negative
+        start = offset + row * stride
+        rows.append([palette[i] for i in data[start:start + width]])
+    return rows
+
+
+def scaled(rows, size):
+    """RGBA pixels, top row first: each target pixel averages the source area it covers."""
+    source = len(rows)
+    background = rows[0][0]
+    scale = source / size
+    pixels = []
+    for ty in range(size):
+        line = []
+        for tx in range(size):
+            total = [0.0, 0.0, 0.0]
+            covered = weight = 0.0
+            y0, y1, x0, x1 = ty * scale, (ty + 1) * scale, tx * scale, (tx + 1) * scale
+            for sy in range(int(y0), min(source, int(y1 + 0.999999))):
+                wy = min(y1, sy + 1) - max(y0, sy)
+                for sx in range(int(x0), min(source, int(x1 + 0.999999))):
+                    w = wy * (min(x1, sx + 1) - max(x0, sx))
+                    weight += w
+                    colour = rows[sy][sx]
+                    if colour == background:
+                        continue
+                    covered += w
+                    for c in range(3):
+                        total[c] += colour[c] * w
+            alpha = covered / weight
+            colour = [round(t / covered) if covered else 0 for t in total]
+            line.append((colour[0], colour[1], colour[2], round(alpha * 255)))
+        pixels.append(line)
+    return pixels
+
+
+def icon_image(pixels):
+    """A BITMAPINFOHEADER image as icons store it: doubled height, BGRA rows bottom-up, AND mask."""
+    size = len(pixels)
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
+    colour = b"".join(bytes((p[2], p[1], p[0], p[3])) for row in reversed(pixels) for p in row)
+    mask_stride = (size + 31) // 32 * 4
+    mask = bytearray()
+    for row in reversed(pixels):
+        bits = bytearray(mask_stride)
+        for x, p in enumerate(row):
+            if p[3] == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    return header + colour + bytes(mask)
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit("usage: make-icon.py PICTURE.bmp OUT.ico")
+    rows = read_picture(sys.argv[1])
+    images = [icon_image(scaled(rows, size)) for size in SIZES]
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, image in zip(SIZES, images):
+        out += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    out += b"".join(images)
+    open(sys.argv[2], "wb").write(out)
+
+
+main()

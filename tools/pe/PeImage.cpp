@@ -1,0 +1,193 @@
+// Checking and extending a PE file. Offsets are added in 64 bits and compared with the file's
+// size before anything is read, so no field value can lead a read or write out of the buffer.
+#include "tools/pe/PeImage.h"
+
+#include "tools/pe/LittleEndian.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t SectionHeaderSize = 40;
+constexpr uint32_t MaxSections = 96; // the limit the Windows loader sets
+
+bool IsPowerOfTwo(uint32_t value) {
+    return value != 0 && (value & (value - 1)) == 0;
+}
+uint64_t AlignUp(uint64_t value, uint32_t alignment) {
+    return (value + alignment - 1) / alignment * alignment;
+}
+
+} // namespace
+
+TPeImage::TPeImage(std::vector<uint8_t> bytes) : FileBytes(std::move(bytes)) {
+    const uint64_t size = FileBytes.size();
+    const uint8_t* b = FileBytes.data();
+    auto need = [&](uint64_t offset, uint64_t count, const char* what) {
+        if (offset + count > size) throw EPeFormat(std::string("truncated executable: ") + what + " missing");
+    };
+    if (size < 2 || b[0] != 'M' || b[1] != 'Z') throw EPeFormat("not an executable (no MZ header)");
+    need(0, 0x40, "DOS header");
+    const uint32_t pe = Get32(b + 0x3C);
+    need(pe, 24, "PE header");
+    if (Get32(b + pe) != 0x00004550) throw EPeFormat("not a Windows executable (no PE header)");
+    const uint32_t coff = pe + 4;
+    const uint32_t sectionCount = Get16(b + coff + 2);
+    const uint32_t optionalSize = Get16(b + coff + 16);
+    if (sectionCount == 0 || sectionCount > MaxSections) throw EPeFormat("implausible number of sections");
+    OptionalHeader = coff + 20;
+    need(OptionalHeader, optionalSize, "optional header");
+    if (optionalSize < 2) throw EPeFormat("optional header too short");
+    const uint16_t magic = Get16(b + OptionalHeader);
+    uint32_t directoryStart;
+    if (magic == 0x10B)
+        directoryStart = 96;
+    else if (magic == 0x20B)
+        directoryStart = 112;
+    else
+        throw EPeFormat("unknown optional header kind");
+    if (optionalSize < directoryStart) throw EPeFormat("optional header too short");
+    DirectoryCount = std::min<uint32_t>(Get32(b + OptionalHeader + directoryStart - 4), 16);
+    if (directoryStart + uint64_t{DirectoryCount} * 8 > optionalSize)
+        throw EPeFormat("data directories overrun the optional header");
+    DirectoryTable = OptionalHeader + directoryStart;
+
+    SectionAlignment = Get32(b + OptionalHeader + 32);
+    FileAlignment = Get32(b + OptionalHeader + 36);
+    SizeOfHeaders = Get32(b + OptionalHeader + 60);
+    if (!IsPowerOfTwo(FileAlignment) || FileAlignment > 0x10000 || !IsPowerOfTwo(SectionAlignment) ||
+        SectionAlignment < FileAlignment)
+        throw EPeFormat("implausible section or file alignment");
+    SectionHeaders = OptionalHeader + optionalSize;
+    const uint64_t tableEnd = SectionHeaders + uint64_t{sectionCount} * SectionHeaderSize;
+    need(SectionHeaders, tableEnd - SectionHeaders, "section table");
+    if (tableEnd > SizeOfHeaders || SizeOfHeaders > size)
+        throw EPeFormat("section table outside the headers");
+
+    uint64_t previousEnd = 0;
+    for (uint32_t i = 0; i < sectionCount; ++i) {
+        const uint8_t* h = b + SectionHeaders + i * SectionHeaderSize;
+        TPeSection section;
+        section.Name.assign(reinterpret_cast<const char*>(h), strnlen(reinterpret_cast<const char*>(h), 8));
+        section.VirtualSize = Get32(h + 8);
+        section.VirtualAddress = Get32(h + 12);
+        section.SizeOfRawData = Get32(h + 16);
+        section.PointerToRawData = Get32(h + 20);
+        section.Characteristics = Get32(h + 36);
+        if (section.SizeOfRawData != 0) {
+            need(section.PointerToRawData, section.SizeOfRawData, "section data");
+            if (section.PointerToRawData < SizeOfHeaders)
+                throw EPeFormat("section data overlaps the headers");
+        }
+        const uint64_t span = std::max(section.VirtualSize, section.SizeOfRawData);
+        if (section.VirtualAddress < previousEnd || section.VirtualAddress + span > 0xFFFFFFFFu)
+            throw EPeFormat("sections overlap or are out of order");
+        previousEnd = AlignUp(section.VirtualAddress + span, SectionAlignment);
+        SectionTable.push_back(section);
+    }
+}
+
+TDataDirectory TPeImage::Directory(int index) const {
+    if (index < 0 || static_cast<uint32_t>(index) >= DirectoryCount) return {};
+    const uint8_t* entry = FileBytes.data() + DirectoryTable + 8 * index;
+    return {Get32(entry), Get32(entry + 4)};
+}
+
+const uint8_t* TPeImage::At(uint32_t rva, uint32_t count) const {
+    for (const TPeSection& section : SectionTable) {
+        // Bytes past the virtual size are not mapped, bytes past the raw size are not in the file.
+        uint32_t available = section.SizeOfRawData;
+        if (section.VirtualSize != 0) available = std::min(available, section.VirtualSize);
+        if (rva >= section.VirtualAddress &&
+            uint64_t{rva} + count <= uint64_t{section.VirtualAddress} + available)
+            return FileBytes.data() + section.PointerToRawData + (rva - section.VirtualAddress);
+    }
+    throw EPeFormat("data outside the sections' file data");
+}
+
+uint32_t TPeImage::NextSectionRva() const {
+    const TPeSection& last = SectionTable.back();
+    const uint64_t rva = AlignUp(
+        uint64_t{last.VirtualAddress} + std::max(last.VirtualSize, last.SizeOfRawData), SectionAlignment);
+    if (rva > 0x7FFFFFFFu) throw EPeFormat("no address space left for another section");
+    return static_cast<uint32_t>(rva);
+}
+
+std::vector<uint8_t> TPeImage::WithAppendedSection(const std::string& name, const std::vector<uint8_t>& data,
+                                                   uint32_t characteristics, int directory,
+                                                   const std::string& retiredName,
+                                                   const std::string& retiredAs) const {
+    if (directory < 0 || static_cast<uint32_t>(directory) >= DirectoryCount)
+        throw EPeFormat("the executable has no such data directory");
+    const uint32_t slot = SectionHeaders + static_cast<uint32_t>(SectionTable.size()) * SectionHeaderSize;
+    uint64_t firstData = SizeOfHeaders;
+    for (const TPeSection& section : SectionTable)
+        if (section.SizeOfRawData != 0) firstData = std::min<uint64_t>(firstData, section.PointerToRawData);
+    if (SectionTable.size() >= MaxSections || slot + SectionHeaderSize > firstData ||
+        !std::all_of(FileBytes.begin() + slot, FileBytes.begin() + slot + SectionHeaderSize,
+                     [](uint8_t byte) { return byte == 0; }))
+        throw EPeFormat("no room for another section header");
+
+    // The new data goes right after the sections' data; whatever follows them in the file (a
+    // symbol table, appended data) moves behind it.
+    uint64_t sectionsEnd = SizeOfHeaders;
+    for (const TPeSection& section : SectionTable)
+        if (section.SizeOfRawData != 0)
+            sectionsEnd =
+                std::max<uint64_t>(sectionsEnd, uint64_t{section.PointerToRawData} + section.SizeOfRawData);
+    const uint32_t rva = NextSectionRva();
+    const uint64_t rawPointer = AlignUp(sectionsEnd, FileAlignment);
+    const uint64_t rawSize = AlignUp(data.size(), FileAlignment);
+    const uint64_t shift = rawPointer + rawSize - sectionsEnd;
+    const uint64_t imageSize = AlignUp(uint64_t{rva} + data.size(), SectionAlignment);
+    if (FileBytes.size() + shift > 0x7FFFFFFFu || imageSize > 0x7FFFFFFFu)
+        throw EPeFormat("executable too large");
+
+    std::vector<uint8_t> out(FileBytes.begin(), FileBytes.begin() + static_cast<ptrdiff_t>(sectionsEnd));
+    out.resize(static_cast<size_t>(rawPointer), 0);
+    out.insert(out.end(), data.begin(), data.end());
+    out.resize(static_cast<size_t>(rawPointer + rawSize), 0);
+    out.insert(out.end(), FileBytes.begin() + static_cast<ptrdiff_t>(sectionsEnd), FileBytes.end());
+    const uint32_t coff = OptionalHeader - 20;
+    const uint32_t symbolTable = Get32(out.data() + coff + 8);
+    if (symbolTable >= sectionsEnd) Put32(out.data() + coff + 8, static_cast<uint32_t>(symbolTable + shift));
+
+    uint8_t* h = out.data() + slot;
+    std::copy_n(name.begin(), std::min<size_t>(name.size(), 8), h);
+    Put32(h + 8, static_cast<uint32_t>(data.size()));
+    Put32(h + 12, rva);
+    Put32(h + 16, static_cast<uint32_t>(rawSize));
+    Put32(h + 20, static_cast<uint32_t>(rawPointer));
+    Put32(h + 36, characteristics);
+    for (size_t i = 0; i < SectionTable.size(); ++i) {
+        if (SectionTable[i].Name != retiredName) continue;
+        uint8_t* old = out.data() + SectionHeaders + i * SectionHeaderSize;
+        std::fill_n(old, 8, 0);
+        std::copy_n(retiredAs.begin(), std::min<size_t>(retiredAs.size(), 8), old);
+    }
+
+    Put16(out.data() + coff + 2, static_cast<uint16_t>(SectionTable.size() + 1));
+    uint8_t* optional = out.data() + OptionalHeader;
+    Put32(optional + 8, Get32(optional + 8) + static_cast<uint32_t>(rawSize)); // SizeOfInitializedData
+    Put32(optional + 56, static_cast<uint32_t>(imageSize));
+    Put32(out.data() + DirectoryTable + 8 * directory, rva);
+    Put32(out.data() + DirectoryTable + 8 * directory + 4, static_cast<uint32_t>(data.size()));
+    Put32(optional + 64, PeChecksum(out, OptionalHeader + 64));
+    return out;
+}
+
+uint32_t PeChecksum(const std::vector<uint8_t>& bytes, size_t checksumOffset) {
+    // The checksum field counts as zero, wherever it falls within the 16-bit words.
+    auto byteAt = [&](size_t i) -> uint32_t {
+        if (i >= bytes.size() || (i >= checksumOffset && i < checksumOffset + 4)) return 0;
+        return bytes[i];
+    };
+    uint64_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        sum += byteAt(i) | byteAt(i + 1) << 8;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint32_t>(sum + bytes.size());
+}

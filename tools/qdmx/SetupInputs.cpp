@@ -1,0 +1,104 @@
+// Record and folder checks of make-setup. The record is split and its date converted by the
+// wizard's own parser and date decoding, so whatever passes here is what the wizard shows.
+#include "tools/qdmx/SetupInputs.h"
+
+#include "platform/Exception.h"
+#include "platform/FileStream.h"
+#include "setup/DateTimeText.h"
+#include "setup/KoParser.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace qdmx {
+namespace {
+
+const char* const RecordFormat = "one line of five TAB-separated fields: reserved, dictionary name, "
+                                 "description, author, creation date";
+
+bool IsProjectFile(const fs::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".vlp";
+}
+
+bool HasProjectSection(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        line.erase(std::remove_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == ' '; }),
+                   line.end());
+        std::transform(line.begin(), line.end(), line.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (line == "[project]") return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string CheckedSupportRecord(const std::string& path) {
+    auto stream = TFileStream::OpenRead(path);
+    if (stream->Size() > 65536)
+        throw Exception(path + ": too long for a support record (" + RecordFormat + ")");
+    std::vector<uint8_t> bytes = ReadAll(*stream);
+    std::string record(bytes.begin(), bytes.end());
+    if (record.ends_with("\r\n"))
+        record.resize(record.size() - 2);
+    else if (record.ends_with("\n"))
+        record.pop_back();
+    if (record.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+        throw Exception(path + ": the support record must be " + RecordFormat +
+                        " (it has a line break or NUL byte inside)");
+
+    TKoAnsiParser parser(record, '\t');
+    parser.NextString();
+    const std::string name = parser.NextString();
+    parser.NextString();
+    parser.NextString();
+    const auto fields = std::count(record.begin(), record.end(), '\t') + 1;
+    if (fields < 5)
+        throw Exception(path + ": the support record must be " + RecordFormat + " (it has " +
+                        std::to_string(fields) + (fields == 1 ? " field)" : " fields)"));
+    if (name.empty() || name.find_first_of("\\/:*?\"<>|") != std::string::npos || name == "." || name == "..")
+        throw Exception(path + ": the dictionary name (field 2) \"" + name +
+                        "\" cannot be a folder name (empty, or has one of \\ / : * ? \" < > |)");
+    TKoAnsiParser dateField = parser;
+    const std::string dateText = dateField.NextString();
+    try {
+        DecodeDateTime(parser.NextFloat());
+    } catch (const EConvertError&) {
+        throw Exception(path + ": the creation date (field 5) \"" + dateText +
+                        "\" is not a date: write the days since 30 December 1899 with a point, "
+                        "such as 36211.466317 for 20 February 1999, 11:11:29");
+    }
+    return record;
+}
+
+void CheckPayloadFolder(const std::string& path, const char* option, int projectFiles) {
+    std::error_code error;
+    if (!fs::is_directory(fs::path(path), error))
+        throw Exception(std::string(option) + " " + path + ": not a folder");
+    std::vector<fs::path> found;
+    for (auto it = fs::recursive_directory_iterator(path, error);
+         !error && it != fs::recursive_directory_iterator(); it.increment(error))
+        if (it->is_regular_file() && IsProjectFile(it->path())) found.push_back(it->path());
+    if (error) throw Exception(std::string(option) + " " + path + ": " + error.message());
+    if (static_cast<int>(found.size()) != projectFiles) {
+        std::string names;
+        for (const auto& file : found) names += " " + fs::relative(file, path).string();
+        throw Exception(std::string(option) + " " + path + ": " +
+                        (projectFiles == 1 ? "must hold exactly one project file (*.vlp)"
+                                           : "must not hold a project file (*.vlp)") +
+                        ", found " + std::to_string(found.size()) + (names.empty() ? "" : ":" + names));
+    }
+    if (projectFiles == 1 && !HasProjectSection(found.front()))
+        throw Exception(std::string(option) + " " + path + ": the project file " +
+                        fs::relative(found.front(), path).string() + " has no [Project] section");
+}
+
+} // namespace qdmx

@@ -1,0 +1,18 @@
+// The checks make-setup runs on its inputs before it writes anything: the support record must be
+// one the wizard accepts, the dictionary folder must hold exactly one project file and the
+// Vellumor folder none. Each failure raises Exception with a message that names the input.
+#pragma once
+
+#include <string>
+
+namespace qdmx {
+
+// The record as the setup will carry it: the file's bytes without one trailing line end. Raises
+// Exception unless it is one line of at least five TAB-separated fields with a dictionary name
+// that can be a folder name and a creation date the wizard can show.
+std::string CheckedSupportRecord(const std::string& path);
+// Raises Exception unless path is a folder whose tree holds exactly `projectFiles` project files
+// (*.vlp, any case); with projectFiles 1 that file must have a [Project] section.
+void CheckPayloadFolder(const std::string& path, const char* option, int projectFiles);
+
+} // namespace qdmx
