@@ -8,7 +8,7 @@
 # programs come from a Windows build folder (PARLAVOX_WINDOWS_BUILD_DIR) when it has them.
 include(GNUInstallDirs)
 set(_kit_share ${CMAKE_INSTALL_DATADIR}/parlavox-setup)
-set(_kit_doc ${CMAKE_INSTALL_DOCDIR})
+set(_kit_doc ${CMAKE_INSTALL_DATADIR}/doc/parlavox-setup)
 set(_resources ${PROJECT_SOURCE_DIR}/resources)
 
 install(FILES ${PROJECT_SOURCE_DIR}/docs/PUBLISHING.md DESTINATION ${_kit_doc})

@@ -89,12 +89,13 @@ void CheckPayloadFolder(const std::string& path, const char* option, int project
         if (it->is_regular_file() && IsProjectFile(it->path())) found.push_back(it->path());
     if (error) throw Exception(std::string(option) + " " + path + ": " + error.message());
     if (static_cast<int>(found.size()) != projectFiles) {
-        std::string names;
-        for (const auto& file : found) names += " " + fs::relative(file, path).string();
-        throw Exception(std::string(option) + " " + path + ": " +
-                        (projectFiles == 1 ? "must hold exactly one project file (*.vlp)"
-                                           : "must not hold a project file (*.vlp)") +
-                        ", found " + std::to_string(found.size()) + (names.empty() ? "" : ":" + names));
+        std::string message = std::string(option) + " " + path + ": " +
+                              (projectFiles == 1 ? "must hold exactly one project file (*.vlp)"
+                                                 : "must not hold a project file (*.vlp)") +
+                              ", found " + std::to_string(found.size());
+        for (size_t i = 0; i < found.size(); ++i)
+            message.append(i == 0 ? ": " : ", ").append(fs::relative(found[i], path).string());
+        throw Exception(message);
     }
     if (projectFiles == 1 && !HasProjectSection(found.front()))
         throw Exception(std::string(option) + " " + path + ": the project file " +
