@@ -1,14 +1,15 @@
 // Expansion of an archive into files: for each member the application's OnCheckFile hook may
-// approve, redirect, skip or end; then the space check, directory creation, exclusive creation
-// of the file, the codec run with checksum and key verification, and the stored date and
-// attributes. What survives a failure: files already written stay complete; a member that fails
-// its key lock leaves no file; any other failing member leaves its file as far as it was written,
-// with its attributes but without its date.
+// approve, redirect, skip or end; then the space check, directory creation, the codec run with
+// checksum and key verification, and the stored date and attributes. Each member is expanded into
+// a temporary file beside its target that replaces the target in one step only once it is
+// complete (TPendingFile). What survives a failure: files already written stay complete; the
+// failing member's target stays exactly as it was (or absent), with its date and attributes.
 #include "compress/Archiver.h"
 
-#include "platform/FileStream.h"
+#include "compress/PendingFile.h"
 #include "platform/FileSystem.h"
-#include "platform/FileTime.h"
+
+#include <optional>
 
 namespace {
 // File names are compared ignoring the case of the letters A to Z only.
@@ -26,16 +27,23 @@ bool Contains(const TStringList& names, const std::string& name) {
     return false;
 }
 
-// Whether the member header at the stream's position declares an empty member; the position is
+// Whether the bytes at the stream's position, once the header's total size is reached, hold one
+// more member that can only be an empty file: a readable header with no data and a usable name.
+// Anything else there (padding, an appended block) is not part of the archive. The position is
 // left unchanged.
-bool NextMemberIsEmpty(TStream& stream) {
+bool TrailingEmptyMember(TArchiver& archiver, TStream& stream) {
     const int64_t start = stream.Position();
-    uint8_t bytes[MemberHeaderSize];
-    bool complete = stream.Read(bytes, MemberHeaderSize) == MemberHeaderSize;
+    TMemberHeader next;
+    std::string name;
+    bool empty = false;
+    try {
+        empty = archiver.ReadMemberHeader(stream, next, name) && next.ExpandedSize == 0 &&
+                next.CompressedSize == 0 && !name.empty();
+    } catch (const EDamagedArchive&) {
+        empty = false;
+    }
     stream.Seek(start, TSeekOrigin::Begin);
-    if (!complete) return false;
-    TMemberHeader next = DecodeMemberHeader(bytes);
-    return next.ExpandedSize == 0 && next.NameLength >= 0;
+    return empty;
 }
 
 // Everything up to and including the last separator.
@@ -86,7 +94,7 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
         // Once the header's total is reached, whatever follows ends the expansion before it is
         // trusted (bytes after the last member need not be a member header at all); only an empty
         // member cannot overrun the total, so empty files at the end are still written.
-        if (total >= header.TotalSize && !NextMemberIsEmpty(stream)) break;
+        if (total >= header.TotalSize && !TrailingEmptyMember(*this, stream)) break;
         if (!ReadMemberHeader(stream, member, name)) break;
         total += member.ExpandedSize;
         const int64_t dataStart = stream.Position();
@@ -105,33 +113,31 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
             }
             if (target == "*") break;
         }
-        if (SpaceForFile(target) < member.ExpandedSize) throw EInsufficientDiskSpace(target);
+        // The old file stays until its replacement is complete, so the new one needs all of its
+        // size beside it: the space is that of the temporary file, which does not exist yet.
+        const std::string pending = TPendingFile::FreeNameBeside(target);
+        if (SpaceForFile(pending) < member.ExpandedSize) throw EInsufficientDiskSpace(target);
         if (MakeDirectories) MakeDirectoryPath(DirectoryPart(target));
 
-        std::unique_ptr<TFileStream> file;
+        std::optional<TPendingFile> file;
         try {
-            file = TFileStream::Create(target);
+            if (DirectoryExists(target))
+                throw EFCreateError("Cannot create file \"" + target + "\". It is a directory");
+            file.emplace(target, pending);
         } catch (const EFCreateError&) {
             if (ExceptionOnFileError) throw;
             skipData();
             continue;
         }
-        try {
-            ExpandMember(*file, stream, member.CompressedSize, member.ExpandedSize, member.Checksum,
-                         member.Method, methodID, member.Lock);
-        } catch (const EInvalidKey&) {
-            file->Close();
-            DeleteFileAt(target);
-            throw;
-        } catch (...) {
-            file->Close();
-            SetAttributes(target, static_cast<uint16_t>(member.Attributes));
-            throw;
+        // Any failure from here on removes the temporary file and leaves the target alone.
+        ExpandMember(file->Stream(), stream, member.CompressedSize, member.ExpandedSize, member.Checksum,
+                     member.Method, methodID, member.Lock);
+        if (!file->Commit(member.DateTime, static_cast<uint16_t>(member.Attributes))) {
+            if (ExceptionOnFileError)
+                throw EFCreateError("Cannot create file \"" + target + "\". " + file->ReplaceError());
+            continue;
         }
-        SetFileDateTime(*file, member.DateTime);
         written.push_back(target);
-        file->Close();
-        SetAttributes(target, static_cast<uint16_t>(member.Attributes));
     }
     if (names) *names = std::move(written);
 }

@@ -37,10 +37,35 @@ uint8_t TArchiver::RecognizeMethod(const std::string& methodID) {
     throw EUnrecognizedCompressionMethod("Unrecognized compression method: \"" + methodID + "\" in header");
 }
 
+namespace {
+// Control characters (codes 0 to 31 and 127) cut a name short or change it in every Windows
+// call, so that the file written would not be the member named.
+bool HasControlCharacter(const std::string& name) {
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+// The name with control characters written as \xNN, so that a message can show it.
+std::string PrintableName(const std::string& name) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (char c : name) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 || code == 0x7F)
+            text += std::string("\\x") + digits[code >> 4] + digits[code & 0xF];
+        else
+            text += c;
+    }
+    return text;
+}
+} // namespace
+
 // A short header or name ends the archive (false). Values that no writer produces end it with
 // EDamagedArchive, before anything trusts them: a negative name length (checked before the name
-// is read), a negative expanded or compressed size, and stored data that would run past the end
-// of the stream (checked once the name is read, so the message can name the member).
+// is read), a name holding a control character, a negative expanded or compressed size, and
+// stored data that would run past the end of the stream (checked once the name is read, so the
+// message can name the member).
 bool TArchiver::ReadMemberHeader(TStream& stream, TMemberHeader& header, std::string& name) {
     int64_t offset = stream.Position();
     uint8_t bytes[MemberHeaderSize];
@@ -51,7 +76,8 @@ bool TArchiver::ReadMemberHeader(TStream& stream, TMemberHeader& header, std::st
                               " has a negative name length (" + std::to_string(header.NameLength) + ")");
     name.assign(static_cast<size_t>(header.NameLength), '\0');
     if (stream.Read(name.data(), header.NameLength) != header.NameLength) return false;
-    const std::string member = "member \"" + name + "\"";
+    const std::string member = "member \"" + PrintableName(name) + "\"";
+    if (HasControlCharacter(name)) throw EDamagedArchive(member + " has a control character in its name");
     if (header.ExpandedSize < 0)
         throw EDamagedArchive(member + " has a negative expanded size (" +
                               std::to_string(header.ExpandedSize) + ")");

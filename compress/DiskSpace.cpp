@@ -7,7 +7,9 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <climits>
+#include <vector>
 
 namespace {
 // The largest single-precision value below 2^31.
@@ -65,30 +67,58 @@ int32_t TArchiver::SpaceForFile(const std::string& target) {
     return result;
 }
 
-// Directory separators are the backslash and, as the file system also accepts it, '/'. Trailing
-// separators are dropped (all of them, so that a doubled one cannot create a level twice).
-// The levels are walked from the outermost down: existing ones are passed, the first missing one
-// and every level below it are created, and levels shorter than 3 characters (a drive or a root)
-// are never created. Only one level's path exists at a time, so a member name of thousands of
-// levels costs memory in proportion to its length, not to its length times its depth.
-void TArchiver::MakeDirectoryPath(const std::string& path) {
-    std::string directory = path;
-    while (!directory.empty() && IsSeparator(directory.back())) directory.pop_back();
-    if (directory.size() < 3 || DirectoryExists(directory)) return;
-    bool creating = false;
-    size_t lastLength = 0;
-    for (size_t end = directory.find_first_of("\\/", 1);; end = directory.find_first_of("\\/", end + 1)) {
-        size_t length = end == std::string::npos ? directory.size() : end;
-        while (length > 0 && IsSeparator(directory[length - 1])) --length;
-        if (length >= 3 && length != lastLength) {
-            const std::string level = directory.substr(0, length);
-            if (creating || !DirectoryExists(level)) {
-                creating = true;
-                if (!CreateDirectoryAt(level))
-                    throw EInOutError("Cannot create directory \"" + level + "\". " + SystemErrorText());
-            }
-            lastLength = length;
+namespace {
+// Length of the part of a path that names a volume rather than a folder, which is never created:
+// "C:\" or "C:", "\\server\share", "\\?\C:\", "\\?\UNC\server\share", or a leading separator.
+size_t RootLength(const std::string& path) {
+    auto nextSeparator = [&](size_t from) {
+        size_t at = path.find_first_of("\\/", from);
+        return at == std::string::npos ? path.size() : at;
+    };
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        size_t at = 2;
+        // \\?\ and \\.\ name a device or volume, then a drive or UNC\server\share.
+        if (path.size() >= 4 && (path[2] == '?' || path[2] == '.') && IsSeparator(path[3])) {
+            at = 4;
+            if (path.size() >= at + 2 && path[at + 1] == ':') return std::min(path.size(), at + 3);
+            if (path.compare(at, 4, "UNC\\") == 0 || path.compare(at, 4, "UNC/") == 0)
+                at += 4;
+            else
+                return nextSeparator(at);
         }
-        if (end == std::string::npos) break;
+        return nextSeparator(nextSeparator(at) + 1);
+    }
+    if (path.size() >= 2 && path[1] == ':') return path.size() >= 3 && IsSeparator(path[2]) ? 3 : 2;
+    return !path.empty() && IsSeparator(path[0]) ? 1 : 0;
+}
+
+// The length of the path without trailing separators (all of them, so that a doubled one cannot
+// make a level twice).
+size_t TrimmedLength(const std::string& path, size_t length) {
+    while (length > 0 && IsSeparator(path[length - 1])) --length;
+    return length;
+}
+} // namespace
+
+// The walk goes from the innermost level outwards to the first folder that exists (or to the
+// volume's root, which is never created, nor is any level shorter than 3 characters), then
+// creates the missing levels downwards. Only their lengths are kept, so a member name of
+// thousands of levels costs memory in proportion to its length, not to its length times its depth.
+void TArchiver::MakeDirectoryPath(const std::string& path) {
+    const size_t full = TrimmedLength(path, path.size());
+    if (full < 3 || DirectoryExists(path.substr(0, full))) return;
+    const size_t root = RootLength(path);
+    std::vector<size_t> missing{full};
+    for (size_t length = full;;) {
+        const size_t separator = path.find_last_of("\\/", length - 1);
+        if (separator == std::string::npos) break;
+        length = TrimmedLength(path, separator);
+        if (length < 3 || length <= root || DirectoryExists(path.substr(0, length))) break;
+        missing.push_back(length);
+    }
+    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
+        const std::string directory = path.substr(0, *level);
+        if (!CreateDirectoryAt(directory))
+            throw EInOutError("Cannot create directory \"" + directory + "\". " + SystemErrorText());
     }
 }

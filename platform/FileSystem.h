@@ -1,7 +1,7 @@
 // File-system queries and changes that the archive component needs beyond file streams:
-// existence tests, attributes, directory creation and deletion. Paths are single-byte strings
-// that may use backslashes as separators; the POSIX implementation turns them into '/' before it
-// touches the file system, the Win32 implementation passes them to the ANSI API unchanged.
+// existence tests, attributes, directory creation and deletion, and the one-step replacement. Paths are
+// single-byte strings that may use backslashes as separators; the POSIX implementation turns them into '/'
+// before it touches the file system, the Win32 implementation passes them to the ANSI API unchanged.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +38,14 @@ bool DirectoryExists(const std::string& path);
 // Creates one directory (its parent must exist); false on failure, with SystemErrorText() set.
 bool CreateDirectoryAt(const std::string& path);
 bool DeleteFileAt(const std::string& path);
+// An existing entry that is neither a file nor a directory but a device (or on POSIX a pipe or
+// socket): it is written in place, since replacing it would replace the device itself.
+bool IsDevice(const std::string& path);
+// Moves the file source over target in one step: afterwards target is either its old self or the
+// whole of source, never a mix, even if the process dies meanwhile. Both must be on one volume.
+// A read-only target is replaced too (its attribute is cleared first and restored when the move
+// fails). False on failure, with SystemErrorText() set; source and target are then unchanged.
+bool MoveFileReplacing(const std::string& source, const std::string& target);
 
 // The full path of the running program's executable; empty when it cannot be found out.
 std::string OwnExecutablePath();

@@ -30,14 +30,28 @@ std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
     return std::unique_ptr<TFileStream>(new TFileStream(fd, path, true));
 }
 
-std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
-    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
-    // Exclusive writing: no other process of ours may write the file while we do.
+namespace {
+// Exclusive writing: no other process of ours may write the file while we do.
+void LockForWriting(int fd) {
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     ::fcntl(fd, F_SETLK, &lock);
+}
+} // namespace
+
+std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
+    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    LockForWriting(fd);
+    return std::unique_ptr<TFileStream>(new TFileStream(fd, path, true));
+}
+
+std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
+    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) return nullptr;
+    if (fd < 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    LockForWriting(fd);
     return std::unique_ptr<TFileStream>(new TFileStream(fd, path, true));
 }
 

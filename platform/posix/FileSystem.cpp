@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,6 +51,17 @@ bool CreateDirectoryAt(const std::string& path) {
 
 bool DeleteFileAt(const std::string& path) {
     return ::unlink(NativePath(path).c_str()) == 0;
+}
+
+bool IsDevice(const std::string& path) {
+    struct stat info {};
+    if (::stat(NativePath(path).c_str(), &info) != 0) return false;
+    return S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
+}
+
+// rename() replaces a read-only file as well: only the directory's permissions matter here.
+bool MoveFileReplacing(const std::string& source, const std::string& target) {
+    return ::rename(NativePath(source).c_str(), NativePath(target).c_str()) == 0;
 }
 
 std::string SystemErrorText() {

@@ -36,6 +36,17 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
 }
 
+std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE &&
+        (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS))
+        return nullptr;
+    if (h == INVALID_HANDLE_VALUE)
+        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+}
+
 std::unique_ptr<TFileStream> TFileStream::StandardInput() {
     return std::unique_ptr<TFileStream>(
         new TFileStream(reinterpret_cast<intptr_t>(GetStdHandle(STD_INPUT_HANDLE)), "<stdin>", false));

@@ -34,6 +34,31 @@ bool DeleteFileAt(const std::string& path) {
     return DeleteFileA(path.c_str()) != 0;
 }
 
+// Device names (NUL, CON, COM1, ...) open as character devices, not as disk files.
+bool IsDevice(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const DWORD type = GetFileType(h);
+    CloseHandle(h);
+    return type != FILE_TYPE_DISK;
+}
+
+// MoveFileEx refuses to replace a read-only file, so the attribute is cleared first; the write
+// through makes the call return only once the move is on the disk.
+bool MoveFileReplacing(const std::string& source, const std::string& target) {
+    const DWORD old = GetFileAttributesA(target.c_str());
+    const bool readOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0 &&
+                          (old & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (readOnly) SetFileAttributesA(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    if (MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = GetLastError();
+    if (readOnly) SetFileAttributesA(target.c_str(), old);
+    SetLastError(error);
+    return false;
+}
+
 std::string SystemErrorText() {
     char text[512] = {};
     DWORD code = GetLastError();

@@ -5,12 +5,24 @@
 #include "support/TempDirectory.h"
 
 #include "compress/Archiver.h"
+#include "compress/PendingFile.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
+
+// The names of the entries of a folder, sorted.
+std::vector<std::string> FilesIn(const TTempDirectory& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes) {
     return std::make_unique<TMemoryStream>(std::vector<uint8_t>(bytes.begin(), bytes.end()));
@@ -231,17 +243,23 @@ TEST_F(ArchiveExpand, EmptyMembersAfterTheTotalSizeAreStillWritten) {
     EXPECT_TRUE(Temp.Exists("only-empty"));
 }
 
-TEST_F(ArchiveExpand, BytesAfterTheTotalSizeAreNotTrusted) {
-    // Junk after the last member reads as a header with negative sizes: the listing reports it,
-    // the expansion has ended at the total before it.
-    std::string archive = RawArchive({TRawMember{"a", "12"}}) + std::string(30, '\xFF');
-    Expand(archive);
-    EXPECT_EQ(Temp.Read("a"), "12");
-    TArchiver lister;
-    TDirectoryList list;
-    auto stream = StreamOf(archive);
-    EXPECT_THROW(lister.ReadDirectory(*stream, list), EDamagedArchive);
-    EXPECT_EQ(list.size(), 1u);
+TEST_F(ArchiveExpand, BytesAfterTheTotalSizeEndTheArchiveWithoutAnError) {
+    // Junk that reads as a header with negative sizes, zero padding that reads as an empty member
+    // without a name, and an appended block that reads as a member larger than the file.
+    TRawMember oversized{"appended", "xyz", 500000};
+    oversized.CompressedSize = 400000;
+    for (const std::string& extra : {std::string(30, '\xFF'), std::string(40, '\0'), RawMember(oversized)}) {
+        std::string archive = RawArchive({TRawMember{"a", "12"}}) + extra;
+        Expand(archive);
+        EXPECT_EQ(Temp.Read("a"), "12");
+        EXPECT_EQ(FilesIn(Temp), (std::vector<std::string>{"a"}));
+        TArchiver lister;
+        TDirectoryList list;
+        auto stream = StreamOf(archive);
+        EXPECT_NO_THROW(lister.ReadDirectory(*stream, list));
+        ASSERT_FALSE(list.empty());
+        EXPECT_EQ(list[0].Name, "a");
+    }
 }
 
 TEST_F(ArchiveExpand, FewerThanTwentyOneBytesExpandNothingWithoutError) {
@@ -289,10 +307,8 @@ TEST_F(ArchiveExpand, AnEmptyTargetPathPlacesNamesInTheCurrentDirectory) {
 // ---------------------------------------------------------------------------------------------
 using ArchiveVerify = ArchiveExpandFixture;
 
-TEST_F(ArchiveVerify, ABadChecksumOfAnOpenMemberLeavesTheFileWithItsAttributesButNotItsDate) {
+TEST_F(ArchiveVerify, ABadChecksumOfAnOpenMemberLeavesNoFileAndTheNamesListAsItWas) {
     TRawMember bad{"bad.txt", "abc", -1, 0, 295};
-    bad.Attributes = 0x21;
-    bad.DateTime = 0x526428C4;
     TStringList names{"good.txt", "bad.txt", "later.txt"};
     try {
         Expand(RawArchive({TRawMember{"good.txt", "ok"}, bad, TRawMember{"later.txt", "x"}}), &names);
@@ -302,11 +318,81 @@ TEST_F(ArchiveVerify, ABadChecksumOfAnOpenMemberLeavesTheFileWithItsAttributesBu
     }
     EXPECT_EQ(Temp.Read("good.txt"), "ok");
     EXPECT_EQ(GetFileDateTime(Temp.Sub("good.txt")), 0x2A54598E);
-    EXPECT_EQ(Temp.Read("bad.txt"), "abc");
-    EXPECT_EQ(GetAttributes(Temp.Sub("bad.txt")) & faReadOnly, faReadOnly);
-    EXPECT_NE(GetFileDateTime(Temp.Sub("bad.txt")), 0x526428C4);
-    EXPECT_FALSE(Temp.Exists("later.txt"));
+    EXPECT_EQ(FilesIn(Temp), (std::vector<std::string>{"good.txt"}));
     EXPECT_EQ(names.size(), 3u) << "the caller's list is not replaced after a failure";
+}
+
+// An installed file and a member that would replace it but fails: the installed file stays byte
+// for byte with its date and attributes, and no temporary file is left beside it.
+struct TFailingReplacement {
+    const char* Label;
+    TRawMember Member;
+    int32_t Key;
+};
+void PrintTo(const TFailingReplacement& c, std::ostream* out) {
+    *out << c.Label;
+}
+
+class ArchiveReplaceFailing : public ArchiveExpandFixture,
+                              public ::testing::WithParamInterface<TFailingReplacement> {};
+
+TEST_P(ArchiveReplaceFailing, LeavesTheInstalledFileAsItWas) {
+    TRawMember installed{"words.vlm", "version 1 of the words"};
+    installed.DateTime = 0x526428C4;
+    installed.Attributes = 0x21;
+    Expand(RawArchive({installed}));
+    Archiver.Key = GetParam().Key;
+    EXPECT_THROW(Expand(RawArchive({TRawMember{"first.txt", "new"}, GetParam().Member})), Exception);
+    EXPECT_EQ(Temp.Read("words.vlm"), "version 1 of the words");
+    EXPECT_EQ(GetFileDateTime(Temp.Sub("words.vlm")), 0x526428C4);
+    EXPECT_EQ(GetAttributes(Temp.Sub("words.vlm")) & (faReadOnly | faArchive), faReadOnly | faArchive);
+    EXPECT_EQ(FilesIn(Temp), (std::vector<std::string>{"first.txt", "words.vlm"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, ArchiveReplaceFailing,
+    ::testing::Values(
+        TFailingReplacement{"BadChecksum", TRawMember{"words.vlm", "version 2", -1, 0, 12345}, 0},
+        TFailingReplacement{"DamagedLh5", TRawMember{"words.vlm", std::string(40, '\xFF'), 5000, 4, 1}, 0},
+        TFailingReplacement{"LockedWithoutKey",
+                            TRawMember{"words.vlm", "version 2", -1, 0, ByteSum("version 2") + 77, 2}, 0},
+        TFailingReplacement{"WrongKeyLock1",
+                            TRawMember{"words.vlm", "version 2", -1, 0, ByteSum("version 2") + 77, 1},
+                            0x5A5A5A5A},
+        TFailingReplacement{
+            "WrongKeyLock2",
+            TRawMember{"words.vlm", Scramble("version 2", 77), -1, 0, ByteSum("version 2") + 77, 2},
+            0x5A5A5A5A}),
+    [](const ::testing::TestParamInfo<TFailingReplacement>& info) { return std::string(info.param.Label); });
+
+TEST_F(ArchiveVerify, AReadOnlyInstalledFileIsReplacedWhenItsMemberSucceeds) {
+    TRawMember installed{"words.vlm", "version 1"};
+    installed.Attributes = 0x21;
+    Expand(RawArchive({installed}));
+    TRawMember update{"words.vlm", "version 2"};
+    update.DateTime = 0x526428C4;
+    Expand(RawArchive({update}));
+    EXPECT_EQ(Temp.Read("words.vlm"), "version 2");
+    EXPECT_EQ(GetFileDateTime(Temp.Sub("words.vlm")), 0x526428C4);
+    EXPECT_EQ(GetAttributes(Temp.Sub("words.vlm")) & faReadOnly, 0);
+    EXPECT_EQ(FilesIn(Temp), (std::vector<std::string>{"words.vlm"}));
+}
+
+TEST_F(ArchiveVerify, ATemporaryFileLeftBehindIsNeitherReusedNorTouched) {
+    const std::string target = Temp.Sub("words.vlm");
+    const std::string leftover = TPendingFile::FreeNameBeside(target);
+    const std::string leftoverName = leftover.substr(leftover.find_last_of("\\/") + 1);
+    EXPECT_TRUE(TPendingFile::IsTemporaryName(leftoverName)) << leftoverName;
+    EXPECT_FALSE(TPendingFile::IsTemporaryName("words.vlm"));
+    Temp.Write(leftoverName, "left by a killed run");
+    {
+        TPendingFile pending(target, leftover);
+        EXPECT_NE(pending.Path(), leftover);
+        EXPECT_EQ(pending.Path().substr(0, pending.Path().find_last_of("\\/")), Temp.Path());
+    }
+    EXPECT_EQ(Temp.Read(leftoverName), "left by a killed run");
+    EXPECT_EQ(FilesIn(Temp), (std::vector<std::string>{leftoverName}))
+        << "an abandoned pending file is removed";
 }
 
 TEST_F(ArchiveVerify, AStoredMemberWithChecksumZeroIsAcceptedWhateverItsContents) {
@@ -336,13 +422,6 @@ TEST_F(ArchiveVerify, TheRightKeyOpensBothLockKinds) {
     Expand(RawArchive({scrambled, keyedSum}));
     EXPECT_EQ(Temp.Read("scrambled.txt"), "scrambled data");
     EXPECT_EQ(Temp.Read("keyed.txt"), "plain data");
-}
-
-TEST_F(ArchiveVerify, AWrongKeyDeletesTheLockedMembersFile) {
-    TRawMember locked{"locked.txt", Scramble("secret", 77), -1, 0, ByteSum("secret") + 77, 2};
-    Archiver.Key = 78;
-    EXPECT_THROW(Expand(RawArchive({locked})), EInvalidKey);
-    EXPECT_FALSE(Temp.Exists("locked.txt"));
 }
 
 TEST_F(ArchiveVerify, WithKeyZeroNothingIsUnscrambledWhateverTheScrambleFlagSays) {
@@ -394,7 +473,7 @@ TEST_F(ArchiveVerify, ProgressCancelledAtTheStartLeavesChecksumZero) {
         if (percent == 0) percent = -1;
     };
     EXPECT_THROW(Expand(RawArchive({TRawMember{"a.txt", "abc"}})), EBadChecksum);
-    EXPECT_EQ(Temp.Read("a.txt"), "");
+    EXPECT_FALSE(Temp.Exists("a.txt"));
     // A stored member with checksum 0 passes, and the following member is read from its header.
     Expand(RawArchive({TRawMember{"b.txt", "abc", -1, 0, 0}, TRawMember{"c.txt", "", -1, 0, 0}}));
     EXPECT_TRUE(Temp.Exists("c.txt"));

@@ -90,6 +90,20 @@ TEST_F(ArchiveSpaceCheck, TooLittleSpaceStopsBeforeTheFileIsCreated) {
     EXPECT_FALSE(Temp.Exists("big.txt"));
 }
 
+TEST_F(ArchiveSpaceCheck, AReplacementNeedsItsWholeSizeBesideTheFileItReplaces) {
+    // The installed file stays until its replacement is complete: its size does not count.
+    Temp.Write("words.vlm", std::string(1500, 'e'));
+    Archiver.Free = 1000;
+    std::string bytes = RawArchive({TRawMember{"words.vlm", std::string(1200, 'n')}});
+    TMemoryStream archive(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    EXPECT_THROW(Archiver.ExpandArchive(archive, nullptr), EInsufficientDiskSpace);
+    EXPECT_EQ(Temp.Read("words.vlm"), std::string(1500, 'e'));
+    Archiver.Free = 1200;
+    archive.Seek(0, TSeekOrigin::Begin);
+    Archiver.ExpandArchive(archive, nullptr);
+    EXPECT_EQ(Temp.Read("words.vlm"), std::string(1200, 'n'));
+}
+
 TEST_F(ArchiveSpaceCheck, TheRealQueryFindsSpaceForASmallFile) {
     TArchiver real;
     real.CheckSpaceBeforeExpand = true;

@@ -1,9 +1,9 @@
 // Failing destinations and sources: a destination that raises after a number of bytes, /dev/full,
 // and a source whose reads fail. The stream's own error must leave RunCodec and ExpandArchive
 // unchanged, output must stay in whole 8192-byte pieces, earlier files must be complete, the
-// failing member's file must keep what was written with its attributes but not its date, and the
-// run's buffers must be released (the LH5 and LZH storage too: the ASan build's leak checker
-// watches these tests).
+// file that the failing member would have replaced must stay as it was (contents, date and
+// attributes) with no temporary file beside it, and the run's buffers must be released (the LH5
+// and LZH storage too: the ASan build's leak checker watches these tests).
 #include "hostile/ComponentErrors.h"
 #include "support/TestStreams.h"
 #include "support/ToolRunner.h"
@@ -15,7 +15,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -23,6 +28,8 @@ const std::string InjectedWrite = "injected write failure";
 const std::string InjectedRead = "injected read failure";
 constexpr int32_t MemberDate = 0x58B1645C; // 2024-05-17 12:34:56
 constexpr int16_t ReadOnlyArchive = 0x21;
+constexpr int32_t InstalledDate = 0x3A5B6C7D; // 2009-02-27 13:35:58
+const std::vector<uint8_t> Installed{'i', 'n', 's', 't', 'a', 'l', 'l', 'e', 'd', '\n'};
 
 // Accepts writes while they fit within Limit bytes; the write that would pass it raises
 // EStreamError and writes nothing.
@@ -281,6 +288,29 @@ protected:
         };
         Archiver.ExpandArchive(source, &Names);
     }
+    // An installed file as an earlier expansion left it: its contents, date and attributes.
+    void PlaceInstalledFile(const std::string& name) {
+        TMemoryStream archive;
+        TArchiveWriter writer(archive, miStored);
+        TMemoryStream contents(Installed);
+        writer.AddStream(name, contents, InstalledDate, ReadOnlyArchive, miStored);
+        writer.Finish();
+        archive.Seek(0, TSeekOrigin::Begin);
+        TArchiver installer;
+        installer.SetTargetPath(Scratch.Path.string());
+        installer.ExpandArchive(archive, nullptr);
+    }
+    // The installed file is as it was, and no temporary file is left beside it.
+    void ExpectInstalledFile(const std::string& name) {
+        EXPECT_EQ(Scratch.Read(name), Installed);
+        EXPECT_EQ(GetFileDateTime(Scratch.File(name)), InstalledDate);
+        EXPECT_NE(GetAttributes(Scratch.File(name)) & faReadOnly, 0);
+        std::vector<std::string> files;
+        for (const auto& entry : std::filesystem::directory_iterator(Scratch.Path))
+            files.push_back(entry.path().filename().string());
+        std::sort(files.begin(), files.end());
+        EXPECT_EQ(files, (std::vector<std::string>{"m0", name}));
+    }
     void ExpectCompleteFirstMember(const TThreeMembers& a) {
         EXPECT_EQ(Scratch.Read("m0"), a.Plain[0]);
         EXPECT_EQ(GetFileDateTime(Scratch.File("m0")), MemberDate);
@@ -297,18 +327,55 @@ protected:
     TStringList Names{"one.txt", "two.bin", "three.txt"};
 };
 
-TEST_F(FailingExpansion, ASourceFailingInsideAMemberKeepsItsWholePiecesAndAttributes) {
+TEST_F(FailingExpansion, ASourceFailingInsideAMemberLeavesTheFileItWouldReplaceAsItWas) {
     const TThreeMembers a = ThreeMembers();
+    PlaceInstalledFile("m1");
     TFailingSource source(a.Bytes, a.DataStart[1] + 2 * CodecChunkSize + 5);
     EXPECT_THROW(Expand(source), EStreamError);
     ExpectCompleteFirstMember(a);
-    const std::vector<uint8_t> second = Scratch.Read("m1");
-    EXPECT_EQ(second.size(), static_cast<size_t>(CodecChunkSize))
-        << "the second chunk was still in the buffer";
-    EXPECT_TRUE(IsPrefix(second, a.Plain[1]));
-    EXPECT_NE(GetAttributes(Scratch.File("m1")) & faReadOnly, 0) << "attributes are set after a failure";
-    EXPECT_NE(GetFileDateTime(Scratch.File("m1")), MemberDate) << "the date is not";
+    ExpectInstalledFile("m1");
 }
+
+#ifndef _WIN32
+// Writes past Limit bytes of any file fail (EFBIG) while it lives, as on a volume that runs full.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t limit) {
+        getrlimit(RLIMIT_FSIZE, &Saved);
+        OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = Saved;
+        lower.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~TFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &Saved);
+        std::signal(SIGXFSZ, OldHandler);
+    }
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit Saved{};
+    void (*OldHandler)(int) = nullptr;
+};
+
+TEST_F(FailingExpansion, AWriteFailingInsideAMemberLeavesTheFileItWouldReplaceAsItWas) {
+    const TThreeMembers a = ThreeMembers();
+    PlaceInstalledFile("m1");
+    TMemoryStream source(a.Bytes);
+    {
+        TFileSizeLimit limit(20000); // the first member fits, the second does not
+        try {
+            Expand(source);
+            FAIL() << "no exception";
+        } catch (const EStreamError& e) {
+            EXPECT_NE(e.Message.find("Stream write error"), std::string::npos) << e.Message;
+        }
+    }
+    ExpectCompleteFirstMember(a);
+    ExpectInstalledFile("m1");
+}
+#endif
 
 TEST_F(FailingExpansion, ASourceFailingInAHeaderEndsTheListingWithTheEntriesBeforeIt) {
     const TThreeMembers a = ThreeMembers();

@@ -83,6 +83,13 @@ TEST_F(Win32DriveRoot, DirectoriesAreCreatedBelowADriveRoot) {
     CloseHandle(file);
 }
 
+TEST_F(Win32DriveRoot, DirectoriesAreCreatedBelowALongPathPrefix) {
+    // Only the levels below the first existing folder are created: never "\\?" itself.
+    TArchiver archiver;
+    archiver.MakeDirectoryPath("\\\\?\\" + Root + "\\long\\path\\");
+    EXPECT_NE(GetFileAttributesA((Root + "\\long\\path").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(Win32DriveRoot, ADirectoryOnAMissingDriveIsAnInputOutputError) {
     DWORD drives = GetLogicalDrives();
     if (drives & (1u << ('Q' - 'A'))) GTEST_SKIP() << "drive Q: exists here";

@@ -1,7 +1,8 @@
 // qdmx extract: expands an archive (or the named members) below a directory. The component's
 // TargetPath stays empty so that OnCheckFile sees each member's own name: the handler refuses
 // unsafe names (unless --unsafe-paths), places the others below -C DIR exactly as TargetPath
-// would, keeps existing files with -n, and clears the read-only bit of a file it replaces.
+// would and keeps existing files with -n. The component replaces a file (a read-only one too)
+// only once its member is complete, so a failing member leaves the old file as it was.
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
 #include "tools/qdmx/MemberNames.h"
@@ -52,13 +53,9 @@ int Extract(const TExtractOptions& options) {
             return;
         }
         if (name.empty() || name[0] != '\\') filepath = directory + name;
-        int32_t attributes = GetAttributes(filepath);
-        if (attributes != -1 && (attributes & faDirectory) == 0) {
-            if (options.KeepExisting) {
-                filepath.clear();
-                return;
-            }
-            if (attributes & faReadOnly) SetAttributes(filepath, attributes & ~faReadOnly);
+        if (options.KeepExisting && FileExists(filepath)) {
+            filepath.clear();
+            return;
         }
         current = name;
         progress.Begin(name);

@@ -1,0 +1,148 @@
+// Temporary files beside their targets, and the one-step replacement of the target.
+#include "compress/PendingFile.h"
+
+#include "platform/Exception.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTime.h"
+
+#include <atomic>
+#include <chrono>
+#include <random>
+
+namespace {
+const char* const TemporaryPrefix = "~qdmx";
+const char* const TemporarySuffix = ".tmp";
+constexpr int TemporaryDigits = 12;
+// Entries of the temporary shape that a folder may already hold before no free name is tried.
+constexpr int Attempts = 64;
+
+// splitmix64: spreads a counter over all bits, so consecutive names differ everywhere.
+uint64_t Mix(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+// A start that differs between processes (and between runs of one program), so that names of
+// concurrent expansions seldom meet; when they do, exclusive creation decides.
+uint64_t ProcessStart() {
+    uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    seed ^= static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) << 1;
+    try {
+        std::random_device device;
+        seed ^= static_cast<uint64_t>(device()) << 32 | device();
+    } catch (...) {
+        // No random device: the clocks alone must do.
+    }
+    return seed;
+}
+
+std::string NextTemporaryName() {
+    static const uint64_t start = ProcessStart();
+    static std::atomic<uint64_t> counter{0};
+    const uint64_t value = Mix(start + counter++);
+    static const char digits[] = "0123456789abcdef";
+    std::string name = TemporaryPrefix;
+    for (int i = TemporaryDigits - 1; i >= 0; --i) name += digits[(value >> (4 * i)) & 0xF];
+    return name + TemporarySuffix;
+}
+
+// Everything up to and including the last separator.
+std::string FolderOf(const std::string& path) {
+    const size_t last = path.find_last_of("\\/");
+    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
+// A candidate beside target that is not the target itself (a member may carry a temporary name).
+std::string CandidateBeside(const std::string& target) {
+    for (;;) {
+        std::string candidate = FolderOf(target) + NextTemporaryName();
+        if (!SameText(candidate, target)) return candidate;
+    }
+}
+} // namespace
+
+std::string TPendingFile::FreeNameBeside(const std::string& target) {
+    for (int i = 0;; ++i) {
+        std::string candidate = CandidateBeside(target);
+        if (i + 1 >= Attempts || GetAttributes(candidate) == -1) return candidate;
+    }
+}
+
+bool TPendingFile::IsTemporaryName(const std::string& fileName) {
+    const std::string prefix = TemporaryPrefix, suffix = TemporarySuffix;
+    if (fileName.size() != prefix.size() + TemporaryDigits + suffix.size()) return false;
+    if (!SameText(fileName.substr(0, prefix.size()), prefix) ||
+        !SameText(fileName.substr(fileName.size() - suffix.size()), suffix))
+        return false;
+    for (size_t i = prefix.size(); i < prefix.size() + TemporaryDigits; ++i) {
+        const char c = fileName[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+    }
+    return true;
+}
+
+TPendingFile::TPendingFile(const std::string& target, const std::string& firstChoice) : Target(target) {
+    if (IsDevice(target)) {
+        File = TFileStream::Create(target);
+        TempPath = target;
+        InPlace = true;
+        return;
+    }
+    std::string candidate = firstChoice.empty() ? CandidateBeside(target) : firstChoice;
+    for (int i = 0; i < Attempts; ++i, candidate = CandidateBeside(target)) {
+        try {
+            File = TFileStream::CreateNew(candidate);
+        } catch (const EFCreateError& e) {
+            // The message names the target; the reason is the system's, after the temporary path.
+            const size_t reason = e.Message.find("\". ");
+            throw EFCreateError("Cannot create file \"" + target + "\". " +
+                                (reason == std::string::npos ? e.Message : e.Message.substr(reason + 3)));
+        }
+        if (File) {
+            TempPath = candidate;
+            return;
+        }
+    }
+    throw EFCreateError("Cannot create file \"" + target + "\". No free temporary name in its folder");
+}
+
+TPendingFile::~TPendingFile() {
+    if (!Done) Discard();
+}
+
+void TPendingFile::Discard() {
+    Done = true;
+    File.reset();
+    if (InPlace) return;
+    // A read-only file cannot be deleted on Windows.
+    if (!DeleteFileAt(TempPath)) {
+        SetAttributes(TempPath, faArchive);
+        DeleteFileAt(TempPath);
+    }
+}
+
+bool TPendingFile::Commit(int32_t dateTime, int32_t attributes) {
+    // A failure to set the date or the attributes does not keep the file from being installed.
+    SetFileDateTime(*File, dateTime);
+    File->Close();
+    if (InPlace) return Done = true;
+    SetAttributes(TempPath, attributes);
+    if (!MoveFileReplacing(TempPath, Target)) {
+        // The reason of the failed move, not of the clean-up, is the one the caller reports.
+        FailureReason = SystemErrorText();
+        Discard();
+        return false;
+    }
+    Done = true;
+    return true;
+}

@@ -1,0 +1,53 @@
+// A member's file while it is being expanded: a new file beside its target, under a temporary
+// name of its own, that replaces the target in one step once it is complete and verified, and is
+// removed on every other way out. So a member that fails, for whatever reason, leaves the file
+// it would have replaced exactly as it was; a killed process leaves at most a temporary file.
+//
+// Temporary names are "~qdmx" followed by twelve hexadecimal digits and ".tmp". The digits come
+// from a per-process random start and a counter, and the file is created only if no entry of that
+// name exists, so two expansions never share one, and a name left behind by a killed run is
+// passed over, never reused or taken for a member.
+//
+// A target that is a device (or a pipe) is written in place: there is no file to keep.
+#pragma once
+
+#include "platform/FileStream.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class TPendingFile {
+public:
+    // A path beside target, in target's folder, under a temporary name that no entry has now.
+    static std::string FreeNameBeside(const std::string& target);
+    // Whether a file name (without folder) has the shape of a temporary name.
+    static bool IsTemporaryName(const std::string& fileName);
+
+    // Creates the temporary file beside target, under firstChoice when that is still free, else
+    // under another free name. Raises EFCreateError naming the target when none can be created.
+    explicit TPendingFile(const std::string& target, const std::string& firstChoice = {});
+    // Removes the temporary file unless it has replaced the target.
+    ~TPendingFile();
+    TPendingFile(const TPendingFile&) = delete;
+    TPendingFile& operator=(const TPendingFile&) = delete;
+
+    TFileStream& Stream() { return *File; }
+    const std::string& Path() const { return TempPath; }
+
+    // Gives the complete file its last-write time and attributes and moves it over the target.
+    // False when the target cannot be replaced: the temporary file is then removed and the target
+    // left as it was, and ReplaceError() tells why.
+    bool Commit(int32_t dateTime, int32_t attributes);
+    const std::string& ReplaceError() const { return FailureReason; }
+
+private:
+    void Discard();
+
+    std::string Target;
+    std::string TempPath;
+    std::unique_ptr<TFileStream> File;
+    std::string FailureReason;
+    bool Done = false;
+    bool InPlace = false;
+};
