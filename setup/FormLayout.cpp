@@ -74,3 +74,10 @@ int PageOf(const TControlLayout& control) {
     }
     return -1;
 }
+
+int ScalePixels(int pixels, int dpi) {
+    const long long scaled = static_cast<long long>(pixels) * dpi;
+    const int perInch = FormLayout().PixelsPerInch;
+    return static_cast<int>(scaled >= 0 ? (scaled + perInch / 2) / perInch
+                                        : (scaled - perInch / 2) / perInch);
+}

@@ -55,3 +55,6 @@ std::span<const TControlLayout> ControlLayouts();
 const TControlLayout& ControlLayout(TControlName name);
 // The notebook page a control is shown on (0 to 2), or -1 for controls of the form itself.
 int PageOf(const TControlLayout& control);
+// A length of the stored layout at the given pixels per inch, rounded to the nearest pixel as
+// Windows' MulDiv rounds it.
+int ScalePixels(int pixels, int dpi);

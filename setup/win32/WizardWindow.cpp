@@ -64,10 +64,12 @@ struct alignas(4) TEmptyDialog {
 
 } // namespace
 
-TWizardWindow::TWizardWindow(HINSTANCE instance) : Instance(instance) {
-    HDC screen = GetDC(nullptr);
-    Dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+TWizardWindow::TWizardWindow(HINSTANCE instance, int dpi) : Instance(instance), Dpi(dpi) {
+    if (Dpi <= 0) {
+        HDC screen = GetDC(nullptr);
+        Dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
 
     TEmptyDialog dialog{};
     dialog.Header.style = FormStyle;
@@ -99,11 +101,11 @@ TWizardWindow::~TWizardWindow() {
 }
 
 int TWizardWindow::Scale(int pixels) const {
-    return MulDiv(pixels, Dpi, FormLayout().PixelsPerInch);
+    return ScalePixels(pixels, Dpi);
 }
 
 void TWizardWindow::PlaceWindow() {
-    RECT frame{0, 0, Scale(FormLayout().ClientWidth), Scale(FormLayout().ClientHeight)};
+    RECT frame{0, 0, Scale(FormLayout().ClientWidth), Scale(FormLayout().ClientHeight) + ExtraHeight};
     AdjustWindowRectEx(&frame, FormStyle, FALSE, FormExStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT work{};
@@ -120,6 +122,7 @@ void TWizardWindow::CreateControls() {
         return TabPath(*a) < TabPath(*b);
     });
     for (const TControlLayout* control : order) CreateControl(*control);
+    ArrangeWelcomePage();
 }
 
 void TWizardWindow::CreateControl(const TControlLayout& layout) {
@@ -178,6 +181,15 @@ void TWizardWindow::CreateControl(const TControlLayout& layout) {
         if (Picture) SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(Picture));
     }
     if (layout.Flags & cfAutoSize) FitToText(layout.Name);
+    if (layout.Kind == TControlKind::ckLabel && !(layout.Flags & cfAutoSize)) {
+        // A fixed-size label keeps its width and grows to its text's height (the Welcome page's
+        // texts are placed again once they are all there).
+        HFONT font = (layout.Flags & cfTitleFont) ? TitleFont : Font;
+        const int height = MeasureText(layout.Text, Scale(layout.Width), font).Height;
+        if (height > Scale(layout.Height))
+            SetWindowPos(control, nullptr, 0, 0, Scale(layout.Width), height,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     ApplyVisibility(layout);
 }
 
@@ -193,6 +205,36 @@ void TWizardWindow::FitToText(TControlName name) {
     // A little room beyond the measured text, so that the last character is never clipped.
     SetWindowPos(control, nullptr, 0, 0, text.empty() ? 0 : bounds.right + Scale(6), bounds.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TTextSize TWizardWindow::MeasureText(const std::string& text, int wrapWidth, HFONT font) const {
+    HDC dc = GetDC(Window);
+    HGDIOBJ previous = SelectObject(dc, font ? font : Font);
+    // The flags the static control draws a label with.
+    RECT bounds{0, 0, wrapWidth, 0};
+    DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &bounds,
+              DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, previous);
+    ReleaseDC(Window, dc);
+    return {static_cast<int>(bounds.right - bounds.left), static_cast<int>(bounds.bottom - bounds.top)};
+}
+
+void TWizardWindow::ArrangeWelcomePage() {
+    const TWelcomeLayout fit = FitWelcomePage(
+        Dpi, [this](TControlName name) { return Text(name); },
+        [this](const std::string& text, int wrapWidth) { return MeasureText(text, wrapWidth); });
+    const POINT page = ParentOrigin(TControlParent::Page0);
+    for (const auto& [name, place] : fit.Places)
+        SetWindowPos(ControlHandle(name), nullptr, Scale(page.x) + place.Left, Scale(page.y) + place.Top,
+                     place.Width, place.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (fit.ExtraHeight == ExtraHeight) return;
+    ExtraHeight = fit.ExtraHeight;
+    for (const TControlLayout& layout : ControlLayouts()) {
+        if (layout.Parent != TControlParent::Form) continue;
+        SetWindowPos(ControlHandle(layout.Name), nullptr, Scale(layout.Left), Scale(layout.Top) + ExtraHeight,
+                     0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    PlaceWindow();
 }
 
 void TWizardWindow::ApplyVisibility(const TControlLayout& layout) {
@@ -253,7 +295,10 @@ std::string TWizardWindow::Text(TControlName control) const {
 
 void TWizardWindow::SetText(TControlName control, const std::string& text) {
     SetWindowTextA(ControlHandle(control), text.c_str());
-    if (ControlLayout(control).Flags & cfAutoSize) FitToText(control);
+    if (PageOf(ControlLayout(control)) == 0 && ControlLayout(control).Kind == TControlKind::ckLabel)
+        ArrangeWelcomePage();
+    else if (ControlLayout(control).Flags & cfAutoSize)
+        FitToText(control);
 }
 
 void TWizardWindow::SetVisible(TControlName control, bool visible) {

@@ -1,10 +1,12 @@
 // The wizard form's Win32 window: a modeless dialog built from the stored layout table, scaled for
 // the screen's DPI, whose notebook pages are groups of child controls shown one group at a time.
+// The Welcome page's labels are placed from their measured text (see WelcomeLayout.h).
 // It implements TFormControls for TMainForm and hands button clicks, Enter, Escape and the close
 // box to the form's handlers.
 #pragma once
 
 #include "setup/FormLayout.h"
+#include "setup/WelcomeLayout.h"
 
 #include <map>
 #include <string>
@@ -15,7 +17,8 @@ class TMainForm;
 
 class TWizardWindow : public TFormControls {
 public:
-    explicit TWizardWindow(HINSTANCE instance);
+    // dpi: the pixels per inch the window is laid out for; 0 takes the screen's.
+    explicit TWizardWindow(HINSTANCE instance, int dpi = 0);
     ~TWizardWindow() override;
     TWizardWindow(const TWizardWindow&) = delete;
     TWizardWindow& operator=(const TWizardWindow&) = delete;
@@ -53,6 +56,11 @@ private:
     void CreateControl(const TControlLayout& layout);
     void PlaceWindow();
     void FitToText(TControlName control);
+    // Places the Welcome page's text labels from their measured text; the form grows when the
+    // text needs more height than the notebook has.
+    void ArrangeWelcomePage();
+    // Size of a text in the form's font (or the given one), as a label draws it.
+    TTextSize MeasureText(const std::string& text, int wrapWidth, HFONT font = nullptr) const;
     void ApplyVisibility(const TControlLayout& layout);
     int Scale(int pixels) const;
 
@@ -60,6 +68,7 @@ private:
     HWND Window = nullptr;
     TMainForm* Form = nullptr;
     int Dpi = 96;
+    int ExtraHeight = 0;
     int Page = 0;
     bool Busy = false;
     bool Quit = false;

@@ -99,6 +99,7 @@ wait_process() {
     return 1
 }
 shot() { sleep 0.5; import -window root "$shots/$1.png"; }
+window_width() { xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p'; }
 keys() {
     local window=$1
     shift
@@ -167,6 +168,7 @@ setup_pid=$!
 expect_window "wizard opens on the Welcome page" '^Parlavox Dictionary Setup - Welcome$'
 w=$win
 shot 01-welcome
+width_at_100=$(window_width "$w")
 keys "$w" Return
 expect_window "Enter leads to the Vellumor page" '^Parlavox Dictionary Setup - Vellumor$'
 w=$win
@@ -326,14 +328,18 @@ keys "$w" Return
 check "the program ends after OK" wait_process "$setup_pid" 20
 end_scenario
 
-echo "e2e: Escape on the Welcome page ends the program without a question"
+echo "e2e: at 150 % scaling the wizard grows with its text; Escape ends it without a question"
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
 wine 'C:\Setup\setup.exe' >"$out/escape.log" 2>&1 &
 setup_pid=$!
 expect_window "wizard opens again" '^Parlavox Dictionary Setup - Welcome$'
 w=$win
+shot 15-welcome-150-percent
+check "the window is half as wide again as at 100 %" test "$(window_width "$w")" -ge $((${width_at_100:-99999} * 14 / 10))
 keys "$w" Escape
 check "Escape ends the program" wait_process "$setup_pid" 20
 check "no message box on Escape" no_message_like "$out/escape.log" "."
+wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 
 echo "e2e: screenshots in $shots"
 echo "$passed passed, $failed failed"

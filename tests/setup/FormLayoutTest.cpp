@@ -1,10 +1,13 @@
-// The stored layout table that both the Win32 window and the fake controls start from.
+// The stored layout table that both the Win32 window and the fake controls start from, and the
+// Welcome page's labels placed from their measured text.
 #include "setup/FormLayout.h"
+#include "setup/WelcomeLayout.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -76,6 +79,135 @@ TEST(FormLayoutTable, PagesOfTheGroupBoxes) {
     EXPECT_EQ(PageOf(ControlLayout(N::DictionaryDirectoryButton)), 2);
     EXPECT_EQ(PageOf(ControlLayout(N::Image1)), 0);
     EXPECT_EQ(PageOf(ControlLayout(N::CancelButton)), -1);
+}
+
+// A font whose every character is CharWidth wide; wrapped text breaks greedily at blanks.
+struct TFixedFont {
+    int CharWidth, LineHeight;
+    TTextSize operator()(const std::string& text, int wrapWidth) const {
+        if (wrapWidth <= 0) return {static_cast<int>(text.size()) * CharWidth, LineHeight};
+        std::istringstream words(text);
+        std::string word;
+        int lines = 1, line = 0, widest = 0;
+        while (words >> word) {
+            const int width = static_cast<int>(word.size()) * CharWidth;
+            if (line > 0 && line + CharWidth + width > wrapWidth) {
+                ++lines;
+                line = 0;
+            }
+            line += (line > 0 ? CharWidth : 0) + width;
+            widest = std::max(widest, line);
+        }
+        return {widest, lines * LineHeight};
+    }
+};
+
+const std::map<N, std::string> SampleTexts = {
+    {N::Welcome, ControlLayout(N::Welcome).Text},
+    {N::Label6, "Description:"},
+    {N::Description, "English-German software terminology"},
+    {N::Label1, "Author:"},
+    {N::Author, "Parlavox Localisation Team"},
+    {N::Label4, "Created:"},
+    {N::Created, "2/20/1999 11:11:29"},
+};
+
+TWelcomeLayout Fit(int dpi, const TFixedFont& font, std::map<N, std::string> texts = SampleTexts) {
+    return FitWelcomePage(
+        dpi, [&](N name) { return texts.at(name); }, font);
+}
+
+// Every text fits its place, inside the page's margins, and no two places overlap.
+void ExpectAllTextVisible(const TWelcomeLayout& layout, int dpi, const TFixedFont& font,
+                          const std::map<N, std::string>& texts = SampleTexts) {
+    for (const auto& [name, place] : layout.Places) {
+        const TTextSize line = font(texts.at(name), 0);
+        const TTextSize size = line.Width <= place.Width ? line : font(texts.at(name), place.Width);
+        EXPECT_LE(size.Width, place.Width) << ControlNameText(name);
+        EXPECT_LE(size.Height, place.Height) << ControlNameText(name);
+        EXPECT_GE(place.Left, ScalePixels(8, dpi)) << ControlNameText(name);
+        EXPECT_LE(place.Right(), ScalePixels(377, dpi)) << ControlNameText(name);
+        for (const auto& [other, there] : layout.Places) {
+            const bool apart = place.Right() <= there.Left || there.Right() <= place.Left ||
+                               place.Bottom() <= there.Top || there.Bottom() <= place.Top;
+            EXPECT_TRUE(name == other || apart)
+                << ControlNameText(name) << " overlaps " << ControlNameText(other);
+        }
+    }
+    const int bottom = ScalePixels(233, dpi) + layout.ExtraHeight;
+    for (const auto& [name, place] : layout.Places)
+        EXPECT_LE(place.Bottom(), bottom) << ControlNameText(name);
+}
+
+class WelcomeLayoutScaling : public ::testing::TestWithParam<int> {};
+
+// A font as narrow as the one the layout was made for keeps every stored place, at any scaling.
+TEST_P(WelcomeLayoutScaling, NarrowFontKeepsTheStoredPlaces) {
+    const int dpi = GetParam();
+    const TWelcomeLayout layout = Fit(dpi, {4 * dpi / 96, ScalePixels(13, dpi)});
+    auto S = [dpi](int pixels) { return ScalePixels(pixels, dpi); };
+    EXPECT_EQ(layout.ExtraHeight, 0);
+    for (N name : {N::Welcome, N::Author, N::Created}) {
+        const TControlLayout& stored = ControlLayout(name);
+        EXPECT_EQ(layout.Places.at(name),
+                  (TPlace{S(stored.Left), S(stored.Top), S(stored.Width), S(stored.Height)}))
+            << ControlNameText(name);
+    }
+    for (N name : {N::Label6, N::Description, N::Label1, N::Label4}) {
+        EXPECT_EQ(layout.Places.at(name).Left, S(ControlLayout(name).Left)) << ControlNameText(name);
+        EXPECT_EQ(layout.Places.at(name).Top, S(ControlLayout(name).Top)) << ControlNameText(name);
+    }
+}
+
+// A wider and taller font than the stored one, as Wine's stand-in for "MS Sans Serif" is.
+TEST_P(WelcomeLayoutScaling, WideTallFontShowsEveryText) {
+    const int dpi = GetParam();
+    const TFixedFont font{6 * dpi / 96, ScalePixels(16, dpi)};
+    const TWelcomeLayout layout = Fit(dpi, font);
+    ExpectAllTextVisible(layout, dpi, font);
+    EXPECT_GT(layout.Places.at(N::Welcome).Height, ScalePixels(30, dpi));
+    EXPECT_GT(layout.ExtraHeight, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, WelcomeLayoutScaling, ::testing::Values(96, 120, 144, 192));
+
+TEST(WelcomeLayout, ValuesMoveRightOfWideCaptionsOnTheirRows) {
+    const TFixedFont font{5, 13};
+    const TWelcomeLayout layout = Fit(96, font);
+    ExpectAllTextVisible(layout, 96, font);
+    const auto& at = layout.Places;
+    EXPECT_EQ(at.at(N::Description).Left, at.at(N::Label6).Right() + 4);
+    EXPECT_EQ(at.at(N::Author).Left, at.at(N::Label1).Right() + 4);
+    EXPECT_EQ(at.at(N::Label4).Top, at.at(N::Label1).Top);
+    EXPECT_EQ(at.at(N::Created).Top, at.at(N::Label1).Top);
+}
+
+TEST(WelcomeLayout, LongDateMovesCreatedTowardsAShortAuthor) {
+    const TFixedFont font{4, 13};
+    std::map<N, std::string> texts = SampleTexts;
+    texts[N::Created] = "Saturday, 20 February 1999 11:11:29";
+    const TWelcomeLayout layout = Fit(96, font, texts);
+    ExpectAllTextVisible(layout, 96, font, texts);
+    EXPECT_LT(layout.Places.at(N::Label4).Left, 216);
+    EXPECT_EQ(layout.Places.at(N::Label4).Top, layout.Places.at(N::Label1).Top);
+    EXPECT_EQ(layout.ExtraHeight, 0);
+}
+
+TEST(WelcomeLayout, LongRecordTextsWrapAndCreatedGetsARowOfItsOwn) {
+    const TFixedFont font{5, 13};
+    std::map<N, std::string> texts = SampleTexts;
+    texts[N::Description] =
+        "A dictionary of software terms with examples from forty years of manuals and help";
+    texts[N::Author] = "The Parlavox Localisation Team of the Hamburg and Lisbon offices";
+    const TWelcomeLayout layout = Fit(96, font, texts);
+    ExpectAllTextVisible(layout, 96, font, texts);
+    const auto& at = layout.Places;
+    EXPECT_EQ(at.at(N::Description).Right(), 377);
+    EXPECT_EQ(at.at(N::Description).Height, 26);
+    EXPECT_EQ(at.at(N::Label4).Left, 8);
+    EXPECT_EQ(at.at(N::Label4).Top, at.at(N::Author).Bottom() + 2);
+    EXPECT_EQ(at.at(N::Created).Top, at.at(N::Label4).Top);
+    EXPECT_GE(at.at(N::Created).Left, at.at(N::Author).Left);
 }
 
 } // namespace

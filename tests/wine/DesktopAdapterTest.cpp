@@ -1,13 +1,16 @@
 // The Win32 desktop services of the wizard against the real API (run under Wine): resources and
 // module path, the registry, shell links and the Programs folder, private-profile writes, process
 // start, the time stamp search with its hidden and system files, file queries, first lines, the
-// locale formats and the folder chooser's reading of a typed name.
+// locale formats, the folder chooser's reading of a typed name, and the wizard window's text: every
+// caption and value fully visible in its place at each scaling, with the font Wine puts in place of
+// "MS Sans Serif".
 #include "compress/Archiver.h"
 #include "platform/Exception.h"
 #include "platform/win32/Desktop.h"
 #include "setup/KoStamp.h"
 #include "setup/MainForm.h"
 #include "setup/win32/Win32Desktop.h"
+#include "setup/win32/WizardWindow.h"
 #include "tests/support/ToolRunner.h"
 
 #include <gtest/gtest.h>
@@ -324,5 +327,96 @@ INSTANTIATE_TEST_SUITE_P(
                       TTypedCase{"BelowDriveRoot", "C:\\", "(C:)", "New", "C:\\New"},
                       TTypedCase{"SameNameAsPathIsTyped", "C:\\Apps", "Apps", "Apps\\", "C:\\Apps\\Apps\\"}),
     [](const auto& info) { return info.param.Name; });
+
+// A control's place within the window's client area.
+RECT ClientPlace(HWND window, HWND control) {
+    RECT place{};
+    GetWindowRect(control, &place);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+// The room a control's text needs, measured with the control's font as the control draws it: a
+// word-wrapping label at its own width, everything else on one line, plus what a button, check
+// box or group box draws beside its text.
+SIZE NeededSize(HWND control, const RECT& place) {
+    char text[512] = {}, kind[32] = {};
+    GetWindowTextA(control, text, sizeof text);
+    GetClassNameA(control, kind, sizeof kind);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    const bool label = lstrcmpiA(kind, "Static") == 0;
+    const bool wraps = label && (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP;
+    HDC dc = GetDC(control);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT bounds{0, 0, wraps ? place.right - place.left : 0, 0};
+    DrawTextA(dc, *text ? text : " ", -1, &bounds,
+              DT_CALCRECT | DT_EXPANDTABS | (label ? DT_NOPREFIX : 0) |
+                  (wraps ? DT_WORDBREAK : DT_SINGLELINE));
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    SIZE needed{bounds.right, bounds.bottom};
+    if (lstrcmpiA(kind, "Button") == 0) {
+        const LONG type = style & BS_TYPEMASK;
+        if (type == BS_AUTOCHECKBOX) {
+            needed.cx += GetSystemMetrics(SM_CXMENUCHECK) + 4;
+        } else if (type == BS_GROUPBOX) {
+            needed.cx += 16;
+        } else {
+            needed = {needed.cx + 8, needed.cy + 4};
+        }
+    }
+    return needed;
+}
+
+bool Inside(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+class WizardWindowText : public ::testing::TestWithParam<int> {};
+
+// The window as start-up leaves it with the sample record, on each page with the progress shown.
+TEST_P(WizardWindowText, EveryTextFitsItsPlaceAndNoControlsOverlap) {
+    TWizardWindow window(GetModuleHandleA(nullptr), GetParam());
+    ASSERT_TRUE(window.Handle());
+    window.SetText(TControlName::Description, "English-German software terminology");
+    window.SetText(TControlName::Author, "Parlavox Localisation Team");
+    window.SetText(TControlName::Created, "2/20/1999 11:11:29");
+    window.SetVisible(TControlName::ProgressBarLabel, true);
+    window.SetVisible(TControlName::ProgressBar, true);
+    RECT client{};
+    GetClientRect(window.Handle(), &client);
+    for (int page = 0; page <= 2; ++page) {
+        window.ShowPage(page);
+        std::vector<std::pair<const TControlLayout*, RECT>> shown;
+        for (const TControlLayout& layout : ControlLayouts()) {
+            HWND control = window.ControlHandle(layout.Name);
+            // The window itself is never shown here: the control's own visibility counts.
+            if (!(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE)) continue;
+            const RECT place = ClientPlace(window.Handle(), control);
+            const SIZE needed = NeededSize(control, place);
+            const char* name = ControlNameText(layout.Name);
+            EXPECT_TRUE(Inside(place, client)) << name << " at " << GetParam() << " dpi";
+            if (layout.Kind != TControlKind::ckEdit) {
+                EXPECT_LE(needed.cx, place.right - place.left) << name << " at " << GetParam() << " dpi";
+            }
+            EXPECT_LE(needed.cy, place.bottom - place.top) << name << " at " << GetParam() << " dpi";
+            shown.emplace_back(&layout, place);
+        }
+        for (size_t i = 0; i < shown.size(); ++i)
+            for (size_t j = i + 1; j < shown.size(); ++j) {
+                const auto& [a, aPlace] = shown[i];
+                const auto& [b, bPlace] = shown[j];
+                const bool inGroupBox = (a->Kind == TControlKind::ckGroupBox && Inside(bPlace, aPlace)) ||
+                                        (b->Kind == TControlKind::ckGroupBox && Inside(aPlace, bPlace));
+                RECT common{};
+                EXPECT_TRUE(inGroupBox || !IntersectRect(&common, &aPlace, &bPlace))
+                    << ControlNameText(a->Name) << " overlaps " << ControlNameText(b->Name) << " at "
+                    << GetParam() << " dpi";
+            }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scaling, WizardWindowText, ::testing::Values(96, 120, 144, 192));
 
 } // namespace
