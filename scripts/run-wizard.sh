@@ -9,7 +9,9 @@ source scripts/deps.sh
 parlavox_install_packages
 
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" --target setup setup-template velmor
+# What the wizard and its walk-through use: both setup programs, the Vellumor stand-in, and
+# qdmx.exe, with which the walk-through makes a setup under Wine.
+cmake --build --preset windows -j "$(nproc)" --target setup setup-template velmor qdmx
 build=$PWD/build/windows
 
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
