@@ -352,40 +352,78 @@ protected:
     }
 };
 
+// Both ways of placing the resources: the template's section is rebuilt in place and the base
+// relocations and debugging sections behind it move (so does a symbol table after them); behind
+// a section that must not move (here: one a debug directory points into) a new one is appended.
 TEST_F(QdmxMakeSetup, TheSetupCarriesTheRecordAndWhatCreatePacks) {
     MakeInputs();
-    TToolResult made = Qdmx(Arguments(Fixture("tiny-template.exe")));
-    ASSERT_EQ(made.Status, 0) << made.Stderr;
     ASSERT_EQ(Qdmx("create -q -C " + F("dict") + " " + F("dict.qdmx") + " .").Status, 0);
     ASSERT_EQ(Qdmx("create -q -C " + F("vel") + " " + F("vel.qdmx") + " .").Status, 0);
+    std::vector<uint8_t> pinned = FixtureBytes("tiny-template.exe");
+    const uint32_t directories = Get32(pinned.data() + 0x3C) + 24 + 112;
+    Put32(pinned.data() + directories + 8 * 6, TPeImage(pinned).Directory(BaseRelocationDirectory).Rva);
+    Scratch.Write("pinned.exe", pinned);
+    for (const std::string& templatePath :
+         {Fixture("tiny-template.exe"), Fixture("tiny-template-debug.exe"), Scratch.File("pinned.exe")}) {
+        SCOPED_TRACE(templatePath);
+        TToolResult made = Qdmx(Arguments(templatePath));
+        ASSERT_EQ(made.Status, 0) << made.Stderr;
 
-    TPeImage image(Scratch.Read("out.exe"));
-    const std::vector<TResource> all = ReadResources(image);
-    ASSERT_NE(Find(all, "PARLAVOX", "SUPPORT"), nullptr);
-    const std::vector<uint8_t>& record = Find(all, "PARLAVOX", "SUPPORT")->Data;
-    EXPECT_EQ(std::string(record.begin(), record.end()), "x\tMy Words\tA test dictionary\tTester\t45000.5");
-    ASSERT_NE(Find(all, "ARCHIVE", "DICTIONARY"), nullptr);
-    EXPECT_EQ(Find(all, "ARCHIVE", "DICTIONARY")->Data, Scratch.Read("dict.qdmx"));
-    ASSERT_NE(Find(all, "ARCHIVE", "VELLUMOR"), nullptr);
-    EXPECT_EQ(Find(all, "ARCHIVE", "VELLUMOR")->Data, Scratch.Read("vel.qdmx"));
-    // The template's own resources stay, its mark goes.
-    EXPECT_NE(Find(all, "PARLAVOX", "HELLO"), nullptr);
-    EXPECT_EQ(Find(all, "PARLAVOX", "TEMPLATE"), nullptr);
-    EXPECT_EQ(all.size(), 5u);
-    const std::vector<uint8_t>& bytes = image.Bytes();
-    const uint32_t optional = Get32(bytes.data() + 0x3C) + 24;
-    EXPECT_EQ(Get32(bytes.data() + optional + 64), PeChecksum(bytes, optional + 64));
+        TPeImage image(Scratch.Read("out.exe"));
+        const std::vector<TResource> all = ReadResources(image);
+        ASSERT_NE(Find(all, "PARLAVOX", "SUPPORT"), nullptr);
+        const std::vector<uint8_t>& record = Find(all, "PARLAVOX", "SUPPORT")->Data;
+        EXPECT_EQ(std::string(record.begin(), record.end()),
+                  "x\tMy Words\tA test dictionary\tTester\t45000.5");
+        ASSERT_NE(Find(all, "ARCHIVE", "DICTIONARY"), nullptr);
+        EXPECT_EQ(Find(all, "ARCHIVE", "DICTIONARY")->Data, Scratch.Read("dict.qdmx"));
+        ASSERT_NE(Find(all, "ARCHIVE", "VELLUMOR"), nullptr);
+        EXPECT_EQ(Find(all, "ARCHIVE", "VELLUMOR")->Data, Scratch.Read("vel.qdmx"));
+        // The template's own resources stay, its mark goes.
+        EXPECT_NE(Find(all, "PARLAVOX", "HELLO"), nullptr);
+        EXPECT_EQ(Find(all, "PARLAVOX", "TEMPLATE"), nullptr);
+        EXPECT_EQ(all.size(), 5u);
+        const std::vector<uint8_t>& bytes = image.Bytes();
+        const uint32_t coff = Get32(bytes.data() + 0x3C) + 4;
+        EXPECT_EQ(Get32(bytes.data() + coff + 20 + 64), PeChecksum(bytes, coff + 20 + 64));
+
+        std::ifstream in(templatePath, std::ios::binary);
+        const TPeImage original({std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()});
+        const TDataDirectory relocations = image.Directory(BaseRelocationDirectory);
+        const TDataDirectory originalRelocations = original.Directory(BaseRelocationDirectory);
+        ASSERT_EQ(relocations.Size, originalRelocations.Size);
+        EXPECT_TRUE(std::equal(image.At(relocations.Rva, relocations.Size),
+                               image.At(relocations.Rva, relocations.Size) + relocations.Size,
+                               original.At(originalRelocations.Rva, originalRelocations.Size)));
+        const TDataDirectory resources = image.Directory(ResourceDirectory);
+        if (templatePath.ends_with("pinned.exe")) {
+            EXPECT_EQ(image.Sections().size(), original.Sections().size() + 1);
+            EXPECT_EQ(relocations.Rva, originalRelocations.Rva);
+            EXPECT_GT(resources.Rva, relocations.Rva);
+        } else {
+            EXPECT_EQ(image.Sections().size(), original.Sections().size());
+            EXPECT_EQ(resources.Rva, original.Directory(ResourceDirectory).Rva);
+            EXPECT_EQ(relocations.Rva, (resources.Rva + resources.Size + 0xFFF) / 0x1000 * 0x1000);
+        }
+        const uint32_t originalSymbols = Get32(original.Bytes().data() + coff + 8);
+        if (originalSymbols != 0) {
+            const uint32_t symbols = Get32(bytes.data() + coff + 8);
+            EXPECT_TRUE(std::equal(bytes.begin() + symbols, bytes.end(),
+                                   original.Bytes().begin() + originalSymbols, original.Bytes().end()));
+        }
 #ifdef _WIN32
-    // The loader finds them as the wizard looks them up.
-    HMODULE module = LoadLibraryExA(Scratch.File("out.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(module, nullptr);
-    HRSRC found = FindResourceA(module, "DICTIONARY", "ARCHIVE");
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(SizeofResource(module, found), Scratch.Read("dict.qdmx").size());
-    EXPECT_NE(FindResourceA(module, "SUPPORT", "PARLAVOX"), nullptr);
-    EXPECT_EQ(FindResourceA(module, "TEMPLATE", "PARLAVOX"), nullptr);
-    FreeLibrary(module);
+        // The loader finds them as the wizard looks them up.
+        HMODULE module = LoadLibraryExA(Scratch.File("out.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, nullptr);
+        HRSRC found = FindResourceA(module, "DICTIONARY", "ARCHIVE");
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(SizeofResource(module, found), Scratch.Read("dict.qdmx").size());
+        EXPECT_NE(FindResourceA(module, "SUPPORT", "PARLAVOX"), nullptr);
+        EXPECT_EQ(FindResourceA(module, "TEMPLATE", "PARLAVOX"), nullptr);
+        FreeLibrary(module);
 #endif
+        fs::remove(Scratch.Path / "out.exe");
+    }
 }
 
 TEST_F(QdmxMakeSetup, RefusedInputsGiveTheReasonAndLeaveNoSetup) {
@@ -422,6 +460,15 @@ TEST_F(QdmxMakeSetup, RefusedInputsGiveTheReasonAndLeaveNoSetup) {
              Scratch.Write("t.exe", bytes);
          },
          "the template is signed"},
+        {"made setup as template",
+         [this] {
+             Scratch.Write(
+                 "t.exe",
+                 MakeSetupImage(
+                     FixtureBytes("tiny-template.exe"),
+                     {{TResourceId::Named("PARLAVOX"), TResourceId::Named("SUPPORT"), 0, 0, {'r'}}}));
+         },
+         "already a setup with a support record"},
         {"text as template", [this] { WriteFile("t.exe", "just text, not a program"); }, "no MZ header"},
     };
     for (const TCase& c : cases) {
@@ -457,7 +504,7 @@ TEST(SetupTemplateHostile, DamagedTemplatesAreRefusedWithoutStrayAccess) {
             << length;
 
     // Every header and resource byte set to values that stretch offsets, counts and sizes.
-    const uint32_t rsrc = 0xE00; // the fixture's resource section in the file
+    const uint32_t rsrc = 0x1000; // the fixture's resource section in the file
     size_t refused = 0;
     for (size_t at = 0; at < good.size(); ++at) {
         if (at >= 0x400 && (at < rsrc || at >= rsrc + 0x150)) continue;

@@ -131,17 +131,12 @@ std::vector<uint8_t> TPeImage::WithAppendedSection(const std::string& name, cons
 
     // The new data goes right after the sections' data; whatever follows them in the file (a
     // symbol table, appended data) moves behind it.
-    uint64_t sectionsEnd = SizeOfHeaders;
-    for (const TPeSection& section : SectionTable)
-        if (section.SizeOfRawData != 0)
-            sectionsEnd =
-                std::max<uint64_t>(sectionsEnd, uint64_t{section.PointerToRawData} + section.SizeOfRawData);
+    const uint64_t sectionsEnd = SectionsEnd();
     const uint32_t rva = NextSectionRva();
     const uint64_t rawPointer = AlignUp(sectionsEnd, FileAlignment);
     const uint64_t rawSize = AlignUp(data.size(), FileAlignment);
-    const uint64_t shift = rawPointer + rawSize - sectionsEnd;
     const uint64_t imageSize = AlignUp(uint64_t{rva} + data.size(), SectionAlignment);
-    if (FileBytes.size() + shift > 0x7FFFFFFFu || imageSize > 0x7FFFFFFFu)
+    if (rawPointer + rawSize + (FileBytes.size() - sectionsEnd) > 0x7FFFFFFFu || imageSize > 0x7FFFFFFFu)
         throw EPeFormat("executable too large");
 
     std::vector<uint8_t> out(FileBytes.begin(), FileBytes.begin() + static_cast<ptrdiff_t>(sectionsEnd));
@@ -149,9 +144,6 @@ std::vector<uint8_t> TPeImage::WithAppendedSection(const std::string& name, cons
     out.insert(out.end(), data.begin(), data.end());
     out.resize(static_cast<size_t>(rawPointer + rawSize), 0);
     out.insert(out.end(), FileBytes.begin() + static_cast<ptrdiff_t>(sectionsEnd), FileBytes.end());
-    const uint32_t coff = OptionalHeader - 20;
-    const uint32_t symbolTable = Get32(out.data() + coff + 8);
-    if (symbolTable >= sectionsEnd) Put32(out.data() + coff + 8, static_cast<uint32_t>(symbolTable + shift));
 
     uint8_t* h = out.data() + slot;
     std::copy_n(name.begin(), std::min<size_t>(name.size(), 8), h);
@@ -167,13 +159,105 @@ std::vector<uint8_t> TPeImage::WithAppendedSection(const std::string& name, cons
         std::copy_n(retiredAs.begin(), std::min<size_t>(retiredAs.size(), 8), old);
     }
 
+    const uint32_t coff = OptionalHeader - 20;
     Put16(out.data() + coff + 2, static_cast<uint16_t>(SectionTable.size() + 1));
     uint8_t* optional = out.data() + OptionalHeader;
     Put32(optional + 8, Get32(optional + 8) + static_cast<uint32_t>(rawSize)); // SizeOfInitializedData
     Put32(optional + 56, static_cast<uint32_t>(imageSize));
     Put32(out.data() + DirectoryTable + 8 * directory, rva);
     Put32(out.data() + DirectoryTable + 8 * directory + 4, static_cast<uint32_t>(data.size()));
-    Put32(optional + 64, PeChecksum(out, OptionalHeader + 64));
+    FinishHeaders(out, sectionsEnd, rawPointer + rawSize);
+    return out;
+}
+
+uint64_t TPeImage::SectionsEnd() const {
+    uint64_t end = SizeOfHeaders;
+    for (const TPeSection& section : SectionTable)
+        if (section.SizeOfRawData != 0)
+            end = std::max<uint64_t>(end, uint64_t{section.PointerToRawData} + section.SizeOfRawData);
+    return end;
+}
+
+void TPeImage::FinishHeaders(std::vector<uint8_t>& out, uint64_t oldEnd, uint64_t newEnd) const {
+    uint8_t* symbolTable = out.data() + OptionalHeader - 20 + 8;
+    if (Get32(symbolTable) >= oldEnd)
+        Put32(symbolTable, static_cast<uint32_t>(Get32(symbolTable) - oldEnd + newEnd));
+    Put32(out.data() + OptionalHeader + 64, PeChecksum(out, OptionalHeader + 64));
+}
+
+int TPeImage::ReplaceableSection(int directory) const {
+    const TDataDirectory target = Directory(directory);
+    const int count = static_cast<int>(SectionTable.size());
+    int index = 0;
+    while (index < count && SectionTable[index].VirtualAddress != target.Rva) ++index;
+    if (target.Rva == 0 || index == count || SectionTable[index].SizeOfRawData == 0) return -1;
+    const TPeSection& section = SectionTable[index];
+    const uint64_t rawEnd = uint64_t{section.PointerToRawData} + section.SizeOfRawData;
+    // Behind it only sections that nothing refers to by address once the program runs: discardable
+    // ones, such as the base relocations (their directory is updated) and debugging sections.
+    for (int i = index + 1; i < count; ++i) {
+        const TPeSection& after = SectionTable[i];
+        if (!(after.Characteristics & 0x02000000) ||
+            (after.SizeOfRawData != 0 && after.PointerToRawData < rawEnd))
+            return -1;
+    }
+    for (int i = 0; i < index; ++i)
+        if (SectionTable[i].SizeOfRawData != 0 &&
+            uint64_t{SectionTable[i].PointerToRawData} + SectionTable[i].SizeOfRawData >
+                section.PointerToRawData)
+            return -1;
+    for (int d = 0; d < static_cast<int>(DirectoryCount); ++d)
+        if (d != directory && d != BaseRelocationDirectory && d != SecurityDirectory &&
+            Directory(d).Rva >= section.VirtualAddress)
+            return -1;
+    const uint32_t symbols = Get32(FileBytes.data() + OptionalHeader - 20 + 8);
+    if (symbols != 0 && symbols >= section.PointerToRawData && symbols < SectionsEnd()) return -1;
+    return index;
+}
+
+std::vector<uint8_t> TPeImage::WithReplacedSection(int index, const std::vector<uint8_t>& data,
+                                                   int directory) const {
+    if (ReplaceableSection(directory) != index) throw EPeFormat("the section cannot be rebuilt in place");
+    const TPeSection& section = SectionTable[index];
+    const uint64_t sectionsEnd = SectionsEnd();
+    const uint64_t rawSize = AlignUp(data.size(), FileAlignment);
+    if (FileBytes.size() + rawSize + FileAlignment * SectionTable.size() > 0x7FFFFFFFu ||
+        uint64_t{section.VirtualAddress} + data.size() > 0x7FFFFFFFu)
+        throw EPeFormat("executable too large");
+
+    std::vector<uint8_t> out(FileBytes.begin(), FileBytes.begin() + section.PointerToRawData);
+    out.insert(out.end(), data.begin(), data.end());
+    out.resize(static_cast<size_t>(section.PointerToRawData + rawSize), 0);
+    uint8_t* header = out.data() + SectionHeaders + index * SectionHeaderSize;
+    Put32(header + 8, static_cast<uint32_t>(data.size()));
+    Put32(header + 16, static_cast<uint32_t>(rawSize));
+
+    // The base relocations move to the next free address; their directory moves with them.
+    uint64_t nextRva = AlignUp(uint64_t{section.VirtualAddress} + data.size(), SectionAlignment);
+    const uint32_t relocationsRva = Directory(BaseRelocationDirectory).Rva;
+    for (size_t i = static_cast<size_t>(index) + 1; i < SectionTable.size(); ++i) {
+        const TPeSection& after = SectionTable[i];
+        out.resize(static_cast<size_t>(AlignUp(out.size(), FileAlignment)), 0);
+        uint8_t* afterHeader = out.data() + SectionHeaders + i * SectionHeaderSize;
+        Put32(afterHeader + 12, static_cast<uint32_t>(nextRva));
+        if (after.SizeOfRawData != 0) {
+            Put32(afterHeader + 20, static_cast<uint32_t>(out.size()));
+            out.insert(out.end(), FileBytes.begin() + after.PointerToRawData,
+                       FileBytes.begin() + after.PointerToRawData + after.SizeOfRawData);
+        }
+        if (relocationsRva != 0 && relocationsRva == after.VirtualAddress)
+            Put32(out.data() + DirectoryTable + 8 * BaseRelocationDirectory, static_cast<uint32_t>(nextRva));
+        nextRva = AlignUp(nextRva + std::max(after.VirtualSize, after.SizeOfRawData), SectionAlignment);
+    }
+    if (nextRva > 0x7FFFFFFFu) throw EPeFormat("executable too large");
+    const uint64_t newEnd = out.size();
+    out.insert(out.end(), FileBytes.begin() + static_cast<ptrdiff_t>(sectionsEnd), FileBytes.end());
+
+    uint8_t* optional = out.data() + OptionalHeader;
+    Put32(optional + 8, static_cast<uint32_t>(Get32(optional + 8) - section.SizeOfRawData + rawSize));
+    Put32(optional + 56, static_cast<uint32_t>(nextRva));
+    Put32(out.data() + DirectoryTable + 8 * directory + 4, static_cast<uint32_t>(data.size()));
+    FinishHeaders(out, sectionsEnd, newEnd);
     return out;
 }
 

@@ -1,8 +1,9 @@
 // A Windows executable (PE32 or PE32+) held in memory. Nothing in the file is trusted: the
 // constructor checks the headers, the section table and the data directories against the file's
 // size before any of them is used, and every later read goes through At(), which hands out bytes
-// only from inside one section's file data. Adding a section appends its data at the end of the
-// file and its header after the last one, so no byte that anything else refers to moves.
+// only from inside one section's file data. A section followed only by sections that nothing
+// refers to by address (base relocations, debugging sections) can be rebuilt where it is, moving
+// those; otherwise a new section is appended after the last one, so nothing referred to moves.
 #pragma once
 
 #include "platform/Exception.h"
@@ -33,6 +34,7 @@ struct TDataDirectory {
 // Indices into the optional header's data directories.
 constexpr int ResourceDirectory = 2;
 constexpr int SecurityDirectory = 4;
+constexpr int BaseRelocationDirectory = 5;
 
 class TPeImage {
 public:
@@ -47,6 +49,15 @@ public:
     // raises EPeFormat when no section does.
     const uint8_t* At(uint32_t rva, uint32_t count) const;
 
+    // The index of the section that starts at data directory `directory` when it can be rebuilt in
+    // place: only discardable sections (base relocations, debugging sections) follow it, in memory
+    // and in the file, and no directory but the relocations' points into them; -1 otherwise.
+    int ReplaceableSection(int directory) const;
+    // A copy of the file with section `index` (see ReplaceableSection) holding data, the sections
+    // after it moved behind it, and data directory `directory` pointing to it.
+    std::vector<uint8_t> WithReplacedSection(int index, const std::vector<uint8_t>& data,
+                                             int directory) const;
+
     // The address a section appended now would get.
     uint32_t NextSectionRva() const;
     // A copy of the file with data appended as a new section (at NextSectionRva()) that data
@@ -59,6 +70,11 @@ public:
                                              const std::string& retiredAs) const;
 
 private:
+    // The end of the last section data in the file; a symbol table or appended data may follow.
+    uint64_t SectionsEnd() const;
+    // Moves the symbol table pointer by the bytes inserted before it and writes the checksum.
+    void FinishHeaders(std::vector<uint8_t>& out, uint64_t oldEnd, uint64_t newEnd) const;
+
     std::vector<uint8_t> FileBytes;
     std::vector<TPeSection> SectionTable;
     uint32_t OptionalHeader = 0; // file offset of the optional header

@@ -1,6 +1,7 @@
-// The template's checks and the made setup's resource section. The new resource section holds
-// every resource, the template's own ones copied, and is appended to the executable; the old
-// section stays in place under another name, so nothing that refers to it moves.
+// The template's checks and the made setup's resource section, which holds every resource, the
+// template's own ones copied. It replaces the template's resource section where only base
+// relocations and debugging sections follow it (as the linker lays out a setup); otherwise it is
+// appended and the old section stays in place under another name, so nothing referred to moves.
 #include "tools/pe/SetupTemplate.h"
 
 #include <algorithm>
@@ -30,6 +31,12 @@ std::vector<uint8_t> MakeSetupImage(std::vector<uint8_t> templateBytes, std::vec
                                  "the made setup afterwards");
         resources = ReadResources(image);
         auto mark = std::find_if(resources.begin(), resources.end(), IsMark);
+        if (mark == resources.end() &&
+            std::any_of(resources.begin(), resources.end(), [](const TResource& r) {
+                return r.Type == TResourceId::Named("PARLAVOX") && r.Name == TResourceId::Named("SUPPORT");
+            }))
+            throw ESetupTemplate("already a setup with a support record, not a template; use the "
+                                 "setup-template.exe of the publisher's kit");
         if (mark == resources.end())
             throw ESetupTemplate("not a Parlavox Dictionary Setup template (no template mark); use the "
                                  "setup-template.exe of the publisher's kit");
@@ -42,6 +49,12 @@ std::vector<uint8_t> MakeSetupImage(std::vector<uint8_t> templateBytes, std::vec
                 throw ESetupTemplate("the template already carries the resource it would be given");
         resources.insert(resources.end(), added.begin(), added.end());
 
+        const int index = image.ReplaceableSection(ResourceDirectory);
+        if (index >= 0) {
+            const uint32_t rva = image.Sections()[static_cast<size_t>(index)].VirtualAddress;
+            return image.WithReplacedSection(index, BuildResourceSection(std::move(resources), rva),
+                                             ResourceDirectory);
+        }
         const uint32_t rva = image.NextSectionRva();
         const uint32_t characteristics = 0x40000040; // initialised data, readable
         return image.WithAppendedSection(".rsrc", BuildResourceSection(std::move(resources), rva),
