@@ -365,7 +365,7 @@ TEST_F(QdmxMakeSetup, TheSetupCarriesTheRecordAndWhatCreatePacks) {
     Scratch.Write("pinned.exe", pinned);
     for (const std::string& templatePath :
          {Fixture("tiny-template.exe"), Fixture("tiny-template-debug.exe"), Scratch.File("pinned.exe")}) {
-        SCOPED_TRACE(templatePath);
+        SCOPED_TRACE(templatePath); // each run after the first replaces the setup the one before made
         TToolResult made = Qdmx(Arguments(templatePath));
         ASSERT_EQ(made.Status, 0) << made.Stderr;
 
@@ -422,7 +422,6 @@ TEST_F(QdmxMakeSetup, TheSetupCarriesTheRecordAndWhatCreatePacks) {
         EXPECT_EQ(FindResourceA(module, "TEMPLATE", "PARLAVOX"), nullptr);
         FreeLibrary(module);
 #endif
-        fs::remove(Scratch.Path / "out.exe");
     }
 }
 

@@ -52,18 +52,12 @@ void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
             done += chunk;
         }
         out->Close();
-        std::error_code error;
         // A program on POSIX too, where a Windows executable may be started through Wine.
+        std::error_code ignored;
         fs::permissions(NativePath(temporary),
                         fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                        fs::perm_options::add, error);
-        fs::rename(NativePath(temporary), NativePath(path), error);
-        // Renaming onto an existing file fails on some Windows runtimes: replace it then.
-        if (error && fs::is_regular_file(NativePath(path))) {
-            fs::remove(NativePath(path), error);
-            if (!error) fs::rename(NativePath(temporary), NativePath(path), error);
-        }
-        if (error) throw Exception(path + ": " + error.message());
+                        fs::perm_options::add, ignored);
+        if (!MoveFileReplacing(temporary, path)) throw Exception(path + ": " + SystemErrorText());
     } catch (...) {
         DeleteFileAt(temporary);
         throw;
