@@ -98,6 +98,8 @@ TSetupOptions ParseCommandLine(const std::string& arguments, TOptionSet set, TSe
                 options.LogFile = RequireValue(argument, 5, false);
             } else if (set == TOptionSet::Setup && name == "NOLAUNCH") {
                 options.NoLaunch = true;
+            } else if (set == TOptionSet::Uninstall && name == "_HANDOFF=") {
+                options.Handoff = RequireValue(argument, 10, false);
             } else if (set == TOptionSet::Setup && name == "D=") {
                 // Only a quoted "/D=..." gets here: the quotes make its end clear.
                 options.BaseDirectory = RequireValue(argument, 3, true);

@@ -23,6 +23,8 @@ struct TSetupOptions {
     std::optional<std::string> LogFile;             // /LOG=FILE
     // The uninstaller's own: the directory of the uninstaller that started this copy of it.
     std::optional<std::string> OriginDirectory; // _?=DIR
+    // And how that uninstaller waits for it: its process and the pipe for the exit code.
+    std::optional<std::string> Handoff; // /_HANDOFF=PROCESS,PIPE
 };
 
 // Which program reads the line: the uninstaller knows only /S, /LOG= and /? (and its own _?=).

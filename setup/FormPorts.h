@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class TArchiver;
 
@@ -93,6 +95,23 @@ public:
     // raises an exception when the value cannot be written.
     virtual void WriteMachineRegistryString(const std::string& key, const std::string& name,
                                             const std::string& value) = 0;
+    // The rest of the registry work below HKEY_LOCAL_MACHINE that registration and uninstall need.
+    // A DWORD value, written like the string value (raises when it cannot be written).
+    virtual void WriteMachineRegistryDword(const std::string& key, const std::string& name,
+                                           uint32_t value) = 0;
+    // A string value; nothing when the key or the value is missing or not a string.
+    virtual std::optional<std::string> ReadMachineRegistryString(const std::string& key,
+                                                                 const std::string& name) = 0;
+    // Every string value of a key as name and data; empty when the key is missing.
+    virtual std::vector<std::pair<std::string, std::string>>
+    ReadMachineRegistryStrings(const std::string& key) = 0;
+    virtual bool DeleteMachineRegistryValue(const std::string& key, const std::string& name) = 0;
+    // Deletes a key with its values; with onlyIfEmpty only a key that has neither values nor
+    // subkeys. False when nothing was deleted.
+    virtual bool DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) = 0;
+    // Today's local date.
+    virtual void CurrentDate(int& year, int& month, int& day) = 0;
+
     // The current user's Start-menu Programs folder; empty when the shell cannot tell.
     virtual std::string ProgramsFolder() = 0;
     // Creates one directory level; false when it cannot (for example because it exists).
@@ -119,6 +138,13 @@ public:
     virtual std::string ReadFirstLine(const std::string& path) = 0;
     // True when a file (not a directory) exists at path.
     virtual bool FileExists(const std::string& path) = 0;
+    virtual bool DirectoryExists(const std::string& path) = 0;
+    // Creates or replaces a file with the bytes; false when it cannot.
+    virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
+    // Deletes a file (a read-only one too); false when it cannot.
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // Removes a directory that is empty; false otherwise.
+    virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
     // The last-write time, local and packed, of the file at exactly path, looking only at files
     // that are neither directories, hidden nor system files; nothing when there is none.
     virtual std::optional<int32_t> FindFileTimeStamp(const std::string& path) = 0;

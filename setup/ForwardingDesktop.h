@@ -19,6 +19,24 @@ public:
                                     const std::string& value) override {
         Inner.WriteMachineRegistryString(key, name, value);
     }
+    void WriteMachineRegistryDword(const std::string& key, const std::string& name, uint32_t value) override {
+        Inner.WriteMachineRegistryDword(key, name, value);
+    }
+    std::optional<std::string> ReadMachineRegistryString(const std::string& key,
+                                                         const std::string& name) override {
+        return Inner.ReadMachineRegistryString(key, name);
+    }
+    std::vector<std::pair<std::string, std::string>>
+    ReadMachineRegistryStrings(const std::string& key) override {
+        return Inner.ReadMachineRegistryStrings(key);
+    }
+    bool DeleteMachineRegistryValue(const std::string& key, const std::string& name) override {
+        return Inner.DeleteMachineRegistryValue(key, name);
+    }
+    bool DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) override {
+        return Inner.DeleteMachineRegistryKey(key, onlyIfEmpty);
+    }
+    void CurrentDate(int& year, int& month, int& day) override { Inner.CurrentDate(year, month, day); }
     std::string ProgramsFolder() override { return Inner.ProgramsFolder(); }
     bool MakeDirectory(const std::string& path) override { return Inner.MakeDirectory(path); }
     int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
@@ -44,6 +62,12 @@ public:
     }
     std::string ReadFirstLine(const std::string& path) override { return Inner.ReadFirstLine(path); }
     bool FileExists(const std::string& path) override { return Inner.FileExists(path); }
+    bool DirectoryExists(const std::string& path) override { return Inner.DirectoryExists(path); }
+    bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
+        return Inner.WriteWholeFile(path, bytes);
+    }
+    bool RemoveFile(const std::string& path) override { return Inner.RemoveFile(path); }
+    bool RemoveEmptyDirectory(const std::string& path) override { return Inner.RemoveEmptyDirectory(path); }
     std::optional<int32_t> FindFileTimeStamp(const std::string& path) override {
         return Inner.FindFileTimeStamp(path);
     }

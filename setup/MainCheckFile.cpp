@@ -17,7 +17,10 @@ void TMainForm::CompressorCheckFile(std::string& filepath, TProcessMode) {
     const std::string name = ExtractFileName(filepath);
     if (SameText(ExtractFileExt(name), ProjectExtension)) FProjectFile = filepath;
     FPendingFile = filepath;
-    if (!Desktop.FileExists(filepath)) return;
+    if (!Desktop.FileExists(filepath)) {
+        NoteMissingFolders(filepath);
+        return;
+    }
     for (const char* protectedName : ProtectedNames) {
         if (SameText(name, protectedName)) {
             Note("Kept (user file): " + filepath);
@@ -51,9 +54,10 @@ void TMainForm::CompressorCheckFile(std::string& filepath, TProcessMode) {
 void TMainForm::FinishPendingFile() {
     if (FPendingFile.empty()) return;
     // The archive component skips a file it cannot create without raising an error.
-    if (Desktop.FileExists(FPendingFile))
+    if (Desktop.FileExists(FPendingFile)) {
         Note("Written: " + FPendingFile);
-    else
+        WrittenFiles.emplace_back(CurrentPart, FPendingFile);
+    } else
         Note("Not written: " + FPendingFile);
     FPendingFile.clear();
 }

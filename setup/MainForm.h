@@ -4,11 +4,13 @@
 // Compressor; it reaches its controls and the desktop only through TFormControls and TDesktop.
 //
 // The implementation is split by role: MainForm.cpp (start-up and navigation), MainSupport.cpp
-// (support record), MainInstall.cpp (installation) and MainCheckFile.cpp (existing-file check).
+// (support record), MainInstall.cpp (installation), MainCheckFile.cpp (existing-file check) and
+// MainRegister.cpp (registration as an installed program, with its uninstaller and record).
 #pragma once
 
 #include "compress/Archiver.h"
 #include "setup/FormPorts.h"
+#include "setup/UninstallRecord.h"
 
 #include <cstdint>
 #include <functional>
@@ -91,6 +93,7 @@ private:
     std::string FSetupBaseName;
     std::string FProjectFile;
     std::string FDictionaryName;
+    double FCreated = 0; // the support record's creation date
     std::string FProgramGroup;
     // The target of the member being expanded; empty when it is skipped.
     std::string FPendingFile;
@@ -102,6 +105,23 @@ private:
     // Notes the member that the archive component was last allowed to write, once it is done.
     void FinishPendingFile();
     void ReportFailure(const std::string& reason);
+    // Notes the folders of path that do not exist yet, which writing the file will create.
+    void NoteMissingFolders(const std::string& path);
+    // Places the uninstaller beside the dictionary and registers the installation with Windows
+    // and as a user of Vellumor; does nothing for a setup without an uninstaller.
+    void RegisterInstallation();
+    // Writes the record of what this installation wrote (merged with an earlier one in the same
+    // place), once the project mark is in, and the installation's size.
+    void SaveUninstallRecord();
+    std::string DictionaryDirectoryText() const;
+    std::string UninstallKeyName() const;
+
+    // What this installation wrote, for its uninstaller.
+    TRecordPart CurrentPart = TRecordPart::Dictionary;
+    std::vector<std::pair<TRecordPart, std::string>> WrittenFiles;
+    std::vector<TRecordedFolder> CreatedFolders;
+    std::vector<std::string> CreatedShortcuts;
+    bool Registered = false;
     // A message box of the desktop, with its text and answer noted in the log.
     TModalResult ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons);
 };

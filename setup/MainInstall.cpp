@@ -7,8 +7,6 @@
 #include "setup/InstallLog.h"
 
 namespace {
-const char* const RegistryKey = "Software\\Parlavox\\Vellumor\\4.0";
-const char* const RegistryValue = "RootDir";
 const char* const VellumorExe = "velmor.exe";
 
 // Ends one archive's expansion on every way out: the stream first, then the member directory.
@@ -38,6 +36,10 @@ private:
 } // namespace
 
 void TMainForm::RunInstallation() {
+    WrittenFiles.clear();
+    CreatedFolders.clear();
+    CreatedShortcuts.clear();
+    Registered = false;
     Controls.SetBusyCursor(true);
     try {
         Controls.SetVisible(TControlName::ProgressBarLabel, true);
@@ -48,8 +50,9 @@ void TMainForm::RunInstallation() {
 
         InstallArchive("DICTIONARY", Controls.Text(TControlName::DictionaryDirectory));
         InstallArchive("VELLUMOR", GetVellumorDirectory());
-        Desktop.WriteMachineRegistryString(RegistryKey, RegistryValue, GetVellumorDirectory());
-        Note(std::string("Registry: HKLM\\") + RegistryKey + " " + RegistryValue + " = " +
+        Desktop.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
+                                           GetVellumorDirectory());
+        Note(std::string("Registry: HKLM\\") + VellumorRegistryKey + " " + VellumorRegistryValue + " = " +
              GetVellumorDirectory());
 
         // Without a Programs folder there is no place for the program group.
@@ -60,6 +63,7 @@ void TMainForm::RunInstallation() {
             CreateShortcutIfPresent(GetVellumorDirectory(), VellumorExe, "Vellumor.lnk");
             CreateShortcutIfPresent(GetVellumorDirectory(), "velmor.pdf", "Vellumor Manual.lnk");
         }
+        RegisterInstallation();
         ShowMessage("Parlavox Dictionary setup complete.", TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
     } catch (const std::exception& e) {
         ReportFailure(e.what());
@@ -70,9 +74,14 @@ void TMainForm::RunInstallation() {
     Controls.Close();
 
     // No project file was met: there is nothing to mark and nothing to open.
-    if (FProjectFile.empty()) return;
-    if (!Desktop.WritePrivateProfile("Project", "Deployed", "1", FProjectFile))
-        throw EIniFileException("Unable to write to " + FProjectFile);
+    if (FProjectFile.empty()) {
+        SaveUninstallRecord();
+        return;
+    }
+    const bool marked = Desktop.WritePrivateProfile("Project", "Deployed", "1", FProjectFile);
+    // Recorded after the mark, so that the mark does not count as a change on uninstall.
+    SaveUninstallRecord();
+    if (!marked) throw EIniFileException("Unable to write to " + FProjectFile);
     Note("Project marked: " + FProjectFile + " [Project] Deployed=1");
     const std::string exePath = GetVellumorDirectory() + "\\" + VellumorExe;
     if (Controls.Checked(TControlName::OpenDictionary) && Desktop.FileExists(exePath) &&
@@ -92,6 +101,7 @@ void TMainForm::ReportFailure(const std::string& reason) {
 }
 
 void TMainForm::InstallArchive(const std::string& archiveName, const std::string& destination) {
+    CurrentPart = archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary;
     Compressor.SetTargetPath(destination);
     std::unique_ptr<TStream> stream;
     try {
@@ -127,9 +137,10 @@ void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std:
     if (!Desktop.FileExists(directory + "\\" + fileName)) return;
     const std::string linkPath = FProgramGroup + "\\" + shortcutName;
     try {
-        if (CreateShellLink(directory, fileName, linkPath, "") >= 0)
+        if (CreateShellLink(directory, fileName, linkPath, "") >= 0) {
             Note("Shortcut: " + linkPath + " -> " + directory + "\\" + fileName);
-        else
+            CreatedShortcuts.push_back(linkPath);
+        } else
             Note("Shortcut not created: " + linkPath);
     } catch (...) {
         // A shortcut that cannot be made is not worth failing the installation for.

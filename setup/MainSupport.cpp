@@ -26,5 +26,6 @@ void TMainForm::ParseSupportRecord(const std::string& record) {
     FDictionaryName = parser.NextString();
     Controls.SetText(TControlName::Description, parser.NextString());
     Controls.SetText(TControlName::Author, parser.NextString());
-    Controls.SetText(TControlName::Created, DateTimeToDisplayText(Desktop, parser.NextFloat()));
+    FCreated = parser.NextFloat();
+    Controls.SetText(TControlName::Created, DateTimeToDisplayText(Desktop, FCreated));
 }

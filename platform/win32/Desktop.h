@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <windows.h>
 
@@ -25,6 +27,15 @@ std::optional<std::string> TypedDirectory(const std::string& selected, const std
 // Opens or creates HKEY_LOCAL_MACHINE\key with full access and writes a REG_SZ value; false when
 // the key cannot be opened or the value cannot be written.
 bool WriteMachineString(const std::string& key, const std::string& name, const std::string& value);
+
+bool WriteMachineDword(const std::string& key, const std::string& name, uint32_t value);
+// A REG_SZ value of HKEY_LOCAL_MACHINE\key; nothing when it is missing or of another type.
+std::optional<std::string> ReadMachineString(const std::string& key, const std::string& name);
+// Every REG_SZ value of HKEY_LOCAL_MACHINE\key, in the registry's order.
+std::vector<std::pair<std::string, std::string>> ReadMachineStrings(const std::string& key);
+bool DeleteMachineValue(const std::string& key, const std::string& name);
+// Deletes HKEY_LOCAL_MACHINE\key when it has no subkeys, and (with onlyIfEmpty) no values.
+bool DeleteMachineKey(const std::string& key, bool onlyIfEmpty);
 
 // The current user's Start-menu Programs folder (CSIDL_PROGRAMS); empty when the shell cannot tell.
 std::string ProgramsFolder(HWND owner);

@@ -53,6 +53,38 @@ void TWin32Desktop::WriteMachineRegistryString(const std::string& key, const std
         throw ERegistryException("Failed to set data for '" + name + "'");
 }
 
+void TWin32Desktop::WriteMachineRegistryDword(const std::string& key, const std::string& name,
+                                              uint32_t value) {
+    if (!desktop::WriteMachineDword(key, name, value))
+        throw ERegistryException("Failed to set data for '" + name + "'");
+}
+
+std::optional<std::string> TWin32Desktop::ReadMachineRegistryString(const std::string& key,
+                                                                    const std::string& name) {
+    return desktop::ReadMachineString(key, name);
+}
+
+std::vector<std::pair<std::string, std::string>>
+TWin32Desktop::ReadMachineRegistryStrings(const std::string& key) {
+    return desktop::ReadMachineStrings(key);
+}
+
+bool TWin32Desktop::DeleteMachineRegistryValue(const std::string& key, const std::string& name) {
+    return desktop::DeleteMachineValue(key, name);
+}
+
+bool TWin32Desktop::DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) {
+    return desktop::DeleteMachineKey(key, onlyIfEmpty);
+}
+
+void TWin32Desktop::CurrentDate(int& year, int& month, int& day) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    year = now.wYear;
+    month = now.wMonth;
+    day = now.wDay;
+}
+
 std::string TWin32Desktop::ProgramsFolder() {
     return desktop::ProgramsFolder(Owner);
 }
@@ -102,6 +134,31 @@ std::string TWin32Desktop::ReadFirstLine(const std::string& path) {
 
 bool TWin32Desktop::FileExists(const std::string& path) {
     return ::FileExists(path);
+}
+
+bool TWin32Desktop::DirectoryExists(const std::string& path) {
+    return ::DirectoryExists(path);
+}
+
+bool TWin32Desktop::WriteWholeFile(const std::string& path, const std::string& bytes) {
+    try {
+        TFileStream::Create(path)->Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+bool TWin32Desktop::RemoveFile(const std::string& path) {
+    // Installed files keep the archive's attributes, the read-only bit among them.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+bool TWin32Desktop::RemoveEmptyDirectory(const std::string& path) {
+    return RemoveDirectoryA(path.c_str()) != 0;
 }
 
 std::optional<int32_t> TWin32Desktop::FindFileTimeStamp(const std::string& path) {

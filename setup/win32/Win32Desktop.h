@@ -17,6 +17,14 @@ public:
     std::optional<std::string> ChooseDirectory(const std::string& start) override;
     void WriteMachineRegistryString(const std::string& key, const std::string& name,
                                     const std::string& value) override;
+    void WriteMachineRegistryDword(const std::string& key, const std::string& name, uint32_t value) override;
+    std::optional<std::string> ReadMachineRegistryString(const std::string& key,
+                                                         const std::string& name) override;
+    std::vector<std::pair<std::string, std::string>>
+    ReadMachineRegistryStrings(const std::string& key) override;
+    bool DeleteMachineRegistryValue(const std::string& key, const std::string& name) override;
+    bool DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) override;
+    void CurrentDate(int& year, int& month, int& day) override;
     std::string ProgramsFolder() override;
     bool MakeDirectory(const std::string& path) override;
     int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
@@ -30,6 +38,10 @@ public:
     std::unique_ptr<TStream> OpenFileRead(const std::string& path) override;
     std::string ReadFirstLine(const std::string& path) override;
     bool FileExists(const std::string& path) override;
+    bool DirectoryExists(const std::string& path) override;
+    bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
+    bool RemoveFile(const std::string& path) override;
+    bool RemoveEmptyDirectory(const std::string& path) override;
     std::optional<int32_t> FindFileTimeStamp(const std::string& path) override;
     std::string FormatShortDate(int year, int month, int day) override;
     std::string FormatLongTime(int hour, int minute, int second) override;

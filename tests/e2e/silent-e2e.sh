@@ -72,14 +72,18 @@ wineserver -w
 ) >"$out/windows.txt" &
 watch_pid=$!
 
-# Runs a Windows command line as cmd.exe passes it on, so that unquoted blanks reach the program
-# as an administrator types them; leaves the exit code in rc and Wine's output in the named log.
+# Runs a Windows command line from a batch file, so that it reaches the program exactly as an
+# administrator types it (blanks and quotes included); leaves the exit code in rc and Wine's output
+# in the named log.
 rc=
 run() {
     local log=$1
     shift
-    wine cmd /c "$*" >"$out/$log" 2>&1
+    printf '@%s\r\n@exit /b %%errorlevel%%\r\n' "$*" >"$drive_c/run.bat"
+    local started=$SECONDS
+    wine cmd /c 'C:\run.bat' >"$out/$log" 2>&1
     rc=$?
+    echo "  ($log: exit $rc after $((SECONDS - started)) s)"
 }
 no_box() { ! grep -aq "MSGBOX_OnInit" "$out/$1"; }
 has_line() { tr -d '\r' <"$1" | grep -qxF -- "$2"; }
@@ -153,6 +157,89 @@ run help.log 'C:\Setup\setup.exe -s -?'
 check "/? with /S exits 2 without a box" test "$rc" -eq 2
 check "no box for usage errors with /S" no_box usage.log
 check "nothing installed by a usage error" test ! -e "$drive_c/Program Files/Parlavox"
+
+echo "silent-e2e: a second dictionary over the same Vellumor (template executable)"
+mkdir -p "$out/second" "$drive_c/Second"
+printf '[Project]\r\nName=Legal Terms\r\n' >"$out/second/legal.vlp"
+printf 'contract\tVertrag\r\n' >"$out/second/legal.vlm"
+printf 'court\tGericht\r\n' >"$out/second/courts.vlm"
+"$qdmx" create -m lh5 -q -C "$out/second" "$drive_c/Second/Legal.vl2" .
+cp "$template_exe" "$drive_c/Second/Legal.exe"
+printf 'PVD4\tLegal\tEnglish-German legal terms\tParlavox Legal Team\t45000.5' >"$drive_c/Second/Legal.vl1"
+cp "$payload/vellumor.qdmx" "$drive_c/Second/Legal.vl3"
+run second.log 'C:\Second\Legal.exe /S /D=C:\Some Folder\Apps'
+check "second silent install exits 0" test "$rc" -eq 0
+
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+# The installation's key below the Uninstall key, found by its InstallLocation.
+key_of() {
+    local key
+    for key in $(wine reg query "$uninstall_key" 2>/dev/null | tr -d '\r' | grep -F 'Uninstall\Parlavox ' | tr ' ' '?'); do
+        key=${key//\?/ }
+        [ "$(reg_value "$key" InstallLocation)" = "$1" ] && { echo "$key"; return 0; }
+    done
+    return 1
+}
+first_key=$(key_of 'C:\Some Folder\Apps\English-German')
+second_key=$(key_of 'C:\Some Folder\Apps\Legal')
+check "the first dictionary has its Uninstall key" test -n "$first_key"
+check "the second dictionary has its own Uninstall key" test -n "$second_key" -a "$first_key" != "$second_key"
+values_are() {
+    local key=$1 expected=$2 actual
+    actual=$(wine reg query "$key" 2>/dev/null | tr -d '\r' | sed -n 's/^    \([A-Za-z]*\) *REG_[A-Z_]* *\(.*\)$/\1=\2/p' | sort)
+    [ "$actual" = "$(sort <<<"$expected")" ] || { diff <(echo "$actual") <(sort <<<"$expected") >&2; return 1; }
+}
+today=$(date +%Y%m%d)
+check "the first key has every value" values_are "$first_key" "DisplayName=Parlavox Dictionary: English-German software terminology
+DisplayVersion=1999.02.20
+Publisher=Parlavox Localisation Team
+InstallLocation=C:\Some Folder\Apps\English-German
+InstallDate=$today
+EstimatedSize=$(reg_value "$first_key" EstimatedSize)
+DisplayIcon=C:\Some Folder\Apps\VL\velmor.exe
+UninstallString=\"C:\Some Folder\Apps\English-German\uninstall.exe\"
+QuietUninstallString=\"C:\Some Folder\Apps\English-German\uninstall.exe\" /S
+NoModify=0x1
+NoRepair=0x1"
+check "EstimatedSize counts the installed KB" test "$(($(reg_value "$first_key" EstimatedSize)))" -gt 100
+check "the second key names its own dictionary" test "$(reg_value "$second_key" DisplayName)" = 'Parlavox Dictionary: English-German legal terms'
+
+echo "silent-e2e: uninstalling the first dictionary with its QuietUninstallString"
+printf 'hand-made change\r\n' >>"$apps/Legal/courts.vlm"
+run uninstall1.log "$(reg_value "$first_key" QuietUninstallString)"
+check "the first uninstall exits 0" test "$rc" -eq 0
+for _ in $(seq 50); do [ -e "$apps/English-German/uninstall.exe" ] || break; sleep 0.2; done
+check "the first dictionary's folder is gone" test ! -e "$apps/English-German"
+check "its Uninstall key is gone" test -z "$(reg_value "$first_key" DisplayName)"
+check "Vellumor stays" same_files "$resources/vellumor" "$apps/VL"
+check "RootDir stays" root_dir_is 'C:\Some Folder\Apps\VL'
+check "the group and its shortcut stay" test -f "$group/Vellumor.lnk"
+check "the second dictionary stays" test -f "$apps/Legal/legal.vlm" -a -f "$apps/Legal/uninstall.exe"
+check "the second Uninstall key stays" test -n "$(reg_value "$second_key" DisplayName)"
+printf 'MyOwnWord\r\n' >>"$apps/VL/velmor.pvl"
+check "no box during a quiet uninstall" no_box uninstall1.log
+
+echo "silent-e2e: uninstalling the second, last dictionary"
+run uninstall2.log "$(reg_value "$second_key" QuietUninstallString) /LOG=C:\uninstall.log"
+check "the second uninstall exits 0" test "$rc" -eq 0
+# The copy removes the original uninstaller right after the original has ended.
+for _ in $(seq 50); do [ -e "$apps/Legal/uninstall.exe" ] || break; sleep 0.2; done
+left=$(cd "$drive_c/Some Folder" && find . -type f | sort | tr '\n' ' ')
+check "only velmor.pvm, velmor.pvl and the changed file are left" \
+    test "$left" = "./Apps/Legal/courts.vlm ./Apps/VL/velmor.pvl ./Apps/VL/velmor.pvm "
+check "no empty folder is left" test -z "$(find "$drive_c/Some Folder" -type d -empty)"
+check "no uninstaller is left" test -z "$(find "$drive_c/Some Folder" -iname 'uninstall*')"
+check "no Uninstall key is left" test -z "$(wine reg query "$uninstall_key" 2>/dev/null | grep -F 'Uninstall\Parlavox ')"
+check "RootDir is gone" test -z "$(reg_value 'HKLM\Software\Parlavox\Vellumor\4.0' RootDir)"
+check "the emptied Parlavox key is gone" bash -c "! wine reg query 'HKLM\Software\Parlavox' >/dev/null 2>&1"
+# Restarting Wine (a new wineserver runs wineboot) carries out the deletions left for a restart.
+wineserver -k
+wine cmd /c exit >/dev/null 2>&1
+check "the uninstallers' temporary copies are gone after a restart" \
+    test -z "$(find "$drive_c/users" -iname 'ParlavoxUninstall-*')"
+check "the Parlavox group is gone" test ! -e "$group"
+check "the log lists what was kept" has_line "$drive_c/uninstall.log" \
+    'Kept: C:\Some Folder\Apps\Legal\courts.vlm (changed since it was installed)'
 
 kill "$watch_pid" 2>/dev/null
 watch_pid=

@@ -10,6 +10,7 @@
 #include "setup/TextLine.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 char Fold(char c) {
@@ -60,6 +61,69 @@ void TFakeDesktop::WriteMachineRegistryString(const std::string& key, const std:
     Log.Add("Registry " + key + " " + name + "=" + value);
     if (RegistryFails) throw ERegistryException("Failed to set data for '" + name + "'");
     Registry[key + "\\" + name] = value;
+}
+
+namespace {
+const std::string& KeyOf(const std::string& entry) {
+    return entry;
+}
+template <typename Pair>
+const std::string& KeyOf(const Pair& entry) {
+    return entry.first;
+}
+
+// The entries of a flat "key\\name" map or set of paths that lie below key.
+template <typename Container>
+std::vector<typename Container::iterator> Below(Container& entries, const std::string& key) {
+    const std::string prefix = key + "\\";
+    std::vector<typename Container::iterator> found;
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+        const std::string& name = KeyOf(*it);
+        if (name.size() > prefix.size() && SameText(name.substr(0, prefix.size()), prefix))
+            found.push_back(it);
+    }
+    return found;
+}
+} // namespace
+
+void TFakeDesktop::WriteMachineRegistryDword(const std::string& key, const std::string& name,
+                                             uint32_t value) {
+    WriteMachineRegistryString(key, name, "dword:" + std::to_string(value));
+}
+
+std::optional<std::string> TFakeDesktop::ReadMachineRegistryString(const std::string& key,
+                                                                   const std::string& name) {
+    auto found = Registry.find(key + "\\" + name);
+    if (found == Registry.end() || found->second.rfind("dword:", 0) == 0) return std::nullopt;
+    return found->second;
+}
+
+std::vector<std::pair<std::string, std::string>>
+TFakeDesktop::ReadMachineRegistryStrings(const std::string& key) {
+    std::vector<std::pair<std::string, std::string>> values;
+    for (auto it : Below(Registry, key))
+        if (it->second.rfind("dword:", 0) != 0)
+            values.emplace_back(it->first.substr(key.size() + 1), it->second);
+    return values;
+}
+
+bool TFakeDesktop::DeleteMachineRegistryValue(const std::string& key, const std::string& name) {
+    Log.Add("DeleteValue " + key + " " + name);
+    return Registry.erase(key + "\\" + name) > 0;
+}
+
+bool TFakeDesktop::DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) {
+    const auto entries = Below(Registry, key);
+    if (entries.empty() || onlyIfEmpty) return false;
+    Log.Add("DeleteKey " + key);
+    for (auto it : entries) Registry.erase(it);
+    return true;
+}
+
+void TFakeDesktop::CurrentDate(int& year, int& month, int& day) {
+    year = TodayYear;
+    month = TodayMonth;
+    day = TodayDay;
 }
 
 std::string TFakeDesktop::ProgramsFolder() {
@@ -134,6 +198,40 @@ std::string TFakeDesktop::ReadFirstLine(const std::string& path) {
 bool TFakeDesktop::FileExists(const std::string& path) {
     if (Files.count(path)) return true;
     return UseDisk && ::FileExists(path);
+}
+
+bool TFakeDesktop::DirectoryExists(const std::string& path) {
+    if (Directories.count(path) || !Below(Files, path).empty() || !Below(Directories, path).empty())
+        return true;
+    return UseDisk && ::DirectoryExists(path);
+}
+
+bool TFakeDesktop::WriteWholeFile(const std::string& path, const std::string& bytes) {
+    Log.Add("WriteFile " + path);
+    if (!UseDisk) {
+        Files[path] = {bytes};
+        return true;
+    }
+    try {
+        TFileStream::Create(path)->Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+bool TFakeDesktop::RemoveFile(const std::string& path) {
+    Log.Add("RemoveFile " + path);
+    if (Files.erase(path)) return true;
+    return UseDisk && DeleteFileAt(path);
+}
+
+bool TFakeDesktop::RemoveEmptyDirectory(const std::string& path) {
+    if (!Below(Files, path).empty() || !Below(Directories, path).empty()) return false;
+    Log.Add("RemoveDirectory " + path);
+    if (Directories.erase(path)) return true;
+    std::error_code error;
+    return UseDisk && std::filesystem::remove(NativePath(path), error) && !error;
 }
 
 std::optional<int32_t> TFakeDesktop::FindFileTimeStamp(const std::string& path) {

@@ -11,6 +11,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,14 @@ public:
     std::optional<std::string> ChooseDirectory(const std::string& start) override;
     void WriteMachineRegistryString(const std::string& key, const std::string& name,
                                     const std::string& value) override;
+    void WriteMachineRegistryDword(const std::string& key, const std::string& name, uint32_t value) override;
+    std::optional<std::string> ReadMachineRegistryString(const std::string& key,
+                                                         const std::string& name) override;
+    std::vector<std::pair<std::string, std::string>>
+    ReadMachineRegistryStrings(const std::string& key) override;
+    bool DeleteMachineRegistryValue(const std::string& key, const std::string& name) override;
+    bool DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) override;
+    void CurrentDate(int& year, int& month, int& day) override;
     std::string ProgramsFolder() override;
     bool MakeDirectory(const std::string& path) override;
     int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
@@ -57,6 +66,10 @@ public:
     std::unique_ptr<TStream> OpenFileRead(const std::string& path) override;
     std::string ReadFirstLine(const std::string& path) override;
     bool FileExists(const std::string& path) override;
+    bool DirectoryExists(const std::string& path) override;
+    bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
+    bool RemoveFile(const std::string& path) override;
+    bool RemoveEmptyDirectory(const std::string& path) override;
     std::optional<int32_t> FindFileTimeStamp(const std::string& path) override;
     std::string FormatShortDate(int year, int month, int day) override;
     std::string FormatLongTime(int hour, int minute, int second) override;
@@ -68,8 +81,9 @@ public:
     std::vector<TMessageRecord> Messages;
     std::vector<std::string> Exceptions;
     std::vector<std::string> ChooserStarts;
-    std::optional<std::string> ChosenDirectory;  // nothing: the chooser is cancelled
-    std::map<std::string, std::string> Registry; // "key\name" -> value
+    std::optional<std::string> ChosenDirectory; // nothing: the chooser is cancelled
+    // "key\name" -> value; DWORD values as "dword:N". Value names may hold backslashes.
+    std::map<std::string, std::string, TPathLess> Registry;
     bool RegistryFails = false;
     std::string Programs = "C:\\Users\\pat\\Start Menu\\Programs";
     std::vector<std::string> CreatedDirectories;
@@ -83,7 +97,9 @@ public:
     std::map<std::string, std::string> Resources;        // "TYPE/NAME" -> bytes
     std::map<std::string, std::string> ArchiveResources; // name -> archive bytes
     std::map<std::string, TFakeFile, TPathLess> Files;
+    std::set<std::string, TPathLess> Directories; // besides those that hold a file of Files
     bool UseDisk = false;
+    int TodayYear = 2026, TodayMonth = 12, TodayDay = 8;
     bool ReadFails = false;               // the fallback support file cannot be read
     std::vector<std::string> OpenedFiles; // OpenFileRead and ReadFirstLine, in order
     std::vector<std::string> ResourceLookups;

@@ -245,6 +245,75 @@ TEST_F(WizardInstallation, InstalledUserListIsKept) {
     EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
 }
 
+// Registration as an installed program: the uninstaller beside the dictionary, the Uninstall key,
+// the dictionary as a user of Vellumor and the record of what was written.
+class Registration : public WizardInstallation {
+protected:
+    Registration() { Desktop.Resources["PARLAVOX/UNINSTALL"] = "MZ uninstaller"; }
+    TUninstallRecord Record() { return TUninstallRecord::Parse(Disk("dict/uninstall.dat")); }
+    std::string Key() {
+        for (const auto& [entry, value] : Desktop.Registry)
+            if (entry.find("\\Uninstall\\") != std::string::npos) return entry.substr(0, entry.rfind('\\'));
+        return "";
+    }
+};
+
+TEST_F(Registration, WritesUninstallerKeyUserAndRecordAfterTheProjectMark) {
+    Install();
+    EXPECT_EQ(Disk("dict/uninstall.exe"), "MZ uninstaller");
+    const std::string key = Key();
+    const std::string exe = Root + "\\dict\\uninstall.exe";
+    EXPECT_EQ(Desktop.Registry.at(key + "\\DisplayName"), "Parlavox Dictionary: General English-German");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\DisplayVersion"), "1999.02.20");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\Publisher"), "Parlavox Team");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\InstallLocation"), Root + "\\dict");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\InstallDate"), "20261208");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\DisplayIcon"), VellumorDir() + "\\velmor.exe");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\UninstallString"), "\"" + exe + "\"");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\QuietUninstallString"), "\"" + exe + "\" /S");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\NoModify"), "dword:1");
+    EXPECT_EQ(Desktop.Registry.at(key + "\\EstimatedSize"), "dword:1"); // 99 bytes, rounded up
+    const TUninstallRecord record = Record();
+    EXPECT_EQ(Desktop.Registry.at(std::string(VellumorUsersKey) + "\\" + record.KeyName), VellumorDir());
+    ASSERT_EQ(record.Files.size(), 6u);
+    // The project file is recorded as marked, so the mark is no change on uninstall.
+    const TRecordedFile& project = record.Files[1];
+    EXPECT_EQ(project.Path, ProjectPath());
+    EXPECT_LT(Log.IndexOf("Profile " + ProjectPath() + " [Project] Deployed=1"),
+              Log.IndexOf("WriteFile " + Root + "\\dict\\uninstall.dat"));
+    EXPECT_EQ(project.Checksum,
+              UpdateCrc32(0, reinterpret_cast<const uint8_t*>(ProjectText.data()), ProjectText.size()));
+    EXPECT_EQ(record.Files[3].Part, TRecordPart::Vellumor);
+    std::vector<std::string> folders;
+    for (const TRecordedFolder& f : record.Folders) folders.push_back(f.Path);
+    EXPECT_EQ(folders, (std::vector<std::string>{Root + "\\dict", Root + "\\apps", Root + "\\apps\\VL",
+                                                 Root + "\\apps\\VL\\lang"}));
+    EXPECT_EQ(record.Shortcuts, std::vector<std::string>{Desktop.Programs + "\\Parlavox\\Vellumor.lnk"});
+}
+
+TEST_F(Registration, InstallingAgainCountsOnceAndKeepsTheFilesItKept) {
+    Install();
+    const std::string key = Key();
+    Scratch.Write("dict/words.pvd", {'n', 'e', 'w', 'e', 'r'});
+    Desktop.Answers = {TModalResult::mrNo, TModalResult::mrNo}; // keep words.pvd and the marked project
+    Form->HandleEvent([&] { Form->NextButtonClick(); });
+    EXPECT_EQ(Key(), key);
+    int users = 0;
+    for (const auto& [entry, value] : Desktop.Registry)
+        users += entry.find("\\Dictionaries\\") != std::string::npos;
+    EXPECT_EQ(users, 1);
+    const TUninstallRecord record = Record();
+    EXPECT_EQ(record.Files.size(), 6u);
+    EXPECT_EQ(record.Folders.size(), 4u);
+}
+
+TEST_F(Registration, SetupWithoutUninstallerRegistersNothing) {
+    Desktop.Resources.erase("PARLAVOX/UNINSTALL");
+    Install();
+    EXPECT_EQ(Key(), "");
+    EXPECT_EQ(Disk("dict/uninstall.dat"), "<missing>");
+}
+
 // A log that keeps its lines in memory.
 struct TLinesLog : TInstallLog {
     void Write(const std::string& line) override { Lines.push_back(line); }

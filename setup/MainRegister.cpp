@@ -1,0 +1,152 @@
+// TMainForm's registration as an installed program, the way Windows expects it: an uninstaller
+// beside the dictionary, a key below the Uninstall key for Apps & Features, the dictionary as one
+// more user of the Vellumor it installed over, and the record of what the installation wrote.
+//
+// Vellumor's users are counted as a set, one value per installed dictionary below Vellumor's own
+// key (name: the dictionary's Uninstall key, data: its Vellumor directory), rather than as the
+// SharedDLLs reference counts: installing the same dictionary again rewrites its own value instead
+// of counting twice, an uninstall that was interrupted cannot leave a count that never reaches
+// zero, and dictionaries over two different Vellumor directories are told apart.
+#include "setup/MainForm.h"
+
+#include "platform/FileStream.h"
+#include "setup/DateTimeText.h"
+#include "setup/InstallLog.h"
+#include "setup/PathText.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const UninstallKeyRoot = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char* const DisplayNamePrefix = "Parlavox Dictionary: ";
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string TrimTrailingBackslashes(std::string path) {
+    while (path.size() > 1 && path.back() == '\\' && path[path.size() - 2] != ':') path.pop_back();
+    return path;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+} // namespace
+
+std::string TMainForm::DictionaryDirectoryText() const {
+    return TrimTrailingBackslashes(Controls.Text(TControlName::DictionaryDirectory));
+}
+
+std::string TMainForm::UninstallKeyName() const {
+    // The name keeps two dictionaries apart, and the same dictionary in two places too.
+    std::string name = "Parlavox " + FDictionaryName;
+    for (char& c : name)
+        if (c == '\\' || static_cast<unsigned char>(c) < 32) c = '_';
+    const std::string where = Upper(DictionaryDirectoryText());
+    char suffix[10];
+    std::snprintf(
+        suffix, sizeof suffix, " %08X",
+        static_cast<unsigned>(UpdateCrc32(0, reinterpret_cast<const uint8_t*>(where.data()), where.size())));
+    return name + suffix;
+}
+
+void TMainForm::NoteMissingFolders(const std::string& path) {
+    std::vector<std::string> missing;
+    std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
+    while (!folder.empty() && !Desktop.DirectoryExists(folder)) {
+        missing.push_back(folder);
+        const std::string parent = TrimTrailingBackslashes(ExtractFileDir(folder));
+        if (parent == folder) break;
+        folder = parent;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) CreatedFolders.push_back({CurrentPart, *it});
+}
+
+void TMainForm::RegisterInstallation() {
+    const std::optional<std::string> uninstaller = Desktop.LoadResource("PARLAVOX", "UNINSTALL");
+    if (!uninstaller) {
+        Note("No uninstaller in this setup: not registered");
+        return;
+    }
+    const std::string directory = DictionaryDirectoryText();
+    // Without a dictionary archive nothing has made the dictionary folder yet.
+    CurrentPart = TRecordPart::Dictionary;
+    NoteMissingFolders(directory + "\\" + UninstallerName);
+    for (const TRecordedFolder& folder : CreatedFolders)
+        if (!Desktop.DirectoryExists(folder.Path)) Desktop.MakeDirectory(folder.Path);
+    const std::string exe = directory + "\\" + UninstallerName;
+    if (!Desktop.WriteWholeFile(exe, *uninstaller)) throw EInOutError("Cannot write " + exe);
+    Note("Uninstaller: " + exe);
+
+    const TDateTimeParts created = DecodeDateTime(FCreated);
+    char version[16], today[16];
+    std::snprintf(version, sizeof version, "%04d.%02d.%02d", created.Year, created.Month, created.Day);
+    int year = 0, month = 0, day = 0;
+    Desktop.CurrentDate(year, month, day);
+    std::snprintf(today, sizeof today, "%04d%02d%02d", year % 10000, month % 100, day % 100);
+
+    const std::string key = UninstallKeyRoot + UninstallKeyName();
+    const std::pair<const char*, std::string> values[] = {
+        {"DisplayName", DisplayNamePrefix + Controls.Text(TControlName::Description)},
+        {"DisplayVersion", version},
+        {"Publisher", Controls.Text(TControlName::Author)},
+        {"InstallLocation", directory},
+        {"InstallDate", today},
+        {"DisplayIcon", GetVellumorDirectory() + "\\velmor.exe"},
+        {"UninstallString", Quoted(exe)},
+        {"QuietUninstallString", Quoted(exe) + " /S"},
+    };
+    for (const auto& [name, data] : values) Desktop.WriteMachineRegistryString(key, name, data);
+    Desktop.WriteMachineRegistryDword(key, "NoModify", 1);
+    Desktop.WriteMachineRegistryDword(key, "NoRepair", 1);
+    Note("Registry: HKLM\\" + key);
+    Desktop.WriteMachineRegistryString(VellumorUsersKey, UninstallKeyName(), GetVellumorDirectory());
+    Note("Registry: HKLM\\" + std::string(VellumorUsersKey) + " " + UninstallKeyName() + " = " +
+         GetVellumorDirectory());
+    Registered = true;
+}
+
+void TMainForm::SaveUninstallRecord() {
+    if (!Registered) return;
+    TUninstallRecord record;
+    record.KeyName = UninstallKeyName();
+    record.DisplayName = DisplayNamePrefix + Controls.Text(TControlName::Description);
+    record.DictionaryDirectory = DictionaryDirectoryText();
+    record.VellumorDirectory = GetVellumorDirectory();
+    record.ProgramGroup = FProgramGroup;
+    int64_t size = 0;
+    for (const auto& [part, path] : WrittenFiles) {
+        if (const std::optional<TFileDigest> digest = DigestFile(Desktop, path)) {
+            record.Files.push_back({part, path, digest->Size, digest->Checksum});
+            size += digest->Size;
+        }
+    }
+    record.Folders = CreatedFolders;
+    record.Shortcuts = CreatedShortcuts;
+    record.Values.push_back({VellumorRegistryKey, VellumorRegistryValue, GetVellumorDirectory()});
+
+    const std::string path = record.DictionaryDirectory + "\\" + RecordName;
+    if (Desktop.FileExists(path)) {
+        try {
+            std::unique_ptr<TStream> stream = Desktop.OpenFileRead(path);
+            const std::vector<uint8_t> bytes = ReadAll(*stream);
+            const TUninstallRecord earlier = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
+            if (SameText(earlier.KeyName, record.KeyName)) record.Merge(earlier);
+        } catch (const std::exception& e) {
+            Note("Earlier uninstall record not used: " + std::string(e.what()));
+        }
+    }
+    if (!Desktop.WriteWholeFile(path, record.Text())) throw EInOutError("Cannot write " + path);
+    Note("Uninstall record: " + path);
+    try {
+        Desktop.WriteMachineRegistryDword(UninstallKeyRoot + record.KeyName, "EstimatedSize",
+                                          static_cast<uint32_t>((size + 1023) / 1024));
+    } catch (const std::exception&) {
+        // The size is only what Apps & Features shows; the installation stands without it.
+    }
+}

@@ -1,0 +1,186 @@
+// Writing and reading the uninstall record, merging an earlier one, and file digests.
+#include "setup/UninstallRecord.h"
+
+#include "setup/FormPorts.h"
+#include "setup/PathText.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+const char* const Signature = "Parlavox uninstall record 1";
+
+const char* PartText(TRecordPart part) {
+    return part == TRecordPart::Vellumor ? "vellumor" : "dictionary";
+}
+
+TRecordPart ParsePart(const std::string& text) {
+    if (text == "dictionary") return TRecordPart::Dictionary;
+    if (text == "vellumor") return TRecordPart::Vellumor;
+    throw ERecordError("Unknown part in uninstall record: " + text);
+}
+
+std::vector<std::string> SplitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+uint64_t ParseNumber(const std::string& text, int base) {
+    if (text.empty() || text.size() > 16) throw ERecordError("Bad number in uninstall record: " + text);
+    uint64_t value = 0;
+    for (char c : text) {
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0 || digit >= base) throw ERecordError("Bad number in uninstall record: " + text);
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+    }
+    return value;
+}
+
+std::array<uint32_t, 256> MakeCrcTable() {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+
+} // namespace
+
+std::string TUninstallRecord::Text() const {
+    std::string text = std::string(Signature) + "\r\n";
+    auto line = [&text](std::initializer_list<std::string> fields) {
+        bool first = true;
+        for (const std::string& field : fields) {
+            if (!first) text += '\t';
+            text += field;
+            first = false;
+        }
+        text += "\r\n";
+    };
+    line({"key", KeyName});
+    line({"name", DisplayName});
+    line({"dictionary", DictionaryDirectory});
+    line({"vellumor", VellumorDirectory});
+    if (!ProgramGroup.empty()) line({"group", ProgramGroup});
+    for (const TRecordedFile& file : Files) {
+        char checksum[9];
+        std::snprintf(checksum, sizeof checksum, "%08X", static_cast<unsigned>(file.Checksum));
+        line({"file", PartText(file.Part), std::to_string(file.Size), checksum, file.Path});
+    }
+    for (const TRecordedFolder& folder : Folders) line({"folder", PartText(folder.Part), folder.Path});
+    for (const std::string& shortcut : Shortcuts) line({"shortcut", shortcut});
+    for (const TRecordedValue& value : Values) line({"value", value.Key, value.Name, value.Data});
+    return text;
+}
+
+TUninstallRecord TUninstallRecord::Parse(const std::string& text) {
+    TUninstallRecord record;
+    size_t start = 0;
+    bool signed_ = false;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!signed_) {
+            if (line != Signature) throw ERecordError("Not an uninstall record");
+            signed_ = true;
+            continue;
+        }
+        if (line.empty()) continue;
+        const std::vector<std::string> f = SplitFields(line);
+        const std::string& kind = f[0];
+        auto need = [&](size_t count) {
+            if (f.size() != count) throw ERecordError("Bad line in uninstall record: " + line);
+        };
+        if (kind == "key") {
+            need(2);
+            record.KeyName = f[1];
+        } else if (kind == "name") {
+            need(2);
+            record.DisplayName = f[1];
+        } else if (kind == "dictionary") {
+            need(2);
+            record.DictionaryDirectory = f[1];
+        } else if (kind == "vellumor") {
+            need(2);
+            record.VellumorDirectory = f[1];
+        } else if (kind == "group") {
+            need(2);
+            record.ProgramGroup = f[1];
+        } else if (kind == "file") {
+            need(5);
+            record.Files.push_back({ParsePart(f[1]), f[4], static_cast<int64_t>(ParseNumber(f[2], 10)),
+                                    static_cast<uint32_t>(ParseNumber(f[3], 16))});
+        } else if (kind == "folder") {
+            need(3);
+            record.Folders.push_back({ParsePart(f[1]), f[2]});
+        } else if (kind == "shortcut") {
+            need(2);
+            record.Shortcuts.push_back(f[1]);
+        } else if (kind == "value") {
+            need(4);
+            record.Values.push_back({f[1], f[2], f[3]});
+        } else {
+            throw ERecordError("Bad line in uninstall record: " + line);
+        }
+    }
+    if (!signed_ || record.KeyName.empty() || record.DictionaryDirectory.empty())
+        throw ERecordError("Not an uninstall record");
+    return record;
+}
+
+void TUninstallRecord::Merge(const TUninstallRecord& earlier) {
+    for (const TRecordedFile& file : earlier.Files) {
+        bool present = false;
+        for (const TRecordedFile& mine : Files) present = present || SameText(mine.Path, file.Path);
+        if (!present) Files.push_back(file);
+    }
+    for (const TRecordedFolder& folder : earlier.Folders) {
+        bool present = false;
+        for (const TRecordedFolder& mine : Folders) present = present || SameText(mine.Path, folder.Path);
+        if (!present) Folders.push_back(folder);
+    }
+    for (const std::string& shortcut : earlier.Shortcuts) {
+        bool present = false;
+        for (const std::string& mine : Shortcuts) present = present || SameText(mine, shortcut);
+        if (!present) Shortcuts.push_back(shortcut);
+    }
+    if (ProgramGroup.empty()) ProgramGroup = earlier.ProgramGroup;
+}
+
+uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count) {
+    static const std::array<uint32_t, 256> table = MakeCrcTable();
+    crc = ~crc;
+    for (size_t i = 0; i < count; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path) {
+    try {
+        std::unique_ptr<TStream> stream = desktop.OpenFileRead(path);
+        TFileDigest digest;
+        std::vector<uint8_t> buffer(64 * 1024);
+        for (;;) {
+            const int32_t n = stream->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
+            if (n <= 0) break;
+            digest.Size += n;
+            digest.Checksum = UpdateCrc32(digest.Checksum, buffer.data(), static_cast<size_t>(n));
+        }
+        return digest;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}

@@ -1,0 +1,54 @@
+// The uninstaller's entry. Started from the dictionary folder (by Apps & Features or a script) it
+// runs its temporary copy and ends with the copy's exit code; the copy (started with _?=DIR) does
+// the work through TUninstaller and then removes the original. Exit codes: 0 removed, 1 not
+// removed (the answer was No) or something could not be removed, 2 usage error.
+#include "platform/Exception.h"
+#include "setup/CommandLine.h"
+#include "setup/InstallLog.h"
+#include "setup/Uninstaller.h"
+#include "setup/win32/SelfRemoval.h"
+#include "setup/win32/Win32Desktop.h"
+
+namespace {
+
+const char* const ApplicationTitle = "Parlavox Dictionary Uninstall";
+
+int ReportUsage(const TSetupOptions& options, const std::string& error) {
+    if (!options.Silent) {
+        const std::string text = (error.empty() ? "" : error + "\n\n") + UsageText(TOptionSet::Uninstall);
+        MessageBoxA(nullptr, text.c_str(), ApplicationTitle,
+                    MB_OK | MB_SETFOREGROUND | (error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
+    }
+    return ExitUsage;
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    const std::string arguments = commandLine ? commandLine : "";
+    TSetupOptions options;
+    try {
+        options = ParseCommandLine(arguments, TOptionSet::Uninstall, &options);
+    } catch (const EUsageError& e) {
+        return ReportUsage(options, e.Message);
+    }
+    if (options.Help) return ReportUsage(options, "");
+    if (!options.OriginDirectory) return RunFromTemporaryCopy(arguments);
+
+    std::unique_ptr<TFileInstallLog> log;
+    if (options.LogFile) {
+        try {
+            log = std::make_unique<TFileInstallLog>(*options.LogFile);
+        } catch (const Exception&) {
+            // Without its log the uninstall still runs; the exit code tells the outcome.
+        }
+    }
+    TWin32Desktop desktop(nullptr, ApplicationTitle);
+    TUninstaller uninstaller(desktop, log.get());
+    const TUninstallOutcome outcome = uninstaller.Run(*options.OriginDirectory, options.Silent);
+    log.reset();
+    if (options.Handoff)
+        FinishSelfRemoval(*options.Handoff, *options.OriginDirectory, outcome.Removed,
+                          outcome.FoldersAfterSelf, outcome.ExitCode);
+    return outcome.ExitCode;
+}

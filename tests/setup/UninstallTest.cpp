@@ -1,0 +1,170 @@
+// The uninstall record and the uninstaller's decisions against the fake desktop: what goes, what
+// stays (user files, changed files, Vellumor while another dictionary uses it), the registry keys
+// it empties and the folders it hands on to the dictionaries that remain.
+#include "setup/CommandLine.h"
+#include "setup/Uninstaller.h"
+#include "tests/setup/FakeDesktop.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const std::string Group = "C:\\Users\\pat\\Start Menu\\Programs\\Parlavox";
+
+TEST(UninstallRecord, TextReadsBackAndRejectsDamage) {
+    TUninstallRecord record;
+    record.KeyName = "Parlavox EnglishGerman 0A1B2C3D";
+    record.DisplayName = "Parlavox Dictionary: General";
+    record.DictionaryDirectory = "C:\\Some Folder\\Dict";
+    record.VellumorDirectory = "C:\\Some Folder\\VL";
+    record.ProgramGroup = Group;
+    record.Files = {{TRecordPart::Dictionary, "C:\\Some Folder\\Dict\\a.vlm", 12, 0xCAFE0001u},
+                    {TRecordPart::Vellumor, "C:\\Some Folder\\VL\\velmor.exe", 4096, 7}};
+    record.Folders = {{TRecordPart::Vellumor, "C:\\Some Folder"}};
+    record.Shortcuts = {Group + "\\Vellumor.lnk"};
+    record.Values = {{"Software\\Parlavox\\Vellumor\\4.0", "RootDir", "C:\\Some Folder\\VL"}};
+    const TUninstallRecord back = TUninstallRecord::Parse(record.Text());
+    EXPECT_EQ(back.Text(), record.Text());
+    ASSERT_EQ(back.Files.size(), 2u);
+    EXPECT_EQ(back.Files[0].Checksum, 0xCAFE0001u);
+    EXPECT_EQ(back.Files[1].Part, TRecordPart::Vellumor);
+    EXPECT_EQ(back.Files[1].Size, 4096);
+
+    std::string text = record.Text();
+    EXPECT_THROW(TUninstallRecord::Parse(text.substr(1)), ERecordError);
+    EXPECT_THROW(TUninstallRecord::Parse(text + "file\tdictionary\t12\tZZ\tC:\\x\r\n"), ERecordError);
+    EXPECT_THROW(TUninstallRecord::Parse(text + "bogus\r\n"), ERecordError);
+}
+
+TEST(UninstallRecord, ChecksumIsTheCrc32ZipUses) {
+    const std::string check = "123456789";
+    EXPECT_EQ(UpdateCrc32(0, reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+}
+
+// Two dictionaries installed over one Vellumor, as the installation leaves them.
+class Uninstalling : public ::testing::Test {
+protected:
+    Uninstalling() {
+        A = MakeRecord("A", "C:\\Apps\\DictA", {"a.vlm", "a.vlp"});
+        B = MakeRecord("B", "C:\\Apps\\DictB", {"b.vlm"});
+        A.Folders.insert(A.Folders.begin(), {{TRecordPart::Dictionary, "C:\\Apps"}});
+        A.Folders.push_back({TRecordPart::Vellumor, "C:\\Apps\\VL"});
+        A.Folders.push_back({TRecordPart::Vellumor, "C:\\Apps\\VL\\lang"});
+        Desktop.Files["C:\\Apps\\DictA\\uninstall.dat"] = {A.Text()};
+        Desktop.Registry["Software\\Parlavox\\Vellumor\\4.0\\RootDir"] = "C:\\Apps\\VL";
+        Desktop.Files[Group + "\\Vellumor.lnk"] = {"lnk"};
+        for (const std::string& folder :
+             {Group, std::string("C:\\Apps"), std::string("C:\\Apps\\VL"), std::string("C:\\Apps\\VL\\lang"),
+              std::string("C:\\Apps\\DictA"), std::string("C:\\Apps\\DictB")})
+            Desktop.Directories.insert(folder);
+    }
+
+    TUninstallRecord MakeRecord(const std::string& id, const std::string& dir,
+                                std::vector<std::string> names) {
+        TUninstallRecord r;
+        r.KeyName = "Parlavox " + id;
+        r.DisplayName = "Parlavox Dictionary: " + id;
+        r.DictionaryDirectory = dir;
+        r.VellumorDirectory = "C:\\Apps\\VL";
+        r.ProgramGroup = Group;
+        r.Shortcuts = {Group + "\\Vellumor.lnk"};
+        r.Values = {{"Software\\Parlavox\\Vellumor\\4.0", "RootDir", "C:\\Apps\\VL"}};
+        r.Folders = {{TRecordPart::Dictionary, dir}};
+        auto put = [&](TRecordPart part, const std::string& path) {
+            Desktop.Files[path] = {"bytes of " + path};
+            const std::string& bytes = Desktop.Files[path].Bytes;
+            r.Files.push_back({part, path, static_cast<int64_t>(bytes.size()),
+                               UpdateCrc32(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())});
+        };
+        for (const std::string& name : names) put(TRecordPart::Dictionary, dir + "\\" + name);
+        for (const char* name : {"velmor.exe", "velmor.pvl", "lang\\en.lng"})
+            put(TRecordPart::Vellumor, "C:\\Apps\\VL\\" + std::string(name));
+        Desktop.Files[dir + "\\uninstall.exe"] = {"MZ"};
+        Desktop.Files[dir + "\\uninstall.dat"] = {r.Text()};
+        for (const char* value : {"DisplayName", "QuietUninstallString"})
+            Desktop.Registry[UninstallKey + r.KeyName + "\\" + value] = "x";
+        Desktop.Registry["Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\" + r.KeyName] = "C:\\Apps\\VL";
+        return r;
+    }
+    bool Has(const std::string& path) { return Desktop.Files.count(path) > 0; }
+    bool HasKey(const std::string& entry) { return Desktop.Registry.count(entry) > 0; }
+
+    TCallLog Log;
+    TFakeDesktop Desktop{Log};
+    TUninstallRecord A, B;
+};
+
+TEST_F(Uninstalling, FirstOfTwoLeavesVellumorAndHandsOnItsFolders) {
+    const TUninstallOutcome outcome = TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", true);
+    EXPECT_EQ(outcome.ExitCode, ExitSuccess);
+    EXPECT_TRUE(outcome.Removed);
+    EXPECT_FALSE(Has("C:\\Apps\\DictA\\a.vlm") || Has("C:\\Apps\\DictA\\uninstall.dat"));
+    EXPECT_TRUE(Has("C:\\Apps\\DictA\\uninstall.exe")); // goes once it has ended
+    EXPECT_TRUE(Has("C:\\Apps\\VL\\velmor.exe") && Has(Group + "\\Vellumor.lnk") &&
+                Has("C:\\Apps\\DictB\\b.vlm"));
+    EXPECT_TRUE(HasKey("Software\\Parlavox\\Vellumor\\4.0\\RootDir"));
+    EXPECT_FALSE(HasKey(UninstallKey + "Parlavox A\\DisplayName"));
+    EXPECT_TRUE(HasKey(UninstallKey + "Parlavox B\\DisplayName"));
+    EXPECT_FALSE(HasKey("Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\Parlavox A"));
+    // Its own folder holds the uninstaller; C:\Apps and Vellumor's are still in use by B.
+    EXPECT_EQ(outcome.FoldersAfterSelf, (std::vector<std::string>{"C:\\Apps\\DictA", "C:\\Apps"}));
+    for (const char* folder : {"C:\\Apps", "C:\\Apps\\VL", "C:\\Apps\\VL\\lang"})
+        EXPECT_TRUE(HasKey(std::string(LeftFoldersKey) + "\\" + folder)) << folder;
+    EXPECT_FALSE(HasKey(std::string(LeftFoldersKey) + "\\C:\\Apps\\DictA"));
+}
+
+TEST_F(Uninstalling, LastRemovesVellumorButKeepsUserAndChangedFiles) {
+    TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", true);
+    Desktop.Files["C:\\Apps\\DictA\\uninstall.exe"].Bytes.clear();
+    Desktop.Files.erase("C:\\Apps\\DictA\\uninstall.exe");
+    Desktop.Files["C:\\Apps\\DictB\\b.vlm"].Bytes += "hand-made change";
+    Desktop.Messages.clear();
+    const TUninstallOutcome outcome = TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictB", false);
+    EXPECT_EQ(outcome.ExitCode, ExitSuccess);
+    EXPECT_FALSE(Has("C:\\Apps\\VL\\velmor.exe") || Has("C:\\Apps\\VL\\lang\\en.lng"));
+    EXPECT_FALSE(Has(Group + "\\Vellumor.lnk") || Desktop.Directories.count(Group));
+    EXPECT_TRUE(Has("C:\\Apps\\VL\\velmor.pvl"));
+    EXPECT_TRUE(Has("C:\\Apps\\DictB\\b.vlm"));
+    // Only B's uninstaller is left in the registry's view of the world: nothing at all.
+    for (const auto& [entry, value] : Desktop.Registry) ADD_FAILURE() << "left in the registry: " << entry;
+    // VL\lang was handed on by A and is empty now; VL keeps the user's list.
+    EXPECT_TRUE(Log.Contains("RemoveDirectory C:\\Apps\\VL\\lang"));
+    EXPECT_EQ(outcome.FoldersAfterSelf, (std::vector<std::string>{"C:\\Apps\\DictB", "C:\\Apps"}));
+    ASSERT_EQ(Desktop.Messages.size(), 2u);
+    EXPECT_EQ(Desktop.Messages[1].Text, "Parlavox Dictionary: B was removed.\n\nThese files were kept:\n"
+                                        "C:\\Apps\\DictB\\b.vlm (changed since it was installed)\n"
+                                        "C:\\Apps\\VL\\velmor.pvl (your file)");
+}
+
+TEST_F(Uninstalling, RootDirOfALaterInstallationElsewhereStays) {
+    Desktop.Registry.erase("Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\Parlavox B");
+    Desktop.Registry["Software\\Parlavox\\Vellumor\\4.0\\RootDir"] = "D:\\Other\\VL";
+    TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", true);
+    EXPECT_FALSE(Has("C:\\Apps\\VL\\velmor.exe"));
+    EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), "D:\\Other\\VL");
+}
+
+TEST_F(Uninstalling, AnswerNoRemovesNothing) {
+    Desktop.Answers = {TModalResult::mrNo};
+    const auto files = Desktop.Files.size();
+    const TUninstallOutcome outcome = TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", false);
+    ASSERT_EQ(Desktop.Messages.size(), 1u);
+    EXPECT_EQ(Desktop.Messages[0].Text, "Remove Parlavox Dictionary: A and its files?");
+    EXPECT_EQ(Desktop.Messages[0].Buttons, TMsgDlgButtons::mbYesNo);
+    EXPECT_EQ(outcome.ExitCode, ExitFailure);
+    EXPECT_FALSE(outcome.Removed);
+    EXPECT_EQ(Desktop.Files.size(), files);
+    EXPECT_TRUE(HasKey(UninstallKey + "Parlavox A\\DisplayName"));
+}
+
+TEST_F(Uninstalling, MissingRecordFailsWithoutTouchingAnything) {
+    Desktop.Files.erase("C:\\Apps\\DictA\\uninstall.dat");
+    const TUninstallOutcome outcome = TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", true);
+    EXPECT_EQ(outcome.ExitCode, ExitFailure);
+    EXPECT_FALSE(outcome.Removed);
+    EXPECT_TRUE(Has("C:\\Apps\\DictA\\a.vlm"));
+    EXPECT_TRUE(Desktop.Messages.empty());
+}
+
+} // namespace
