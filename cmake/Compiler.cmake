@@ -11,5 +11,8 @@ endif()
 if(WIN32)
     # One self-contained executable per program: no MinGW runtime DLLs beside it.
     add_link_options(-static -static-libgcc -static-libstdc++)
+    # Each function and object in a section of its own, so that a program linked with
+    # --gc-sections (the setup programs) keeps only what it uses.
+    add_compile_options(-ffunction-sections -fdata-sections)
     add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()

@@ -1,5 +1,6 @@
 // Which codec runs for a method index in each direction. Method 3 (custom) and indexes above 4
-// have no entry: nothing runs for them.
+// have no entry: nothing runs for them. A program that only expands may link a table whose
+// entries have no compressor (Compress is then nullptr).
 #pragma once
 
 #include "compress/codecs/CodecState.h"

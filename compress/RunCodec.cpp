@@ -63,9 +63,9 @@ int64_t TArchiver::RunCodec(TStream& dest, TStream& source, int32_t sourceSize, 
         TRunBuffers buffers(s);
         PrepareState(s, dest, source, sourceSize < 0 ? 0 : sourceSize, Key, mode, scramble);
         if (const TCodecEntry* codec = FindCodec(method)) {
-            if (mode == pmCompress)
-                codec->Compress(s);
-            else
+            if (mode == pmCompress) {
+                if (codec->Compress) codec->Compress(s);
+            } else
                 codec->Expand(s, destSize);
         }
         checksum = mode == pmCompress ? s.InSum : s.OutSum;

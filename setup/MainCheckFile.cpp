@@ -63,5 +63,9 @@ void TMainForm::FinishPendingFile() {
 }
 
 void TMainForm::CompressorShowProgress(int32_t& PercentageDone) {
+    // Reports often repeat a position (a member's last chunk reports 100, then its end does);
+    // the bar is moved, and so repainted, only when the position changes.
+    if (PercentageDone == FProgressPosition) return;
+    FProgressPosition = PercentageDone;
     Controls.SetProgress(PercentageDone);
 }

@@ -124,4 +124,6 @@ private:
     bool Registered = false;
     // A message box of the desktop, with its text and answer noted in the log.
     TModalResult ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons);
+    // The position last given to the progress bar; -1 before the first.
+    int32_t FProgressPosition = -1;
 };

@@ -5,6 +5,7 @@
 #include "setup/win32/WizardWindow.h"
 
 #include "setup/MainForm.h"
+#include "setup/win32/ProgressBar.h"
 
 #include <algorithm>
 #include <commctrl.h>
@@ -65,6 +66,7 @@ struct alignas(4) TEmptyDialog {
 } // namespace
 
 TWizardWindow::TWizardWindow(HINSTANCE instance, int dpi) : Instance(instance), Dpi(dpi) {
+    RegisterProgressBarClass(instance);
     if (Dpi <= 0) {
         HDC screen = GetDC(nullptr);
         Dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -158,7 +160,7 @@ void TWizardWindow::CreateControl(const TControlLayout& layout) {
         style |= SS_BITMAP | SS_REALSIZECONTROL;
         break;
     case TControlKind::ckProgressBar:
-        windowClass = PROGRESS_CLASSA;
+        windowClass = ProgressBarClassName;
         break;
     }
 
@@ -174,7 +176,6 @@ void TWizardWindow::CreateControl(const TControlLayout& layout) {
 
     if (layout.Kind == TControlKind::ckCheckBox && (layout.Flags & cfChecked))
         SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
-    if (layout.Kind == TControlKind::ckProgressBar) SendMessageA(control, PBM_SETRANGE32, 0, 100);
     if (layout.Kind == TControlKind::ckImage) {
         Picture = static_cast<HBITMAP>(
             LoadImageA(Instance, "PICTURE", IMAGE_BITMAP, Scale(layout.Width), Scale(layout.Height), 0));
@@ -323,14 +324,15 @@ void TWizardWindow::SetChecked(TControlName control, bool checked) {
 }
 
 void TWizardWindow::SetProgress(int position) {
-    // The visual styles' bar animates towards a higher position but jumps to a lower one; going
-    // one step past the position and back draws it at once.
-    HWND bar = ControlHandle(TControlName::ProgressBar);
-    SendMessageA(bar, PBM_SETRANGE32, 0, 101);
-    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position + 1), 0);
-    SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-    SendMessageA(bar, PBM_SETRANGE32, 0, 100);
-    // No messages are processed during the installation: paint what is pending now.
+    SetProgressBarPosition(ControlHandle(TControlName::ProgressBar), position);
+    // No message loop runs during the installation. A few times a second the rest of the window
+    // is painted where it needs it (uncovered parts, the buttons that were disabled), which also
+    // tells the system that the program still takes its messages.
+    const ULONGLONG now = GetTickCount64();
+    if (now - LastFullPaint < FullPaintInterval) return;
+    LastFullPaint = now;
+    MSG pending;
+    PeekMessageA(&pending, nullptr, 0, 0, PM_NOREMOVE);
     RedrawWindow(Window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 

@@ -72,6 +72,9 @@ private:
     int Page = 0;
     bool Busy = false;
     bool Quit = false;
+    // When SetProgress last painted the whole window (GetTickCount64), and how often it does.
+    ULONGLONG LastFullPaint = 0;
+    static constexpr ULONGLONG FullPaintInterval = 100;
     HFONT Font = nullptr;
     HFONT TitleFont = nullptr;
     HBITMAP Picture = nullptr;

@@ -229,4 +229,13 @@ TEST_F(WizardExistingFile, ProgressMovesTheBarAndKeepsTheValue) {
     EXPECT_EQ(Controls.ProgressPositions, (std::vector<int>{0, 37, 100}));
 }
 
+TEST_F(WizardExistingFile, ProgressMovesTheBarOnlyWhenThePositionChanges) {
+    for (int32_t value : {0, 0, 37, 37, 100, 100, 0}) {
+        int32_t reported = value;
+        Form->CompressorShowProgress(reported);
+        EXPECT_EQ(reported, value);
+    }
+    EXPECT_EQ(Controls.ProgressPositions, (std::vector<int>{0, 37, 100, 0}));
+}
+
 } // namespace

@@ -108,6 +108,14 @@ TEST_F(WizardInstallation, ProgressRunsFromZeroToHundredPerMember) {
     EXPECT_EQ(restarts, 5);
 }
 
+TEST_F(WizardInstallation, ProgressShowsEveryStepOfEachMemberOnce) {
+    // 20000 bytes come in chunks of 8192, 8192 and 3616 bytes: 40 and 81 percent, then 100 twice
+    // (the last chunk and the member's end), which the bar takes only once.
+    Desktop.ArchiveResources["DICTIONARY"] = BuildArchive({{"big.vlm", std::string(20000, 'w')}});
+    Install();
+    EXPECT_EQ(Controls.ProgressPositions, (std::vector<int>{0, 40, 81, 100, 0, 100, 0, 100, 0, 100}));
+}
+
 TEST_F(WizardInstallation, ResourcesPresentMeansFallbackFilesAreNeverOpened) {
     Desktop.Files["C:\\Setup\\setup.vl2"] = {BuildArchive({{"other.vlm", "x"}})};
     Desktop.Files["C:\\Setup\\setup.vl3"] = {BuildArchive({{"other.exe", "x"}})};
