@@ -79,6 +79,10 @@ enum class TMsgDlgType { mtError, mtInformation, mtConfirmation };
 enum class TMsgDlgButtons { mbOK, mbYesNo };
 enum class TModalResult { mrNone, mrOk, mrYes, mrNo };
 
+// How a process was started: by the desktop's shell as the user who owns the desktop, directly by
+// this process (as its user), or not at all.
+enum class TStartRoute { DesktopShell, Direct, Failed };
+
 class TDesktop {
 public:
     virtual ~TDesktop() = default;
@@ -123,8 +127,8 @@ public:
     virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
                                      const std::string& value, const std::string& fileName) = 0;
     // Starts a process with a normal window and does not wait for it. applicationPath names the
-    // program to run, so that commandLine need not quote it.
-    virtual void StartProcess(const std::string& applicationPath, const std::string& commandLine) = 0;
+    // program to run, so that commandLine need not quote it. The answer says how it was started.
+    virtual TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) = 0;
 
     // The full path of the running executable.
     virtual std::string ModulePath() = 0;

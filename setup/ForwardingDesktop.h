@@ -47,8 +47,8 @@ public:
                              const std::string& fileName) override {
         return Inner.WritePrivateProfile(section, key, value, fileName);
     }
-    void StartProcess(const std::string& applicationPath, const std::string& commandLine) override {
-        Inner.StartProcess(applicationPath, commandLine);
+    TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) override {
+        return Inner.StartProcess(applicationPath, commandLine);
     }
     std::string ModulePath() override { return Inner.ModulePath(); }
     std::optional<std::string> LoadResource(const std::string& type, const std::string& name) override {

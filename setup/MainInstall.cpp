@@ -87,8 +87,17 @@ void TMainForm::RunInstallation() {
     if (Controls.Checked(TControlName::OpenDictionary) && Desktop.FileExists(exePath) &&
         Desktop.FileExists(FProjectFile)) {
         const std::string commandLine = exePath + " \"" + FProjectFile + "\"";
-        Note("Started: " + commandLine);
-        Desktop.StartProcess(exePath, commandLine);
+        switch (Desktop.StartProcess(exePath, commandLine)) {
+        case TStartRoute::DesktopShell:
+            Note("Started through the desktop's shell: " + commandLine);
+            break;
+        case TStartRoute::Direct:
+            Note("Started: " + commandLine);
+            break;
+        case TStartRoute::Failed:
+            Note("Not started: " + commandLine);
+            break;
+        }
     }
 }
 

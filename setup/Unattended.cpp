@@ -32,8 +32,9 @@ void TUnattendedDesktop::ShowException(const std::string&) {
     HasFailed = true;
 }
 
-void TUnattendedDesktop::StartProcess(const std::string&, const std::string&) {
+TStartRoute TUnattendedDesktop::StartProcess(const std::string&, const std::string&) {
     // Nothing is started without a person to use it.
+    return TStartRoute::Failed;
 }
 
 void ApplySetupOptions(TMainForm& form, TFormControls& controls, const TSetupOptions& options) {

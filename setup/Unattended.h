@@ -47,7 +47,7 @@ public:
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
     void ShowException(const std::string& message) override;
     std::optional<std::string> ChooseDirectory(const std::string&) override { return std::nullopt; }
-    void StartProcess(const std::string& applicationPath, const std::string& commandLine) override;
+    TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) override;
 
     // An error was shown or raised during the run.
     bool Failed() const { return HasFailed; }

@@ -49,6 +49,10 @@ bool WriteProfileString(const std::string& section, const std::string& key, cons
 
 // Starts applicationPath with commandLine and a normally shown window; does not wait.
 bool StartProcess(const std::string& applicationPath, const std::string& commandLine);
+// Has the desktop's shell (Explorer) start file with parameters in directory, so that it runs as
+// the user who owns the desktop; false when there is no such shell or it refused.
+bool StartThroughDesktopShell(const std::string& file, const std::string& parameters,
+                              const std::string& directory);
 
 std::string ModuleFileName();
 // The bytes of a resource of the executable, or nothing when there is none.

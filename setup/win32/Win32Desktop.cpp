@@ -103,8 +103,20 @@ bool TWin32Desktop::WritePrivateProfile(const std::string& section, const std::s
     return desktop::WriteProfileString(section, key, value, fileName);
 }
 
-void TWin32Desktop::StartProcess(const std::string& applicationPath, const std::string& commandLine) {
-    desktop::StartProcess(applicationPath, commandLine);
+TStartRoute TWin32Desktop::StartProcess(const std::string& applicationPath, const std::string& commandLine) {
+    // The elevated setup would hand its own rights and profile on; the desktop's shell starts the
+    // program as the user who started the setup. The shell quotes the program itself, so only
+    // what follows it on the command line is passed on.
+    std::string parameters = commandLine;
+    if (parameters.compare(0, applicationPath.size(), applicationPath) == 0)
+        parameters.erase(0, applicationPath.size());
+    while (!parameters.empty() && parameters.front() == ' ') parameters.erase(0, 1);
+    const size_t slash = applicationPath.find_last_of('\\');
+    const std::string directory =
+        slash == std::string::npos ? std::string() : applicationPath.substr(0, slash);
+    if (desktop::StartThroughDesktopShell(applicationPath, parameters, directory))
+        return TStartRoute::DesktopShell;
+    return desktop::StartProcess(applicationPath, commandLine) ? TStartRoute::Direct : TStartRoute::Failed;
 }
 
 std::string TWin32Desktop::ModulePath() {

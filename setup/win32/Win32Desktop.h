@@ -31,7 +31,7 @@ public:
                             const std::string& description, const std::string& linkPath) override;
     bool WritePrivateProfile(const std::string& section, const std::string& key, const std::string& value,
                              const std::string& fileName) override;
-    void StartProcess(const std::string& applicationPath, const std::string& commandLine) override;
+    TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) override;
     std::string ModulePath() override;
     std::optional<std::string> LoadResource(const std::string& type, const std::string& name) override;
     std::unique_ptr<TStream> OpenArchiveResource(TArchiver& archiver, const std::string& name) override;

@@ -153,10 +153,11 @@ bool TFakeDesktop::WritePrivateProfile(const std::string& section, const std::st
     return true;
 }
 
-void TFakeDesktop::StartProcess(const std::string& applicationPath, const std::string& commandLine) {
+TStartRoute TFakeDesktop::StartProcess(const std::string& applicationPath, const std::string& commandLine) {
     StartedApplications.push_back(applicationPath);
     StartedCommandLines.push_back(commandLine);
     Log.Add("Start " + commandLine);
+    return TStartRoute::Direct;
 }
 
 std::string TFakeDesktop::ModulePath() {
