@@ -15,6 +15,10 @@ namespace {
 constexpr int StateSlot = 0;
 struct TBarState {
     int Position = 0;
+    // The visual style's progress parts, opened once (and again when the theme changes); none
+    // when the classic look applies.
+    HTHEME Theme = nullptr;
+    bool ThemeHasGaps = false; // parts of the bar show the parent through
 };
 
 TBarState* State(HWND bar) {
@@ -45,6 +49,21 @@ void DrawThemed(HTHEME theme, HDC dc, const RECT& bounds, int position) {
     if (fill.right > fill.left) DrawThemeBackground(theme, dc, PP_CHUNK, 0, &fill, nullptr);
 }
 
+// Opens the visual style's parts, and gives the window a static edge, as the common control has,
+// only when no theme draws the frame.
+void OpenTheme(HWND bar) {
+    TBarState* state = State(bar);
+    if (!state) return;
+    if (state->Theme) CloseThemeData(state->Theme);
+    state->Theme = OpenThemeData(bar, L"PROGRESS");
+    state->ThemeHasGaps = state->Theme && IsThemeBackgroundPartiallyTransparent(state->Theme, PP_BAR, 0);
+    LONG_PTR exStyle = GetWindowLongPtrA(bar, GWL_EXSTYLE) & ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE);
+    SetWindowLongPtrA(bar, GWL_EXSTYLE,
+                      state->Theme ? exStyle & ~WS_EX_STATICEDGE : exStyle | WS_EX_STATICEDGE);
+    SetWindowPos(bar, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Draws the bar into dc through a memory picture of the client area.
 void Paint(HWND bar, HDC dc) {
     RECT client{};
@@ -54,11 +73,11 @@ void Paint(HWND bar, HDC dc) {
     HDC memory = CreateCompatibleDC(dc);
     HBITMAP picture = CreateCompatibleBitmap(dc, width, height);
     HGDIOBJ previous = SelectObject(memory, picture);
-    const int position = ProgressBarPosition(bar);
-    if (HTHEME theme = OpenThemeData(bar, L"PROGRESS")) {
-        DrawThemeParentBackground(bar, memory, &client);
-        DrawThemed(theme, memory, client, position);
-        CloseThemeData(theme);
+    const TBarState* state = State(bar);
+    const int position = state ? state->Position : 0;
+    if (state && state->Theme) {
+        if (state->ThemeHasGaps) DrawThemeParentBackground(bar, memory, &client);
+        DrawThemed(state->Theme, memory, client, position);
     } else {
         DrawClassic(memory, client, position);
     }
@@ -73,17 +92,12 @@ LRESULT CALLBACK ProgressBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM l
     case WM_NCCREATE:
         SetWindowLongPtrA(bar, StateSlot, reinterpret_cast<LONG_PTR>(new TBarState));
         return DefWindowProcA(bar, message, wParam, lParam);
-    case WM_CREATE: {
-        // Like the common control: a static edge only when no theme draws the frame.
-        HTHEME theme = OpenThemeData(bar, L"PROGRESS");
-        LONG_PTR exStyle = GetWindowLongPtrA(bar, GWL_EXSTYLE) & ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE);
-        SetWindowLongPtrA(bar, GWL_EXSTYLE, theme ? exStyle & ~WS_EX_STATICEDGE : exStyle | WS_EX_STATICEDGE);
-        if (theme) CloseThemeData(theme);
-        SetWindowPos(bar, nullptr, 0, 0, 0, 0,
-                     SWP_FRAMECHANGED | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    case WM_CREATE:
+    case WM_THEMECHANGED:
+        OpenTheme(bar);
         return 0;
-    }
     case WM_NCDESTROY:
+        if (State(bar) && State(bar)->Theme) CloseThemeData(State(bar)->Theme);
         delete State(bar);
         SetWindowLongPtrA(bar, StateSlot, 0);
         return DefWindowProcA(bar, message, wParam, lParam);
