@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The install benchmark in one command: installs what is missing (NSIS's makensis, Wine, Xvfb,
+# xdotool), builds the template executable and the host qdmx with the windows preset, then runs
+# bench/install_compare.py in build/install-bench/ (payload, our archives and NSIS installers,
+# installs under Wine side by side, install-results.txt).
+#
+#   bench/install-bench.sh [--runs N] [--only LABELS] [--ours LABEL=EXE ...] [--keep]
+#     --runs N                 installs per installer, the best counts (default 5)
+#     --only LABELS            a comma-separated subset of the labels in the table
+#     --ours LABEL=EXE         time this template executable too (repeatable), wizard and /S
+#     --wizard-only LABEL=EXE  the same through the wizard only (a build without /S)
+#     --keep                   leave the last run's Wine prefix in build/install-bench/prefix-run
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+data="$root/build/install-bench"
+args=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --runs | --only | --ours | --wizard-only) args+=("$1" "$2"); shift 2 ;;
+    --keep) args+=("$1"); shift ;;
+    -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "install-bench.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
+    esac
+done
+
+# Command -> Debian package.
+declare -A needed=([makensis]=nsis [wine]=wine [wine64]=wine64 [Xvfb]=xvfb [xdotool]=xdotool
+    [python3]=python3 [cmake]=cmake [x86_64-w64-mingw32-g++-posix]=g++-mingw-w64-x86-64-posix)
+missing=()
+for command in "${!needed[@]}"; do
+    command -v "$command" >/dev/null 2>&1 || missing+=("${needed[$command]}")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    echo "install-bench.sh: installing ${missing[*]}" >&2
+    $sudo apt-get update
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+(cd "$root" && cmake --preset windows >/dev/null && cmake --build --preset windows -j 2 --target setup-template host_tools)
+mkdir -p "$data"
+exec python3 "$root/bench/install_compare.py" --qdmx "$root/build/windows/host-tools/tools/qdmx/qdmx" \
+    --data "$data" --ours "ours=$root/build/windows/setup/win32/setup-template.exe" "${args[@]}"
