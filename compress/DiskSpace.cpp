@@ -105,20 +105,23 @@ size_t TrimmedLength(const std::string& path, size_t length) {
 // creates the missing levels downwards. Only their lengths are kept, so a member name of
 // thousands of levels costs memory in proportion to its length, not to its length times its depth.
 void TArchiver::MakeDirectoryPath(const std::string& path) {
+    // One buffer for every level: a copy per level would be freed at once, but allocators that
+    // hold freed memory back for a while (sanitizers, some heaps) would still pay for all of them.
+    std::string directory;
+    auto level = [&](size_t length) -> const std::string& { return directory.assign(path, 0, length); };
     const size_t full = TrimmedLength(path, path.size());
-    if (full < 3 || DirectoryExists(path.substr(0, full))) return;
+    if (full < 3 || DirectoryExists(level(full))) return;
     const size_t root = RootLength(path);
     std::vector<size_t> missing{full};
     for (size_t length = full;;) {
         const size_t separator = path.find_last_of("\\/", length - 1);
         if (separator == std::string::npos) break;
         length = TrimmedLength(path, separator);
-        if (length < 3 || length <= root || DirectoryExists(path.substr(0, length))) break;
+        if (length < 3 || length <= root || DirectoryExists(level(length))) break;
         missing.push_back(length);
     }
-    for (auto level = missing.rbegin(); level != missing.rend(); ++level) {
-        const std::string directory = path.substr(0, *level);
-        if (!CreateDirectoryAt(directory))
+    for (auto length = missing.rbegin(); length != missing.rend(); ++length) {
+        if (!CreateDirectoryAt(level(*length)))
             throw EInOutError("Cannot create directory \"" + directory + "\". " + SystemErrorText());
     }
 }

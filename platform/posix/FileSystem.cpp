@@ -15,9 +15,18 @@ std::string NativePath(const std::string& path) {
     return native;
 }
 
+// The same conversion into one buffer per thread, for the queries that a directory walk makes once
+// per level: a path of thousands of levels is then not copied anew for each of them.
+const char* NativePathInBuffer(const std::string& path) {
+    thread_local std::string native;
+    native.assign(path);
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native.c_str();
+}
+
 int32_t GetAttributes(const std::string& path) {
     struct stat info {};
-    if (::stat(NativePath(path).c_str(), &info) != 0) return -1;
+    if (::stat(NativePathInBuffer(path), &info) != 0) return -1;
     int32_t attributes = S_ISDIR(info.st_mode) ? faDirectory : faArchive;
     if ((info.st_mode & S_IWUSR) == 0) attributes |= faReadOnly;
     return attributes;
@@ -46,7 +55,7 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool CreateDirectoryAt(const std::string& path) {
-    return ::mkdir(NativePath(path).c_str(), 0777) == 0;
+    return ::mkdir(NativePathInBuffer(path), 0777) == 0;
 }
 
 bool DeleteFileAt(const std::string& path) {
