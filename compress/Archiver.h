@@ -92,7 +92,8 @@ public:
     // Appends one entry per member of the archive at the stream's position.
     void ReadDirectory(TStream& stream, TDirectoryList& list);
     // Expands the members (only those named in names, when given) into files; names then holds
-    // the paths of the written files.
+    // the paths of the written files. Each member replaces its file only once it is complete and
+    // verified (TPendingFile): a member that fails leaves the file it would replace as it was.
     void ExpandArchive(TStream& stream, TStringList* names);
     // Frees every entry's directory entry and empties the list.
     void FreeDirectory(TDirectoryList* list);
@@ -104,6 +105,8 @@ public:
                       uint32_t checksum, uint8_t method, const std::string& methodID, int32_t lock);
     // Bytes available for writing target: 2,147,483,647 when CheckSpaceBeforeExpand is false,
     // else the free space of its volume plus the size of an existing file that it replaces.
+    // Expansion asks about the member's temporary file, which never exists yet: the old file
+    // stays until its replacement is complete, so its size is not free.
     int32_t SpaceForFile(const std::string& target);
     // Free bytes of a drive (0: the current drive, 1: A, 2: B, ...), or -1 when it cannot be asked.
     virtual float DriveFreeSpace(uint8_t drive);

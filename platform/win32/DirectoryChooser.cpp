@@ -1,8 +1,9 @@
 // The folder chooser: the shell's browse-for-folder dialog with an edit box. The dialog itself
 // only returns folders that exist (and some shells ignore the edit box altogether), so its OK
-// command is intercepted: a path typed into the edit box (anything with "\" or ":", which a
-// folder's display name never has) or a name other than the selected folder's is taken as
-// typed, relative names below the selected folder. The dialog creates nothing and asks nothing.
+// command is intercepted: text in the edit box other than the selected folder's display name is
+// taken as typed, relative names below the selected folder. The display name itself, even one
+// that looks like a path ("Local Disk (C:)", a network share's), means the selected folder.
+// The dialog creates nothing and asks nothing.
 #include "platform/win32/Desktop.h"
 
 #include <commctrl.h>
@@ -108,8 +109,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM dat
 
 std::optional<std::string> TypedDirectory(const std::string& selected, const std::string& selectedName,
                                           const std::string& text) {
-    const bool pathLike = text.find_first_of("\\:") != std::string::npos;
-    if (text.empty() || (!pathLike && text == selectedName)) return std::nullopt;
+    if (text.empty() || text == selectedName) return std::nullopt;
     if (IsAbsolute(text) || selected.empty()) return text;
     return selected + (selected.back() == '\\' ? "" : "\\") + text;
 }

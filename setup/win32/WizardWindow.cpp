@@ -256,14 +256,17 @@ void TWizardWindow::Show() {
                  TRUE);
 }
 
+// The loop ends once the handler that closed the form has returned: a quit message posted at
+// Close would end every message box that the rest of the handler shows (the project mark's error
+// among them) the moment it appeared.
 int TWizardWindow::RunMessageLoop() {
     MSG message{};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (!Quit && GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (IsDialogMessageA(Window, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    return static_cast<int>(message.wParam);
+    return 0;
 }
 
 void TWizardWindow::ShowPage(int index) {
@@ -351,7 +354,6 @@ void TWizardWindow::Close() {
 }
 
 void TWizardWindow::Terminate() {
-    if (!Quit) PostQuitMessage(0);
     Quit = true;
 }
 

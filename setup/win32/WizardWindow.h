@@ -29,7 +29,9 @@ public:
     // True once the form was closed or the application told to end.
     bool Ending() const { return Quit; }
     void Show();
-    // Runs the message loop until the form closes; returns the exit code.
+    // Runs the message loop until the handler that closed the form (or ended the application) has
+    // returned; returns the exit code. Closing posts no quit message, so message boxes that the
+    // handler shows after closing wait for their answer.
     int RunMessageLoop();
     HWND ControlHandle(TControlName control) const;
 

@@ -341,6 +341,98 @@ check "Escape ends the program" wait_process "$setup_pid" 20
 check "no message box on Escape" no_message_like "$out/escape.log" "."
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 
+echo "e2e: the project file's path taken by a folder: the project mark's error stays until OK"
+project_dir="$default_base/English-German/engger.vlp"
+rm -f "$project_dir"
+mkdir -p "$project_dir"
+wine 'C:\Setup\setup.exe' >"$out/unwritable.log" 2>&1 &
+setup_pid=$!
+expect_window "wizard opens once more" '^Parlavox Dictionary Setup - Welcome$'
+keys "$win" Return Return Return
+expect_window "the install itself completes" '^Information$'
+keys "$win" Return
+expect_window "the project mark's error is shown" '^Parlavox Dictionary Setup$'
+w=$win
+sleep 1
+shot 15-unable-to-write-project
+check "the error box is still open a second later" eval "wait_window '^Parlavox Dictionary Setup\$' 1 >/dev/null"
+check "message: Unable to write to the project file" saw_message "$out/unwritable.log" \
+    'Unable to write to C:\\Program Files\\Parlavox\\English-German\\engger.vlp'
+keys "$w" Return
+check "setup.exe ends after OK" wait_process "$setup_pid" 20
+check "Vellumor is not started after the failed mark" wait_no_window '^Vellumor$' 2
+end_scenario
+
+# Installing over an earlier installation when the install does not finish: version 1 of a
+# payload of three members of 4 MB each (NAME.vl1 and NAME.vl2 beside the template executable),
+# then version 2 killed in the middle of a member, CRASH_KILLS times (default 3) at different
+# members; every installed file must then be its version 1 or its version 2, and a complete run
+# must leave version 2 everywhere.
+echo "e2e: reinstalling a template's payload, killed in the middle of a member"
+crash_dir="$drive_c/Crash"
+crash_target="$default_base/Crash-Test"
+crash_names="first.vlm second.vlm third.vlm"
+mkdir -p "$crash_dir"
+cp "$template_exe" "$crash_dir/Crash.exe"
+sed 's/English-German\t/Crash-Test\t/' "$resources/support.txt" >"$crash_dir/Crash.vl1"
+for version in 1 2; do
+    mkdir -p "$out/crash-v$version"
+    for name in $crash_names; do
+        { echo "version $version of $name"; base64 -w 100 /dev/urandom | head -c 4000000; } >"$out/crash-v$version/$name"
+        touch -d "202$version-01-01 12:00:00" "$out/crash-v$version/$name"
+    done
+    # LZH expands more slowly than lh5: a member stays in flight long enough to be killed in.
+    "$qdmx" create -q -m lzh -C "$out/crash-v$version" "$out/crash-v$version.qdmx" .
+done
+# 1 or 2 for each member, the version it holds ("torn" for anything else).
+crash_versions() {
+    local name
+    for name in $crash_names; do
+        if cmp -s "$crash_target/$name" "$out/crash-v1/$name"; then printf '1 '
+        elif cmp -s "$crash_target/$name" "$out/crash-v2/$name"; then printf '2 '
+        else printf 'torn '; fi
+    done
+}
+# Runs Crash.exe through its pages and Install; with a member number k it kills the process once
+# k temporary files have appeared in turn, else it answers the closing box.
+crash_install() {
+    local kill_in=${1:-0} before found=0 seen="" file
+    before=$(printf '%s ' "$crash_target"/~qdmx*.tmp)
+    wine 'C:\Crash\Crash.exe' >>"$out/crash.log" 2>&1 &
+    setup_pid=$!
+    win=$(wait_window '^Parlavox Dictionary Setup - Welcome$') || return 1
+    keys "$win" Return Return Return
+    if [ "$kill_in" -eq 0 ]; then
+        win=$(wait_window '^Information$') || return 1
+        keys "$win" Return
+        wait_process "$setup_pid"
+        return
+    fi
+    local deadline=$((SECONDS + 30))
+    while [ "$found" -lt "$kill_in" ] && [ "$SECONDS" -lt "$deadline" ] && kill -0 "$setup_pid" 2>/dev/null; do
+        for file in "$crash_target"/~qdmx*.tmp; do
+            [[ -s $file && $before != *"$file "* && $seen != *"$file "* ]] || continue
+            seen="$seen$file "
+            found=$((found + 1))
+        done
+    done
+    pkill -KILL -f 'Crash\.exe'
+    wait "$setup_pid" 2>/dev/null
+    wait_no_window '^Parlavox Dictionary Setup' 10
+}
+cp "$out/crash-v1.qdmx" "$crash_dir/Crash.vl2"
+check "version 1 installs" crash_install
+check "version 1 is installed" test "$(crash_versions)" = "1 1 1 "
+cp "$out/crash-v2.qdmx" "$crash_dir/Crash.vl2"
+for ((k = 1; k <= ${CRASH_KILLS:-3}; k++)); do
+    crash_install $(((k - 1) % 3 + 1))
+    echo "# kill $k (in member $(((k - 1) % 3 + 1))): versions $(crash_versions)- temporary files: $(find "$crash_target" -name '~qdmx*.tmp' | wc -l)"
+    check "kill $k: every installed file is its version 1 or its version 2" test "$(crash_versions | grep -c torn)" -eq 0
+done
+check "a complete run after the kills succeeds" crash_install
+check "and leaves version 2 everywhere" test "$(crash_versions)" = "2 2 2 "
+end_scenario
+
 echo "e2e: screenshots in $shots"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -52,9 +52,9 @@ full_disk() {
     local mnt=$1 status
     mount -t tmpfs -o size=10m tmpfs "$mnt" || return 3
     "$qdmx" extract -q -C "$mnt/d" "$work/v1.qdmx" || return 2
-    # 4.5 MB of version 1 and 4.5 MB of other data on the volume: each 1.5 MB member of version 2
+    # 3 MB of version 1 and 6.5 MB of other data on the volume: each 1 MB member of version 2
     # needs its whole size beside the file it replaces, which is not there.
-    head -c 4500000 /dev/zero >"$mnt/other"
+    head -c 6500000 /dev/zero >"$mnt/other"
     status=$("$qdmx" extract -q -C "$mnt/d" "$work/v2.qdmx" 2>"$work/full.err"; echo $?)
     echo "# full volume: exit $status, $(head -1 "$work/full.err"); versions $(versions "$mnt/d")"
     check "full volume: extract fails with status 1" test "$status" -eq 1
@@ -77,14 +77,16 @@ if [ -n "${QDMX_CRASH_WORK:-}" ]; then
     exit $((failed > 0))
 fi
 
-# Two versions of three members of a few MB each (text-like, so the coded data is not stored).
+# Two versions of three members of 1 MB each (text-like). Version 2, the one that is killed, is
+# packed with LZH, the slowest method to expand, so that the kills land inside members easily.
 for version in 1 2; do
     mkdir -p "$work/v$version"
     for name in $names; do
-        { echo "version $version of $name"; base64 -w 100 /dev/urandom | head -c 1500000; } >"$work/v$version/$name"
+        { echo "version $version of $name"; base64 -w 100 /dev/urandom | head -c 1000000; } >"$work/v$version/$name"
     done
-    # LZH is the slowest method to expand: the kills below land inside members more easily.
-    "$qdmx" create -q -m lzh -C "$work/v$version" "$work/v$version.qdmx" . || exit 2
+    method=none
+    [ "$version" = 2 ] && method=lzh
+    "$qdmx" create -q -m $method -C "$work/v$version" "$work/v$version.qdmx" . || exit 2
 done
 
 # --- Killed in the middle of a member -------------------------------------------------------
@@ -124,7 +126,7 @@ check "the temporary files of the killed runs are left alone" cmp -s "$work/left
 # --- A write that fails in the middle of a member (file size limit: EFBIG) --------------------
 target=$work/limited
 "$qdmx" extract -q -C "$target" "$work/v1.qdmx" || exit 2
-status=$( (trap '' XFSZ; ulimit -f 1000; "$qdmx" extract -q -C "$target" "$work/v2.qdmx" 2>"$work/limited.err"); echo $?)
+status=$( (trap '' XFSZ; ulimit -f 500; "$qdmx" extract -q -C "$target" "$work/v2.qdmx" 2>"$work/limited.err"); echo $?)
 echo "# write failure: exit $status, $(head -1 "$work/limited.err"); versions $(versions "$target")"
 check "a failing write ends extract with status 1" test "$status" -eq 1
 check "the failing write is reported" grep -q "Stream write error" "$work/limited.err"

@@ -317,15 +317,18 @@ TEST_P(DesktopChooserTyped, ReadsTheEditBox) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DesktopChooserTyped,
-    ::testing::Values(TTypedCase{"Unchanged", "C:\\Program Files\\Parlavox", "Parlavox", "Parlavox",
-                                 std::nullopt},
-                      TTypedCase{"Empty", "C:\\Apps", "Apps", "", std::nullopt},
-                      TTypedCase{"AbsolutePath", "C:\\Apps", "Apps", "D:\\New\\Dir", "D:\\New\\Dir"},
-                      TTypedCase{"NetworkPath", "C:\\Apps", "Apps", "\\\\server\\share", "\\\\server\\share"},
-                      TTypedCase{"RelativeName", "C:\\Apps", "Apps", "New", "C:\\Apps\\New"},
-                      TTypedCase{"RelativePath", "C:\\Apps", "Apps", "a\\b", "C:\\Apps\\a\\b"},
-                      TTypedCase{"BelowDriveRoot", "C:\\", "(C:)", "New", "C:\\New"},
-                      TTypedCase{"SameNameAsPathIsTyped", "C:\\Apps", "Apps", "Apps\\", "C:\\Apps\\Apps\\"}),
+    ::testing::Values(
+        TTypedCase{"Unchanged", "C:\\Program Files\\Parlavox", "Parlavox", "Parlavox", std::nullopt},
+        TTypedCase{"Empty", "C:\\Apps", "Apps", "", std::nullopt},
+        TTypedCase{"AbsolutePath", "C:\\Apps", "Apps", "D:\\New\\Dir", "D:\\New\\Dir"},
+        TTypedCase{"NetworkPath", "C:\\Apps", "Apps", "\\\\server\\share", "\\\\server\\share"},
+        TTypedCase{"RelativeName", "C:\\Apps", "Apps", "New", "C:\\Apps\\New"},
+        TTypedCase{"RelativePath", "C:\\Apps", "Apps", "a\\b", "C:\\Apps\\a\\b"},
+        TTypedCase{"BelowDriveRoot", "C:\\", "(C:)", "New", "C:\\New"},
+        TTypedCase{"DriveRootUntouched", "C:\\", "Local Disk (C:)", "Local Disk (C:)", std::nullopt},
+        TTypedCase{"NetworkItemUntouched", "\\\\server\\share", "share on 'server' (Z:)",
+                   "share on 'server' (Z:)", std::nullopt},
+        TTypedCase{"SameNameAsPathIsTyped", "C:\\Apps", "Apps", "Apps\\", "C:\\Apps\\Apps\\"}),
     [](const auto& info) { return info.param.Name; });
 
 // A control's place within the window's client area.
