@@ -1,30 +1,12 @@
 // Shell links and the Start-menu Programs folder, through the shell's COM objects. Both
 // interfaces of a link are held by owners that release them on every way out.
+#include "platform/win32/ComPtr.h"
 #include "platform/win32/Desktop.h"
 
 #include <objbase.h>
 #include <shlobj.h>
 
 namespace desktop {
-namespace {
-
-template <class T>
-class TComPtr {
-public:
-    TComPtr() = default;
-    ~TComPtr() {
-        if (Pointer) Pointer->Release();
-    }
-    TComPtr(const TComPtr&) = delete;
-    TComPtr& operator=(const TComPtr&) = delete;
-    T* operator->() const { return Pointer; }
-    void** Out() { return reinterpret_cast<void**>(&Pointer); }
-
-private:
-    T* Pointer = nullptr;
-};
-
-} // namespace
 
 std::string ProgramsFolder(HWND owner) {
     LPITEMIDLIST list = nullptr;
@@ -39,14 +21,14 @@ HRESULT CreateShellLink(const std::string& target, const std::string& workingDir
                         const std::string& description, const std::string& linkPath) {
     TComPtr<IShellLinkA> link;
     HRESULT result =
-        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out());
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.OutVoid());
     if (FAILED(result)) return result;
     link->SetPath(target.c_str());
     link->SetWorkingDirectory(workingDirectory.c_str());
     link->SetDescription(description.c_str());
 
     TComPtr<IPersistFile> file;
-    result = link->QueryInterface(IID_IPersistFile, file.Out());
+    result = link->QueryInterface(IID_IPersistFile, file.OutVoid());
     if (FAILED(result)) return result;
     WCHAR widePath[MAX_PATH] = {};
     if (MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH) == 0) return E_INVALIDARG;

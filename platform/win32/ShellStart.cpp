@@ -6,6 +6,7 @@
 // interface is released on every way out.
 #include <initguid.h>
 
+#include "platform/win32/ComPtr.h"
 #include "platform/win32/Desktop.h"
 
 #include <exdisp.h>
@@ -17,26 +18,6 @@
 namespace desktop {
 
 namespace {
-
-// Owns one COM interface pointer.
-template <typename T>
-class TComPtr {
-public:
-    TComPtr() = default;
-    ~TComPtr() {
-        if (Pointer) Pointer->Release();
-    }
-    TComPtr(const TComPtr&) = delete;
-    TComPtr& operator=(const TComPtr&) = delete;
-
-    T* operator->() const { return Pointer; }
-    T** Out() { return &Pointer; }
-    void** OutVoid() { return reinterpret_cast<void**>(&Pointer); }
-    explicit operator bool() const { return Pointer != nullptr; }
-
-private:
-    T* Pointer = nullptr;
-};
 
 // A BSTR owned for one call.
 class TBstr {

@@ -5,36 +5,13 @@
 // table is then never linked in (were it pulled in, the two definitions would clash at link time).
 #include "compress/CodecTable.h"
 
-#include "compress/ArchiveFormat.h"
-#include "compress/codecs/Lh5Expand.h"
-#include "compress/codecs/LzhCodec.h"
-#include "compress/codecs/StoredRle.h"
+#include "compress/CodecTableEntries.h"
 
 namespace {
-void ExpandStored(TCodecState& s, int32_t) {
-    CopyStored(s);
-}
-void ExpandRle(TCodecState& s, int32_t) {
-    ExpandRLE(s);
-}
-
-constexpr TCodecEntry StoredCodec{nullptr, ExpandStored};
-constexpr TCodecEntry RleCodec{nullptr, ExpandRle};
-constexpr TCodecEntry LzhCodec{nullptr, LzhExpand};
-constexpr TCodecEntry Lh5Codec{nullptr, ExpandLH5};
+constexpr TCodecEntry Entries[4] = {
+    {nullptr, ExpandStoredMember}, {nullptr, ExpandRleMember}, {nullptr, LzhExpand}, {nullptr, ExpandLH5}};
 } // namespace
 
 const TCodecEntry* FindCodec(uint8_t method) {
-    switch (method) {
-    case miStored:
-        return &StoredCodec;
-    case miRLE:
-        return &RleCodec;
-    case miLZH:
-        return &LzhCodec;
-    case miLH5:
-        return &Lh5Codec;
-    default:
-        return nullptr;
-    }
+    return CodecEntryIn(Entries, method);
 }
