@@ -6,24 +6,16 @@
 // failing member's target stays exactly as it was (or absent), with its date and attributes.
 #include "compress/Archiver.h"
 
+#include "compress/FileNames.h"
 #include "compress/PendingFile.h"
 #include "platform/FileSystem.h"
 
 #include <optional>
 
 namespace {
-// File names are compared ignoring the case of the letters A to Z only.
-bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    for (size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
-}
-
 bool Contains(const TStringList& names, const std::string& name) {
     for (const auto& entry : names)
-        if (SameText(entry, name)) return true;
+        if (SameFileName(entry, name)) return true;
     return false;
 }
 
@@ -44,12 +36,6 @@ bool TrailingEmptyMember(TArchiver& archiver, TStream& stream) {
     }
     stream.Seek(start, TSeekOrigin::Begin);
     return empty;
-}
-
-// Everything up to and including the last separator.
-std::string DirectoryPart(const std::string& path) {
-    size_t last = path.find_last_of("\\/");
-    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
 }
 } // namespace
 
@@ -117,7 +103,7 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
         // size beside it: the space is that of the temporary file, which does not exist yet.
         const std::string pending = TPendingFile::FreeNameBeside(target);
         if (SpaceForFile(pending) < member.ExpandedSize) throw EInsufficientDiskSpace(target);
-        if (MakeDirectories) MakeDirectoryPath(DirectoryPart(target));
+        if (MakeDirectories) MakeDirectoryPath(FolderOf(target));
 
         std::optional<TPendingFile> file;
         try {

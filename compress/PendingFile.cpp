@@ -1,6 +1,7 @@
 // Temporary files beside their targets, and the one-step replacement of the target.
 #include "compress/PendingFile.h"
 
+#include "compress/FileNames.h"
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
@@ -48,25 +49,11 @@ std::string NextTemporaryName() {
     return name + TemporarySuffix;
 }
 
-// Everything up to and including the last separator.
-std::string FolderOf(const std::string& path) {
-    const size_t last = path.find_last_of("\\/");
-    return last == std::string::npos ? std::string() : path.substr(0, last + 1);
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    for (size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
-}
-
 // A candidate beside target that is not the target itself (a member may carry a temporary name).
 std::string CandidateBeside(const std::string& target) {
     for (;;) {
         std::string candidate = FolderOf(target) + NextTemporaryName();
-        if (!SameText(candidate, target)) return candidate;
+        if (!SameFileName(candidate, target)) return candidate;
     }
 }
 } // namespace
@@ -81,8 +68,8 @@ std::string TPendingFile::FreeNameBeside(const std::string& target) {
 bool TPendingFile::IsTemporaryName(const std::string& fileName) {
     const std::string prefix = TemporaryPrefix, suffix = TemporarySuffix;
     if (fileName.size() != prefix.size() + TemporaryDigits + suffix.size()) return false;
-    if (!SameText(fileName.substr(0, prefix.size()), prefix) ||
-        !SameText(fileName.substr(fileName.size() - suffix.size()), suffix))
+    if (!SameFileName(fileName.substr(0, prefix.size()), prefix) ||
+        !SameFileName(fileName.substr(fileName.size() - suffix.size()), suffix))
         return false;
     for (size_t i = prefix.size(); i < prefix.size() + TemporaryDigits; ++i) {
         const char c = fileName[i];

@@ -1,15 +1,13 @@
 // Path and name helpers, written out over the bytes so that no locale takes part.
 #include "setup/PathText.h"
 
+#include "compress/FileNames.h"
+
 namespace {
 
 size_t AfterLastDelimiter(const std::string& path) {
     const size_t pos = path.find_last_of("\\:");
     return pos == std::string::npos ? 0 : pos + 1;
-}
-
-char FoldAsciiUpper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 } // namespace
@@ -33,8 +31,5 @@ std::string ExtractFileDir(const std::string& path) {
 }
 
 bool SameText(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldAsciiUpper(a[i]) != FoldAsciiUpper(b[i])) return false;
-    return true;
+    return SameFileName(a, b);
 }
