@@ -12,21 +12,13 @@ build=$(cd "$1" && pwd)
 out=${2:-$build/silent-e2e}
 here=$(cd "$(dirname "$0")" && pwd)
 resources=$here/../../resources
+source "$here/install-checks.sh"
 setup_exe=$build/setup/win32/setup.exe
 template_exe=$build/setup/win32/setup-template.exe
 payload=$build/setup/win32/payload
 qdmx=$build/host-tools/tools/qdmx/qdmx
 [ -x "$qdmx" ] || qdmx=$build/tools/qdmx/qdmx
 
-passed=0
-failed=0
-ok() { echo "ok - $*"; passed=$((passed + 1)); }
-not_ok() { echo "not ok - $*"; failed=$((failed + 1)); }
-check() {
-    local what=$1
-    shift
-    if "$@"; then ok "$what"; else not_ok "$what"; fi
-}
 
 for f in "$setup_exe" "$template_exe" "$payload/dictionary.qdmx" "$payload/vellumor.qdmx" "$qdmx"; do
     [ -e "$f" ] || { echo "silent-e2e: missing $f (build the Windows preset first)" >&2; exit 2; }
@@ -88,33 +80,11 @@ run() {
 no_box() { ! grep -aq "MSGBOX_OnInit" "$out/$1"; }
 has_line() { tr -d '\r' <"$1" | grep -qxF -- "$2"; }
 
-# Every file of a payload folder is installed with the same bytes; the project file is compared
-# apart from the project mark that the setup adds to it.
-same_files() {
-    local source=$1 target=$2 file relative
-    while IFS= read -r file; do
-        relative=${file#"$source"/}
-        [[ $relative == *.vlp ]] && continue
-        cmp -s "$file" "$target/$relative" || { echo "  differs: $target/$relative" >&2; return 1; }
-    done < <(find "$source" -type f)
-}
-# Every installed member carries the date stored in the archive (qdmx lists it in local time).
-stored_dates() {
-    local archive=$1 target=$2 line name stamp actual
-    while IFS= read -r line; do
-        name=$(awk '{print $NF}' <<<"$line")
-        stamp=$(awk '{print $5" "$6}' <<<"$line")
-        [[ $name == *.vlp ]] && continue
-        actual=$(date -r "$target/${name//\\//}" '+%Y-%m-%d %H:%M:%S' 2>/dev/null)
-        [ "$actual" = "$stamp" ] || { echo "  $name: installed $actual, stored $stamp" >&2; return 1; }
-    done < <("$qdmx" list -v "$archive" | awk 'NR > 1 && $4 == "lh5"')
-}
 project_marked() {
     tr -d '\r' <"$1" | awk '/^\[/{section=$0} section=="[Project]" && $0=="Deployed=1" {found=1} END{exit !found}'
 }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 root_dir_is() { [ "$(reg_value 'HKLM\Software\Parlavox\Vellumor\4.0' RootDir)" = "$1" ]; }
-programs_group() { find "$drive_c/users" -type d -path '*Start Menu/Programs/Parlavox' | head -1; }
 
 apps="$drive_c/Some Folder/Apps"
 mkdir -p "$drive_c/Setup"

@@ -18,15 +18,7 @@ else
     trap 'rm -rf "$work"' EXIT
 fi
 
-passed=0
-failed=0
-ok() { echo "ok - $*"; passed=$((passed + 1)); }
-not_ok() { echo "not ok - $*"; failed=$((failed + 1)); }
-check() {
-    local what=$1
-    shift
-    if "$@"; then ok "$what"; else not_ok "$what"; fi
-}
+source "$(dirname "$0")/../support/checks.sh"
 
 # Prints, for each member, 1 or 2 (the version it holds), - (no file) or "torn".
 versions() {
