@@ -1,24 +1,18 @@
 // Little-endian encoding and decoding of the archive and member headers.
 #include "compress/ArchiveFormat.h"
 
+#include "platform/LittleEndian.h"
+
 namespace {
-uint32_t GetU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 int32_t GetI32(const uint8_t* p) {
-    return static_cast<int32_t>(GetU32(p));
+    return static_cast<int32_t>(Get32(p));
 }
 int16_t GetI16(const uint8_t* p) {
-    return static_cast<int16_t>(uint16_t(p[0] | p[1] << 8));
+    return static_cast<int16_t>(Get16(p));
 }
 
-void PutU32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 void PutI16(uint8_t* p, int16_t v) {
-    auto u = static_cast<uint16_t>(v);
-    p[0] = static_cast<uint8_t>(u);
-    p[1] = static_cast<uint8_t>(u >> 8);
+    Put16(p, static_cast<uint16_t>(v));
 }
 } // namespace
 
@@ -36,10 +30,10 @@ TArchiveHeader DecodeArchiveHeader(const uint8_t (&b)[ArchiveHeaderSize]) {
 void EncodeArchiveHeader(const TArchiveHeader& h, uint8_t (&b)[ArchiveHeaderSize]) {
     for (int i = 0; i < 5; ++i) b[i] = h.Signature[i];
     for (int i = 0; i < 3; ++i) b[5 + i] = static_cast<uint8_t>(h.MethodID[i]);
-    PutU32(b + 8, static_cast<uint32_t>(h.TotalSize));
+    Put32(b + 8, static_cast<uint32_t>(h.TotalSize));
     b[12] = h.ArchiveType;
-    PutU32(b + 13, static_cast<uint32_t>(h.Reserved));
-    PutU32(b + 17, static_cast<uint32_t>(h.LockMark));
+    Put32(b + 13, static_cast<uint32_t>(h.Reserved));
+    Put32(b + 17, static_cast<uint32_t>(h.LockMark));
 }
 
 TMemberHeader DecodeMemberHeader(const uint8_t (&b)[MemberHeaderSize]) {
@@ -50,20 +44,20 @@ TMemberHeader DecodeMemberHeader(const uint8_t (&b)[MemberHeaderSize]) {
     h.ExpandedSize = GetI32(b + 8);
     h.CompressedSize = GetI32(b + 12);
     h.Method = b[16];
-    h.Checksum = GetU32(b + 17);
+    h.Checksum = Get32(b + 17);
     h.Lock = GetI32(b + 21);
     return h;
 }
 
 void EncodeMemberHeader(const TMemberHeader& h, uint8_t (&b)[MemberHeaderSize]) {
     PutI16(b + 0, h.NameLength);
-    PutU32(b + 2, static_cast<uint32_t>(h.DateTime));
+    Put32(b + 2, static_cast<uint32_t>(h.DateTime));
     PutI16(b + 6, h.Attributes);
-    PutU32(b + 8, static_cast<uint32_t>(h.ExpandedSize));
-    PutU32(b + 12, static_cast<uint32_t>(h.CompressedSize));
+    Put32(b + 8, static_cast<uint32_t>(h.ExpandedSize));
+    Put32(b + 12, static_cast<uint32_t>(h.CompressedSize));
     b[16] = h.Method;
-    PutU32(b + 17, h.Checksum);
-    PutU32(b + 21, static_cast<uint32_t>(h.Lock));
+    Put32(b + 17, h.Checksum);
+    Put32(b + 21, static_cast<uint32_t>(h.Lock));
 }
 
 std::string SignatureText(const TArchiveHeader& h) {

@@ -9,7 +9,7 @@
 #include "compress/CodecTable.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
-#include "tools/pe/LittleEndian.h"
+#include "platform/LittleEndian.h"
 #include "tools/pe/SetupTemplate.h"
 
 #include <algorithm>

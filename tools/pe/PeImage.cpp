@@ -2,7 +2,7 @@
 // size before anything is read, so no field value can lead a read or write out of the buffer.
 #include "tools/pe/PeImage.h"
 
-#include "tools/pe/LittleEndian.h"
+#include "platform/LittleEndian.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,7 +5,7 @@
 // of the resource directory, data addresses to the image.
 #include "tools/pe/ResourceTree.h"
 
-#include "tools/pe/LittleEndian.h"
+#include "platform/LittleEndian.h"
 
 #include <algorithm>
 #include <map>

@@ -1,9 +1,8 @@
-// Little-endian fields of executable headers, read and written byte by byte. Callers check the
-// bounds first; these only assemble and split the bytes.
+// Little-endian fields (archive headers, executable headers), read and written byte by byte.
+// Callers check the bounds first; these only assemble and split the bytes.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 inline uint16_t Get16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
