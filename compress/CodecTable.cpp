@@ -2,7 +2,7 @@
 #include "compress/CodecTable.h"
 
 #include "compress/CodecTableEntries.h"
-#include "compress/codecs/Lh5Compress.h"
+#include "compress/codecs/lh5/Lh5Compress.h"
 
 namespace {
 constexpr TCodecEntry Entries[4] = {{CopyStored, ExpandStoredMember},

@@ -5,9 +5,9 @@
 
 #include "compress/ArchiveFormat.h"
 #include "compress/CodecTable.h"
-#include "compress/codecs/Lh5Expand.h"
-#include "compress/codecs/LzhCodec.h"
 #include "compress/codecs/StoredRle.h"
+#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lzh/LzhCodec.h"
 
 inline void ExpandStoredMember(TCodecState& s, int32_t) {
     CopyStored(s);

@@ -5,7 +5,7 @@
 // result: output, sums, count, source position, the order of reads, writes and progress reports,
 // and the error raised. Any other exception than ELZHBadDecodeTable is a finding.
 #include "compress/Archiver.h"
-#include "tests/compress/codecs/Lh5ExpandHarness.h"
+#include "tests/compress/codecs/lh5/Lh5ExpandHarness.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -10,9 +10,9 @@
 #include "support/TestStreams.h"
 
 #include "compress/CodecTable.h"
-#include "compress/codecs/Lh5Compress.h"
-#include "compress/codecs/LzhCodec.h"
 #include "compress/codecs/StoredRle.h"
+#include "compress/codecs/lh5/Lh5Compress.h"
+#include "compress/codecs/lzh/LzhCodec.h"
 
 #include <gtest/gtest.h>
 
