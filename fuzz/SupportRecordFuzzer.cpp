@@ -3,8 +3,8 @@
 // record's fifth field. Findings: fields that do not put the record back together, a number
 // conversion that accepts a text it should refuse (or gives a non-finite value), date parts out
 // of their ranges, and any exception but EConvertError.
-#include "setup/DateTimeText.h"
-#include "setup/KoParser.h"
+#include "setup/record/DateTimeText.h"
+#include "setup/record/KoParser.h"
 
 #include <cmath>
 #include <cstdint>

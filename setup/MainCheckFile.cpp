@@ -3,8 +3,8 @@
 // member is replaced only when the user agrees, and the project file's target is remembered.
 #include "setup/MainForm.h"
 
-#include "setup/KoStamp.h"
 #include "setup/PathText.h"
+#include "setup/record/KoStamp.h"
 
 namespace {
 const char* const ProtectedNames[] = {"velmor.pvm", "velmor.pvl"};

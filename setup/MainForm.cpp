@@ -2,8 +2,8 @@
 // captions, the directory defaults and the Browse buttons.
 #include "setup/MainForm.h"
 
-#include "setup/InstallLog.h"
 #include "setup/PathText.h"
+#include "setup/unattended/InstallLog.h"
 
 namespace {
 const char* const FormTitle = "Parlavox Dictionary Setup";

@@ -10,7 +10,7 @@
 
 #include "compress/Archiver.h"
 #include "setup/FormPorts.h"
-#include "setup/UninstallRecord.h"
+#include "setup/uninstall/UninstallRecord.h"
 
 #include <cstdint>
 #include <functional>

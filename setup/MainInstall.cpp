@@ -4,7 +4,7 @@
 // is started on it when the user asked for that. Nothing is rolled back after a failure.
 #include "setup/MainForm.h"
 
-#include "setup/InstallLog.h"
+#include "setup/unattended/InstallLog.h"
 
 namespace {
 const char* const VellumorExe = "velmor.exe";

@@ -10,9 +10,9 @@
 #include "setup/MainForm.h"
 
 #include "platform/FileStream.h"
-#include "setup/DateTimeText.h"
-#include "setup/InstallLog.h"
 #include "setup/PathText.h"
+#include "setup/record/DateTimeText.h"
+#include "setup/unattended/InstallLog.h"
 
 #include <cstdio>
 

@@ -2,8 +2,8 @@
 // beside the executable, then split into name, description, author and creation date.
 #include "setup/MainForm.h"
 
-#include "setup/DateTimeText.h"
-#include "setup/KoParser.h"
+#include "setup/record/DateTimeText.h"
+#include "setup/record/KoParser.h"
 
 std::optional<std::string> TMainForm::LoadSupportRecord() {
     if (std::optional<std::string> resource = Desktop.LoadResource("PARLAVOX", "SUPPORT")) {

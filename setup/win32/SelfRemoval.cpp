@@ -3,9 +3,9 @@
 #include "setup/win32/SelfRemoval.h"
 
 #include "platform/win32/Desktop.h"
-#include "setup/CommandLine.h"
 #include "setup/PathText.h"
-#include "setup/UninstallRecord.h"
+#include "setup/unattended/CommandLine.h"
+#include "setup/uninstall/UninstallRecord.h"
 
 #include <cstdlib>
 

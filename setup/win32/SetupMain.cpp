@@ -3,10 +3,10 @@
 // A start-up that ends the application (missing or invalid support record) never shows the
 // window. Exit codes: 0 installed (or the wizard closed), 1 failed, 2 usage error.
 #include "platform/Exception.h"
-#include "setup/CommandLine.h"
-#include "setup/InstallLog.h"
 #include "setup/MainForm.h"
-#include "setup/Unattended.h"
+#include "setup/unattended/CommandLine.h"
+#include "setup/unattended/InstallLog.h"
+#include "setup/unattended/Unattended.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"
 

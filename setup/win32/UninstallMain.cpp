@@ -3,9 +3,9 @@
 // the work through TUninstaller and then removes the original. Exit codes: 0 removed, 1 not
 // removed (the answer was No) or something could not be removed, 2 usage error.
 #include "platform/Exception.h"
-#include "setup/CommandLine.h"
-#include "setup/InstallLog.h"
-#include "setup/Uninstaller.h"
+#include "setup/unattended/CommandLine.h"
+#include "setup/unattended/InstallLog.h"
+#include "setup/uninstall/Uninstaller.h"
 #include "setup/win32/SelfRemoval.h"
 #include "setup/win32/Win32Desktop.h"
 

@@ -7,7 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/win32/Desktop.h"
 #include "setup/MainForm.h"
-#include "setup/TextLine.h"
+#include "setup/record/TextLine.h"
 
 TModalResult TWin32Desktop::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
     UINT flags = buttons == TMsgDlgButtons::mbYesNo ? MB_YESNO : MB_OK;

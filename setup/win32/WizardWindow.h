@@ -5,8 +5,8 @@
 // box to the form's handlers.
 #pragma once
 
-#include "setup/FormLayout.h"
-#include "setup/WelcomeLayout.h"
+#include "setup/layout/FormLayout.h"
+#include "setup/layout/WelcomeLayout.h"
 
 #include <map>
 #include <string>

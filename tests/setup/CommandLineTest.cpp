@@ -1,6 +1,6 @@
 // The setup's and the uninstaller's command lines: spelling, values with blanks and quotes, the
 // last-option rule of /D= and _?=, and usage errors for everything not understood.
-#include "setup/CommandLine.h"
+#include "setup/unattended/CommandLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Date-time numbers of the support record: calendar parts, rounding, range and display text.
-#include "setup/DateTimeText.h"
+#include "setup/record/DateTimeText.h"
 
-#include "setup/KoParser.h"
+#include "setup/record/KoParser.h"
 #include "tests/setup/FakeControls.h"
 #include "tests/setup/FakeDesktop.h"
 

@@ -1,6 +1,6 @@
 // The existing-file check run before each member is written, and the progress display.
 #include "platform/FileTime.h"
-#include "setup/KoStamp.h"
+#include "setup/record/KoStamp.h"
 #include "tests/setup/WizardFixture.h"
 
 // The member list exists only while InstallArchive expands an archive; the decisions of the

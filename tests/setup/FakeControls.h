@@ -3,7 +3,7 @@
 // cursor, visibility, enabling, close, terminate) to a call log shared with the fake desktop.
 #pragma once
 
-#include "setup/FormLayout.h"
+#include "setup/layout/FormLayout.h"
 
 #include <map>
 #include <string>

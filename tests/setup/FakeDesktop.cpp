@@ -7,7 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 #include "setup/MainForm.h"
-#include "setup/TextLine.h"
+#include "setup/record/TextLine.h"
 
 #include <cstdio>
 #include <filesystem>

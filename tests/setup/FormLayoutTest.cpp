@@ -1,7 +1,7 @@
 // The stored layout table that both the Win32 window and the fake controls start from, and the
 // Welcome page's labels placed from their measured text.
-#include "setup/FormLayout.h"
-#include "setup/WelcomeLayout.h"
+#include "setup/layout/FormLayout.h"
+#include "setup/layout/WelcomeLayout.h"
 
 #include <gtest/gtest.h>
 

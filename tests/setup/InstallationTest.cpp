@@ -1,7 +1,7 @@
 // The installation procedure run by the Install button, with the real archive component
 // expanding small stored archives into a scratch folder on disk.
-#include "setup/InstallLog.h"
-#include "setup/Unattended.h"
+#include "setup/unattended/InstallLog.h"
+#include "setup/unattended/Unattended.h"
 #include "tests/setup/TestArchive.h"
 #include "tests/setup/WizardFixture.h"
 #include "tests/support/ToolRunner.h"

@@ -1,5 +1,5 @@
 // The field splitter of the support record and its locale-independent number conversion.
-#include "setup/KoParser.h"
+#include "setup/record/KoParser.h"
 
 #include <gtest/gtest.h>
 

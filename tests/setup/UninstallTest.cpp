@@ -1,8 +1,8 @@
 // The uninstall record and the uninstaller's decisions against the fake desktop: what goes, what
 // stays (user files, changed files, Vellumor while another dictionary uses it), the registry keys
 // it empties and the folders it hands on to the dictionaries that remain.
-#include "setup/CommandLine.h"
-#include "setup/Uninstaller.h"
+#include "setup/unattended/CommandLine.h"
+#include "setup/uninstall/Uninstaller.h"
 #include "tests/setup/FakeDesktop.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
-#include "setup/DateTimeText.h"
-#include "setup/KoParser.h"
+#include "setup/record/DateTimeText.h"
+#include "setup/record/KoParser.h"
 
 #include <algorithm>
 #include <filesystem>

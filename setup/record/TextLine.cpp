@@ -1,5 +1,5 @@
 // The first line of a stream, read in small chunks so that a large file is not read whole.
-#include "setup/TextLine.h"
+#include "setup/record/TextLine.h"
 
 std::string ReadFirstLine(TStream& stream) {
     std::string line;

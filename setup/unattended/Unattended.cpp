@@ -1,9 +1,9 @@
 // The unattended setup: the windowless form keeps the controls' texts and ticks in memory,
 // starting from the stored layout as the window does; the desktop answers and logs the boxes.
-#include "setup/Unattended.h"
+#include "setup/unattended/Unattended.h"
 
-#include "setup/FormLayout.h"
 #include "setup/MainForm.h"
+#include "setup/layout/FormLayout.h"
 
 TWindowlessControls::TWindowlessControls() : Page(FormLayout().StoredPageIndex) {
     for (const TControlLayout& control : ControlLayouts()) {

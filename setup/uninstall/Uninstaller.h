@@ -6,7 +6,7 @@
 // yet to the dictionaries that remain.
 #pragma once
 
-#include "setup/UninstallRecord.h"
+#include "setup/uninstall/UninstallRecord.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 // The Welcome page's text rows, placed from measured text sizes: stored places where the text fits,
 // and where it does not, the least change that shows all of it.
-#include "setup/WelcomeLayout.h"
+#include "setup/layout/WelcomeLayout.h"
 
-#include "setup/FormLayout.h"
+#include "setup/layout/FormLayout.h"
 
 #include <algorithm>
 

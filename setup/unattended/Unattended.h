@@ -5,8 +5,8 @@
 // handler caught marks the run as failed. The form itself writes every message to the log.
 #pragma once
 
-#include "setup/CommandLine.h"
 #include "setup/ForwardingDesktop.h"
+#include "setup/unattended/CommandLine.h"
 
 #include <map>
 

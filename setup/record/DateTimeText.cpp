@@ -1,10 +1,10 @@
 // Date-time numbers count days from 30 December 1899; the integral part is the day (truncated
 // toward zero) and the absolute fraction the time of day, rounded to the millisecond. The day
 // number is converted with the proleptic Gregorian calendar on days since 1 March of year 0.
-#include "setup/DateTimeText.h"
+#include "setup/record/DateTimeText.h"
 
 #include "setup/FormPorts.h"
-#include "setup/KoParser.h"
+#include "setup/record/KoParser.h"
 
 #include <cmath>
 #include <cstdint>

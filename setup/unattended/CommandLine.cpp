@@ -2,7 +2,7 @@
 // quote starts or ends a part in which blanks do not separate, and the quotes themselves are
 // dropped. "/D=" and "_?=" end the line: their value is everything after them, trailing blanks
 // trimmed, as administrators pass them unquoted.
-#include "setup/CommandLine.h"
+#include "setup/unattended/CommandLine.h"
 
 namespace {
 

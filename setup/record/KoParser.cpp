@@ -1,7 +1,7 @@
 // Splitting the support record into fields and converting the date field. The conversion checks
 // the notation itself and then hands the digits to std::from_chars, which never consults the
 // locale, so no process-wide decimal separator is saved, changed or restored.
-#include "setup/KoParser.h"
+#include "setup/record/KoParser.h"
 
 #include <charconv>
 #include <cmath>

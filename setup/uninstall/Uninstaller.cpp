@@ -1,12 +1,12 @@
 // The uninstaller's decisions and their order: files first, then shortcuts and the group, the
 // registry, and the folders last (deepest first), so that every folder is as empty as it gets.
-#include "setup/Uninstaller.h"
+#include "setup/uninstall/Uninstaller.h"
 
 #include "platform/FileStream.h"
-#include "setup/CommandLine.h"
 #include "setup/FormPorts.h"
-#include "setup/InstallLog.h"
 #include "setup/PathText.h"
+#include "setup/unattended/CommandLine.h"
+#include "setup/unattended/InstallLog.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // The wizard form's stored layout, one row per control in the form's declaration order.
-#include "setup/FormLayout.h"
+#include "setup/layout/FormLayout.h"
 
 #include <stdexcept>
 

@@ -1,5 +1,5 @@
 // Writing and reading the uninstall record, merging an earlier one, and file digests.
-#include "setup/UninstallRecord.h"
+#include "setup/uninstall/UninstallRecord.h"
 
 #include "setup/FormPorts.h"
 #include "setup/PathText.h"

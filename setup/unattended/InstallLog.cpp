@@ -1,5 +1,5 @@
 // The log file: lines end in CR LF, as Notepad and the administrators' tools expect.
-#include "setup/InstallLog.h"
+#include "setup/unattended/InstallLog.h"
 
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
