@@ -5,10 +5,9 @@
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
+#include "platform/ProcessSeed.h"
 
 #include <atomic>
-#include <chrono>
-#include <random>
 
 namespace {
 const char* const TemporaryPrefix = "~qdmx";
@@ -25,22 +24,10 @@ uint64_t Mix(uint64_t x) {
     return x ^ (x >> 31);
 }
 
-// A start that differs between processes (and between runs of one program), so that names of
-// concurrent expansions seldom meet; when they do, exclusive creation decides.
-uint64_t ProcessStart() {
-    uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-    seed ^= static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) << 1;
-    try {
-        std::random_device device;
-        seed ^= static_cast<uint64_t>(device()) << 32 | device();
-    } catch (...) {
-        // No random device: the clocks alone must do.
-    }
-    return seed;
-}
-
 std::string NextTemporaryName() {
-    static const uint64_t start = ProcessStart();
+    // A start that differs between processes (and between runs of one program), so that names of
+    // concurrent expansions seldom meet; when they do, exclusive creation decides.
+    static const uint64_t start = ProcessSeed();
     static std::atomic<uint64_t> counter{0};
     const uint64_t value = Mix(start + counter++);
     static const char digits[] = "0123456789abcdef";

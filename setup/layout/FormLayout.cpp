@@ -1,7 +1,7 @@
 // The wizard form's stored layout, one row per control in the form's declaration order.
 #include "setup/layout/FormLayout.h"
 
-#include <stdexcept>
+#include "platform/Exception.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ std::span<const TControlLayout> ControlLayouts() {
 const TControlLayout& ControlLayout(TControlName name) {
     for (const TControlLayout& control : Controls)
         if (control.Name == name) return control;
-    throw std::out_of_range(std::string("No layout for control ") + ControlNameText(name));
+    throw Exception(std::string("No layout for control ") + ControlNameText(name));
 }
 
 int PageOf(const TControlLayout& control) {
