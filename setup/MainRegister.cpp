@@ -68,7 +68,14 @@ void TMainForm::NoteMissingFolders(const std::string& path) {
 }
 
 void TMainForm::RegisterInstallation() {
-    const std::optional<std::string> uninstaller = Desktop.LoadResource("PARLAVOX", "UNINSTALL");
+    // The uninstaller travels packed, as an archive of the one member UninstallerName; a setup
+    // without it installs but cannot register.
+    TArchiver unpacker;
+    std::unique_ptr<TStream> uninstaller;
+    try {
+        uninstaller = Desktop.OpenArchiveResource(unpacker, "UNINSTALL");
+    } catch (const EResNotFound&) {
+    }
     if (!uninstaller) {
         Note("No uninstaller in this setup: not registered");
         return;
@@ -80,7 +87,13 @@ void TMainForm::RegisterInstallation() {
     for (const TRecordedFolder& folder : CreatedFolders)
         if (!Desktop.DirectoryExists(folder.Path)) Desktop.MakeDirectory(folder.Path);
     const std::string exe = directory + "\\" + UninstallerName;
-    if (!Desktop.WriteWholeFile(exe, *uninstaller)) throw EInOutError("Cannot write " + exe);
+    // Its own unpacker: the form's asks about existing files and moves the progress bar, neither
+    // of which concerns the uninstaller. Replaced only once complete and verified.
+    unpacker.ExceptionOnFileError = true;
+    unpacker.SetTargetPath(directory);
+    TStringList written{UninstallerName};
+    unpacker.ExpandArchive(*uninstaller, &written);
+    if (written.empty()) throw EResNotFound("Resource UNINSTALL holds no " + std::string(UninstallerName));
     Note("Uninstaller: " + exe);
 
     const TDateTimeParts created = DecodeDateTime(FCreated);

@@ -257,7 +257,9 @@ TEST_F(WizardInstallation, InstalledUserListIsKept) {
 // the dictionary as a user of Vellumor and the record of what was written.
 class Registration : public WizardInstallation {
 protected:
-    Registration() { Desktop.Resources["PARLAVOX/UNINSTALL"] = "MZ uninstaller"; }
+    Registration() {
+        Desktop.ArchiveResources["UNINSTALL"] = BuildArchive({{"uninstall.exe", "MZ uninstaller"}});
+    }
     TUninstallRecord Record() { return TUninstallRecord::Parse(Disk("dict/uninstall.dat")); }
     std::string Key() {
         for (const auto& [entry, value] : Desktop.Registry)
@@ -316,10 +318,27 @@ TEST_F(Registration, InstallingAgainCountsOnceAndKeepsTheFilesItKept) {
 }
 
 TEST_F(Registration, SetupWithoutUninstallerRegistersNothing) {
-    Desktop.Resources.erase("PARLAVOX/UNINSTALL");
+    Desktop.ArchiveResources.erase("UNINSTALL");
     Install();
     EXPECT_EQ(Key(), "");
     EXPECT_EQ(Disk("dict/uninstall.dat"), "<missing>");
+}
+
+TEST_F(Registration, DamagedUninstallerFailsAndKeepsTheOneInstalledBefore) {
+    Install();
+    Desktop.ArchiveResources["UNINSTALL"] = BuildArchive({{"uninstall.exe", "MZ other", 0x2A54598E, true}});
+    Desktop.Messages.clear();
+    Form->HandleEvent([&] { Form->NextButtonClick(); });
+    ASSERT_EQ(Desktop.Messages.size(), 1u);
+    EXPECT_EQ(Desktop.Messages[0].Text, "Parlavox Dictionary setup failed!");
+    EXPECT_EQ(Disk("dict/uninstall.exe"), "MZ uninstaller");
+}
+
+TEST_F(Registration, OnlyTheUninstallerIsTakenFromItsResource) {
+    Desktop.ArchiveResources["UNINSTALL"] = BuildArchive({{"other.exe", "MZ other"}});
+    Install();
+    EXPECT_EQ(Disk("dict/other.exe"), "<missing>");
+    EXPECT_EQ(Key(), "");
 }
 
 // A log that keeps its lines in memory.
