@@ -1,10 +1,9 @@
 // Splitting the support record into fields and converting the date field. The conversion checks
-// the notation itself and then hands the digits to std::from_chars, which never consults the
-// locale, so no process-wide decimal separator is saved, changed or restored.
+// the notation itself and then hands it to DecimalToDouble, which never consults the locale, so
+// no process-wide decimal separator is saved, changed or restored.
 #include "setup/record/KoParser.h"
 
-#include <charconv>
-#include <cmath>
+#include "setup/record/DecimalToDouble.h"
 
 TKoStringParser::TKoStringParser(const std::string& text, char separator) : Separator(separator) {
     SetText(text);
@@ -70,11 +69,7 @@ double StrToFloatInvariant(const std::string& text) {
     }
     if (i != last) Invalid(text);
 
-    // from_chars takes no leading plus sign.
-    const char* begin = text.data() + first;
-    if (*begin == '+') ++begin;
-    double value = 0;
-    auto [end, error] = std::from_chars(begin, text.data() + last, value, std::chars_format::general);
-    if (error != std::errc() || end != text.data() + last || !std::isfinite(value)) Invalid(text);
-    return value;
+    const std::optional<double> value = DecimalToDouble(std::string_view(text).substr(first, last - first));
+    if (!value) Invalid(text);
+    return *value;
 }
