@@ -10,11 +10,10 @@
 #include "setup/MainForm.h"
 
 #include "platform/FileStream.h"
+#include "platform/NumberText.h"
 #include "setup/PathText.h"
 #include "setup/record/DateTimeText.h"
 #include "setup/unattended/InstallLog.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -48,11 +47,8 @@ std::string TMainForm::UninstallKeyName() const {
     for (char& c : name)
         if (c == '\\' || static_cast<unsigned char>(c) < 32) c = '_';
     const std::string where = Upper(DictionaryDirectoryText());
-    char suffix[10];
-    std::snprintf(
-        suffix, sizeof suffix, " %08X",
-        static_cast<unsigned>(UpdateCrc32(0, reinterpret_cast<const uint8_t*>(where.data()), where.size())));
-    return name + suffix;
+    return name + " " +
+           ZeroPaddedHex(UpdateCrc32(0, reinterpret_cast<const uint8_t*>(where.data()), where.size()), 8);
 }
 
 void TMainForm::NoteMissingFolders(const std::string& path) {
@@ -97,11 +93,12 @@ void TMainForm::RegisterInstallation() {
     Note("Uninstaller: " + exe);
 
     const TDateTimeParts created = DecodeDateTime(FCreated);
-    char version[16], today[16];
-    std::snprintf(version, sizeof version, "%04d.%02d.%02d", created.Year, created.Month, created.Day);
+    const std::string version = ZeroPaddedDecimal(created.Year, 4) + "." +
+                                ZeroPaddedDecimal(created.Month, 2) + "." + ZeroPaddedDecimal(created.Day, 2);
     int year = 0, month = 0, day = 0;
     Desktop.CurrentDate(year, month, day);
-    std::snprintf(today, sizeof today, "%04d%02d%02d", year % 10000, month % 100, day % 100);
+    const std::string today = ZeroPaddedDecimal(year % 10000, 4) + ZeroPaddedDecimal(month % 100, 2) +
+                              ZeroPaddedDecimal(day % 100, 2);
 
     const std::string key = UninstallKeyRoot + UninstallKeyName();
     const std::pair<const char*, std::string> values[] = {

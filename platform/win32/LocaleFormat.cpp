@@ -1,7 +1,7 @@
 // The user's locale formats for a date (short date format) and a time (long time format).
 #include "platform/win32/Desktop.h"
 
-#include <cstdio>
+#include "platform/NumberText.h"
 
 namespace desktop {
 namespace {
@@ -23,16 +23,15 @@ std::string FormatShortDate(int year, int month, int day) {
     if (GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &parts, nullptr, buffer, sizeof buffer) > 0)
         return buffer;
     // The system formats no date before 1601: the date is then written in ISO form.
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", year, month, day);
-    return buffer;
+    return ZeroPaddedDecimal(year, 4) + "-" + ZeroPaddedDecimal(month, 2) + "-" + ZeroPaddedDecimal(day, 2);
 }
 
 std::string FormatLongTime(int hour, int minute, int second) {
     const SYSTEMTIME parts = Parts(2000, 1, 1, hour, minute, second);
     char buffer[128] = {};
     if (GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &parts, nullptr, buffer, sizeof buffer) > 0) return buffer;
-    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", hour, minute, second);
-    return buffer;
+    return ZeroPaddedDecimal(hour, 2) + ":" + ZeroPaddedDecimal(minute, 2) + ":" +
+           ZeroPaddedDecimal(second, 2);
 }
 
 } // namespace desktop

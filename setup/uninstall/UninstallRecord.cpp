@@ -1,11 +1,11 @@
 // Writing and reading the uninstall record, merging an earlier one, and file digests.
 #include "setup/uninstall/UninstallRecord.h"
 
+#include "platform/NumberText.h"
 #include "setup/FormPorts.h"
 #include "setup/PathText.h"
 
 #include <array>
-#include <cstdio>
 
 namespace {
 
@@ -74,9 +74,8 @@ std::string TUninstallRecord::Text() const {
     line({"vellumor", VellumorDirectory});
     if (!ProgramGroup.empty()) line({"group", ProgramGroup});
     for (const TRecordedFile& file : Files) {
-        char checksum[9];
-        std::snprintf(checksum, sizeof checksum, "%08X", static_cast<unsigned>(file.Checksum));
-        line({"file", PartText(file.Part), std::to_string(file.Size), checksum, file.Path});
+        line({"file", PartText(file.Part), std::to_string(file.Size), ZeroPaddedHex(file.Checksum, 8),
+              file.Path});
     }
     for (const TRecordedFolder& folder : Folders) line({"folder", PartText(folder.Part), folder.Path});
     for (const std::string& shortcut : Shortcuts) line({"shortcut", shortcut});

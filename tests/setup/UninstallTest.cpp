@@ -30,6 +30,9 @@ TEST(UninstallRecord, TextReadsBackAndRejectsDamage) {
     EXPECT_EQ(back.Files[0].Checksum, 0xCAFE0001u);
     EXPECT_EQ(back.Files[1].Part, TRecordPart::Vellumor);
     EXPECT_EQ(back.Files[1].Size, 4096);
+    // Checksums are written as eight upper-case hexadecimal digits, as earlier records have them.
+    EXPECT_NE(record.Text().find("\t12\tCAFE0001\t"), std::string::npos);
+    EXPECT_NE(record.Text().find("\t4096\t00000007\t"), std::string::npos);
 
     std::string text = record.Text();
     EXPECT_THROW(TUninstallRecord::Parse(text.substr(1)), ERecordError);
