@@ -5,8 +5,6 @@
 #include "setup/FormPorts.h"
 #include "setup/PathText.h"
 
-#include <array>
-
 namespace {
 
 const char* const Signature = "Parlavox uninstall record 1";
@@ -45,14 +43,25 @@ uint64_t ParseNumber(const std::string& text, int base) {
     return value;
 }
 
-std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
+// CRC-32 tables for eight bytes at a time: Tables[0] is the usual byte-wise table, Tables[k]
+// advances a byte's contribution by k more bytes. The record digests every installed file, and
+// byte by byte that took a quarter of a second for an 80 MB installation.
+struct TCrcTables {
+    uint32_t T[8][256];
+    TCrcTables() {
+        for (uint32_t n = 0; n < 256; ++n) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            T[0][n] = c;
+        }
+        for (int k = 1; k < 8; ++k)
+            for (uint32_t n = 0; n < 256; ++n) T[k][n] = (T[k - 1][n] >> 8) ^ T[0][T[k - 1][n] & 0xFF];
     }
-    return table;
+};
+const TCrcTables CrcTables;
+
+uint32_t Load32(const uint8_t* p) {
+    return p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 } // namespace
@@ -161,9 +170,14 @@ void TUninstallRecord::Merge(const TUninstallRecord& earlier) {
 }
 
 uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count) {
-    static const std::array<uint32_t, 256> table = MakeCrcTable();
+    const auto& t = CrcTables.T;
     crc = ~crc;
-    for (size_t i = 0; i < count; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    for (; count >= 8; bytes += 8, count -= 8) {
+        const uint32_t one = Load32(bytes) ^ crc, two = Load32(bytes + 4);
+        crc = t[7][one & 0xFF] ^ t[6][(one >> 8) & 0xFF] ^ t[5][(one >> 16) & 0xFF] ^ t[4][one >> 24] ^
+              t[3][two & 0xFF] ^ t[2][(two >> 8) & 0xFF] ^ t[1][(two >> 16) & 0xFF] ^ t[0][two >> 24];
+    }
+    for (; count > 0; ++bytes, --count) crc = t[0][(crc ^ *bytes) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
@@ -171,7 +185,7 @@ std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path
     try {
         std::unique_ptr<TStream> stream = desktop.OpenFileRead(path);
         TFileDigest digest;
-        std::vector<uint8_t> buffer(64 * 1024);
+        std::vector<uint8_t> buffer(256 * 1024);
         for (;;) {
             const int32_t n = stream->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
             if (n <= 0) break;

@@ -43,6 +43,14 @@ TEST(UninstallRecord, TextReadsBackAndRejectsDamage) {
 TEST(UninstallRecord, ChecksumIsTheCrc32ZipUses) {
     const std::string check = "123456789";
     EXPECT_EQ(UpdateCrc32(0, reinterpret_cast<const uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+    // Eight bytes at a time, and any way of cutting the data: zlib.crc32 of the same 1000 bytes.
+    std::vector<uint8_t> bytes(1000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    EXPECT_EQ(UpdateCrc32(0, bytes.data(), bytes.size()), 0x668F073Du);
+    uint32_t pieces = 0;
+    for (size_t at = 0, piece = 1; at < bytes.size(); at += piece, piece = piece % 13 + 1)
+        pieces = UpdateCrc32(pieces, bytes.data() + at, std::min(piece, bytes.size() - at));
+    EXPECT_EQ(pieces, 0x668F073Du);
 }
 
 // Two dictionaries installed over one Vellumor, as the installation leaves them.
