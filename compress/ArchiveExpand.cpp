@@ -10,6 +10,7 @@
 #include "compress/PendingFile.h"
 #include "platform/FileSystem.h"
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -76,6 +77,8 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
     int64_t total = 0;
     TMemberHeader member;
     std::string name;
+    // One block for every member to gather its writes in.
+    std::unique_ptr<uint8_t[]> writeBlock;
     for (;;) {
         // Once the header's total is reached, whatever follows ends the expansion before it is
         // trusted (bytes after the last member need not be a member header at all); only an empty
@@ -101,15 +104,21 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
         }
         // The old file stays until its replacement is complete, so the new one needs all of its
         // size beside it: the space is that of the temporary file, which does not exist yet.
-        const std::string pending = TPendingFile::FreeNameBeside(target);
-        if (SpaceForFile(pending) < member.ExpandedSize) throw EInsufficientDiskSpace(target);
+        // (Without the check no name is looked for in advance: the temporary file is created
+        // under a name found free by its exclusive creation.)
+        std::string pending;
+        if (CheckSpaceBeforeExpand) {
+            pending = TPendingFile::FreeNameBeside(target);
+            if (SpaceForFile(pending) < member.ExpandedSize) throw EInsufficientDiskSpace(target);
+        }
         if (MakeDirectories) MakeDirectoryPath(FolderOf(target));
 
         std::optional<TPendingFile> file;
         try {
             if (DirectoryExists(target))
                 throw EFCreateError("Cannot create file \"" + target + "\". It is a directory");
-            file.emplace(target, pending);
+            if (!writeBlock) writeBlock.reset(new uint8_t[TWriteGatheringStream::BlockSize]);
+            file.emplace(target, pending, writeBlock.get());
         } catch (const EFCreateError&) {
             if (ExceptionOnFileError) throw;
             skipData();

@@ -65,11 +65,13 @@ bool TPendingFile::IsTemporaryName(const std::string& fileName) {
     return true;
 }
 
-TPendingFile::TPendingFile(const std::string& target, const std::string& firstChoice) : Target(target) {
+TPendingFile::TPendingFile(const std::string& target, const std::string& firstChoice, uint8_t* writeBlock)
+    : Target(target) {
     if (IsDevice(target)) {
         File = TFileStream::Create(target);
         TempPath = target;
         InPlace = true;
+        Writer = std::make_unique<TWriteGatheringStream>(*File, writeBlock);
         return;
     }
     std::string candidate = firstChoice.empty() ? CandidateBeside(target) : firstChoice;
@@ -84,6 +86,7 @@ TPendingFile::TPendingFile(const std::string& target, const std::string& firstCh
         }
         if (File) {
             TempPath = candidate;
+            Writer = std::make_unique<TWriteGatheringStream>(*File, writeBlock);
             return;
         }
     }
@@ -96,6 +99,7 @@ TPendingFile::~TPendingFile() {
 
 void TPendingFile::Discard() {
     Done = true;
+    Writer.reset();
     File.reset();
     if (InPlace) return;
     // A read-only file cannot be deleted on Windows.
@@ -106,6 +110,7 @@ void TPendingFile::Discard() {
 }
 
 bool TPendingFile::Commit(int32_t dateTime, int32_t attributes) {
+    Writer->Flush();
     // A failure to set the date or the attributes does not keep the file from being installed.
     SetFileDateTime(*File, dateTime);
     File->Close();

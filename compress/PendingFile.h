@@ -26,18 +26,23 @@ public:
 
     // Creates the temporary file beside target, under firstChoice when that is still free, else
     // under another free name. Raises EFCreateError naming the target when none can be created.
-    explicit TPendingFile(const std::string& target, const std::string& firstChoice = {});
+    // writeBlock: TWriteGatheringStream::BlockSize bytes for Stream() to gather its writes in (an
+    // expansion hands the same block to every member); none: Stream() allocates its own.
+    explicit TPendingFile(const std::string& target, const std::string& firstChoice = {},
+                          uint8_t* writeBlock = nullptr);
     // Removes the temporary file unless it has replaced the target.
     ~TPendingFile();
     TPendingFile(const TPendingFile&) = delete;
     TPendingFile& operator=(const TPendingFile&) = delete;
 
-    TFileStream& Stream() { return *File; }
+    // The stream to write the member to; its writes reach the file in large blocks.
+    TStream& Stream() { return *Writer; }
     const std::string& Path() const { return TempPath; }
 
-    // Gives the complete file its last-write time and attributes and moves it over the target.
-    // False when the target cannot be replaced: the temporary file is then removed and the target
-    // left as it was, and ReplaceError() tells why.
+    // Writes out what Stream() still gathers (raising EStreamError like any write), gives the
+    // complete file its last-write time and attributes and moves it over the target. False when
+    // the target cannot be replaced: the temporary file is then removed and the target left as it
+    // was, and ReplaceError() tells why.
     bool Commit(int32_t dateTime, int32_t attributes);
     const std::string& ReplaceError() const { return FailureReason; }
 
@@ -47,6 +52,7 @@ private:
     std::string Target;
     std::string TempPath;
     std::unique_ptr<TFileStream> File;
+    std::unique_ptr<TWriteGatheringStream> Writer;
     std::string FailureReason;
     bool Done = false;
     bool InPlace = false;

@@ -41,10 +41,14 @@ bool DeleteFileAt(const std::string& path);
 // An existing entry that is neither a file nor a directory but a device (or on POSIX a pipe or
 // socket): it is written in place, since replacing it would replace the device itself.
 bool IsDevice(const std::string& path);
+// Whether a file name (one component of a path) is one of the DOS device names, which Windows
+// opens as a device in any folder: CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, in any
+// case, with or without an extension or trailing blanks.
+bool IsDosDeviceName(const std::string& component);
 // Moves the file source over target in one step: afterwards target is either its old self or the
 // whole of source, never a mix, even if the process dies meanwhile. Both must be on one volume.
-// A read-only target is replaced too (its attribute is cleared first and restored when the move
-// fails). False on failure, with SystemErrorText() set; source and target are then unchanged.
+// A read-only target is replaced too (when the move is refused, its attribute is cleared for a
+// second try and restored when that fails too). False on failure, with SystemErrorText() set; source and target are then unchanged.
 bool MoveFileReplacing(const std::string& source, const std::string& target);
 
 // The full path of the running program's executable; empty when it cannot be found out.

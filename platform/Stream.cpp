@@ -1,4 +1,4 @@
-// Memory streams and the seek arithmetic shared by all stream kinds.
+// Memory streams, write gathering and the seek arithmetic shared by all stream kinds.
 #include "platform/Stream.h"
 
 #include "platform/Exception.h"
@@ -49,4 +49,48 @@ void TReadOnlyMemoryStream::Write(const void*, int32_t) {
 int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     Pos = ResolveSeek(Pos, DataSize, offset, origin);
     return Pos;
+}
+
+int64_t TWriteGatheringStream::Size() const {
+    return std::max(Target.Size(), Position());
+}
+
+int32_t TWriteGatheringStream::Read(void* buffer, int32_t count) {
+    Flush();
+    return Target.Read(buffer, count);
+}
+
+void TWriteGatheringStream::Write(const void* buffer, int32_t count) {
+    if (count <= 0) return;
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    if (Gathered == 0 && count >= BlockSize) {
+        Target.Write(bytes, count);
+        return;
+    }
+    if (!Block) {
+        OwnBlock.reset(new uint8_t[BlockSize]);
+        Block = OwnBlock.get();
+    }
+    while (count > 0) {
+        const int32_t n = std::min(count, BlockSize - Gathered);
+        std::memcpy(Block + Gathered, bytes, static_cast<size_t>(n));
+        Gathered += n;
+        bytes += n;
+        count -= n;
+        if (Gathered == BlockSize) Flush();
+    }
+}
+
+int64_t TWriteGatheringStream::Seek(int64_t offset, TSeekOrigin origin) {
+    Flush();
+    return Target.Seek(offset, origin);
+}
+
+void TWriteGatheringStream::Flush() {
+    if (Gathered == 0) return;
+    // Nothing stays gathered after a failed write: the caller gives the target up, and a later
+    // Flush must not write the same bytes a second time.
+    const int32_t n = Gathered;
+    Gathered = 0;
+    Target.Write(Block, n);
 }

@@ -34,8 +34,15 @@ bool DeleteFileAt(const std::string& path) {
     return DeleteFileA(path.c_str()) != 0;
 }
 
-// Device names (NUL, CON, COM1, ...) open as character devices, not as disk files.
+// Device names (NUL, CON, COM1, ...) open as character devices, not as disk files. Only those
+// names and paths in the device namespace (\\.\, \\?\) can be devices; any other path is not
+// opened to find out, which would cost a look-up of a file that mostly does not exist yet.
 bool IsDevice(const std::string& path) {
+    const bool deviceNamespace = path.size() >= 4 && (path[0] == '\\' || path[0] == '/') &&
+                                 (path[1] == '\\' || path[1] == '/') && (path[2] == '.' || path[2] == '?');
+    const size_t name = path.find_last_of("\\/:");
+    if (!deviceNamespace && !IsDosDeviceName(name == std::string::npos ? path : path.substr(name + 1)))
+        return false;
     HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -44,17 +51,21 @@ bool IsDevice(const std::string& path) {
     return type != FILE_TYPE_DISK;
 }
 
-// MoveFileEx refuses to replace a read-only file, so the attribute is cleared first; the write
-// through makes the call return only once the move is on the disk.
+// MoveFileEx refuses to replace a read-only file: only then is the attribute cleared for a second
+// try (a query before every move would cost a look-up of a target that mostly does not exist). The
+// write through makes the call return only once the move is on the disk.
 bool MoveFileReplacing(const std::string& source, const std::string& target) {
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (MoveFileExA(source.c_str(), target.c_str(), flags)) return true;
+    DWORD error = GetLastError();
     const DWORD old = GetFileAttributesA(target.c_str());
-    const bool readOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0 &&
-                          (old & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    if (readOnly) SetFileAttributesA(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY));
-    if (MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    const DWORD error = GetLastError();
-    if (readOnly) SetFileAttributesA(target.c_str(), old);
+    const bool readOnly = error == ERROR_ACCESS_DENIED && old != INVALID_FILE_ATTRIBUTES &&
+                          (old & FILE_ATTRIBUTE_READONLY) != 0 && (old & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (readOnly && SetFileAttributesA(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
+        if (MoveFileExA(source.c_str(), target.c_str(), flags)) return true;
+        error = GetLastError();
+        SetFileAttributesA(target.c_str(), old);
+    }
     SetLastError(error);
     return false;
 }

@@ -2,6 +2,8 @@
 // either can separate directories on Windows and a name made on another system may carry it.
 #include "tools/qdmx/MemberNames.h"
 
+#include "platform/FileSystem.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
@@ -39,17 +41,7 @@ namespace {
 bool IsWindowsSpecialComponent(const std::string& part) {
     for (char c : part)
         if (c == ':' || static_cast<unsigned char>(c) < 0x20) return true;
-    std::string base = part.substr(0, part.find('.'));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
-        base == "CONOUT$")
-        return true;
-    // COM and LPT with a digit 1-9, or the code page's superscript digits 1, 2 and 3.
-    const auto digit = base.size() == 4 ? static_cast<unsigned char>(base[3]) : 0;
-    return (base.rfind("COM", 0) == 0 || base.rfind("LPT", 0) == 0) &&
-           ((digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3);
+    return IsDosDeviceName(part);
 }
 } // namespace
 #endif
