@@ -113,9 +113,9 @@ bool TPendingFile::Commit(int32_t dateTime, int32_t attributes) {
     Writer->Flush();
     // A failure to set the date or the attributes does not keep the file from being installed.
     SetFileDateTime(*File, dateTime);
+    if (!InPlace) SetAttributes(*File, attributes);
     File->Close();
     if (InPlace) return Done = true;
-    SetAttributes(TempPath, attributes);
     if (!MoveFileReplacing(TempPath, Target)) {
         // The reason of the failed move, not of the clean-up, is the one the caller reports.
         FailureReason = SystemErrorText();

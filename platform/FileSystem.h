@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+class TFileStream;
+
 // Attribute bits as the Win32 attribute calls take and return them.
 constexpr int32_t faReadOnly = 0x01;
 constexpr int32_t faHidden = 0x02;
@@ -31,6 +33,8 @@ int32_t GetAttributes(const std::string& path);
 // Sets the attribute bits; false on failure. POSIX: only faReadOnly has an effect (it removes
 // or restores write permission).
 bool SetAttributes(const std::string& path, int32_t attributes);
+// The same for a file that is open: through its handle, without a look-up of its name.
+bool SetAttributes(TFileStream& file, int32_t attributes);
 
 // An existing entry that is not a directory.
 bool FileExists(const std::string& path);
@@ -48,7 +52,8 @@ bool IsDosDeviceName(const std::string& component);
 // Moves the file source over target in one step: afterwards target is either its old self or the
 // whole of source, never a mix, even if the process dies meanwhile. Both must be on one volume.
 // A read-only target is replaced too (when the move is refused, its attribute is cleared for a
-// second try and restored when that fails too). False on failure, with SystemErrorText() set; source and target are then unchanged.
+// second try and restored when that fails too). False on failure, with SystemErrorText() set; source and
+// target are then unchanged.
 bool MoveFileReplacing(const std::string& source, const std::string& target);
 
 // The full path of the running program's executable; empty when it cannot be found out.

@@ -2,6 +2,8 @@
 // of the owner's write permission (the other Win32 attribute bits have no counterpart).
 #include "platform/FileSystem.h"
 
+#include "platform/FileStream.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -32,16 +34,27 @@ int32_t GetAttributes(const std::string& path) {
     return attributes;
 }
 
+namespace {
+// Only the read-only attribute has a POSIX counterpart: the write permissions.
+mode_t ModeWithAttributes(mode_t mode, int32_t attributes) {
+    mode &= 07777;
+    if (attributes & faReadOnly) return mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);
+    return mode | S_IWUSR;
+}
+} // namespace
+
 bool SetAttributes(const std::string& path, int32_t attributes) {
     std::string native = NativePath(path);
     struct stat info {};
     if (::stat(native.c_str(), &info) != 0) return false;
-    mode_t mode = info.st_mode & 07777;
-    if (attributes & faReadOnly)
-        mode &= ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);
-    else
-        mode |= S_IWUSR;
-    return ::chmod(native.c_str(), mode) == 0;
+    return ::chmod(native.c_str(), ModeWithAttributes(info.st_mode, attributes)) == 0;
+}
+
+bool SetAttributes(TFileStream& file, int32_t attributes) {
+    const int fd = static_cast<int>(file.Handle());
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    return ::fchmod(fd, ModeWithAttributes(info.st_mode, attributes)) == 0;
 }
 
 bool FileExists(const std::string& path) {

@@ -1,6 +1,8 @@
 // Win32 file-system queries through the ANSI API; paths are passed unchanged.
 #include "platform/FileSystem.h"
 
+#include "platform/FileStream.h"
+
 #include <windows.h>
 
 std::string NativePath(const std::string& path) {
@@ -14,6 +16,15 @@ int32_t GetAttributes(const std::string& path) {
 
 bool SetAttributes(const std::string& path, int32_t attributes) {
     return SetFileAttributesA(path.c_str(), static_cast<DWORD>(attributes)) != 0;
+}
+
+bool SetAttributes(TFileStream& file, int32_t attributes) {
+    // Zero times leave the file's times as they are; zero attributes would do the same with the
+    // attributes, which SetFileAttributes takes as "normal".
+    FILE_BASIC_INFO info{};
+    info.FileAttributes = attributes != 0 ? static_cast<DWORD>(attributes) : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(reinterpret_cast<HANDLE>(file.Handle()), FileBasicInfo, &info,
+                                      sizeof info) != 0;
 }
 
 bool FileExists(const std::string& path) {
