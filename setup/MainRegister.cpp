@@ -130,8 +130,9 @@ void TMainForm::SaveUninstallRecord() {
     record.VellumorDirectory = GetVellumorDirectory();
     record.ProgramGroup = FProgramGroup;
     int64_t size = 0;
+    std::vector<uint8_t> buffer;
     for (const auto& [part, path] : WrittenFiles) {
-        if (const std::optional<TFileDigest> digest = DigestFile(Desktop, path)) {
+        if (const std::optional<TFileDigest> digest = DigestFile(Desktop, path, buffer)) {
             record.Files.push_back({part, path, digest->Size, digest->Checksum});
             size += digest->Size;
         }

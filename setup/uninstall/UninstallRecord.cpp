@@ -181,11 +181,12 @@ uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count) {
     return ~crc;
 }
 
-std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path) {
+std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path,
+                                      std::vector<uint8_t>& buffer) {
     try {
         std::unique_ptr<TStream> stream = desktop.OpenFileRead(path);
         TFileDigest digest;
-        std::vector<uint8_t> buffer(256 * 1024);
+        if (buffer.size() < 256 * 1024) buffer.resize(256 * 1024);
         for (;;) {
             const int32_t n = stream->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
             if (n <= 0) break;

@@ -61,7 +61,10 @@ struct TFileDigest {
     int64_t Size = 0;
     uint32_t Checksum = 0;
 };
-std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path);
+// buffer: where the file is read, kept by the caller for the next file (a fresh 256 KB for every
+// file cost more than reading it); made large enough here.
+std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path,
+                                      std::vector<uint8_t>& buffer);
 
 // The CRC-32 (ISO-HDLC, as zip uses it) of bytes, continuing from crc.
 uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count);

@@ -106,7 +106,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
             Kept.push_back(file.Path + " (your file)");
             continue;
         }
-        const std::optional<TFileDigest> digest = DigestFile(Desktop, file.Path);
+        const std::optional<TFileDigest> digest = DigestFile(Desktop, file.Path, DigestBuffer);
         if (!digest || digest->Size != file.Size || digest->Checksum != file.Checksum) {
             Kept.push_back(file.Path + " (changed since it was installed)");
             continue;

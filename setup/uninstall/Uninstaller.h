@@ -40,5 +40,6 @@ private:
     TDesktop& Desktop;
     TInstallLog* Log;
     std::vector<std::string> Kept;
+    std::vector<uint8_t> DigestBuffer; // where each installed file is read to be compared
     bool Failed = false;
 };
