@@ -113,12 +113,17 @@ bool TPendingFile::Commit(int32_t dateTime, int32_t attributes) {
     Writer->Flush();
     // A failure to set the date or the attributes does not keep the file from being installed.
     SetFileDateTime(*File, dateTime);
-    if (!InPlace) SetAttributes(*File, attributes);
+    if (InPlace) {
+        File->Close();
+        return Done = true;
+    }
+    SetAttributes(*File, attributes);
+    const bool moved = MoveOpenFileReplacing(*File, Target);
+    // The reason of the failed move, not of the clean-up, is the one the caller reports.
+    if (!moved) FailureReason = SystemErrorText();
+    // Closed only now: the file is moved while open, which spares opening it again by name.
     File->Close();
-    if (InPlace) return Done = true;
-    if (!MoveFileReplacing(TempPath, Target)) {
-        // The reason of the failed move, not of the clean-up, is the one the caller reports.
-        FailureReason = SystemErrorText();
+    if (!moved) {
         Discard();
         return false;
     }

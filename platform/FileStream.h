@@ -14,6 +14,7 @@ public:
     static std::unique_ptr<TFileStream> Create(const std::string& path);
     // Creates a file that must not exist yet, for exclusive writing: nullptr when an entry of
     // that name exists (so two callers never share one file); raises EFCreateError otherwise.
+    // The file may be moved while open (MoveOpenFileReplacing).
     static std::unique_ptr<TFileStream> CreateNew(const std::string& path);
     // The process's standard input and output, not owned (never closed by the stream).
     static std::unique_ptr<TFileStream> StandardInput();

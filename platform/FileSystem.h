@@ -55,6 +55,10 @@ bool IsDosDeviceName(const std::string& component);
 // second try and restored when that fails too). False on failure, with SystemErrorText() set; source and
 // target are then unchanged.
 bool MoveFileReplacing(const std::string& source, const std::string& target);
+// The same for a file created by TFileStream::CreateNew in target's folder, moved while it is
+// still open, through its handle: on Windows that spares opening it again by name. Afterwards the
+// stream still owns the file (now under target's name) or, on failure, the file under its own.
+bool MoveOpenFileReplacing(TFileStream& file, const std::string& target);
 
 // The full path of the running program's executable; empty when it cannot be found out.
 std::string OwnExecutablePath();

@@ -86,6 +86,10 @@ bool MoveFileReplacing(const std::string& source, const std::string& target) {
     return ::rename(NativePath(source).c_str(), NativePath(target).c_str()) == 0;
 }
 
+bool MoveOpenFileReplacing(TFileStream& file, const std::string& target) {
+    return MoveFileReplacing(file.Path(), target);
+}
+
 std::string SystemErrorText() {
     return std::strerror(errno);
 }

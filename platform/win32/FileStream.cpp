@@ -37,7 +37,8 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
 }
 
 std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    // DELETE access lets the file be moved over its target through this handle (MoveOpenFileReplacing).
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE &&
         (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS))

@@ -5,6 +5,10 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
 std::string NativePath(const std::string& path) {
     return path;
 }
@@ -76,6 +80,76 @@ bool MoveFileReplacing(const std::string& source, const std::string& target) {
         if (MoveFileExA(source.c_str(), target.c_str(), flags)) return true;
         error = GetLastError();
         SetFileAttributesA(target.c_str(), old);
+    }
+    SetLastError(error);
+    return false;
+}
+
+namespace {
+// The request to move a file over target through its handle: FILE_RENAME_INFO with target's full
+// path in the NT form ("\??\C:\dir\name", "\??\UNC\server\share\name"), which means the
+// same whether or not the system converts the name first. Empty when no full path can be made.
+std::vector<uint8_t> RenameRequest(const std::string& target) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, target.c_str(), -1, nullptr, 0);
+    if (length <= 1) return {};
+    std::vector<wchar_t> wide(static_cast<size_t>(length));
+    MultiByteToWideChar(CP_ACP, 0, target.c_str(), -1, wide.data(), length);
+    const DWORD size = GetFullPathNameW(wide.data(), 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::vector<wchar_t> full(size);
+    const DWORD written = GetFullPathNameW(wide.data(), size, full.data(), nullptr);
+    if (written == 0 || written >= size) return {};
+    const wchar_t* rest = full.data();
+    const wchar_t* prefix = L"\\??\\";
+    if (written >= 4 && rest[0] == L'\\' && rest[1] == L'\\' && (rest[2] == L'?' || rest[2] == L'.') &&
+        rest[3] == L'\\') {
+        rest += 4;
+    } else if (written >= 2 && rest[0] == L'\\' && rest[1] == L'\\') {
+        rest += 2;
+        prefix = L"\\??\\UNC\\";
+    }
+    const size_t prefixLength = std::wcslen(prefix),
+                 restLength = written - static_cast<size_t>(rest - full.data());
+    const auto nameBytes = static_cast<DWORD>((prefixLength + restLength) * sizeof(wchar_t));
+    std::vector<uint8_t> request(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(request.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = nameBytes;
+    std::memcpy(info->FileName, prefix, prefixLength * sizeof(wchar_t));
+    std::memcpy(info->FileName + prefixLength, rest, restLength * sizeof(wchar_t));
+    return request;
+}
+
+bool RenameThroughHandle(HANDLE file, std::vector<uint8_t>& request) {
+    return SetFileInformationByHandle(file, FileRenameInfo, request.data(),
+                                      static_cast<DWORD>(request.size())) != 0;
+}
+} // namespace
+
+// As MoveFileReplacing: a read-only target is made writable for a second try only when the move is
+// refused. Where the system cannot move an open file at all, the file is closed and moved by name.
+bool MoveOpenFileReplacing(TFileStream& file, const std::string& target) {
+    std::vector<uint8_t> request = RenameRequest(target);
+    const HANDLE handle = reinterpret_cast<HANDLE>(file.Handle());
+    if (!request.empty() && RenameThroughHandle(handle, request)) return true;
+    DWORD error = request.empty() ? ERROR_INVALID_NAME : GetLastError();
+    if (error == ERROR_ACCESS_DENIED) {
+        const DWORD old = GetFileAttributesA(target.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0 &&
+            (old & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            SetFileAttributesA(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
+            if (RenameThroughHandle(handle, request)) return true;
+            error = GetLastError();
+            SetFileAttributesA(target.c_str(), old);
+        }
+        SetLastError(error);
+        return false;
+    }
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+        error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_INVALID_NAME) {
+        file.Close();
+        return MoveFileReplacing(file.Path(), target);
     }
     SetLastError(error);
     return false;

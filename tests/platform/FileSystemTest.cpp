@@ -5,11 +5,15 @@
 
 #include "platform/DiskSpace.h"
 #include "platform/Exception.h"
+#include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 #include "platform/Resource.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
 
 #ifndef _WIN32
 #include <ctime>
@@ -154,6 +158,23 @@ TEST(FileAttributes, ReadOnlyRoundTrips) {
     EXPECT_EQ(GetAttributes(temp.Sub("f.txt")) & (faReadOnly | faArchive), faReadOnly | faArchive);
     ASSERT_TRUE(SetAttributes(temp.Sub("f.txt"), faArchive));
     EXPECT_EQ(GetAttributes(temp.Sub("f.txt")) & faReadOnly, 0);
+}
+
+TEST(FileReplacing, AnOpenFileMovesOverAReadOnlyTargetNamedRelativeToTheCurrentFolder) {
+    TTempDirectory temp;
+    temp.Write("target.txt", "old");
+    ASSERT_TRUE(SetAttributes(temp.Sub("target.txt"), faReadOnly | faArchive));
+    std::unique_ptr<TFileStream> file = TFileStream::CreateNew(temp.Sub("~pending.tmp"));
+    ASSERT_TRUE(file);
+    file->Write("new", 3);
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(temp.Path());
+    const bool moved = MoveOpenFileReplacing(*file, "target.txt");
+    std::filesystem::current_path(before);
+    file->Close();
+    ASSERT_TRUE(moved) << SystemErrorText();
+    EXPECT_EQ(temp.Read("target.txt"), "new");
+    EXPECT_FALSE(temp.Exists("~pending.tmp"));
 }
 
 TEST(Directories, CreateAndDelete) {
