@@ -66,23 +66,36 @@ bool IsDevice(const std::string& path) {
     return type != FILE_TYPE_DISK;
 }
 
-// MoveFileEx refuses to replace a read-only file: only then is the attribute cleared for a second
-// try (a query before every move would cost a look-up of a target that mostly does not exist). The
-// write through makes the call return only once the move is on the disk.
-bool MoveFileReplacing(const std::string& source, const std::string& target) {
-    const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (MoveFileExA(source.c_str(), target.c_str(), flags)) return true;
+namespace {
+// A move refuses to replace a read-only file: only then is the attribute cleared for a second try
+// (a query before every move would cost a look-up of a target that mostly does not exist).
+// Runs move; when it is refused and target is a read-only file, clears that attribute for a second
+// try and restores it if that fails too. The system's error of the last try stays set.
+template <typename TMove>
+bool ReplacingReadOnly(const std::string& target, TMove move) {
+    if (move()) return true;
     DWORD error = GetLastError();
-    const DWORD old = GetFileAttributesA(target.c_str());
-    const bool readOnly = error == ERROR_ACCESS_DENIED && old != INVALID_FILE_ATTRIBUTES &&
-                          (old & FILE_ATTRIBUTE_READONLY) != 0 && (old & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    if (readOnly && SetFileAttributesA(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
-        if (MoveFileExA(source.c_str(), target.c_str(), flags)) return true;
-        error = GetLastError();
-        SetFileAttributesA(target.c_str(), old);
+    if (error == ERROR_ACCESS_DENIED) {
+        const DWORD old = GetFileAttributesA(target.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0 &&
+            (old & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            SetFileAttributesA(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
+            if (move()) return true;
+            error = GetLastError();
+            SetFileAttributesA(target.c_str(), old);
+        }
     }
     SetLastError(error);
     return false;
+}
+} // namespace
+
+// The write through makes the call return only once the move is on the disk.
+bool MoveFileReplacing(const std::string& source, const std::string& target) {
+    return ReplacingReadOnly(target, [&] {
+        return MoveFileExA(source.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    });
 }
 
 namespace {
@@ -132,20 +145,9 @@ bool RenameThroughHandle(HANDLE file, std::vector<uint8_t>& request) {
 bool MoveOpenFileReplacing(TFileStream& file, const std::string& target) {
     std::vector<uint8_t> request = RenameRequest(target);
     const HANDLE handle = reinterpret_cast<HANDLE>(file.Handle());
-    if (!request.empty() && RenameThroughHandle(handle, request)) return true;
-    DWORD error = request.empty() ? ERROR_INVALID_NAME : GetLastError();
-    if (error == ERROR_ACCESS_DENIED) {
-        const DWORD old = GetFileAttributesA(target.c_str());
-        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0 &&
-            (old & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            SetFileAttributesA(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
-            if (RenameThroughHandle(handle, request)) return true;
-            error = GetLastError();
-            SetFileAttributesA(target.c_str(), old);
-        }
-        SetLastError(error);
-        return false;
-    }
+    if (!request.empty() && ReplacingReadOnly(target, [&] { return RenameThroughHandle(handle, request); }))
+        return true;
+    const DWORD error = request.empty() ? ERROR_INVALID_NAME : GetLastError();
     if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
         error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_INVALID_NAME) {
         file.Close();

@@ -1,9 +1,13 @@
 // Writing and reading the uninstall record, merging an earlier one, and file digests.
 #include "setup/uninstall/UninstallRecord.h"
 
+#include "platform/LittleEndian.h"
 #include "platform/NumberText.h"
 #include "setup/FormPorts.h"
 #include "setup/PathText.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -60,8 +64,27 @@ struct TCrcTables {
 };
 const TCrcTables CrcTables;
 
-uint32_t Load32(const uint8_t* p) {
-    return p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+// The record's lines that hold one value, in the order they are written; an optional one is left
+// out when empty.
+struct TValueLine {
+    const char* Kind;
+    std::string TUninstallRecord::*Field;
+    bool Optional;
+};
+const TValueLine ValueLines[] = {{"key", &TUninstallRecord::KeyName, false},
+                                 {"name", &TUninstallRecord::DisplayName, false},
+                                 {"dictionary", &TUninstallRecord::DictionaryDirectory, false},
+                                 {"vellumor", &TUninstallRecord::VellumorDirectory, false},
+                                 {"group", &TUninstallRecord::ProgramGroup, true}};
+
+// Entries of earlier whose path (pathOf) none of mine has, appended to mine.
+template <typename TEntry, typename TPathOf>
+void AppendMissing(std::vector<TEntry>& mine, const std::vector<TEntry>& earlier, TPathOf pathOf) {
+    for (const TEntry& entry : earlier) {
+        bool present = false;
+        for (const TEntry& have : mine) present = present || SameText(pathOf(have), pathOf(entry));
+        if (!present) mine.push_back(entry);
+    }
 }
 
 } // namespace
@@ -77,11 +100,8 @@ std::string TUninstallRecord::Text() const {
         }
         text += "\r\n";
     };
-    line({"key", KeyName});
-    line({"name", DisplayName});
-    line({"dictionary", DictionaryDirectory});
-    line({"vellumor", VellumorDirectory});
-    if (!ProgramGroup.empty()) line({"group", ProgramGroup});
+    for (const TValueLine& value : ValueLines)
+        if (!value.Optional || !(this->*value.Field).empty()) line({value.Kind, this->*value.Field});
     for (const TRecordedFile& file : Files) {
         line({"file", PartText(file.Part), std::to_string(file.Size), ZeroPaddedHex(file.Checksum, 8),
               file.Path});
@@ -113,21 +133,11 @@ TUninstallRecord TUninstallRecord::Parse(const std::string& text) {
         auto need = [&](size_t count) {
             if (f.size() != count) throw ERecordError("Bad line in uninstall record: " + line);
         };
-        if (kind == "key") {
+        const auto value = std::find_if(std::begin(ValueLines), std::end(ValueLines),
+                                        [&](const TValueLine& v) { return kind == v.Kind; });
+        if (value != std::end(ValueLines)) {
             need(2);
-            record.KeyName = f[1];
-        } else if (kind == "name") {
-            need(2);
-            record.DisplayName = f[1];
-        } else if (kind == "dictionary") {
-            need(2);
-            record.DictionaryDirectory = f[1];
-        } else if (kind == "vellumor") {
-            need(2);
-            record.VellumorDirectory = f[1];
-        } else if (kind == "group") {
-            need(2);
-            record.ProgramGroup = f[1];
+            record.*(value->Field) = f[1];
         } else if (kind == "file") {
             need(5);
             record.Files.push_back({ParsePart(f[1]), f[4], static_cast<int64_t>(ParseNumber(f[2], 10)),
@@ -151,21 +161,12 @@ TUninstallRecord TUninstallRecord::Parse(const std::string& text) {
 }
 
 void TUninstallRecord::Merge(const TUninstallRecord& earlier) {
-    for (const TRecordedFile& file : earlier.Files) {
-        bool present = false;
-        for (const TRecordedFile& mine : Files) present = present || SameText(mine.Path, file.Path);
-        if (!present) Files.push_back(file);
-    }
-    for (const TRecordedFolder& folder : earlier.Folders) {
-        bool present = false;
-        for (const TRecordedFolder& mine : Folders) present = present || SameText(mine.Path, folder.Path);
-        if (!present) Folders.push_back(folder);
-    }
-    for (const std::string& shortcut : earlier.Shortcuts) {
-        bool present = false;
-        for (const std::string& mine : Shortcuts) present = present || SameText(mine, shortcut);
-        if (!present) Shortcuts.push_back(shortcut);
-    }
+    AppendMissing(Files, earlier.Files,
+                  [](const TRecordedFile& file) -> const std::string& { return file.Path; });
+    AppendMissing(Folders, earlier.Folders,
+                  [](const TRecordedFolder& folder) -> const std::string& { return folder.Path; });
+    AppendMissing(Shortcuts, earlier.Shortcuts,
+                  [](const std::string& shortcut) -> const std::string& { return shortcut; });
     if (ProgramGroup.empty()) ProgramGroup = earlier.ProgramGroup;
 }
 
@@ -173,7 +174,7 @@ uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count) {
     const auto& t = CrcTables.T;
     crc = ~crc;
     for (; count >= 8; bytes += 8, count -= 8) {
-        const uint32_t one = Load32(bytes) ^ crc, two = Load32(bytes + 4);
+        const uint32_t one = Get32(bytes) ^ crc, two = Get32(bytes + 4);
         crc = t[7][one & 0xFF] ^ t[6][(one >> 8) & 0xFF] ^ t[5][(one >> 16) & 0xFF] ^ t[4][one >> 24] ^
               t[3][two & 0xFF] ^ t[2][(two >> 8) & 0xFF] ^ t[1][(two >> 16) & 0xFF] ^ t[0][two >> 24];
     }
