@@ -3,6 +3,7 @@
 #include "platform/FileStream.h"
 
 #include "platform/Exception.h"
+#include "platform/win32/SystemMessage.h"
 
 #include <windows.h>
 
@@ -12,12 +13,7 @@ HANDLE H(intptr_t handle) {
 }
 
 std::string SystemError() {
-    char text[512] = {};
-    DWORD code = GetLastError();
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                             text, sizeof text, nullptr);
-    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) text[--n] = 0;
-    return n ? std::string(text, n) : "error " + std::to_string(code);
+    return LastSystemMessage(true);
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/FileStream.h"
+#include "platform/win32/SystemMessage.h"
 
 #include <windows.h>
 
@@ -158,13 +159,7 @@ bool MoveOpenFileReplacing(TFileStream& file, const std::string& target) {
 }
 
 std::string SystemErrorText() {
-    char text[512] = {};
-    DWORD code = GetLastError();
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                             text, sizeof text, nullptr);
-    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ' || text[n - 1] == '.'))
-        text[--n] = 0;
-    return n ? std::string(text, n) : "error " + std::to_string(code);
+    return LastSystemMessage(false);
 }
 
 std::string OwnExecutablePath() {
