@@ -1,7 +1,6 @@
 // Writing and reading the uninstall record, merging an earlier one, and file digests.
 #include "setup/uninstall/UninstallRecord.h"
 
-#include "platform/LittleEndian.h"
 #include "platform/NumberText.h"
 #include "setup/FormPorts.h"
 #include "setup/PathText.h"
@@ -46,23 +45,6 @@ uint64_t ParseNumber(const std::string& text, int base) {
     }
     return value;
 }
-
-// CRC-32 tables for eight bytes at a time: Tables[0] is the usual byte-wise table, Tables[k]
-// advances a byte's contribution by k more bytes. The record digests every installed file, and
-// byte by byte that took a quarter of a second for an 80 MB installation.
-struct TCrcTables {
-    uint32_t T[8][256];
-    TCrcTables() {
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            T[0][n] = c;
-        }
-        for (int k = 1; k < 8; ++k)
-            for (uint32_t n = 0; n < 256; ++n) T[k][n] = (T[k - 1][n] >> 8) ^ T[0][T[k - 1][n] & 0xFF];
-    }
-};
-const TCrcTables CrcTables;
 
 // The record's lines that hold one value, in the order they are written; an optional one is left
 // out when empty.
@@ -168,18 +150,6 @@ void TUninstallRecord::Merge(const TUninstallRecord& earlier) {
     AppendMissing(Shortcuts, earlier.Shortcuts,
                   [](const std::string& shortcut) -> const std::string& { return shortcut; });
     if (ProgramGroup.empty()) ProgramGroup = earlier.ProgramGroup;
-}
-
-uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count) {
-    const auto& t = CrcTables.T;
-    crc = ~crc;
-    for (; count >= 8; bytes += 8, count -= 8) {
-        const uint32_t one = Get32(bytes) ^ crc, two = Get32(bytes + 4);
-        crc = t[7][one & 0xFF] ^ t[6][(one >> 8) & 0xFF] ^ t[5][(one >> 16) & 0xFF] ^ t[4][one >> 24] ^
-              t[3][two & 0xFF] ^ t[2][(two >> 8) & 0xFF] ^ t[1][(two >> 16) & 0xFF] ^ t[0][two >> 24];
-    }
-    for (; count > 0; ++bytes, --count) crc = t[0][(crc ^ *bytes) & 0xFF] ^ (crc >> 8);
-    return ~crc;
 }
 
 std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path,

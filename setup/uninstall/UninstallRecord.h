@@ -5,6 +5,7 @@
 // only with the last of them. The text is one entry per line, fields separated by TAB.
 #pragma once
 
+#include "platform/Crc32.h"
 #include "platform/Exception.h"
 
 #include <cstdint>
@@ -65,9 +66,6 @@ struct TFileDigest {
 // file cost more than reading it); made large enough here.
 std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path,
                                       std::vector<uint8_t>& buffer);
-
-// The CRC-32 (ISO-HDLC, as zip uses it) of bytes, continuing from crc.
-uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count);
 
 // Where the installation records Vellumor's directory, and the set of dictionaries that use it:
 // one value per dictionary, named by its Uninstall key, holding its Vellumor directory.

@@ -1,0 +1,9 @@
+// CRC-32 (ISO-HDLC, as zip uses it): the uninstall record's file digests and the setup's
+// integrity digests of its embedded data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The CRC-32 of bytes, continuing from crc (0 to start).
+uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count);
