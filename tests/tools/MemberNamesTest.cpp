@@ -2,6 +2,8 @@
 // names, and which keys are accepted.
 #include "tools/qdmx/MemberNames.h"
 
+#include "compress/MemberNameRules.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,15 +37,13 @@ INSTANTIATE_TEST_SUITE_P(
                       TSafetyCase{"dir/../up.txt", true}, TSafetyCase{"dir\\..", true}));
 
 // Names that are ordinary file names on POSIX but on Windows name a device or a data stream, or
-// cannot name a file at all: extraction refuses them there.
+// cannot name a file at all: the Windows rules refuse them (qdmx there, the setup programs always).
 class QdmxMemberNameSafetyWindows : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(QdmxMemberNameSafetyWindows, RefusesDevicesStreamsAndControlCharactersOnWindowsOnly) {
-#ifdef _WIN32
-    EXPECT_TRUE(IsUnsafeMemberName(GetParam())) << GetParam();
-#else
-    EXPECT_FALSE(IsUnsafeMemberName(GetParam())) << GetParam();
-#endif
+TEST_P(QdmxMemberNameSafetyWindows, RefusesDevicesStreamsAndControlCharactersUnderWindowsRules) {
+    EXPECT_TRUE(IsEscapingMemberName(GetParam(), TNameRules::Windows)) << GetParam();
+    EXPECT_FALSE(IsEscapingMemberName(GetParam(), TNameRules::Portable)) << GetParam();
+    EXPECT_EQ(IsUnsafeMemberName(GetParam()), HostNameRules == TNameRules::Windows) << GetParam();
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, QdmxMemberNameSafetyWindows,
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Names, QdmxMemberNameSafetyWindows,
 
 TEST(QdmxMemberNameSafetyWindowsNot, NamesThatOnlyResembleDevicesStayAllowed) {
     for (const char* name : {"CONSOLE", "nullable.txt", "COM10", "COM0", "LPT", "auxiliary\\x", "dir.con"})
-        EXPECT_FALSE(IsUnsafeMemberName(name)) << name;
+        EXPECT_FALSE(IsEscapingMemberName(name, TNameRules::Windows)) << name;
 }
 
 struct TPathCase {

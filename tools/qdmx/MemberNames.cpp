@@ -2,7 +2,7 @@
 // either can separate directories on Windows and a name made on another system may carry it.
 #include "tools/qdmx/MemberNames.h"
 
-#include "platform/FileSystem.h"
+#include "compress/MemberNameRules.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -13,7 +13,7 @@ namespace {
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
 }
-bool IsLetter(char c) {
+[[maybe_unused]] bool IsLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
@@ -33,29 +33,8 @@ std::vector<std::string> Components(const std::string& path) {
 }
 } // namespace
 
-#ifdef _WIN32
-namespace {
-// A component that Windows does not take as a file of the directory it is in: one naming a device
-// (CON, PRN, AUX, NUL, COM1-9, LPT1-9, CONIN$, CONOUT$, with or without an extension, in any case),
-// one naming a data stream (any ':'), and one with control characters.
-bool IsWindowsSpecialComponent(const std::string& part) {
-    for (char c : part)
-        if (c == ':' || static_cast<unsigned char>(c) < 0x20) return true;
-    return IsDosDeviceName(part);
-}
-} // namespace
-#endif
-
 bool IsUnsafeMemberName(const std::string& name) {
-    if (name.empty() || IsSeparator(name[0])) return true;
-    if (name.size() >= 2 && IsLetter(name[0]) && name[1] == ':') return true;
-    for (const auto& part : Components(name)) {
-        if (part == "..") return true;
-#ifdef _WIN32
-        if (IsWindowsSpecialComponent(part)) return true;
-#endif
-    }
-    return false;
+    return IsEscapingMemberName(name, HostNameRules);
 }
 
 std::optional<std::string> MemberNameOfPath(const std::string& path, bool& rootStripped) {
