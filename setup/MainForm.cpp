@@ -3,10 +3,14 @@
 #include "setup/MainForm.h"
 
 #include "setup/PathText.h"
+#include "setup/integrity/SetupDigests.h"
 #include "setup/unattended/InstallLog.h"
 
 namespace {
 const char* const FormTitle = "Parlavox Dictionary Setup";
+const char* const SetupDamagedMessage =
+    "The setup file is damaged (an incomplete download or a faulty disk) and cannot install anything. "
+    "Please obtain a new copy of it.";
 constexpr int LastPage = 2;
 } // namespace
 
@@ -50,6 +54,14 @@ void TMainForm::FormCreate() {
     const std::string modulePath = Desktop.ModulePath();
     FSetupDirectory = ExtractFileDir(modulePath);
     FSetupBaseName = ExtractFileBaseName(modulePath);
+    // Before the first page, and so before anything is written: a damaged download is refused
+    // whole instead of failing halfway through the installation.
+    if (const std::optional<std::string> damage = FindSetupDamage(Desktop, Compressor)) {
+        Note("Setup damaged: " + *damage);
+        ShowMessage(SetupDamagedMessage, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        Controls.Terminate();
+        return;
+    }
 
     const std::optional<std::string> record = LoadSupportRecord();
     if (!record) return;

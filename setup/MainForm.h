@@ -64,6 +64,10 @@ public:
     void ParseSupportRecord(const std::string& record);
     void RunInstallation();
     void InstallArchive(const std::string& archiveName, const std::string& destination);
+    // Opens the archive InstallArchive will expand (the resource, else its fallback file) and
+    // checks its member names; raises EDamagedArchive naming a member that would not stay below
+    // its destination. Nothing when neither exists.
+    void OpenInstallArchive(const std::string& archiveName);
     void CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
                                  const std::string& shortcutName);
     int32_t CreateShellLink(const std::string& directory, const std::string& fileName,
@@ -100,6 +104,14 @@ private:
     // The directory of the archive being expanded; set only inside InstallArchive.
     TDirectoryList* MemberList = nullptr;
     TInstallLog* Log = nullptr;
+    // Archives opened and checked ahead of the installation, until InstallArchive takes them.
+    struct TOpenedArchive {
+        std::string Name;
+        std::string Origin; // "embedded" or the fallback file's path
+        std::unique_ptr<TStream> Stream;
+    };
+    std::vector<TOpenedArchive> OpenedArchives;
+    void CheckMemberNames(TStream& source, const std::string& where);
 
     void Note(const std::string& line);
     // Notes the member that the archive component was last allowed to write, once it is done.

@@ -4,7 +4,11 @@
 // is started on it when the user asked for that. Nothing is rolled back after a failure.
 #include "setup/MainForm.h"
 
+#include "compress/MemberNameRules.h"
+#include "platform/FileStream.h"
 #include "setup/unattended/InstallLog.h"
+
+#include <algorithm>
 
 namespace {
 const char* const VellumorExe = "velmor.exe";
@@ -48,6 +52,9 @@ void TMainForm::RunInstallation() {
         Controls.SetEnabled(TControlName::BackButton, false);
         Controls.SetEnabled(TControlName::CancelButton, false);
 
+        // Both archives are opened and their member names checked before the first file is written.
+        OpenInstallArchive("DICTIONARY");
+        OpenInstallArchive("VELLUMOR");
         InstallArchive("DICTIONARY", Controls.Text(TControlName::DictionaryDirectory));
         InstallArchive("VELLUMOR", GetVellumorDirectory());
         Desktop.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
@@ -70,6 +77,7 @@ void TMainForm::RunInstallation() {
     } catch (...) {
         ReportFailure("unknown error");
     }
+    OpenedArchives.clear();
     Controls.SetBusyCursor(false);
     Controls.Close();
 
@@ -109,30 +117,67 @@ void TMainForm::ReportFailure(const std::string& reason) {
     ShowMessage("Parlavox Dictionary setup failed!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
 }
 
-void TMainForm::InstallArchive(const std::string& archiveName, const std::string& destination) {
-    CurrentPart = archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary;
-    Compressor.SetTargetPath(destination);
-    std::unique_ptr<TStream> stream;
+void TMainForm::OpenInstallArchive(const std::string& archiveName) {
+    TOpenedArchive opened{archiveName, "", nullptr};
     try {
-        stream = Desktop.OpenArchiveResource(Compressor, archiveName);
+        opened.Stream = Desktop.OpenArchiveResource(Compressor, archiveName);
+        opened.Origin = "embedded";
     } catch (...) {
         // A missing or unreadable resource is not an error: the fallback file may stand in.
     }
-    if (!stream) {
+    if (!opened.Stream) {
         int number = 0;
         if (archiveName == "DICTIONARY") number = 2;
         if (archiveName == "VELLUMOR") number = 3;
         if (number == 0) return;
         const std::string path = GetFallbackFileName(number);
-        if (!Desktop.FileExists(path)) {
-            Note("Archive " + archiveName + ": not found, skipped");
+        if (!Desktop.FileExists(path)) return;
+        // Read whole, so that what was checked is what gets expanded: the file lies in a folder
+        // that others may write to while the setup runs.
+        std::unique_ptr<TStream> file = Desktop.OpenFileRead(path);
+        opened.Stream = std::make_unique<TMemoryStream>(ReadAll(*file));
+        opened.Origin = path;
+    }
+    CheckMemberNames(*opened.Stream, opened.Origin == "embedded" ? "archive " + archiveName : opened.Origin);
+    for (TOpenedArchive& earlier : OpenedArchives)
+        if (earlier.Name == archiveName) {
+            earlier = std::move(opened);
             return;
         }
-        stream = Desktop.OpenFileRead(path);
-        Note("Archive " + archiveName + ": " + path + " into " + destination);
-    } else {
-        Note("Archive " + archiveName + ": embedded, into " + destination);
+    OpenedArchives.push_back(std::move(opened));
+}
+
+void TMainForm::CheckMemberNames(TStream& source, const std::string& where) {
+    TDirectoryList list;
+    const int64_t start = source.Position();
+    Compressor.ReadDirectory(source, list);
+    source.Seek(start, TSeekOrigin::Begin);
+    for (const TDirectoryEntry& entry : list)
+        if (IsEscapingMemberName(entry.Name, TNameRules::Windows))
+            throw EDamagedArchive("unsafe member name \"" + entry.Name + "\" in " + where);
+}
+
+void TMainForm::InstallArchive(const std::string& archiveName, const std::string& destination) {
+    CurrentPart = archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary;
+    Compressor.SetTargetPath(destination);
+    auto opened = std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
+                               [&](const TOpenedArchive& a) { return a.Name == archiveName; });
+    if (opened == OpenedArchives.end()) {
+        OpenInstallArchive(archiveName);
+        opened = std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
+                              [&](const TOpenedArchive& a) { return a.Name == archiveName; });
     }
+    if (opened == OpenedArchives.end()) {
+        Note("Archive " + archiveName + ": not found, skipped");
+        return;
+    }
+    std::unique_ptr<TStream> stream = std::move(opened->Stream);
+    const std::string origin = opened->Origin;
+    OpenedArchives.erase(opened);
+    if (origin == "embedded")
+        Note("Archive " + archiveName + ": embedded, into " + destination);
+    else
+        Note("Archive " + archiveName + ": " + origin + " into " + destination);
 
     TArchiveRun run(Compressor, MemberList, std::move(stream));
     Compressor.ReadDirectory(run.Source(), run.Directory());

@@ -16,6 +16,15 @@ using N = TControlName;
 
 const std::string ProjectText = "[Project]\r\nName=English-German\r\n";
 
+// A log that keeps its lines in memory.
+struct TLinesLog : TInstallLog {
+    void Write(const std::string& line) override { Lines.push_back(line); }
+    bool Has(const std::string& line) const {
+        return std::find(Lines.begin(), Lines.end(), line) != Lines.end();
+    }
+    std::vector<std::string> Lines;
+};
+
 class WizardInstallation : public WizardTest {
 protected:
     // ctest runs the cases as separate processes at the same time: each gets its own folder.
@@ -132,6 +141,33 @@ TEST_F(WizardInstallation, MissingVellumorResourceComesFromFallbackFile) {
     EXPECT_EQ(Disk("apps/VL/velmor.exe"), "from vl3");
     EXPECT_TRUE(Log.Contains("Information: Parlavox Dictionary setup complete."));
 }
+
+// A name that would leave its folder, in either archive (here the second, read from beside the
+// setup as a made setup without Vellumor reads it): the installation is refused before its first
+// file, and the log names the member.
+class WizardUnsafeMember : public WizardInstallation, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(WizardUnsafeMember, RefusesTheInstallationBeforeAnyFileIsWritten) {
+    Desktop.ArchiveResources.erase("VELLUMOR");
+    Desktop.Files["C:\\Setup\\setup.vl3"] = {
+        BuildArchive({{"velmor.exe", "from vl3"}, {GetParam(), "planted"}, {"readme.txt", "after"}})};
+    TLinesLog lines;
+    Form->SetLog(&lines);
+    Install();
+    EXPECT_TRUE(Log.Contains("Error: Parlavox Dictionary setup failed!"));
+    EXPECT_TRUE(lines.Has(std::string("Error: Damaged archive: unsafe member name \"") + GetParam() +
+                          "\" in C:\\Setup\\setup.vl3"));
+    EXPECT_EQ(Disk("dict/words.vlm"), "<missing>");
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "<missing>");
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+    EXPECT_TRUE(Desktop.Registry.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, WizardUnsafeMember,
+                         ::testing::Values("..\\evil.txt", "\\evil.txt", "/evil.txt", "C:\\evil.txt",
+                                           "c:evil.txt", "sub\\..\\..\\evil.txt", "sub/../../evil.txt",
+                                           "\\\\server\\share\\evil.txt", "CON", "lang\\aux.txt",
+                                           "readme.txt:stream"));
 
 TEST_F(WizardInstallation, DictionaryFoundNowhereStillInstallsVellumor) {
     Desktop.ArchiveResources.erase("DICTIONARY");
@@ -340,15 +376,6 @@ TEST_F(Registration, OnlyTheUninstallerIsTakenFromItsResource) {
     EXPECT_EQ(Disk("dict/other.exe"), "<missing>");
     EXPECT_EQ(Key(), "");
 }
-
-// A log that keeps its lines in memory.
-struct TLinesLog : TInstallLog {
-    void Write(const std::string& line) override { Lines.push_back(line); }
-    bool Has(const std::string& line) const {
-        return std::find(Lines.begin(), Lines.end(), line) != Lines.end();
-    }
-    std::vector<std::string> Lines;
-};
 
 // The same form without a window (/S): its own form over windowless controls and the unattended
 // desktop, which hands everything but the boxes and the launch to the fake desktop.

@@ -1,5 +1,6 @@
 // The support record: where it is read from, how it is split and what an invalid or missing
 // record does to start-up.
+#include "setup/integrity/SetupDigests.h"
 #include "tests/setup/WizardFixture.h"
 
 namespace {
@@ -29,6 +30,70 @@ TEST_F(WizardTest, FallbackFileGivesItsFirstLine) {
     EXPECT_EQ(Form->DictionaryName(), "FromFile");
     EXPECT_EQ(Text(N::Created), "20.02.1999 12:00:00");
     EXPECT_EQ(Controls.Page, 0);
+}
+
+// The digests a made setup carries are checked before anything else: damage anywhere in the
+// embedded data ends the setup with one box, before the first page.
+class WizardSetupDigests : public WizardTest {
+protected:
+    WizardSetupDigests() {
+        Desktop.ArchiveResources["DICTIONARY"] = "QDMX dictionary archive";
+        Desktop.ArchiveResources["UNINSTALL"] = "QDMX uninstaller archive";
+    }
+    void CarryDigests() {
+        std::vector<TResourceDigest> digests;
+        auto digest = [&](const char* type, const char* name, const std::string& bytes) {
+            digests.push_back(
+                DigestOf(type, name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+        };
+        digest("PARLAVOX", "SUPPORT", Desktop.Resources.at("PARLAVOX/SUPPORT"));
+        for (const auto& [name, bytes] : Desktop.ArchiveResources) digest("ARCHIVE", name.c_str(), bytes);
+        Desktop.Resources["PARLAVOX/DIGESTS"] = DigestsText(digests);
+    }
+    void ExpectRefusedAsDamaged() {
+        ASSERT_EQ(Desktop.Messages.size(), 1u);
+        EXPECT_EQ(Desktop.Messages[0].Text.rfind("The setup file is damaged", 0), 0u)
+            << Desktop.Messages[0].Text;
+        EXPECT_EQ(Desktop.Messages[0].Kind, TMsgDlgType::mtError);
+        EXPECT_TRUE(Controls.Terminated);
+        EXPECT_FALSE(Log.Contains("ShowPage 0"));
+    }
+};
+
+TEST_F(WizardSetupDigests, IntactDataOpensTheWelcomePage) {
+    CarryDigests();
+    Start();
+    EXPECT_TRUE(Desktop.Messages.empty());
+    EXPECT_FALSE(Controls.Terminated);
+    EXPECT_EQ(Controls.Page, 0);
+}
+
+TEST_F(WizardSetupDigests, OneChangedByteInAnArchiveIsRefused) {
+    CarryDigests();
+    Desktop.ArchiveResources["DICTIONARY"][7] ^= 0x01;
+    Start();
+    ExpectRefusedAsDamaged();
+}
+
+TEST_F(WizardSetupDigests, ShortenedRecordIsRefused) {
+    CarryDigests();
+    Desktop.Resources["PARLAVOX/SUPPORT"].pop_back();
+    Start();
+    ExpectRefusedAsDamaged();
+}
+
+TEST_F(WizardSetupDigests, ArchiveWithoutItsDigestIsRefused) {
+    CarryDigests();
+    Desktop.ArchiveResources["VELLUMOR"] = "QDMX added later";
+    Start();
+    ExpectRefusedAsDamaged();
+}
+
+TEST_F(WizardSetupDigests, UnreadableDigestsAreRefused) {
+    CarryDigests();
+    Desktop.Resources["PARLAVOX/DIGESTS"].replace(0, 8, "Garbled!");
+    Start();
+    ExpectRefusedAsDamaged();
 }
 
 TEST_F(WizardTest, MissingRecordNamesTheFallbackFileAndEnds) {

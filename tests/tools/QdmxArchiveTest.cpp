@@ -7,9 +7,11 @@
 #include "ParlavoxVersion.h"
 #include "compress/ArchiveWriter.h"
 #include "compress/CodecTable.h"
+#include "platform/Crc32.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 #include "platform/LittleEndian.h"
+#include "setup/integrity/SetupDigests.h"
 #include "tools/pe/SetupTemplate.h"
 
 #include <algorithm>
@@ -382,7 +384,18 @@ TEST_F(QdmxMakeSetup, TheSetupCarriesTheRecordAndWhatCreatePacks) {
         // The template's own resources stay, its mark goes.
         EXPECT_NE(Find(all, "PARLAVOX", "HELLO"), nullptr);
         EXPECT_EQ(Find(all, "PARLAVOX", "TEMPLATE"), nullptr);
-        EXPECT_EQ(all.size(), 5u);
+        EXPECT_EQ(all.size(), 6u);
+        // The digests name exactly the record and the archives, with their sizes and CRC-32s.
+        ASSERT_NE(Find(all, "PARLAVOX", "DIGESTS"), nullptr);
+        const std::vector<uint8_t>& digestBytes = Find(all, "PARLAVOX", "DIGESTS")->Data;
+        const std::vector<TResourceDigest> digests = ParseDigests({digestBytes.begin(), digestBytes.end()});
+        ASSERT_EQ(digests.size(), 3u);
+        for (const TResourceDigest& digest : digests) {
+            const TResource* covered = Find(all, digest.Type.c_str(), digest.Name.c_str());
+            ASSERT_NE(covered, nullptr) << digest.Name;
+            EXPECT_EQ(digest.Size, covered->Data.size()) << digest.Name;
+            EXPECT_EQ(digest.Crc, UpdateCrc32(0, covered->Data.data(), covered->Data.size())) << digest.Name;
+        }
         const std::vector<uint8_t>& bytes = image.Bytes();
         const uint32_t coff = Get32(bytes.data() + 0x3C) + 4;
         EXPECT_EQ(Get32(bytes.data() + coff + 20 + 64), PeChecksum(bytes, coff + 20 + 64));

@@ -22,7 +22,8 @@ bool IsMark(const TResource& resource) {
 
 } // namespace
 
-std::vector<uint8_t> MakeSetupImage(std::vector<uint8_t> templateBytes, std::vector<TResource> added) {
+std::vector<uint8_t> MakeSetupImage(std::vector<uint8_t> templateBytes, std::vector<TResource> added,
+                                    const std::vector<TResource>& replaced) {
     std::vector<TResource> resources;
     try {
         TPeImage image(std::move(templateBytes));
@@ -47,6 +48,13 @@ std::vector<uint8_t> MakeSetupImage(std::vector<uint8_t> templateBytes, std::vec
                     return r.Type == resource.Type && r.Name == resource.Name;
                 }))
                 throw ESetupTemplate("the template already carries the resource it would be given");
+        for (const TResource& replacement : replaced) {
+            auto old = std::find_if(resources.begin(), resources.end(), [&](const TResource& r) {
+                return r.Type == replacement.Type && r.Name == replacement.Name;
+            });
+            if (old == resources.end()) throw ESetupTemplate("the template lacks a resource it should carry");
+            old->Data = replacement.Data;
+        }
         resources.insert(resources.end(), added.begin(), added.end());
 
         const int index = image.ReplaceableSection(ResourceDirectory);

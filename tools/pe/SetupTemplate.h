@@ -20,5 +20,7 @@ extern const char* const TemplateMarkName;
 extern const char* const TemplateMarkText;
 
 // Checks the template (raises ESetupTemplate) and returns the made setup's bytes: the template's
-// own resources without the mark, plus `added` (type, name and data; the language is the mark's).
-std::vector<uint8_t> MakeSetupImage(std::vector<uint8_t> templateBytes, std::vector<TResource> added);
+// own resources without the mark, plus `added` (type, name and data; the language is the mark's),
+// with the data of the template's resources named in `replaced` (which must exist) replaced.
+std::vector<uint8_t> MakeSetupImage(std::vector<uint8_t> templateBytes, std::vector<TResource> added,
+                                    const std::vector<TResource>& replaced = {});

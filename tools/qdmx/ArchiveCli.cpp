@@ -57,6 +57,10 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
                                  "the Vellumor folder (without it the setup reads NAME.vl3 beside itself)");
     MakeSetupCommand->add_option("--template", MakeSetupOptions.Template,
                                  "the unsigned setup template (default: setup-template.exe beside qdmx)");
+    MakeSetupCommand->add_option("--sign-uninstaller", MakeSetupOptions.SignUninstaller,
+                                 "sign the uninstaller with this command before packing it: {in} is the "
+                                 "unsigned program, {out} where the signed one goes (without {out} it is "
+                                 "signed in place; without {in} its path is appended)");
     MakeSetupCommand->add_flag("-q,--quiet", MakeSetupOptions.Quiet, "no progress display");
     MakeSetupCommand->add_option("OUT", MakeSetupOptions.Output, "the setup to write (OUT.exe)")->required();
 }

@@ -45,8 +45,9 @@ struct TExtractOptions {
 struct TMakeSetupOptions {
     std::string Record;
     std::string Dictionary;
-    std::string Vellumor; // empty: the setup reads NAME.vl3 beside itself
-    std::string Template; // empty: setup-template.exe of the kit qdmx belongs to
+    std::string Vellumor;        // empty: the setup reads NAME.vl3 beside itself
+    std::string Template;        // empty: setup-template.exe of the kit qdmx belongs to
+    std::string SignUninstaller; // empty: the uninstaller stays as the template carries it
     std::string Output;
     bool Quiet = false;
 };

@@ -1,6 +1,7 @@
 // qdmx make-setup: one executable that installs a dictionary, made without a compiler. Every
 // input is checked before anything is written; the folders are packed with lh5 as create packs
-// them; the setup template gets the record and the archives as resources; and the result is
+// them; the uninstaller is signed by the publisher's command when one is given; the setup
+// template gets the record, the archives and their digests as resources; and the result is
 // written under a temporary name that becomes OUT only once it is complete, so a failure leaves
 // no OUT behind (and an OUT that existed before is kept).
 #include "tools/qdmx/ArchiveCommands.h"
@@ -9,7 +10,10 @@
 
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
+#include "setup/integrity/SetupDigests.h"
+#include "tools/pe/PeImage.h"
 #include "tools/pe/SetupTemplate.h"
+#include "tools/qdmx/UninstallerSigning.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -42,6 +46,45 @@ TResource ArchiveResource(const std::string& name, const std::string& folder, bo
     return {TResourceId::Named("ARCHIVE"), TResourceId::Named(name), 0, 0, std::move(archive.Bytes)};
 }
 
+// The name of a named resource as the setup looks it up; empty for a numbered one, which no
+// digest covers.
+std::string AsciiName(const TResourceId& id) {
+    std::string name;
+    for (char16_t unit : id.Name) name += unit < 0x80 ? static_cast<char>(unit) : '?';
+    return name;
+}
+
+const TResource* FindResource(const std::vector<TResource>& resources, const char* type, const char* name) {
+    for (const TResource& r : resources)
+        if (r.Type == TResourceId::Named(type) && r.Name == TResourceId::Named(name)) return &r;
+    return nullptr;
+}
+
+// The digests of every archive and the support record the made setup will carry: the template's
+// own (as replaced) and the added ones.
+TResource DigestsResource(const std::vector<TResource>& templateResources,
+                          const std::vector<TResource>& replaced, const std::vector<TResource>& added) {
+    std::vector<TResourceDigest> digests;
+    auto take = [&digests](const TResource& r) {
+        const std::string type = AsciiName(r.Type), name = AsciiName(r.Name);
+        if (IsDigestedResource(type, name))
+            digests.push_back(DigestOf(type, name, r.Data.data(), r.Data.size()));
+    };
+    for (const TResource& r : templateResources) {
+        const TResource* replacement = nullptr;
+        for (const TResource& s : replaced)
+            if (s.Type == r.Type && s.Name == r.Name) replacement = &s;
+        take(replacement ? *replacement : r);
+    }
+    for (const TResource& r : added) take(r);
+    const std::string text = DigestsText(digests);
+    return {TResourceId::Named(DigestsResourceType),
+            TResourceId::Named(DigestsResourceName),
+            0,
+            0,
+            {text.begin(), text.end()}};
+}
+
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
     const std::string temporary = path + ".part";
     try {
@@ -72,11 +115,20 @@ int MakeSetup(const TMakeSetupOptions& options) {
     if (!options.Vellumor.empty()) CheckPayloadFolder(options.Vellumor, "--vellumor", 0);
     const std::string templatePath = options.Template.empty() ? DefaultTemplate() : options.Template;
     std::vector<uint8_t> templateBytes = ReadAll(*TFileStream::OpenRead(templatePath));
+    std::vector<TResource> templateResources;
     try {
         // A first pass without the archives refuses an unusable template before any packing.
-        MakeSetupImage(templateBytes, {});
+        templateResources = ReadResources(TPeImage(MakeSetupImage(templateBytes, {})));
     } catch (const ESetupTemplate& e) {
         throw Exception(templatePath + ": " + e.what());
+    }
+
+    std::vector<TResource> replaced;
+    if (!options.SignUninstaller.empty()) {
+        const TResource* uninstaller = FindResource(templateResources, "ARCHIVE", "UNINSTALL");
+        if (!uninstaller) throw Exception(templatePath + ": the template carries no uninstaller to sign");
+        replaced.push_back({uninstaller->Type, uninstaller->Name, 0, 0,
+                            SignPackedUninstaller(uninstaller->Data, options.SignUninstaller)});
     }
 
     std::vector<TResource> resources;
@@ -88,7 +140,9 @@ int MakeSetup(const TMakeSetupOptions& options) {
     resources.push_back(ArchiveResource("DICTIONARY", options.Dictionary, options.Quiet));
     if (!options.Vellumor.empty())
         resources.push_back(ArchiveResource("VELLUMOR", options.Vellumor, options.Quiet));
-    WriteFileAtomically(options.Output, MakeSetupImage(std::move(templateBytes), std::move(resources)));
+    resources.push_back(DigestsResource(templateResources, replaced, resources));
+    WriteFileAtomically(options.Output,
+                        MakeSetupImage(std::move(templateBytes), std::move(resources), replaced));
     if (options.Vellumor.empty())
         std::fprintf(stderr,
                      "qdmx: note: no --vellumor folder given, so %s installs Vellumor from the archive "

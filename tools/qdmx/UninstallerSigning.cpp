@@ -1,0 +1,110 @@
+#include "tools/qdmx/UninstallerSigning.h"
+
+#include "compress/ArchiveWriter.h"
+#include "compress/Archiver.h"
+#include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/ProcessSeed.h"
+#include "tools/pe/PeImage.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace qdmx {
+namespace {
+
+const char* const UninstallerMember = "uninstall.exe";
+
+std::string Quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// A new folder of its own for the signing, removed on every way out.
+class TScratchFolder {
+public:
+    TScratchFolder() {
+        for (int attempt = 0; attempt < 100 && Path.empty(); ++attempt) {
+            const fs::path candidate =
+                fs::temp_directory_path() /
+                ("qdmx-sign-" + std::to_string(ProcessSeed() + static_cast<uint64_t>(attempt)));
+            std::error_code error;
+            if (fs::create_directory(candidate, error)) Path = candidate;
+        }
+        if (Path.empty()) throw Exception("cannot create a folder for signing the uninstaller");
+    }
+    ~TScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(Path, ignored);
+    }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+
+    fs::path Path;
+};
+
+} // namespace
+
+std::string SigningCommandLine(const std::string& command, const std::string& in, const std::string& out) {
+    std::string line = ReplaceAll(command, "{out}", Quoted(out));
+    if (line.find("{in}") == std::string::npos) return line + " " + Quoted(in);
+    return ReplaceAll(line, "{in}", Quoted(in));
+}
+
+std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, const std::string& command) {
+    TScratchFolder scratch;
+    const std::string unsignedPath = (scratch.Path / UninstallerMember).string();
+    const std::string signedPath = (scratch.Path / "signed.exe").string();
+
+    TArchiver archiver;
+    archiver.ExceptionOnFileError = true;
+    archiver.SetTargetPath(scratch.Path.string());
+    TStringList written{UninstallerMember};
+    TMemoryStream source(packed);
+    archiver.ExpandArchive(source, &written);
+    if (written.empty())
+        throw Exception(std::string("the template's uninstaller holds no ") + UninstallerMember);
+
+    const bool inPlace = command.find("{out}") == std::string::npos;
+    const std::string line = SigningCommandLine(command, unsignedPath, signedPath);
+    const int status = std::system(line.c_str());
+    if (status != 0)
+        throw Exception("the signing command failed (status " + std::to_string(status) + "): " + line);
+    const std::string result = inPlace ? unsignedPath : signedPath;
+    std::vector<uint8_t> signedBytes;
+    try {
+        signedBytes = ReadAll(*TFileStream::OpenRead(result));
+    } catch (const Exception& e) {
+        throw Exception(std::string("the signing command left no signed uninstaller: ") + e.what());
+    }
+    bool isSigned = false;
+    try {
+        isSigned = TPeImage(signedBytes).Directory(SecurityDirectory).Size != 0;
+    } catch (const EPeFormat& e) {
+        throw Exception(std::string("the signing command did not leave a program: ") + e.what());
+    }
+    if (!isSigned) throw Exception("the signing command left the uninstaller unsigned: " + line);
+
+    // Packed again exactly as the build packs it.
+    const std::string repacked = (scratch.Path / "repacked").string();
+    fs::create_directory(repacked);
+    {
+        auto out = TFileStream::Create(repacked + "/" + UninstallerMember);
+        out->Write(signedBytes.data(), static_cast<int32_t>(signedBytes.size()));
+        out->Close();
+    }
+    TMemoryStream archive;
+    TArchiveWriter writer(archive, miLH5);
+    writer.AddFile(UninstallerMember, repacked + "/" + UninstallerMember, miLH5);
+    writer.Finish();
+    return std::move(archive.Bytes);
+}
+
+} // namespace qdmx
