@@ -120,6 +120,66 @@ check "the log says why" grep -aq '^Error: .*\(checksum\|invalid\|Invalid\|table
 check "the log has the failure" has_line "$drive_c/damaged.log" 'Error: Parlavox Dictionary setup failed!'
 check "no message box for the failure" no_box damaged.log
 
+# An archive of stored members with names that leave their folder (and a harmless first one),
+# written byte by byte as a crafted download would be.
+crafted_archive() {
+    python3 - "$1" "$here/../data/hostile" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[2])
+from make_hostile import Member, build
+names = [b"velmor.exe", b"..\\..\\planted-dotdot.txt", b"\\planted-root.txt", b"C:\\planted-drive.txt",
+         b"sub\\..\\..\\..\\planted-inner.txt"]
+with open(sys.argv[1], "wb") as f:
+    f.write(build([Member(name, b"planted by a crafted archive\r\n") for name in names]))
+PY
+}
+nothing_planted() { test -z "$(find "$drive_c" -name 'planted-*' -print -quit)"; }
+
+echo "silent-e2e: a crafted NAME.vl3 beside the template"
+mkdir -p "$drive_c/Crafted"
+cp "$template_exe" "$drive_c/Crafted/Crafted.exe"
+cp "$resources/support.txt" "$drive_c/Crafted/Crafted.vl1"
+cp "$payload/dictionary.qdmx" "$drive_c/Crafted/Crafted.vl2"
+crafted_archive "$drive_c/Crafted/Crafted.vl3"
+run crafted.log 'C:\Crafted\Crafted.exe /S /LOG=C:\crafted.log /D=C:\Crafted Target'
+check "crafted archive beside the template exits 1" test "$rc" -eq 1
+check "the log names the member" grep -aqF 'Error: Damaged archive: unsafe member name "..\..\planted-dotdot.txt" in C:\Crafted\Crafted.vl3' "$drive_c/crafted.log"
+check "nothing written outside" nothing_planted
+check "nothing written at all" test ! -e "$drive_c/Crafted Target"
+
+echo "silent-e2e: a crafted NAME.vl3 beside a setup made without --vellumor"
+made=$out/made
+mkdir -p "$made" "$drive_c/Made"
+"$qdmx" make-setup -q --record "$resources/support.txt" --dictionary "$resources/dictionary" \
+    --template "$template_exe" "$made/Made.exe" 2>/dev/null
+cp "$made/Made.exe" "$drive_c/Made/Made.exe"
+crafted_archive "$drive_c/Made/Made.vl3"
+run made-crafted.log 'C:\Made\Made.exe /S /LOG=C:\made-crafted.log /D=C:\Made Target'
+check "crafted archive beside a made setup exits 1" test "$rc" -eq 1
+check "the log names the member" grep -aqF 'unsafe member name "..\..\planted-dotdot.txt" in C:\Made\Made.vl3' "$drive_c/made-crafted.log"
+check "nothing written outside" nothing_planted
+check "nothing written at all" test ! -e "$drive_c/Made Target"
+
+echo "silent-e2e: a made setup with one byte changed inside its embedded dictionary"
+"$qdmx" create -q -C "$resources/dictionary" "$made/dictionary.qdmx" .
+offset=$(python3 - "$made/Made.exe" "$made/dictionary.qdmx" "$drive_c/Made/Damaged.exe" <<'PY'
+import sys
+exe = bytearray(open(sys.argv[1], "rb").read())
+at = exe.find(open(sys.argv[2], "rb").read())
+if at > 0:
+    exe[at + 200] ^= 0xFF
+    open(sys.argv[3], "wb").write(exe)
+print(at)
+PY
+)
+check "the dictionary archive lies in the made setup as packed" test "$offset" -gt 0
+run made-damaged.log 'C:\Made\Damaged.exe /S /LOG=C:\made-damaged.log /D=C:\Damaged Made'
+check "damaged setup exits 1" test "$rc" -eq 1
+check "the log says the setup is damaged" grep -aq '^Setup damaged: resource ARCHIVE/DICTIONARY is damaged' "$drive_c/made-damaged.log"
+check "the log has the damaged-setup message" grep -aq '^Error: The setup file is damaged' "$drive_c/made-damaged.log"
+check "nothing written" test ! -e "$drive_c/Damaged Made"
+check "no box for a damaged setup with /S" no_box made-damaged.log
+
 echo "silent-e2e: usage errors"
 run usage.log 'C:\Setup\setup.exe /S /BOGUS /LOG=C:\usage.log'
 check "unknown option exits 2" test "$rc" -eq 2

@@ -257,12 +257,16 @@ check "make-setup with qdmx.exe under Wine" wine "$qdmx_exe" make-setup -q \
     --vellumor "$(winepath -w "$payload/vellumor")" --template "$(winepath -w "$template_exe")" \
     "$(winepath -w "$made/CuisineWine.exe")"
 check "qdmx.exe makes the same setup as qdmx" cmp "$made/Cuisine.exe" "$made/CuisineWine.exe"
+# A throw-away certificate signs the uninstaller and the made setup as a publisher's would.
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Test Kitchen" -keyout "$made/key.pem" \
+    -out "$made/cert.pem" >"$made/openssl.log" 2>&1
+check "make-setup signs the uninstaller with the publisher's command" "$qdmx" make-setup -q \
+    --record "$made/record.txt" --dictionary "$made/dict" --vellumor "$payload/vellumor" \
+    --template "$template_exe" "$made/Cuisine.exe" \
+    --sign-uninstaller "osslsigncode sign -certs $made/cert.pem -key $made/key.pem -n Uninstall -in {in} -out {out}"
 wrestool -x --raw --type=ARCHIVE --name=DICTIONARY "$made/Cuisine.exe" >"$made/wrestool-dictionary.qdmx"
 check "wrestool finds the dictionary archive that qdmx create packs" cmp "$made/dict.qdmx" "$made/wrestool-dictionary.qdmx"
 check "wrestool lists the main icon" grep -q "^--type=14 " <(wrestool -l "$made/Cuisine.exe")
-# A throw-away certificate signs the made setup as a publisher's would.
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Test Kitchen" -keyout "$made/key.pem" \
-    -out "$made/cert.pem" >"$made/openssl.log" 2>&1
 check "osslsigncode signs the made setup" osslsigncode sign -certs "$made/cert.pem" -key "$made/key.pem" \
     -n "French Cuisine" -in "$made/Cuisine.exe" -out "$made/Cuisine-signed.exe" >"$made/sign.log" 2>&1
 check "the signature verifies" osslsigncode verify -CAfile "$made/cert.pem" "$made/Cuisine-signed.exe" >"$made/verify.log" 2>&1
@@ -282,6 +286,28 @@ check "message: complete (made setup)" saw_message "$out/made.log" "Parlavox Dic
 check "made setup: the dictionary's files, folders included" same_files "$made/dict" "$cuisine"
 check "made setup: stored dates" stored_dates "$made/dict.qdmx" "$cuisine"
 check "made setup: its project file marked" grep -q '^Deployed=1' "$cuisine/cuisine.vlp"
+check "made setup: the installed uninstaller's signature verifies" \
+    osslsigncode verify -CAfile "$made/cert.pem" "$cuisine/uninstall.exe" >"$made/verify-uninstall.log" 2>&1
+end_scenario
+
+echo "e2e: a made setup with one byte changed inside its embedded dictionary"
+python3 - "$made/Cuisine.exe" "$made/dict.qdmx" "$drive_c/Kitchen/Damaged.exe" <<'PY'
+import sys
+exe = bytearray(open(sys.argv[1], "rb").read())
+at = exe.find(open(sys.argv[2], "rb").read())
+assert at > 0
+exe[at + 1000] ^= 0xFF
+open(sys.argv[3], "wb").write(exe)
+PY
+wine 'C:\Kitchen\Damaged.exe' >"$out/damaged-setup.log" 2>&1 &
+setup_pid=$!
+expect_window "the damaged setup shows an error box" '^Error$'
+w=$win
+shot 17-damaged-setup
+check "message: the setup file is damaged" grep -aqF 'MSGBOX_OnInit L"The setup file is damaged' "$out/damaged-setup.log"
+check "no wizard page was shown" wait_no_window '^Parlavox Dictionary Setup' 1
+keys "$w" Return
+check "the damaged setup ends after OK" wait_process "$setup_pid" 20
 end_scenario
 
 echo "e2e: template without NAME.vl1"
