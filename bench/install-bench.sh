@@ -8,6 +8,7 @@
 #     --runs N                 installs per installer, the best counts (default 5)
 #     --only LABELS            a comma-separated subset of the labels in the table
 #     --ours LABEL=EXE         time this template executable too (repeatable), wizard and /S
+#     --made LABEL=TEMPLATE    time a single-file setup made from this template by make-setup
 #     --wizard-only LABEL=EXE  the same through the wizard only (a build without /S)
 #     --keep                   leave the last run's Wine prefix in build/install-bench/prefix-run
 set -euo pipefail
@@ -17,9 +18,9 @@ data="$root/build/install-bench"
 args=()
 while [ $# -gt 0 ]; do
     case "$1" in
-    --runs | --only | --ours | --wizard-only) args+=("$1" "$2"); shift 2 ;;
+    --runs | --only | --ours | --made | --wizard-only) args+=("$1" "$2"); shift 2 ;;
     --keep) args+=("$1"); shift ;;
-    -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "install-bench.sh: unknown option $1 (try --help)" >&2; exit 2 ;;
     esac
 done

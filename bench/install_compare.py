@@ -5,6 +5,8 @@ The payload (make_payload.py: a 60 MB dictionary of 300 text files and a Vellumo
 shared libraries) is packed once for each installer:
   ours        the template executable renamed to EngGer.exe, with EngGer.vl1 (the sample support
               record) and EngGer.vl2 / EngGer.vl3 made by `qdmx create -m lh5`;
+  made        (--made) one EngGer.exe made from a template by `qdmx make-setup`, everything
+              embedded, as a publisher ships it (its start includes the check of its digests);
   NSIS        makensis (target amd64-unicode, like ours a 64-bit program) with `File /r` of both
               folders into the same places and the same registry value, once with zlib and once
               with lzma /SOLID.
@@ -18,7 +20,8 @@ compared with the payload (SHA-256); a wrong or missing file fails the run. The 
 turns (A B C, A B C, ...), each keeps its best of --runs. The table goes to standard output and to DATA/install-results.txt.
 
     install_compare.py --qdmx QDMX --data DIR --ours LABEL=EXE [--ours ...]
-        [--wizard-only LABEL=EXE ...] [--runs N] [--no-silent] [--only LABEL,...] [--keep]
+        [--made LABEL=TEMPLATE ...] [--wizard-only LABEL=EXE ...] [--runs N] [--no-silent]
+        [--only LABEL,...] [--keep]
 """
 
 import argparse
@@ -272,6 +275,15 @@ def build_installers(args, data, payload):
         installers.append(Installer(label, "wizard", files))
         if silent:
             installers.append(Installer(label + " /S", "silent", files))
+    for label, template in args.made:
+        made = os.path.join(data, "made-" + label.replace(" ", "-").replace("/", "") + ".exe")
+        subprocess.run([args.qdmx, "make-setup", "-q", "--record", SUPPORT_RECORD, "--dictionary",
+                        os.path.join(payload, "dictionary"), "--vellumor", os.path.join(payload, "vellumor"),
+                        "--template", template, made], check=True)
+        files = [(made, BASE_NAME + ".exe")]
+        installers.append(Installer(label, "wizard", files))
+        if args.silent:
+            installers.append(Installer(label + " /S", "silent", files))
     for label, method in NSIS_METHODS.items():
         output = os.path.join(data, label.replace(" ", "-") + ".exe")
         if not os.path.isfile(output):
@@ -319,8 +331,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--qdmx", required=True)
     parser.add_argument("--data", required=True)
-    parser.add_argument("--ours", type=parse_ours, action="append", required=True,
+    parser.add_argument("--ours", type=parse_ours, action="append", default=[],
                         help="LABEL=PATH of a template executable (repeatable)")
+    parser.add_argument("--made", type=parse_ours, action="append", default=[], metavar="LABEL=TEMPLATE",
+                        help="a single-file setup made from this template by qdmx make-setup (repeatable)")
     parser.add_argument("--wizard-only", type=parse_ours, action="append", default=[], metavar="LABEL=EXE",
                         help="a template executable timed only through the wizard (one without /S)")
     parser.add_argument("--runs", type=int, default=5)
