@@ -275,11 +275,20 @@ def build_installers(args, data, payload):
         installers.append(Installer(label, "wizard", files))
         if silent:
             installers.append(Installer(label + " /S", "silent", files))
+    if args.made:
+        # make-setup wants the project file every dictionary has; the payload's files are linked,
+        # not copied.
+        staged = os.path.join(data, "made-dictionary")
+        if not os.path.isdir(staged):
+            shutil.copytree(os.path.join(payload, "dictionary"), staged + ".part", copy_function=os.link)
+            with open(os.path.join(staged + ".part", "bench.vlp"), "w") as f:
+                f.write("[Project]\r\nName=Install benchmark\r\n")
+            os.replace(staged + ".part", staged)
     for label, template in args.made:
         made = os.path.join(data, "made-" + label.replace(" ", "-").replace("/", "") + ".exe")
-        subprocess.run([args.qdmx, "make-setup", "-q", "--record", SUPPORT_RECORD, "--dictionary",
-                        os.path.join(payload, "dictionary"), "--vellumor", os.path.join(payload, "vellumor"),
-                        "--template", template, made], check=True)
+        subprocess.run([args.qdmx, "make-setup", "-q", "--record", SUPPORT_RECORD, "--dictionary", staged,
+                        "--vellumor", os.path.join(payload, "vellumor"), "--template", template, made],
+                       check=True)
         files = [(made, BASE_NAME + ".exe")]
         installers.append(Installer(label, "wizard", files))
         if args.silent:

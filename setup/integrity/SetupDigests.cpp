@@ -10,31 +10,26 @@ namespace {
 
 const char* const Signature = "Parlavox setup digests 1";
 // The resources a setup reads; each must be covered when present.
-const char* const DigestedResources[][2] = {
+struct TResourceName {
+    const char* Type;
+    const char* Name;
+};
+const TResourceName DigestedResources[] = {
     {"PARLAVOX", "SUPPORT"}, {"ARCHIVE", "DICTIONARY"}, {"ARCHIVE", "VELLUMOR"}, {"ARCHIVE", "UNINSTALL"}};
 constexpr size_t FieldCount = 4;
 constexpr size_t ReadPiece = 256 * 1024;
 
 uint64_t ParseNumber(const std::string& text, int base) {
-    if (text.empty() || text.size() > 16) throw EDigestsFormat("bad number in the digests: " + text);
+    if (text.empty() || text.size() > 16) throw EDigestsFormat("bad number in the digests");
     uint64_t value = 0;
     for (char c : text) {
         int digit = -1;
         if (c >= '0' && c <= '9') digit = c - '0';
         if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        if (digit < 0 || digit >= base) throw EDigestsFormat("bad number in the digests: " + text);
+        if (digit < 0 || digit >= base) throw EDigestsFormat("bad number in the digests");
         value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
     }
     return value;
-}
-
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        fields.push_back(line.substr(start, tab - start));
-    fields.push_back(line.substr(start));
-    return fields;
 }
 
 // The digest of the resource as the running setup holds it; nothing when it has no such resource.
@@ -78,31 +73,32 @@ std::string DigestsText(const std::vector<TResourceDigest>& digests) {
 
 std::vector<TResourceDigest> ParseDigests(const std::string& text) {
     std::vector<TResourceDigest> digests;
-    bool signedText = false;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find('\n', start);
+    const std::string signature = std::string(Signature) + "\r\n";
+    if (text.compare(0, signature.size(), signature) != 0) throw EDigestsFormat("not a digests list");
+    for (size_t start = signature.size(); start < text.size();) {
+        size_t end = text.find("\r\n", start);
         if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!signedText) {
-            if (line != Signature) throw EDigestsFormat("not a digests list");
-            signedText = true;
-            continue;
+        // Type, name, size, CRC-32, separated by TAB.
+        std::string fields[FieldCount];
+        size_t field = 0;
+        for (size_t at = start; at < end; ++at) {
+            if (text[at] != '\t')
+                fields[field] += text[at];
+            else if (++field == FieldCount)
+                break;
         }
-        if (line.empty()) continue;
-        const std::vector<std::string> f = SplitTabs(line);
-        if (f.size() != FieldCount || f[0].empty() || f[1].empty())
-            throw EDigestsFormat("bad line in the digests: " + line);
-        digests.push_back({f[0], f[1], ParseNumber(f[2], 10), static_cast<uint32_t>(ParseNumber(f[3], 16))});
+        if (field != FieldCount - 1 || fields[0].empty() || fields[1].empty())
+            throw EDigestsFormat("bad line in the digests");
+        digests.push_back({fields[0], fields[1], ParseNumber(fields[2], 10),
+                           static_cast<uint32_t>(ParseNumber(fields[3], 16))});
+        start = end + 2;
     }
-    if (!signedText) throw EDigestsFormat("not a digests list");
     return digests;
 }
 
 bool IsDigestedResource(const std::string& type, const std::string& name) {
     for (const auto& resource : DigestedResources)
-        if (type == resource[0] && name == resource[1]) return true;
+        if (type == resource.Type && name == resource.Name) return true;
     return type == "ARCHIVE";
 }
 
@@ -113,24 +109,21 @@ std::optional<std::string> FindSetupDamage(TDesktop& desktop, TArchiver& archive
     try {
         expected = ParseDigests(*text);
     } catch (const EDigestsFormat& e) {
-        return std::string("the setup's digests are damaged: ") + e.what();
+        return std::string("the digests: ") + e.what();
     }
     for (const TResourceDigest& want : expected) {
         const std::optional<TResourceDigest> have =
             DigestOfOwnResource(desktop, archiver, want.Type, want.Name);
-        if (!have) return "resource " + want.Type + "/" + want.Name + " is missing";
-        if (have->Size != want.Size || have->Crc != want.Crc)
-            return "resource " + want.Type + "/" + want.Name + " is damaged (" + std::to_string(have->Size) +
-                   " bytes, CRC-32 " + ZeroPaddedHex(have->Crc, 8) + "; expected " +
-                   std::to_string(want.Size) + " bytes, CRC-32 " + ZeroPaddedHex(want.Crc, 8) + ")";
+        if (!have || have->Size != want.Size || have->Crc != want.Crc)
+            return "resource " + want.Type + "/" + want.Name + (have ? " is damaged" : " is missing");
     }
     // Data the setup reads must not escape the check by losing its line.
-    for (const auto& resource : DigestedResources) {
+    for (const auto& [type, name] : DigestedResources) {
         bool covered = false;
         for (const TResourceDigest& want : expected)
-            covered = covered || (want.Type == resource[0] && want.Name == resource[1]);
-        if (!covered && DigestOfOwnResource(desktop, archiver, resource[0], resource[1]))
-            return std::string("resource ") + resource[0] + "/" + resource[1] + " has no digest";
+            covered = covered || (want.Type == type && want.Name == name);
+        if (!covered && DigestOfOwnResource(desktop, archiver, type, name))
+            return std::string("resource ") + type + "/" + name + " has no digest";
     }
     return std::nullopt;
 }

@@ -175,7 +175,7 @@ PY
 check "the dictionary archive lies in the made setup as packed" test "$offset" -gt 0
 run made-damaged.log 'C:\Made\Damaged.exe /S /LOG=C:\made-damaged.log /D=C:\Damaged Made'
 check "damaged setup exits 1" test "$rc" -eq 1
-check "the log says the setup is damaged" grep -aq '^Setup damaged: resource ARCHIVE/DICTIONARY is damaged' "$drive_c/made-damaged.log"
+check "the log says the setup is damaged" has_line "$drive_c/made-damaged.log" 'Setup damaged: resource ARCHIVE/DICTIONARY is damaged'
 check "the log has the damaged-setup message" grep -aq '^Error: The setup file is damaged' "$drive_c/made-damaged.log"
 check "nothing written" test ! -e "$drive_c/Damaged Made"
 check "no box for a damaged setup with /S" no_box made-damaged.log
