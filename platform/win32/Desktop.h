@@ -55,6 +55,16 @@ bool StartThroughDesktopShell(const std::string& file, const std::string& parame
                               const std::string& directory);
 
 std::string ModuleFileName();
+std::wstring ModuleFileNameW();
+
+// True when the file or folder at path is a reparse point (a junction, a symbolic link).
+bool IsReparsePoint(const std::wstring& path);
+// A new folder below the temporary folder (GetTempPath2W where Windows has it), named prefix and
+// 16 random hexadecimal digits; with restricted, its protected DACL gives Administrators and SYSTEM
+// full control and the process's user read and execute. Empty when it cannot be made safely.
+std::wstring CreatePrivateTemporaryFolder(const std::wstring& prefix, bool restricted);
+// True when this process runs with an elevated (administrator's full) token.
+bool ProcessIsElevated();
 // The bytes of a resource of the executable, or nothing when there is none.
 std::optional<std::string> LoadModuleResource(const std::string& type, const std::string& name);
 
