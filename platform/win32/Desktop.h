@@ -47,8 +47,10 @@ HRESULT CreateShellLink(const std::string& target, const std::string& workingDir
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& fileName);
 
-// Starts applicationPath with commandLine and a normally shown window; does not wait.
-bool StartProcess(const std::string& applicationPath, const std::string& commandLine);
+// Starts applicationPath with commandLine and a normally shown window in workingDirectory (the
+// current one when empty); does not wait.
+bool StartProcess(const std::string& applicationPath, const std::string& commandLine,
+                  const std::string& workingDirectory = "");
 // Has the desktop's shell (Explorer) start file with parameters in directory, so that it runs as
 // the user who owns the desktop; false when there is no such shell or it refused.
 bool StartThroughDesktopShell(const std::string& file, const std::string& parameters,
