@@ -127,6 +127,8 @@ check "the made setup's files are gone" test ! -e "$drive_c/Made Target/English-
 private_folders=$(cd "$temp_dir" && find . -maxdepth 1 -type d -regextype posix-extended -regex './ParlavoxUninstall-[0-9a-f]{16}')
 check "the copy ran in one new folder of a random name" test "$(wc -w <<<"$private_folders")" -eq 1
 check "that folder holds the copy alone" test "$(cd "$temp_dir/$private_folders" 2>/dev/null && ls)" = uninstall.exe
+# Wine keeps the folder's DACL as its Unix mode: only the owner may write, others have no access.
+check "the folder's DACL lets no one else in" test "$(stat -c %A "$temp_dir/$private_folders" | cut -c6,8-)" = "----"
 rm -rf "$temp_dir"/ParlavoxUninstall-*.exe
 check "no planted DLL was loaded by the made setup or its uninstaller" no_planted_dll_loaded
 
