@@ -12,6 +12,10 @@ public:
     static std::unique_ptr<TFileStream> OpenRead(const std::string& path);
     // Creates (or truncates) a file for exclusive writing; raises EFCreateError.
     static std::unique_ptr<TFileStream> Create(const std::string& path);
+    // As Create, but a path that names a link (a symbolic link or junction, or a file with more
+    // than one hard link) is refused with EFCreateError instead of being followed: for a file that
+    // an elevated program writes at a place a user may have prepared (the log).
+    static std::unique_ptr<TFileStream> CreateNoLink(const std::string& path);
     // Creates a file that must not exist yet, for exclusive writing: nullptr when an entry of
     // that name exists (so two callers never share one file); raises EFCreateError otherwise.
     // The file may be moved while open (MoveOpenFileReplacing).

@@ -1,5 +1,10 @@
-// Names of the form's controls, for recording fakes and diagnostics.
+// Names of the form's controls, for recording fakes and diagnostics, and the start routes.
 #include "setup/FormPorts.h"
+
+std::vector<TStartRoute> StartRoutes(bool elevated) {
+    if (elevated) return {TStartRoute::DesktopShell};
+    return {TStartRoute::Direct};
+}
 
 const char* ControlNameText(TControlName name) {
     switch (name) {

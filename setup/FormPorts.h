@@ -79,9 +79,14 @@ enum class TMsgDlgType { mtError, mtInformation, mtConfirmation };
 enum class TMsgDlgButtons { mbOK, mbYesNo };
 enum class TModalResult { mrNone, mrOk, mrYes, mrNo };
 
-// How a process was started: by the desktop's shell as the user who owns the desktop, directly by
-// this process (as its user), or not at all.
-enum class TStartRoute { DesktopShell, Direct, Failed };
+// How a process is started: by the desktop's shell as the user who owns the desktop, or directly
+// by this process as its own user.
+enum class TStartRoute { DesktopShell, Direct };
+
+// The routes by which a setup may start a program for the person at the desktop, in the order to
+// try them. An elevated setup must not hand its administrator's token on: only the desktop's
+// shell may start the program, and when it cannot, nothing is started.
+std::vector<TStartRoute> StartRoutes(bool elevated);
 
 class TDesktop {
 public:
@@ -126,9 +131,12 @@ public:
     // Writes key=value into section of an initialization file; false when it cannot.
     virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
                                      const std::string& value, const std::string& fileName) = 0;
-    // Starts a process with a normal window and does not wait for it. applicationPath names the
-    // program to run, so that commandLine need not quote it. The answer says how it was started.
-    virtual TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) = 0;
+    // True when this process runs with an administrator's elevated token.
+    virtual bool Elevated() = 0;
+    // Starts program by route with parameters (what follows the program on its command line) in
+    // workingDirectory, with a normal window; does not wait. False when it could not.
+    virtual bool StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
+                              const std::string& workingDirectory) = 0;
 
     // The full path of the running executable.
     virtual std::string ModulePath() = 0;
@@ -143,6 +151,8 @@ public:
     // True when a file (not a directory) exists at path.
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool DirectoryExists(const std::string& path) = 0;
+    // True when the file or folder at path is itself a reparse point (a junction, a symbolic link).
+    virtual bool IsReparsePoint(const std::string& path) = 0;
     // Creates or replaces a file with the bytes; false when it cannot.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
     // Deletes a file (a read-only one too); false when it cannot.

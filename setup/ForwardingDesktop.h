@@ -47,8 +47,10 @@ public:
                              const std::string& fileName) override {
         return Inner.WritePrivateProfile(section, key, value, fileName);
     }
-    TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) override {
-        return Inner.StartProcess(applicationPath, commandLine);
+    bool Elevated() override { return Inner.Elevated(); }
+    bool StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
+                      const std::string& workingDirectory) override {
+        return Inner.StartProcess(route, program, parameters, workingDirectory);
     }
     std::string ModulePath() override { return Inner.ModulePath(); }
     std::optional<std::string> LoadResource(const std::string& type, const std::string& name) override {
@@ -63,6 +65,7 @@ public:
     std::string ReadFirstLine(const std::string& path) override { return Inner.ReadFirstLine(path); }
     bool FileExists(const std::string& path) override { return Inner.FileExists(path); }
     bool DirectoryExists(const std::string& path) override { return Inner.DirectoryExists(path); }
+    bool IsReparsePoint(const std::string& path) override { return Inner.IsReparsePoint(path); }
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
         return Inner.WriteWholeFile(path, bytes);
     }

@@ -90,6 +90,9 @@ public:
 private:
     friend struct TMainFormProbe; // the native tests' view of the member list
 
+    // Starts Vellumor on the project by the routes that StartRoutes allows, logging the outcome.
+    void LaunchVellumor(const std::string& exePath);
+
     TFormControls& Controls;
     TDesktop& Desktop;
 

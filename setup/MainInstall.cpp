@@ -5,6 +5,7 @@
 #include "setup/MainForm.h"
 
 #include "compress/MemberNameRules.h"
+#include "platform/Exception.h"
 #include "platform/FileStream.h"
 #include "setup/unattended/InstallLog.h"
 
@@ -12,6 +13,19 @@
 
 namespace {
 const char* const VellumorExe = "velmor.exe";
+
+// An installation folder that already exists as a junction or symbolic link: what the setup
+// would write there lands wherever the link leads, which whoever made the link chose.
+class ELinkedFolder : public Exception {
+    using Exception::Exception;
+};
+
+void RefuseLinkedFolder(TDesktop& desktop, const std::string& folder) {
+    if (desktop.IsReparsePoint(folder))
+        throw ELinkedFolder(
+            "The folder " + folder +
+            " is a link (a junction or symbolic link) to another place. Choose another folder.");
+}
 
 // Ends one archive's expansion on every way out: the stream first, then the member directory.
 class TArchiveRun {
@@ -52,7 +66,9 @@ void TMainForm::RunInstallation() {
         Controls.SetEnabled(TControlName::BackButton, false);
         Controls.SetEnabled(TControlName::CancelButton, false);
 
-        // Both archives are opened and their member names checked before the first file is written.
+        // Both folders and both archives' member names are checked before anything is written.
+        RefuseLinkedFolder(Desktop, Controls.Text(TControlName::DictionaryDirectory));
+        RefuseLinkedFolder(Desktop, GetVellumorDirectory());
         OpenInstallArchive("DICTIONARY");
         OpenInstallArchive("VELLUMOR");
         InstallArchive("DICTIONARY", Controls.Text(TControlName::DictionaryDirectory));
@@ -72,6 +88,9 @@ void TMainForm::RunInstallation() {
         }
         RegisterInstallation();
         ShowMessage("Parlavox Dictionary setup complete.", TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
+    } catch (const ELinkedFolder& e) {
+        ShowMessage(e.Message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        ReportFailure(e.Message);
     } catch (const std::exception& e) {
         ReportFailure(e.what());
     } catch (...) {
@@ -93,20 +112,23 @@ void TMainForm::RunInstallation() {
     Note("Project marked: " + FProjectFile + " [Project] Deployed=1");
     const std::string exePath = GetVellumorDirectory() + "\\" + VellumorExe;
     if (Controls.Checked(TControlName::OpenDictionary) && Desktop.FileExists(exePath) &&
-        Desktop.FileExists(FProjectFile)) {
-        const std::string commandLine = exePath + " \"" + FProjectFile + "\"";
-        switch (Desktop.StartProcess(exePath, commandLine)) {
-        case TStartRoute::DesktopShell:
-            Note("Started through the desktop's shell: " + commandLine);
-            break;
-        case TStartRoute::Direct:
-            Note("Started: " + commandLine);
-            break;
-        case TStartRoute::Failed:
-            Note("Not started: " + commandLine);
-            break;
-        }
+        Desktop.FileExists(FProjectFile))
+        LaunchVellumor(exePath);
+}
+
+void TMainForm::LaunchVellumor(const std::string& exePath) {
+    const std::string parameters = "\"" + FProjectFile + "\"";
+    const std::string commandLine = "\"" + exePath + "\" " + parameters;
+    const bool elevated = Desktop.Elevated();
+    for (const TStartRoute route : StartRoutes(elevated)) {
+        if (!Desktop.StartProcess(route, exePath, parameters, GetVellumorDirectory())) continue;
+        Note((route == TStartRoute::DesktopShell ? "Started through the desktop's shell: " : "Started: ") +
+             commandLine);
+        return;
     }
+    Note(elevated ? "Not started: the desktop's shell could not start " + commandLine +
+                        ", and the elevated setup does not start it with its own rights"
+                  : "Not started: " + commandLine);
 }
 
 void TMainForm::ReportFailure(const std::string& reason) {

@@ -47,6 +47,22 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
     return std::unique_ptr<TFileStream>(new TFileStream(fd, path, true));
 }
 
+std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) {
+    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == ELOOP)
+        throw EFCreateError("Cannot create file \"" + path + "\". It is a link to another file.");
+    if (fd < 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    std::unique_ptr<TFileStream> file(new TFileStream(fd, path, true));
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    if (!S_ISREG(status.st_mode) || status.st_nlink > 1)
+        throw EFCreateError("Cannot create file \"" + path + "\". It is a link to another file.");
+    if (::ftruncate(fd, 0) != 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    LockForWriting(fd);
+    return file;
+}
+
 std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
     int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) return nullptr;

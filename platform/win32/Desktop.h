@@ -47,14 +47,26 @@ HRESULT CreateShellLink(const std::string& target, const std::string& workingDir
 bool WriteProfileString(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& fileName);
 
-// Starts applicationPath with commandLine and a normally shown window; does not wait.
-bool StartProcess(const std::string& applicationPath, const std::string& commandLine);
+// Starts applicationPath with commandLine and a normally shown window in workingDirectory (the
+// current one when empty); does not wait.
+bool StartProcess(const std::string& applicationPath, const std::string& commandLine,
+                  const std::string& workingDirectory = "");
 // Has the desktop's shell (Explorer) start file with parameters in directory, so that it runs as
 // the user who owns the desktop; false when there is no such shell or it refused.
 bool StartThroughDesktopShell(const std::string& file, const std::string& parameters,
                               const std::string& directory);
 
 std::string ModuleFileName();
+std::wstring ModuleFileNameW();
+
+// True when the file or folder at path is a reparse point (a junction, a symbolic link).
+bool IsReparsePoint(const std::wstring& path);
+// A new folder below the temporary folder (GetTempPath2W where Windows has it), named prefix and
+// 16 random hexadecimal digits; with restricted, its protected DACL gives Administrators and SYSTEM
+// full control and the process's user read and execute. Empty when it cannot be made safely.
+std::wstring CreatePrivateTemporaryFolder(const std::wstring& prefix, bool restricted);
+// True when this process runs with an elevated (administrator's full) token.
+bool ProcessIsElevated();
 // The bytes of a resource of the executable, or nothing when there is none.
 std::optional<std::string> LoadModuleResource(const std::string& type, const std::string& name);
 

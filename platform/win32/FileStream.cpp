@@ -32,6 +32,23 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
 }
 
+std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) {
+    // The link itself is opened, never its target; the file is emptied only once it is known to
+    // be an ordinary file of its own.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    std::unique_ptr<TFileStream> file(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!GetFileInformationByHandle(h, &information))
+        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks > 1)
+        throw EFCreateError("Cannot create file \"" + path + "\". It is a link to another file.");
+    if (!SetEndOfFile(h)) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    return file;
+}
+
 std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
     // DELETE access lets the file be moved over its target through this handle (MoveOpenFileReplacing).
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,

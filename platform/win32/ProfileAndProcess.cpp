@@ -12,7 +12,8 @@ bool WriteProfileString(const std::string& section, const std::string& key, cons
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), fileName.c_str()) != 0;
 }
 
-bool StartProcess(const std::string& applicationPath, const std::string& commandLine) {
+bool StartProcess(const std::string& applicationPath, const std::string& commandLine,
+                  const std::string& workingDirectory) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -20,8 +21,8 @@ bool StartProcess(const std::string& applicationPath, const std::string& command
     PROCESS_INFORMATION process{};
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(applicationPath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessA(applicationPath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingDirectory.empty() ? nullptr : workingDirectory.c_str(), &startup, &process))
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

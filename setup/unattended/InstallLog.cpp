@@ -4,7 +4,8 @@
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 
-TFileInstallLog::TFileInstallLog(const std::string& path) : File(TFileStream::Create(path)) {}
+// A link planted at the log's path would have the elevated setup write wherever it points.
+TFileInstallLog::TFileInstallLog(const std::string& path) : File(TFileStream::CreateNoLink(path)) {}
 
 TFileInstallLog::~TFileInstallLog() = default;
 

@@ -32,9 +32,10 @@ void TUnattendedDesktop::ShowException(const std::string&) {
     HasFailed = true;
 }
 
-TStartRoute TUnattendedDesktop::StartProcess(const std::string&, const std::string&) {
+bool TUnattendedDesktop::StartProcess(TStartRoute, const std::string&, const std::string&,
+                                      const std::string&) {
     // Nothing is started without a person to use it.
-    return TStartRoute::Failed;
+    return false;
 }
 
 void ApplySetupOptions(TMainForm& form, TFormControls& controls, const TSetupOptions& options) {

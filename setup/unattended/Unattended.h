@@ -47,7 +47,8 @@ public:
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
     void ShowException(const std::string& message) override;
     std::optional<std::string> ChooseDirectory(const std::string&) override { return std::nullopt; }
-    TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) override;
+    bool StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
+                      const std::string& workingDirectory) override;
 
     // An error was shown or raised during the run.
     bool Failed() const { return HasFailed; }

@@ -1,5 +1,8 @@
 // The two phases of the uninstaller's self-removal. Handles pass to the copy by inheritance; their
-// values travel on its command line as "/_HANDOFF=PROCESS,PIPE".
+// values travel on its command line as "/_HANDOFF=PROCESS,PIPE". The copy lives alone in a private
+// folder made for it (desktop::CreatePrivateTemporaryFolder), never under a predictable name in
+// the shared temporary folder, where a planted DLL or a file swapped in before its start would run
+// with the uninstaller's rights.
 #include "setup/win32/SelfRemoval.h"
 
 #include "platform/win32/Desktop.h"
@@ -10,6 +13,9 @@
 #include <cstdlib>
 
 namespace {
+
+// The copy's file name in its private folder.
+const wchar_t* const CopyName = L"uninstall.exe";
 
 // Closes a handle on every way out.
 class THandle {
@@ -28,6 +34,14 @@ std::string HandleText(HANDLE handle) {
     return std::to_string(reinterpret_cast<uintptr_t>(handle));
 }
 
+std::wstring WideText(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
 HANDLE HandleFromText(const std::string& text) {
     return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(text.c_str(), nullptr, 10)));
 }
@@ -35,12 +49,26 @@ HANDLE HandleFromText(const std::string& text) {
 } // namespace
 
 int RunFromTemporaryCopy(const std::string& arguments) {
-    const std::string self = desktop::ModuleFileName();
-    char tempFolder[MAX_PATH + 1] = {};
-    if (!GetTempPathA(sizeof tempFolder, tempFolder)) return ExitFailure;
-    const std::string copy =
-        std::string(tempFolder) + "ParlavoxUninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
-    if (!CopyFileA(self.c_str(), copy.c_str(), FALSE)) return ExitFailure;
+    const std::wstring self = desktop::ModuleFileNameW();
+    const std::wstring folder =
+        desktop::CreatePrivateTemporaryFolder(L"ParlavoxUninstall-", desktop::ProcessIsElevated());
+    if (self.empty() || folder.empty()) return ExitFailure;
+    const std::wstring copy = folder + L"\\" + CopyName;
+    // A new name in a new folder: an existing file there means someone else is at work.
+    if (!CopyFileW(self.c_str(), copy.c_str(), TRUE)) {
+        RemoveDirectoryW(folder.c_str());
+        return ExitFailure;
+    }
+    // Held open without sharing write or delete from the check until the copy runs, so that the
+    // program started is the one checked.
+    THandle pinned(CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (pinned.Handle == INVALID_HANDLE_VALUE || desktop::IsReparsePoint(copy)) {
+        pinned.Handle = nullptr;
+        DeleteFileW(copy.c_str());
+        RemoveDirectoryW(folder.c_str());
+        return ExitFailure;
+    }
 
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -52,15 +80,20 @@ int RunFromTemporaryCopy(const std::string& arguments) {
                     TRUE, 0);
     THandle process(selfHandle);
 
-    std::string commandLine = "\"" + copy + "\" " + arguments + " /_HANDOFF=" + HandleText(selfHandle) + "," +
-                              HandleText(writeEnd) + " _?=" + ExtractFileDir(self);
-    STARTUPINFOA startup{};
+    const std::string tail = " " + arguments + " /_HANDOFF=" + HandleText(selfHandle) + "," +
+                             HandleText(writeEnd) + " _?=" + ExtractFileDir(desktop::ModuleFileName());
+    std::wstring commandLine = L"\"" + copy + L"\"" + WideText(tail);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    // The copy runs in the temporary folder, so that it holds no folder it is to remove.
-    if (!CreateProcessA(copy.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, tempFolder,
+    // The copy runs in its own folder, which holds nothing but the copy and no folder it is to
+    // remove; it limits its own DLL search to System32 first thing.
+    if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
                         &startup, &started)) {
-        DeleteFileA(copy.c_str());
+        CloseHandle(pinned.Handle);
+        pinned.Handle = nullptr;
+        DeleteFileW(copy.c_str());
+        RemoveDirectoryW(folder.c_str());
         return ExitFailure;
     }
     THandle child(started.hProcess), thread(started.hThread);
@@ -98,5 +131,10 @@ void FinishSelfRemoval(const std::string& handoff, const std::string& originDire
         }
         for (const std::string& folder : foldersAfterSelf) RemoveDirectoryA(folder.c_str());
     }
-    MoveFileExA(desktop::ModuleFileName().c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // The copy and then its private folder go at the next restart, in this order.
+    const std::wstring self = desktop::ModuleFileNameW();
+    MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    const size_t slash = self.find_last_of(L'\\');
+    if (slash != std::wstring::npos)
+        MoveFileExW(self.substr(0, slash).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

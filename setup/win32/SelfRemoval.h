@@ -1,9 +1,10 @@
 // How the uninstaller removes itself, the usual way: the uninstaller in the dictionary folder
-// copies itself to the temporary folder and starts the copy, which does the work; the original
+// copies itself into a new private folder below the temporary folder (random name; when elevated,
+// writable only by Administrators and SYSTEM) and starts the copy there, which does the work; the original
 // waits for the copy's exit code through a pipe and ends with it, so that whoever started the
 // uninstaller (Apps & Features, a deployment script) still waits for the outcome. The copy then
 // waits until the original has ended, deletes it and the folders that held it, and asks Windows
-// to delete the copy itself at the next restart.
+// to delete the copy itself and its folder at the next restart.
 #pragma once
 
 #include <string>

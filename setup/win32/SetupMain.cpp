@@ -7,6 +7,7 @@
 #include "setup/unattended/CommandLine.h"
 #include "setup/unattended/InstallLog.h"
 #include "setup/unattended/Unattended.h"
+#include "setup/win32/StartupSafety.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"
 
@@ -75,6 +76,7 @@ int RunSilent(const TSetupOptions& options, TInstallLog* log) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    SecureProcessStartup();
     TComInitialization com;
     TSetupOptions options;
     try {

@@ -7,6 +7,7 @@
 #include "setup/unattended/InstallLog.h"
 #include "setup/uninstall/Uninstaller.h"
 #include "setup/win32/SelfRemoval.h"
+#include "setup/win32/StartupSafety.h"
 #include "setup/win32/Win32Desktop.h"
 
 namespace {
@@ -25,6 +26,7 @@ int ReportUsage(const TSetupOptions& options, const std::string& error) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+    SecureProcessStartup();
     const std::string arguments = commandLine ? commandLine : "";
     TSetupOptions options;
     try {

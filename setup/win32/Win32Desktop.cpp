@@ -103,20 +103,17 @@ bool TWin32Desktop::WritePrivateProfile(const std::string& section, const std::s
     return desktop::WriteProfileString(section, key, value, fileName);
 }
 
-TStartRoute TWin32Desktop::StartProcess(const std::string& applicationPath, const std::string& commandLine) {
-    // The elevated setup would hand its own rights and profile on; the desktop's shell starts the
-    // program as the user who started the setup. The shell quotes the program itself, so only
-    // what follows it on the command line is passed on.
-    std::string parameters = commandLine;
-    if (parameters.compare(0, applicationPath.size(), applicationPath) == 0)
-        parameters.erase(0, applicationPath.size());
-    while (!parameters.empty() && parameters.front() == ' ') parameters.erase(0, 1);
-    const size_t slash = applicationPath.find_last_of('\\');
-    const std::string directory =
-        slash == std::string::npos ? std::string() : applicationPath.substr(0, slash);
-    if (desktop::StartThroughDesktopShell(applicationPath, parameters, directory))
-        return TStartRoute::DesktopShell;
-    return desktop::StartProcess(applicationPath, commandLine) ? TStartRoute::Direct : TStartRoute::Failed;
+bool TWin32Desktop::Elevated() {
+    return desktop::ProcessIsElevated();
+}
+
+bool TWin32Desktop::StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
+                                 const std::string& workingDirectory) {
+    // The shell quotes the program itself; the direct start gets it quoted, so that a path with
+    // blanks cannot be taken for a shorter one.
+    if (route == TStartRoute::DesktopShell)
+        return desktop::StartThroughDesktopShell(program, parameters, workingDirectory);
+    return desktop::StartProcess(program, "\"" + program + "\" " + parameters, workingDirectory);
 }
 
 std::string TWin32Desktop::ModulePath() {
@@ -150,6 +147,14 @@ bool TWin32Desktop::FileExists(const std::string& path) {
 
 bool TWin32Desktop::DirectoryExists(const std::string& path) {
     return ::DirectoryExists(path);
+}
+
+bool TWin32Desktop::IsReparsePoint(const std::string& path) {
+    // Without its trailing backslash, so that the entry itself is asked about, not what it leads to.
+    std::string entry = path;
+    while (entry.size() > 3 && (entry.back() == '\\' || entry.back() == '/')) entry.pop_back();
+    const DWORD attributes = GetFileAttributesA(entry.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool TWin32Desktop::WriteWholeFile(const std::string& path, const std::string& bytes) {

@@ -31,7 +31,9 @@ public:
                             const std::string& description, const std::string& linkPath) override;
     bool WritePrivateProfile(const std::string& section, const std::string& key, const std::string& value,
                              const std::string& fileName) override;
-    TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) override;
+    bool Elevated() override;
+    bool StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
+                      const std::string& workingDirectory) override;
     std::string ModulePath() override;
     std::optional<std::string> LoadResource(const std::string& type, const std::string& name) override;
     std::unique_ptr<TStream> OpenArchiveResource(TArchiver& archiver, const std::string& name) override;
@@ -39,6 +41,7 @@ public:
     std::string ReadFirstLine(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
+    bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;

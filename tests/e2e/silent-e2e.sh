@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end run of the unattended setup and of the uninstaller under Wine: setup.exe /S with a
 # Vellumor directory that has blanks, a damaged archive, usage errors, two dictionaries over one
-# Vellumor and their uninstallers. A private Xvfb display lets the run prove that no window
+# Vellumor and their uninstallers, a made setup and its uninstaller, all with DLLs planted beside
+# them and in the temporary folder. A private Xvfb display lets the run prove that no window
 # appears at any time: a watcher lists every visible window, and Wine's msgbox trace every box.
 #
 # Usage: silent-e2e.sh WINDOWS_BUILD_DIR [OUT_DIR]
@@ -20,7 +21,9 @@ qdmx=$build/host-tools/tools/qdmx/qdmx
 [ -x "$qdmx" ] || qdmx=$build/tools/qdmx/qdmx
 
 
-for f in "$setup_exe" "$template_exe" "$payload/dictionary.qdmx" "$payload/vellumor.qdmx" "$qdmx"; do
+planted_dll=$build/tests/e2e/planted.dll
+
+for f in "$setup_exe" "$template_exe" "$payload/dictionary.qdmx" "$payload/vellumor.qdmx" "$qdmx" "$planted_dll"; do
     [ -e "$f" ] || { echo "silent-e2e: missing $f (build the Windows preset first)" >&2; exit 2; }
 done
 
@@ -52,6 +55,27 @@ export DISPLAY=:$(head -1 "$out/display")
 echo "silent-e2e: creating a fresh Wine prefix on display $DISPLAY"
 wineboot -i >"$out/wineboot.log" 2>&1
 wineserver -w
+
+# DLL planting: a DLL that records its own loading in C:\planted.txt lies, under names of system DLLs
+# that installers have been bitten by, beside every program this run starts elevated and in the
+# temporary folder; "n,b" makes Wine look for each along the program's search path before its
+# own, as Windows does for a DLL that is not a KnownDLL. None may ever be loaded.
+planted_names="version userenv propsys apphelp dwmapi cryptbase oleacc ntmarta profapi shfolder riched20
+    textshaping uxtheme comctl32 shell32 shlwapi ole32 oleaut32 user32 gdi32 advapi32 imm32"
+plant() {
+    local name
+    mkdir -p "$1"
+    for name in $planted_names; do cp "$planted_dll" "$1/$name.dll"; done
+}
+temp_dir=$(winepath -u "$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+[ -d "$temp_dir" ] || { echo "silent-e2e: no temporary folder in the prefix" >&2; exit 2; }
+plant "$drive_c/Setup"
+plant "$temp_dir"
+export WINEDLLOVERRIDES="$(printf '%s=n,b;' $planted_names)$WINEDLLOVERRIDES"
+export PARLAVOX_PLANTED_MARKER='C:\planted.txt'
+no_planted_dll_loaded() {
+    [ ! -e "$drive_c/planted.txt" ] || { sed 's/^/  loaded: /' "$drive_c/planted.txt" >&2; return 1; }
+}
 
 # Every visible window's title, from now until the end of the run.
 (
@@ -86,8 +110,29 @@ project_marked() {
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 root_dir_is() { [ "$(reg_value 'HKLM\Software\Parlavox\Vellumor\4.0' RootDir)" = "$1" ]; }
 
+echo "silent-e2e: a made setup beside planted DLLs, installed and uninstalled quietly"
+plant "$drive_c/Made"
+"$qdmx" make-setup --record "$resources/support.txt" --dictionary "$resources/dictionary" \
+    --vellumor "$payload/vellumor" --template "$template_exe" -q "$drive_c/Made/Glossary.exe"
+run made.log 'C:\Made\Glossary.exe /S /D=C:\Made Target'
+check "the made setup installs beside planted DLLs" test "$rc" -eq 0
+# The copy's former name was the process id in the temporary folder: folders squatting on every
+# such name that Wine hands out must not matter now.
+(cd "$temp_dir" && seq -f 'ParlavoxUninstall-%g.exe' 4 4 16384 | xargs mkdir)
+made_uninstall=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
+    tr -d '\r' | sed -n 's/^ *QuietUninstallString *REG_SZ *//p' | grep -F 'C:\Made Target\')
+run made-uninstall.log "$made_uninstall"
+check "its quiet uninstall succeeds with the temporary folder planted and squatted" test "$rc" -eq 0
+check "the made setup's files are gone" test ! -e "$drive_c/Made Target/English-German"
+private_folders=$(cd "$temp_dir" && find . -maxdepth 1 -type d -regextype posix-extended -regex './ParlavoxUninstall-[0-9a-f]{16}')
+check "the copy ran in one new folder of a random name" test "$(wc -w <<<"$private_folders")" -eq 1
+check "that folder holds the copy alone" test "$(cd "$temp_dir/$private_folders" 2>/dev/null && ls)" = uninstall.exe
+# Wine keeps the folder's DACL as its Unix mode: only the owner may write, others have no access.
+check "the folder's DACL lets no one else in" test "$(stat -c %A "$temp_dir/$private_folders" | cut -c6,8-)" = "----"
+rm -rf "$temp_dir"/ParlavoxUninstall-*.exe
+check "no planted DLL was loaded by the made setup or its uninstaller" no_planted_dll_loaded
+
 apps="$drive_c/Some Folder/Apps"
-mkdir -p "$drive_c/Setup"
 cp "$setup_exe" "$drive_c/Setup/setup.exe"
 
 echo "silent-e2e: setup.exe /S /LOG=... /D=C:\\Some Folder\\Apps"
@@ -265,11 +310,13 @@ check "the emptied Parlavox key is gone" bash -c "! wine reg query 'HKLM\Softwar
 # Restarting Wine (a new wineserver runs wineboot) carries out the deletions left for a restart.
 wineserver -k
 wine cmd /c exit >/dev/null 2>&1
-check "the uninstallers' temporary copies are gone after a restart" \
+check "the uninstallers' temporary copies and their folders are gone after a restart" \
     test -z "$(find "$drive_c/users" -iname 'ParlavoxUninstall-*')"
 check "the Parlavox group is gone" test ! -e "$group"
 check "the log lists what was kept" has_line "$drive_c/uninstall.log" \
     'Kept: C:\Some Folder\Apps\Legal\courts.vlm (changed since it was installed)'
+
+check "no planted DLL was loaded at any time" no_planted_dll_loaded
 
 kill "$watch_pid" 2>/dev/null
 watch_pid=

@@ -200,7 +200,7 @@ cp "$template_exe" "$drive_c/Publisher/EngGer.exe"
 cp "$resources/support.txt" "$drive_c/Publisher/EngGer.vl1"
 cp "$payload/dictionary.qdmx" "$drive_c/Publisher/EngGer.vl2"
 cp "$payload/vellumor.qdmx" "$drive_c/Publisher/EngGer.vl3"
-wine 'C:\Publisher\EngGer.exe' >"$out/template.log" 2>&1 &
+wine 'C:\Publisher\EngGer.exe' '/LOG=C:\template-run.log' >"$out/template.log" 2>&1 &
 setup_pid=$!
 expect_window "template opens on the Welcome page" '^Parlavox Dictionary Setup - Welcome$'
 w=$win
@@ -227,10 +227,17 @@ expect_window "template install ends with an information box" '^Information$'
 w=$win
 shot 12-template-complete
 keys "$w" Return
-expect_window "Vellumor starts on the template's project" '^Vellumor$'
-w=$win
-shot 13-template-vellumor-opened
+# The elevated setup starts Vellumor only through the desktop's shell. Under Wine that route fails
+# once the folder chooser has run in the process; the setup then starts nothing and logs it.
 check "template ended" wait_process "$setup_pid"
+if grep -aq "^Not started: the desktop's shell could not start" "$drive_c/template-run.log"; then
+    echo "# Wine's desktop shell did not start Vellumor after the folder chooser; nothing was started"
+    check "nothing started when the desktop's shell cannot (template)" wait_no_window '^Vellumor$' 2
+else
+    expect_window "Vellumor starts on the template's project" '^Vellumor$'
+    w=$win
+    shot 13-template-vellumor-opened
+fi
 tools_base="$drive_c/Tools/Parlavox"
 check "message: complete (template)" saw_message "$out/template.log" "Parlavox Dictionary setup complete."
 check "typed directory: dictionary files below it" same_files "$resources/dictionary" "$tools_base/English-German"

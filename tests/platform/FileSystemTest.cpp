@@ -177,6 +177,24 @@ TEST(FileReplacing, AnOpenFileMovesOverAReadOnlyTargetNamedRelativeToTheCurrentF
     EXPECT_FALSE(temp.Exists("~pending.tmp"));
 }
 
+// The file an elevated program writes at a path a user may have prepared (the log) is never
+// written through a link planted there: the link's target keeps its bytes.
+TEST(FileCreation, NoLinkRefusesLinksAndEmptiesAnOrdinaryFile) {
+    TTempDirectory temp;
+    temp.Write("victim.txt", "keep");
+    temp.Write("log.txt", "old text");
+    TFileStream::CreateNoLink(temp.Sub("log.txt"))->Write("new", 3);
+    EXPECT_EQ(temp.Read("log.txt"), "new");
+    const std::filesystem::path folder(temp.Path());
+    std::filesystem::create_hard_link(folder / "victim.txt", folder / "hard.txt");
+    EXPECT_THROW(TFileStream::CreateNoLink(temp.Sub("hard.txt")), EFCreateError);
+#ifndef _WIN32
+    std::filesystem::create_symlink(folder / "victim.txt", folder / "soft.txt");
+    EXPECT_THROW(TFileStream::CreateNoLink(temp.Sub("soft.txt")), EFCreateError);
+#endif
+    EXPECT_EQ(temp.Read("victim.txt"), "keep");
+}
+
 TEST(Directories, CreateAndDelete) {
     TTempDirectory temp;
     EXPECT_TRUE(CreateDirectoryAt(temp.Sub("d")));

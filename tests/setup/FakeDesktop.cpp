@@ -153,11 +153,20 @@ bool TFakeDesktop::WritePrivateProfile(const std::string& section, const std::st
     return true;
 }
 
-TStartRoute TFakeDesktop::StartProcess(const std::string& applicationPath, const std::string& commandLine) {
-    StartedApplications.push_back(applicationPath);
+bool TFakeDesktop::Elevated() {
+    return IsElevated;
+}
+
+bool TFakeDesktop::StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
+                                const std::string& workingDirectory) {
+    const std::string commandLine = "\"" + program + "\" " + parameters;
+    Log.Add(std::string(route == TStartRoute::DesktopShell ? "ShellStart " : "Start ") + commandLine);
+    if (FailingRoutes.count(route)) return false;
+    StartedApplications.push_back(program);
     StartedCommandLines.push_back(commandLine);
-    Log.Add("Start " + commandLine);
-    return TStartRoute::Direct;
+    StartedRoutes.push_back(route);
+    StartedDirectories.push_back(workingDirectory);
+    return true;
 }
 
 std::string TFakeDesktop::ModulePath() {
@@ -205,6 +214,10 @@ bool TFakeDesktop::DirectoryExists(const std::string& path) {
     if (Directories.count(path) || !Below(Files, path).empty() || !Below(Directories, path).empty())
         return true;
     return UseDisk && ::DirectoryExists(path);
+}
+
+bool TFakeDesktop::IsReparsePoint(const std::string& path) {
+    return ReparsePoints.count(path) != 0;
 }
 
 bool TFakeDesktop::WriteWholeFile(const std::string& path, const std::string& bytes) {

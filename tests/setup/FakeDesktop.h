@@ -59,7 +59,9 @@ public:
                             const std::string& description, const std::string& linkPath) override;
     bool WritePrivateProfile(const std::string& section, const std::string& key, const std::string& value,
                              const std::string& fileName) override;
-    TStartRoute StartProcess(const std::string& applicationPath, const std::string& commandLine) override;
+    bool Elevated() override;
+    bool StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
+                      const std::string& workingDirectory) override;
     std::string ModulePath() override;
     std::optional<std::string> LoadResource(const std::string& type, const std::string& name) override;
     std::unique_ptr<TStream> OpenArchiveResource(TArchiver& archiver, const std::string& name) override;
@@ -67,6 +69,7 @@ public:
     std::string ReadFirstLine(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
+    bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
@@ -91,8 +94,13 @@ public:
     bool ShellLinkThrows = false;
     std::vector<std::string> ProfileWrites; // "file [section] key=value"
     bool ProfileFails = false;
+    bool IsElevated = false;
+    std::set<TStartRoute> FailingRoutes;
     std::vector<std::string> StartedApplications;
-    std::vector<std::string> StartedCommandLines;
+    std::vector<std::string> StartedCommandLines; // the program quoted, a blank, the parameters
+    std::vector<TStartRoute> StartedRoutes;
+    std::vector<std::string> StartedDirectories;
+    std::set<std::string, TPathLess> ReparsePoints; // existing folders that are links
     std::string ExePath = "C:\\Setup\\setup.exe";
     std::map<std::string, std::string> Resources;        // "TYPE/NAME" -> bytes
     std::map<std::string, std::string> ArchiveResources; // name -> archive bytes

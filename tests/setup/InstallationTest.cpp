@@ -80,7 +80,7 @@ TEST_F(WizardInstallation, HappyPathRunsEveryStepInOrder) {
         "Cursor default",
         "Close",
         "Profile " + ProjectPath() + " [Project] Deployed=1",
-        "Start " + VellumorDir() + "\\velmor.exe \"" + ProjectPath() + "\"",
+        "Start \"" + VellumorDir() + "\\velmor.exe\" \"" + ProjectPath() + "\"",
     };
     EXPECT_EQ(Log.Entries, expected);
     EXPECT_TRUE(Controls.Enabled.at(N::NextButton));
@@ -270,6 +270,28 @@ TEST_F(WizardInstallation, ProjectMarkFailureShowsErrorAndStartsNothing) {
     EXPECT_EQ(Desktop.Exceptions, std::vector<std::string>{"Unable to write to " + ProjectPath()});
     EXPECT_TRUE(Desktop.StartedCommandLines.empty());
     EXPECT_TRUE(Controls.Closed);
+}
+
+// An existing installation folder that is a junction or symbolic link would send every file
+// wherever the link leads: it is refused with its name before anything is written.
+TEST_F(WizardInstallation, LinkedInstallationFolderIsRefusedBeforeAnythingIsWritten) {
+    for (const std::string& linked : {Root + "\\dict", Root + "\\apps\\VL"}) {
+        SCOPED_TRACE(linked);
+        Desktop.ReparsePoints = {linked};
+        Desktop.Messages.clear();
+        Desktop.ProfileWrites.clear();
+        Install();
+        EXPECT_EQ(Disk("dict/words.vlm"), "<missing>");
+        EXPECT_EQ(Disk("apps/VL/velmor.exe"), "<missing>");
+        EXPECT_TRUE(Desktop.Registry.empty());
+        EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+        ASSERT_EQ(Desktop.Messages.size(), 2u);
+        EXPECT_NE(Desktop.Messages[0].Text.find("The folder " + linked + " is a link"), std::string::npos);
+        EXPECT_EQ(Desktop.Messages[1].Text, "Parlavox Dictionary setup failed!");
+        Start();
+        Controls.Texts[N::PVDirectory] = Root + "\\apps";
+        Controls.Texts[N::DictionaryDirectory] = Root + "\\dict";
+    }
 }
 
 TEST_F(WizardInstallation, InstallingTwiceAsksNothing) {
@@ -464,8 +486,42 @@ TEST_F(WizardTest, LaunchCommandQuotesOnlyTheProjectFile) {
     form.RunInstallation();
     EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), "C:\\Apps\\VL");
     EXPECT_EQ(Desktop.StartedCommandLines,
-              std::vector<std::string>{"C:\\Apps\\VL\\velmor.exe \"D:\\Dict\\x.vlp\""});
+              std::vector<std::string>{"\"C:\\Apps\\VL\\velmor.exe\" \"D:\\Dict\\x.vlp\""});
     EXPECT_EQ(Desktop.StartedApplications, std::vector<std::string>{"C:\\Apps\\VL\\velmor.exe"});
+    EXPECT_EQ(Desktop.StartedRoutes, std::vector<TStartRoute>{TStartRoute::Direct});
+    EXPECT_EQ(Desktop.StartedDirectories, std::vector<std::string>{"C:\\Apps\\VL"});
+}
+
+// An elevated setup hands Vellumor to the desktop's shell, so that it runs with the user's own
+// token; when the shell cannot start it, nothing is started and the log says so.
+TEST_F(WizardTest, ElevatedSetupStartsVellumorOnlyThroughTheDesktopShell) {
+    for (const bool shellFails : {false, true}) {
+        SCOPED_TRACE(shellFails ? "the shell fails" : "the shell starts it");
+        Desktop.IsElevated = true;
+        Desktop.FailingRoutes.clear();
+        if (shellFails) Desktop.FailingRoutes = {TStartRoute::DesktopShell};
+        Desktop.StartedRoutes.clear();
+        Log.Entries.clear();
+        TLinesLog lines;
+        TMainForm& form = Start();
+        form.SetLog(&lines);
+        Controls.Texts[N::PVDirectory] = "C:\\Apps";
+        Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
+        Desktop.Files["D:\\Dict\\x.vlp"] = {"[Project]"};
+        std::string project = "D:\\Dict\\x.vlp";
+        form.CompressorCheckFile(project, pmExpand);
+        form.RunInstallation();
+        const std::string commandLine = "\"C:\\Apps\\VL\\velmor.exe\" \"D:\\Dict\\x.vlp\"";
+        // Never the direct start, which would hand the administrator's token on.
+        EXPECT_FALSE(Log.Contains("Start " + commandLine));
+        EXPECT_TRUE(Log.Contains("ShellStart " + commandLine));
+        EXPECT_EQ(Desktop.StartedRoutes, shellFails ? std::vector<TStartRoute>{}
+                                                    : std::vector<TStartRoute>{TStartRoute::DesktopShell});
+        EXPECT_TRUE(lines.Has(shellFails
+                                  ? "Not started: the desktop's shell could not start " + commandLine +
+                                        ", and the elevated setup does not start it with its own rights"
+                                  : "Started through the desktop's shell: " + commandLine));
+    }
 }
 
 TEST_F(WizardTest, LaunchNeedsTheProjectFileToExist) {

@@ -177,6 +177,20 @@ TEST(DesktopProcess, StartsProgramWithBlanksInItsPath) {
     EXPECT_FALSE(desktop::StartProcess(scratch.File("missing.exe"), "missing.exe"));
 }
 
+// The uninstaller's private folder: a new name each time, made with its restricted DACL. (Wine
+// turns the DACL into the folder's Unix mode and reports one made from that mode, so the entries
+// themselves are checked in silent-e2e, by the mode.)
+TEST(DesktopPrivateFolder, IsNewEachTime) {
+    const std::wstring first = desktop::CreatePrivateTemporaryFolder(L"ParlavoxTest-", true);
+    const std::wstring second = desktop::CreatePrivateTemporaryFolder(L"ParlavoxTest-", true);
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first.substr(0, first.size() - 16), second.substr(0, second.size() - 16));
+    EXPECT_TRUE(RemoveDirectoryW(first.c_str()));
+    EXPECT_TRUE(RemoveDirectoryW(second.c_str()));
+}
+
 // A scratch folder name of the running case; parameterised names lose their "/".
 std::string UniqueName(const std::string& prefix) {
     std::string name = prefix + ::testing::UnitTest::GetInstance()->current_test_info()->name();
