@@ -193,21 +193,21 @@ check "nothing written outside" nothing_planted
 check "nothing written at all" test ! -e "$drive_c/Crafted Target"
 
 echo "silent-e2e: a crafted NAME.vl3 beside a setup made without --vellumor"
-made=$out/made
-mkdir -p "$made" "$drive_c/Made"
+made=$out/made-unsigned
+mkdir -p "$made" "$drive_c/Unsigned"
 "$qdmx" make-setup -q --record "$resources/support.txt" --dictionary "$resources/dictionary" \
     --template "$template_exe" "$made/Made.exe" 2>/dev/null
-cp "$made/Made.exe" "$drive_c/Made/Made.exe"
-crafted_archive "$drive_c/Made/Made.vl3"
-run made-crafted.log 'C:\Made\Made.exe /S /LOG=C:\made-crafted.log /D=C:\Made Target'
+cp "$made/Made.exe" "$drive_c/Unsigned/Made.exe"
+crafted_archive "$drive_c/Unsigned/Made.vl3"
+run made-crafted.log 'C:\Unsigned\Made.exe /S /LOG=C:\made-crafted.log /D=C:\Unsigned Target'
 check "crafted archive beside a made setup exits 1" test "$rc" -eq 1
-check "the log names the member" grep -aqF 'unsafe member name "..\..\planted-dotdot.txt" in C:\Made\Made.vl3' "$drive_c/made-crafted.log"
+check "the log names the member" grep -aqF 'unsafe member name "..\..\planted-dotdot.txt" in C:\Unsigned\Made.vl3' "$drive_c/made-crafted.log"
 check "nothing written outside" nothing_planted
-check "nothing written at all" test ! -e "$drive_c/Made Target"
+check "nothing written at all" test ! -e "$drive_c/Unsigned Target"
 
 echo "silent-e2e: a made setup with one byte changed inside its embedded dictionary"
 "$qdmx" create -q -C "$resources/dictionary" "$made/dictionary.qdmx" .
-offset=$(python3 - "$made/Made.exe" "$made/dictionary.qdmx" "$drive_c/Made/Damaged.exe" <<'PY'
+offset=$(python3 - "$made/Made.exe" "$made/dictionary.qdmx" "$drive_c/Unsigned/Damaged.exe" <<'PY'
 import sys
 exe = bytearray(open(sys.argv[1], "rb").read())
 at = exe.find(open(sys.argv[2], "rb").read())
@@ -218,7 +218,7 @@ print(at)
 PY
 )
 check "the dictionary archive lies in the made setup as packed" test "$offset" -gt 0
-run made-damaged.log 'C:\Made\Damaged.exe /S /LOG=C:\made-damaged.log /D=C:\Damaged Made'
+run made-damaged.log 'C:\Unsigned\Damaged.exe /S /LOG=C:\made-damaged.log /D=C:\Damaged Made'
 check "damaged setup exits 1" test "$rc" -eq 1
 check "the log says the setup is damaged" has_line "$drive_c/made-damaged.log" 'Setup damaged: resource ARCHIVE/DICTIONARY is damaged'
 check "the log has the damaged-setup message" grep -aq '^Error: The setup file is damaged' "$drive_c/made-damaged.log"
