@@ -1,7 +1,9 @@
 // The uninstall record and the uninstaller's decisions against the fake desktop: what goes, what
 // stays (user files, changed files, Vellumor while another dictionary uses it), the registry keys
-// it empties and the folders it hands on to the dictionaries that remain.
+// it empties and the folders and files it hands on to the dictionaries that remain; and the lines
+// of a record that the registry does not confirm, which it skips.
 #include "setup/unattended/CommandLine.h"
+#include "setup/unattended/InstallLog.h"
 #include "setup/uninstall/Uninstaller.h"
 #include "tests/setup/FakeDesktop.h"
 
@@ -62,6 +64,7 @@ protected:
         A.Folders.insert(A.Folders.begin(), {{TRecordPart::Dictionary, "C:\\Apps"}});
         A.Folders.push_back({TRecordPart::Vellumor, "C:\\Apps\\VL"});
         A.Folders.push_back({TRecordPart::Vellumor, "C:\\Apps\\VL\\lang"});
+        Desktop.Registry[UninstallKey + "Parlavox A\\CreatedAboveDictionary"] = "C:\\Apps";
         Desktop.Files["C:\\Apps\\DictA\\uninstall.dat"] = {A.Text()};
         Desktop.Registry["Software\\Parlavox\\Vellumor\\4.0\\RootDir"] = "C:\\Apps\\VL";
         Desktop.Files[Group + "\\Vellumor.lnk"] = {"lnk"};
@@ -82,21 +85,26 @@ protected:
         r.Shortcuts = {Group + "\\Vellumor.lnk"};
         r.Values = {{"Software\\Parlavox\\Vellumor\\4.0", "RootDir", "C:\\Apps\\VL"}};
         r.Folders = {{TRecordPart::Dictionary, dir}};
-        auto put = [&](TRecordPart part, const std::string& path) {
-            Desktop.Files[path] = {"bytes of " + path};
-            const std::string& bytes = Desktop.Files[path].Bytes;
-            r.Files.push_back({part, path, static_cast<int64_t>(bytes.size()),
-                               UpdateCrc32(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())});
-        };
-        for (const std::string& name : names) put(TRecordPart::Dictionary, dir + "\\" + name);
+        for (const std::string& name : names) Put(r, TRecordPart::Dictionary, dir + "\\" + name);
         for (const char* name : {"velmor.exe", "velmor.pvl", "lang\\en.lng"})
-            put(TRecordPart::Vellumor, "C:\\Apps\\VL\\" + std::string(name));
+            Put(r, TRecordPart::Vellumor, "C:\\Apps\\VL\\" + std::string(name));
         Desktop.Files[dir + "\\uninstall.exe"] = {"MZ"};
         Desktop.Files[dir + "\\uninstall.dat"] = {r.Text()};
         for (const char* value : {"DisplayName", "QuietUninstallString"})
             Desktop.Registry[UninstallKey + r.KeyName + "\\" + value] = "x";
+        Desktop.Registry[UninstallKey + r.KeyName + "\\InstallLocation"] = dir;
         Desktop.Registry["Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\" + r.KeyName] = "C:\\Apps\\VL";
         return r;
+    }
+    // A file with bytes on the disk, recorded as written by r.
+    void Put(TUninstallRecord& r, TRecordPart part, const std::string& path, const std::string& bytes = "") {
+        Desktop.Files[path] = {bytes.empty() ? "bytes of " + path : bytes};
+        const std::string& now = Desktop.Files[path].Bytes;
+        r.Files.push_back({part, path, static_cast<int64_t>(now.size()),
+                           UpdateCrc32(0, reinterpret_cast<const uint8_t*>(now.data()), now.size())});
+    }
+    void Save(const TUninstallRecord& r) {
+        Desktop.Files[r.DictionaryDirectory + "\\uninstall.dat"] = {r.Text()};
     }
     bool Has(const std::string& path) { return Desktop.Files.count(path) > 0; }
     bool HasKey(const std::string& entry) { return Desktop.Registry.count(entry) > 0; }
