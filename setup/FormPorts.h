@@ -143,6 +143,8 @@ public:
     // True when a file (not a directory) exists at path.
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool DirectoryExists(const std::string& path) = 0;
+    // True when path is a reparse point (a junction or a symbolic link), which calls by name follow.
+    virtual bool IsReparsePoint(const std::string& path) = 0;
     // Creates or replaces a file with the bytes; false when it cannot.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
     // Deletes a file (a read-only one too); false when it cannot.

@@ -63,6 +63,7 @@ public:
     std::string ReadFirstLine(const std::string& path) override { return Inner.ReadFirstLine(path); }
     bool FileExists(const std::string& path) override { return Inner.FileExists(path); }
     bool DirectoryExists(const std::string& path) override { return Inner.DirectoryExists(path); }
+    bool IsReparsePoint(const std::string& path) override { return Inner.IsReparsePoint(path); }
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override {
         return Inner.WriteWholeFile(path, bytes);
     }

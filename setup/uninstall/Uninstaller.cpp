@@ -31,6 +31,7 @@ bool Matches(const std::optional<TFileDigest>& digest, int64_t size, uint32_t ch
 // A file that may go, with every digest under which an installation wrote it.
 struct TRemovable {
     std::string Path;
+    std::string Folder; // the installation's folder it lies in
     std::vector<TFileDigest> Digests;
 };
 
@@ -122,16 +123,18 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
 
 void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall) {
     std::vector<TRemovable> files;
-    auto add = [&files](const std::string& path, const TFileDigest& digest) {
+    auto add = [&files](const std::string& path, const std::string& folder, const TFileDigest& digest) {
         for (TRemovable& file : files)
             if (SameText(file.Path, path)) return file.Digests.push_back(digest);
-        files.push_back({path, {digest}});
+        files.push_back({path, folder, {digest}});
     };
     for (const TRecordedFile& file : record.Files) {
+        const std::string& folder =
+            file.Part == TRecordPart::Vellumor ? record.VellumorDirectory : record.DictionaryDirectory;
         if (file.Part == TRecordPart::Vellumor && !lastOfVellumor)
-            HandOn(file);
+            HandOn(file, folder);
         else
-            add(file.Path, {file.Size, file.Checksum});
+            add(file.Path, folder, {file.Size, file.Checksum});
     }
     // The files that dictionaries uninstalled earlier wrote into this Vellumor folder: its own
     // Vellumor archive may not have had them all.
@@ -141,12 +144,16 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
             if (!IsInsideFolder(record.VellumorDirectory, path)) continue;
             handedOn.push_back(path);
             if (const std::optional<TFileDigest> digest = ParseDigestText(text))
-                add(*NormalisedFullPath(path), *digest);
+                add(*NormalisedFullPath(path), record.VellumorDirectory, *digest);
         }
     }
 
     for (const TRemovable& file : files) {
         if (!Desktop.FileExists(file.Path)) continue;
+        if (BehindLink(file.Folder, file.Path)) {
+            Note("Skipped file behind a link: " + file.Path);
+            continue;
+        }
         if (IsUserFile(file.Path)) {
             Kept.push_back(file.Path + " (your file)");
             continue;
@@ -168,10 +175,16 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
     Desktop.DeleteMachineRegistryKey(LeftFilesKey, !lastOverall);
 }
 
-void TUninstaller::HandOn(const TRecordedFile& file) {
-    if (IsUserFile(file.Path) || !Desktop.FileExists(file.Path)) return;
+void TUninstaller::HandOn(const TRecordedFile& file, const std::string& folder) {
+    if (IsUserFile(file.Path) || !Desktop.FileExists(file.Path) || BehindLink(folder, file.Path)) return;
     if (Matches(DigestFile(Desktop, file.Path, DigestBuffer), file.Size, file.Checksum))
         Desktop.WriteMachineRegistryString(LeftFilesKey, file.Path, DigestText({file.Size, file.Checksum}));
+}
+
+bool TUninstaller::BehindLink(const std::string& folder, const std::string& path) {
+    for (std::string at = ExtractFileDir(path); IsFolderOrInside(folder, at); at = ExtractFileDir(at))
+        if (Desktop.IsReparsePoint(at)) return true;
+    return false;
 }
 
 void TUninstaller::RemoveFromRegistry(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall) {

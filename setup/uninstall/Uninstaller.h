@@ -38,7 +38,10 @@ private:
     void RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall);
     // Notes a file of a Vellumor folder still in use, unchanged since it was written, for the
     // folder's last uninstall.
-    void HandOn(const TRecordedFile& file);
+    void HandOn(const TRecordedFile& file, const std::string& folder);
+    // Whether a folder from folder down to path's own is a junction or symbolic link, which a user
+    // who can write the installation's folder could point at any folder of the machine.
+    bool BehindLink(const std::string& folder, const std::string& path);
     void RemoveFromRegistry(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall);
     void RemoveFolders(const TUninstallRecord& record, const std::string& directory, bool lastOverall,
                        TUninstallOutcome& outcome);

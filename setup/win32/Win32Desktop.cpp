@@ -152,6 +152,11 @@ bool TWin32Desktop::DirectoryExists(const std::string& path) {
     return ::DirectoryExists(path);
 }
 
+bool TWin32Desktop::IsReparsePoint(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool TWin32Desktop::WriteWholeFile(const std::string& path, const std::string& bytes) {
     try {
         TFileStream::Create(path)->Write(bytes.data(), static_cast<int32_t>(bytes.size()));

@@ -39,6 +39,7 @@ public:
     std::string ReadFirstLine(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
+    bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;

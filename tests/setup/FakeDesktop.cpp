@@ -207,6 +207,10 @@ bool TFakeDesktop::DirectoryExists(const std::string& path) {
     return UseDisk && ::DirectoryExists(path);
 }
 
+bool TFakeDesktop::IsReparsePoint(const std::string& path) {
+    return ReparsePoints.count(path) > 0;
+}
+
 bool TFakeDesktop::WriteWholeFile(const std::string& path, const std::string& bytes) {
     Log.Add("WriteFile " + path);
     if (!UseDisk) {

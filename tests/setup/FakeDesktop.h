@@ -78,6 +78,7 @@ public:
     std::string ReadFirstLine(const std::string& path) override;
     bool FileExists(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
+    bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     bool RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
@@ -109,6 +110,7 @@ public:
     std::map<std::string, std::string> ArchiveResources; // name -> archive bytes
     std::map<std::string, TFakeFile, TPathLess> Files;
     std::set<std::string, TPathLess> Directories; // besides those that hold a file of Files
+    std::set<std::string, TPathLess> ReparsePoints;
     bool UseDisk = false;
     int TodayYear = 2026, TodayMonth = 12, TodayDay = 8;
     bool ReadFails = false;               // the fallback support file cannot be read

@@ -169,6 +169,9 @@ TEST_F(Uninstalling, LinesTheRegistryDoesNotConfirmAreSkippedAndNamed) {
     Put(A, TRecordPart::Dictionary, "C:\\Windows\\system.ini");
     Put(A, TRecordPart::Vellumor, "C:\\Apps2\\VL\\a.dll");
     Put(A, TRecordPart::Dictionary, "C:\\Apps\\DictA\\..\\DictB\\b.vlm");
+    // A junction that the user made in the installation's folder, to C:\Windows\System32.
+    Put(A, TRecordPart::Dictionary, "C:\\Apps\\DictA\\sys\\drivers\\kernel32.dll");
+    Desktop.ReparsePoints.insert("C:\\Apps\\DictA\\sys");
     Desktop.Files["C:\\Users\\pat\\Desktop\\Mail.lnk"] = {"lnk"};
     A.Shortcuts.push_back("C:\\Users\\pat\\Desktop\\Mail.lnk");
     A.Folders.push_back({TRecordPart::Dictionary, "C:\\"});
@@ -180,6 +183,7 @@ TEST_F(Uninstalling, LinesTheRegistryDoesNotConfirmAreSkippedAndNamed) {
     Save(A, "C:\\Apps\\DictA");
     TLinesLog lines;
     EXPECT_EQ(TUninstaller(Desktop, &lines).Run("C:\\Apps\\DictA", true).ExitCode, ExitSuccess);
+    EXPECT_TRUE(Has("C:\\Apps\\DictA\\sys\\drivers\\kernel32.dll"));
     EXPECT_TRUE(Has("C:\\Windows\\system.ini") && Has("C:\\Apps2\\VL\\a.dll") &&
                 Has("C:\\Apps\\DictB\\b.vlm"));
     EXPECT_TRUE(Has("C:\\Users\\pat\\Desktop\\Mail.lnk") && Desktop.Directories.count("C:\\Apps\\Empty"));
@@ -188,7 +192,8 @@ TEST_F(Uninstalling, LinesTheRegistryDoesNotConfirmAreSkippedAndNamed) {
     EXPECT_FALSE(Has("C:\\Apps\\DictA\\a.vlm") || Has("C:\\Apps\\VL\\velmor.exe") ||
                  Has(Group + "\\Vellumor.lnk"));
     for (const char* line :
-         {"Skipped dictionary line: C:\\ (the registry records C:\\Apps\\DictA)",
+         {"Skipped file behind a link: C:\\Apps\\DictA\\sys\\drivers\\kernel32.dll",
+          "Skipped dictionary line: C:\\ (the registry records C:\\Apps\\DictA)",
           "Skipped vellumor line: C:\\ (the registry records C:\\Apps\\VL)",
           "Skipped file line: C:\\Windows\\system.ini (outside the installation's folders)",
           "Skipped file line: C:\\Apps2\\VL\\a.dll (outside the installation's folders)",
