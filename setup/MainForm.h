@@ -10,7 +10,7 @@
 
 #include "compress/Archiver.h"
 #include "setup/FormPorts.h"
-#include "setup/uninstall/UninstallRecord.h"
+#include "setup/uninstall/InstallationFolders.h"
 
 #include <cstdint>
 #include <functional>
@@ -128,6 +128,12 @@ private:
     // Writes the record of what this installation wrote (merged with an earlier one in the same
     // place), once the project mark is in, and the installation's size.
     void SaveUninstallRecord();
+    // Takes into record the entries of the record found at path that this installation can
+    // confirm (see MainRegister.cpp).
+    void MergeEarlierRecord(TUninstallRecord& record, const std::string& path);
+    // Records below the installation's Uninstall key the outermost folders it (or an earlier
+    // installation here) created above the dictionary's and Vellumor's folder.
+    void WriteCreatedAbove(const std::string& key);
     std::string DictionaryDirectoryText() const;
     std::string UninstallKeyName() const;
 
@@ -137,6 +143,9 @@ private:
     std::vector<TRecordedFolder> CreatedFolders;
     std::vector<std::string> CreatedShortcuts;
     bool Registered = false;
+    // What the registry said of an earlier installation of the same key, before this one
+    // registered; nothing when there was none.
+    std::optional<TInstallationFolders> EarlierInstallation;
     // A message box of the desktop, with its text and answer noted in the log.
     TModalResult ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons);
     // The position last given to the progress bar; -1 before the first.

@@ -58,6 +58,7 @@ void TMainForm::RunInstallation() {
     CreatedFolders.clear();
     CreatedShortcuts.clear();
     Registered = false;
+    EarlierInstallation.reset();
     Controls.SetBusyCursor(true);
     try {
         Controls.SetVisible(TControlName::ProgressBarLabel, true);

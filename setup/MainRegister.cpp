@@ -7,17 +7,23 @@
 // SharedDLLs reference counts: installing the same dictionary again rewrites its own value instead
 // of counting twice, an uninstall that was interrupted cannot leave a count that never reaches
 // zero, and dictionaries over two different Vellumor directories are told apart.
+//
+// A record found in the dictionary's folder before the installation (the user may have put it
+// there) counts only when the registry, which only administrators change, showed an earlier
+// installation of the same key in the same place, and then only with the entries that lie in this
+// installation's folders: files while they still hold what the earlier installation wrote,
+// folders and shortcuts where the uninstaller would accept them.
 #include "setup/MainForm.h"
 
 #include "platform/FileStream.h"
 #include "platform/NumberText.h"
+#include "setup/InstalledPaths.h"
 #include "setup/PathText.h"
 #include "setup/record/DateTimeText.h"
 #include "setup/unattended/InstallLog.h"
 
 namespace {
 
-const char* const UninstallKeyRoot = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char* const DisplayNamePrefix = "Parlavox Dictionary: ";
 
 std::string Quoted(const std::string& text) {
@@ -77,6 +83,9 @@ void TMainForm::RegisterInstallation() {
         return;
     }
     const std::string directory = DictionaryDirectoryText();
+    EarlierInstallation = TInstallationFolders::Read(Desktop, UninstallKeyName());
+    if (EarlierInstallation && !IsSamePath(EarlierInstallation->Dictionary, directory))
+        EarlierInstallation.reset();
     // Without a dictionary archive nothing has made the dictionary folder yet.
     CurrentPart = TRecordPart::Dictionary;
     NoteMissingFolders(directory + "\\" + UninstallerName);
@@ -114,11 +123,64 @@ void TMainForm::RegisterInstallation() {
     for (const auto& [name, data] : values) Desktop.WriteMachineRegistryString(key, name, data);
     Desktop.WriteMachineRegistryDword(key, "NoModify", 1);
     Desktop.WriteMachineRegistryDword(key, "NoRepair", 1);
+    WriteCreatedAbove(key);
     Note("Registry: HKLM\\" + key);
     Desktop.WriteMachineRegistryString(VellumorUsersKey, UninstallKeyName(), GetVellumorDirectory());
     Note("Registry: HKLM\\" + std::string(VellumorUsersKey) + " " + UninstallKeyName() + " = " +
          GetVellumorDirectory());
     Registered = true;
+}
+
+void TMainForm::WriteCreatedAbove(const std::string& key) {
+    std::vector<std::string> dictionary, vellumor;
+    for (const TRecordedFolder& folder : CreatedFolders) {
+        dictionary.push_back(folder.Path);
+        vellumor.push_back(folder.Path);
+    }
+    // An earlier installation here created them as well, for the same folders.
+    if (EarlierInstallation) {
+        dictionary.push_back(EarlierInstallation->CreatedAboveDictionary);
+        if (IsSamePath(EarlierInstallation->Vellumor, GetVellumorDirectory()))
+            vellumor.push_back(EarlierInstallation->CreatedAboveVellumor);
+    }
+    const std::pair<const char*, std::string> values[] = {
+        {CreatedAboveDictionaryValue, OutermostAbove(DictionaryDirectoryText(), dictionary)},
+        {CreatedAboveVellumorValue, OutermostAbove(GetVellumorDirectory(), vellumor)}};
+    for (const auto& [name, folder] : values) {
+        if (folder.empty())
+            Desktop.DeleteMachineRegistryValue(key, name);
+        else
+            Desktop.WriteMachineRegistryString(key, name, folder);
+    }
+}
+
+void TMainForm::MergeEarlierRecord(TUninstallRecord& record, const std::string& path) {
+    if (!EarlierInstallation) {
+        Note("Earlier uninstall record not used: the registry shows no earlier installation here");
+        return;
+    }
+    try {
+        std::unique_ptr<TStream> stream = Desktop.OpenFileRead(path);
+        const std::vector<uint8_t> bytes = ReadAll(*stream);
+        const TUninstallRecord earlier = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
+        std::optional<TInstallationFolders> folders = TInstallationFolders::Read(Desktop, record.KeyName);
+        if (!SameText(earlier.KeyName, record.KeyName) || !folders) return;
+        // Vellumor's files go with this installation only where it still installs Vellumor.
+        if (!IsSamePath(EarlierInstallation->Vellumor, folders->Vellumor)) {
+            folders->Vellumor.clear();
+            folders->CreatedAboveVellumor.clear();
+        }
+        TUninstallRecord confirmed = ConfirmRecord(
+            earlier, *folders, [this](const std::string& line) { Note("Earlier record: " + line); });
+        std::vector<uint8_t> buffer;
+        std::erase_if(confirmed.Files, [&](const TRecordedFile& file) {
+            const std::optional<TFileDigest> digest = DigestFile(Desktop, file.Path, buffer);
+            return !digest || digest->Size != file.Size || digest->Checksum != file.Checksum;
+        });
+        record.Merge(confirmed);
+    } catch (const std::exception& e) {
+        Note("Earlier uninstall record not used: " + std::string(e.what()));
+    }
 }
 
 void TMainForm::SaveUninstallRecord() {
@@ -142,16 +204,7 @@ void TMainForm::SaveUninstallRecord() {
     record.Values.push_back({VellumorRegistryKey, VellumorRegistryValue, GetVellumorDirectory()});
 
     const std::string path = record.DictionaryDirectory + "\\" + RecordName;
-    if (Desktop.FileExists(path)) {
-        try {
-            std::unique_ptr<TStream> stream = Desktop.OpenFileRead(path);
-            const std::vector<uint8_t> bytes = ReadAll(*stream);
-            const TUninstallRecord earlier = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
-            if (SameText(earlier.KeyName, record.KeyName)) record.Merge(earlier);
-        } catch (const std::exception& e) {
-            Note("Earlier uninstall record not used: " + std::string(e.what()));
-        }
-    }
+    if (Desktop.FileExists(path)) MergeEarlierRecord(record, path);
     if (!Desktop.WriteWholeFile(path, record.Text())) throw EInOutError("Cannot write " + path);
     Note("Uninstall record: " + path);
     try {

@@ -3,6 +3,7 @@
 
 #include "platform/NumberText.h"
 #include "setup/FormPorts.h"
+#include "setup/InstalledPaths.h"
 #include "setup/PathText.h"
 
 #include <algorithm>
@@ -64,7 +65,9 @@ template <typename TEntry, typename TPathOf>
 void AppendMissing(std::vector<TEntry>& mine, const std::vector<TEntry>& earlier, TPathOf pathOf) {
     for (const TEntry& entry : earlier) {
         bool present = false;
-        for (const TEntry& have : mine) present = present || SameText(pathOf(have), pathOf(entry));
+        for (const TEntry& have : mine)
+            present =
+                present || SameText(pathOf(have), pathOf(entry)) || IsSamePath(pathOf(have), pathOf(entry));
         if (!present) mine.push_back(entry);
     }
 }
@@ -150,6 +153,21 @@ void TUninstallRecord::Merge(const TUninstallRecord& earlier) {
     AppendMissing(Shortcuts, earlier.Shortcuts,
                   [](const std::string& shortcut) -> const std::string& { return shortcut; });
     if (ProgramGroup.empty()) ProgramGroup = earlier.ProgramGroup;
+}
+
+std::string DigestText(const TFileDigest& digest) {
+    return std::to_string(digest.Size) + " " + ZeroPaddedHex(digest.Checksum, 8);
+}
+
+std::optional<TFileDigest> ParseDigestText(const std::string& text) {
+    const size_t blank = text.find(' ');
+    if (blank == std::string::npos) return std::nullopt;
+    try {
+        return TFileDigest{static_cast<int64_t>(ParseNumber(text.substr(0, blank), 10)),
+                           static_cast<uint32_t>(ParseNumber(text.substr(blank + 1), 16))};
+    } catch (const ERecordError&) {
+        return std::nullopt;
+    }
 }
 
 std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path,

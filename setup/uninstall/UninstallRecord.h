@@ -66,6 +66,18 @@ struct TFileDigest {
 // file cost more than reading it); made large enough here.
 std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path,
                                       std::vector<uint8_t>& buffer);
+// A digest as "SIZE CRC" (decimal, eight hexadecimal digits), the way the record writes them, and
+// back; nothing when the text is not one.
+std::string DigestText(const TFileDigest& digest);
+std::optional<TFileDigest> ParseDigestText(const std::string& text);
+
+// Each installation's key for Apps & Features is this + its KeyName, below HKEY_LOCAL_MACHINE.
+inline const char* const UninstallKeyRoot = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+// Values of that key besides Windows' own: the outermost folder above the dictionary's and above
+// Vellumor's folder that the installation created (absent when it created none), so that its
+// uninstall knows which folders above its own it may remove.
+inline const char* const CreatedAboveDictionaryValue = "CreatedAboveDictionary";
+inline const char* const CreatedAboveVellumorValue = "CreatedAboveVellumor";
 
 // Where the installation records Vellumor's directory, and the set of dictionaries that use it:
 // one value per dictionary, named by its Uninstall key, holding its Vellumor directory.
@@ -75,6 +87,10 @@ inline const char* const VellumorUsersKey = "Software\\Parlavox\\Vellumor\\4.0\\
 // Folders that an installation created and its uninstall could not remove while other
 // dictionaries still used them; the next uninstall tries them again.
 inline const char* const LeftFoldersKey = "Software\\Parlavox\\Vellumor\\4.0\\Folders";
+// The same for the files an installation wrote into a Vellumor folder that other dictionaries
+// still used (name: the file's path, data: its size and CRC-32 as the record has them), so that the
+// last uninstall of that folder removes them even when its own Vellumor archive did not have them.
+inline const char* const LeftFilesKey = "Software\\Parlavox\\Vellumor\\4.0\\Files";
 
 // The file names beside the uninstaller.
 inline const char* const UninstallerName = "uninstall.exe";

@@ -4,6 +4,7 @@
 
 #include "platform/FileStream.h"
 #include "setup/FormPorts.h"
+#include "setup/InstalledPaths.h"
 #include "setup/PathText.h"
 #include "setup/unattended/CommandLine.h"
 #include "setup/unattended/InstallLog.h"
@@ -12,17 +13,27 @@
 
 namespace {
 
-const char* const UninstallKeyRoot = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char* const UserFiles[] = {"velmor.pvm", "velmor.pvl"};
 // Emptied keys go from the innermost outwards, as long as they are empty.
 const char* const KeysToPrune[] = {"Software\\Parlavox\\Vellumor\\4.0", "Software\\Parlavox\\Vellumor",
                                    "Software\\Parlavox"};
 
-bool IsSameOrAbove(const std::string& folder, const std::string& path) {
-    if (SameText(folder, path)) return true;
-    const std::string prefix = folder.back() == '\\' ? folder : folder + "\\";
-    return path.size() > prefix.size() && SameText(path.substr(0, prefix.size()), prefix);
+bool IsUserFile(const std::string& path) {
+    const std::string name = ExtractFileName(path);
+    return std::any_of(std::begin(UserFiles), std::end(UserFiles),
+                       [&](const char* user) { return SameText(name, user); });
 }
+
+bool Matches(const std::optional<TFileDigest>& digest, int64_t size, uint32_t checksum) {
+    return digest && digest->Size == size && digest->Checksum == checksum;
+}
+
+// A file that may go, with every digest under which an installation wrote it.
+struct TRemovable {
+    std::string Path;
+    std::string Folder; // the installation's folder it lies in
+    std::vector<TFileDigest> Digests;
+};
 
 size_t Depth(const std::string& path) {
     return static_cast<size_t>(std::count(path.begin(), path.end(), '\\'));
@@ -37,11 +48,11 @@ void TUninstaller::Note(const std::string& line) {
 TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
     TUninstallOutcome outcome;
     const std::string recordPath = directory + "\\" + RecordName;
-    TUninstallRecord record;
+    TUninstallRecord written;
     try {
         std::unique_ptr<TStream> stream = Desktop.OpenFileRead(recordPath);
         const std::vector<uint8_t> bytes = ReadAll(*stream);
-        record = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
+        written = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
     } catch (const std::exception& e) {
         const std::string message = "Cannot read the uninstall record " + recordPath + ": " + e.what();
         Note("Error: " + message);
@@ -49,8 +60,19 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
         return outcome;
     }
 
+    // Where the installation lies, the registry says: only administrators can change it. The
+    // record, in a folder that may be the user's, only lists what was written there.
+    const std::optional<TInstallationFolders> folders = TInstallationFolders::Read(Desktop, written.KeyName);
+    if (!folders || !IsSamePath(folders->Dictionary, directory)) {
+        const std::string message =
+            "The registry records no installation of " + written.DisplayName + " in " + directory;
+        Note("Error: " + message);
+        if (!silent) Desktop.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        return outcome;
+    }
+
     if (!silent) {
-        const std::string question = "Remove " + record.DisplayName + " and its files?";
+        const std::string question = "Remove " + written.DisplayName + " and its files?";
         Note("Question: " + question);
         if (Desktop.MessageDlg(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
             TModalResult::mrYes) {
@@ -60,22 +82,25 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
         Note("Answer: Yes");
     }
     outcome.Removed = true;
+    const TUninstallRecord record =
+        ConfirmRecord(written, *folders, [this](const std::string& line) { Note(line); });
 
     // Who else uses this Vellumor, and whether any dictionary stays at all.
     bool lastOfVellumor = true, lastOverall = true;
     for (const auto& [name, vellumor] : Desktop.ReadMachineRegistryStrings(VellumorUsersKey)) {
         if (SameText(name, record.KeyName)) continue;
         lastOverall = false;
-        if (SameText(vellumor, record.VellumorDirectory)) lastOfVellumor = false;
+        if (IsSamePath(vellumor, record.VellumorDirectory)) lastOfVellumor = false;
     }
     Note(std::string("Vellumor ") +
          (lastOfVellumor ? "has no other dictionary: removed too" : "stays for other dictionaries"));
 
-    RemoveFiles(record, lastOfVellumor);
+    RemoveFiles(record, lastOfVellumor, lastOverall);
     if (Desktop.RemoveFile(recordPath)) Note("Removed: " + recordPath);
     if (lastOverall) {
         for (const std::string& shortcut : record.Shortcuts)
             if (Desktop.FileExists(shortcut) && Desktop.RemoveFile(shortcut)) Note("Removed: " + shortcut);
+        // The group computed from this user's Programs folder, whatever the record says.
         if (!record.ProgramGroup.empty() && Desktop.RemoveEmptyDirectory(record.ProgramGroup))
             Note("Removed folder: " + record.ProgramGroup);
     }
@@ -96,18 +121,46 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
     return outcome;
 }
 
-void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor) {
+void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall) {
+    std::vector<TRemovable> files;
+    auto add = [&files](const std::string& path, const std::string& folder, const TFileDigest& digest) {
+        for (TRemovable& file : files)
+            if (SameText(file.Path, path)) return file.Digests.push_back(digest);
+        files.push_back({path, folder, {digest}});
+    };
     for (const TRecordedFile& file : record.Files) {
-        if (file.Part == TRecordPart::Vellumor && !lastOfVellumor) continue;
+        const std::string& folder =
+            file.Part == TRecordPart::Vellumor ? record.VellumorDirectory : record.DictionaryDirectory;
+        if (file.Part == TRecordPart::Vellumor && !lastOfVellumor)
+            HandOn(file, folder);
+        else
+            add(file.Path, folder, {file.Size, file.Checksum});
+    }
+    // The files that dictionaries uninstalled earlier wrote into this Vellumor folder: its own
+    // Vellumor archive may not have had them all.
+    std::vector<std::string> handedOn;
+    if (lastOfVellumor) {
+        for (const auto& [path, text] : Desktop.ReadMachineRegistryStrings(LeftFilesKey)) {
+            if (!IsInsideFolder(record.VellumorDirectory, path)) continue;
+            handedOn.push_back(path);
+            if (const std::optional<TFileDigest> digest = ParseDigestText(text))
+                add(*NormalisedFullPath(path), record.VellumorDirectory, *digest);
+        }
+    }
+
+    for (const TRemovable& file : files) {
         if (!Desktop.FileExists(file.Path)) continue;
-        const std::string name = ExtractFileName(file.Path);
-        if (std::any_of(std::begin(UserFiles), std::end(UserFiles),
-                        [&](const char* user) { return SameText(name, user); })) {
+        if (BehindLink(file.Folder, file.Path)) {
+            Note("Skipped file behind a link: " + file.Path);
+            continue;
+        }
+        if (IsUserFile(file.Path)) {
             Kept.push_back(file.Path + " (your file)");
             continue;
         }
         const std::optional<TFileDigest> digest = DigestFile(Desktop, file.Path, DigestBuffer);
-        if (!digest || digest->Size != file.Size || digest->Checksum != file.Checksum) {
+        if (std::none_of(file.Digests.begin(), file.Digests.end(),
+                         [&](const TFileDigest& d) { return Matches(digest, d.Size, d.Checksum); })) {
             Kept.push_back(file.Path + " (changed since it was installed)");
             continue;
         }
@@ -118,20 +171,34 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
             Failed = true;
         }
     }
+    for (const std::string& path : handedOn) Desktop.DeleteMachineRegistryValue(LeftFilesKey, path);
+    Desktop.DeleteMachineRegistryKey(LeftFilesKey, !lastOverall);
+}
+
+void TUninstaller::HandOn(const TRecordedFile& file, const std::string& folder) {
+    if (IsUserFile(file.Path) || !Desktop.FileExists(file.Path) || BehindLink(folder, file.Path)) return;
+    if (Matches(DigestFile(Desktop, file.Path, DigestBuffer), file.Size, file.Checksum))
+        Desktop.WriteMachineRegistryString(LeftFilesKey, file.Path, DigestText({file.Size, file.Checksum}));
+}
+
+bool TUninstaller::BehindLink(const std::string& folder, const std::string& path) {
+    for (std::string at = ExtractFileDir(path); IsFolderOrInside(folder, at); at = ExtractFileDir(at))
+        if (Desktop.IsReparsePoint(at)) return true;
+    return false;
 }
 
 void TUninstaller::RemoveFromRegistry(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall) {
     if (Desktop.DeleteMachineRegistryKey(UninstallKeyRoot + record.KeyName, false))
         Note("Removed: HKLM\\" + std::string(UninstallKeyRoot) + record.KeyName);
     Desktop.DeleteMachineRegistryValue(VellumorUsersKey, record.KeyName);
+    // The one value this setup writes outside its own keys, whatever the record's value lines
+    // say; a value that a later installation elsewhere has changed belongs to that installation.
     if (lastOfVellumor) {
-        // A value that a later installation elsewhere has changed belongs to that installation.
-        for (const TRecordedValue& value : record.Values) {
-            const std::optional<std::string> now = Desktop.ReadMachineRegistryString(value.Key, value.Name);
-            if (now && SameText(*now, value.Data) &&
-                Desktop.DeleteMachineRegistryValue(value.Key, value.Name))
-                Note("Removed: HKLM\\" + value.Key + " " + value.Name);
-        }
+        const std::optional<std::string> now =
+            Desktop.ReadMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue);
+        if (now && IsSamePath(*now, record.VellumorDirectory) &&
+            Desktop.DeleteMachineRegistryValue(VellumorRegistryKey, VellumorRegistryValue))
+            Note("Removed: HKLM\\" + std::string(VellumorRegistryKey) + " " + VellumorRegistryValue);
     }
     if (lastOverall) Desktop.DeleteMachineRegistryKey(VellumorUsersKey, false);
 }
@@ -154,12 +221,12 @@ void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::stri
             Desktop.DeleteMachineRegistryValue(LeftFoldersKey, folder);
             continue;
         }
-        const bool holdsUninstaller = IsSameOrAbove(folder, directory);
+        const bool holdsUninstaller = IsFolderOrInside(folder, directory);
         if (holdsUninstaller) outcome.FoldersAfterSelf.push_back(folder);
         if (!holdsUninstaller && Desktop.RemoveEmptyDirectory(folder)) {
             Note("Removed folder: " + folder);
             Desktop.DeleteMachineRegistryValue(LeftFoldersKey, folder);
-        } else if (!lastOverall && !SameText(folder, directory)) {
+        } else if (!lastOverall && !IsSamePath(folder, directory)) {
             // Still in use: the dictionary that is uninstalled last removes it. The uninstaller's
             // own folder goes with the uninstaller.
             Desktop.WriteMachineRegistryString(LeftFoldersKey, folder, "");

@@ -3,10 +3,13 @@
 // files and, when it was Vellumor's last user, Vellumor's files, "RootDir", the Start-menu group
 // and the registry keys left empty; keeping the user files velmor.pvm and velmor.pvl and every
 // file changed since it was installed; and handing the folders it created but could not remove
-// yet to the dictionaries that remain.
+// yet to the dictionaries that remain, as it hands on the files it wrote into a Vellumor folder
+// still in use, for the last uninstall of that folder. The record is read against what the
+// registry says the installation owns (InstallationFolders.h): its other lines are skipped and
+// logged.
 #pragma once
 
-#include "setup/uninstall/UninstallRecord.h"
+#include "setup/uninstall/InstallationFolders.h"
 
 #include <string>
 #include <vector>
@@ -32,7 +35,13 @@ public:
 
 private:
     void Note(const std::string& line);
-    void RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor);
+    void RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall);
+    // Notes a file of a Vellumor folder still in use, unchanged since it was written, for the
+    // folder's last uninstall.
+    void HandOn(const TRecordedFile& file, const std::string& folder);
+    // Whether a folder from folder down to path's own is a junction or symbolic link, which a user
+    // who can write the installation's folder could point at any folder of the machine.
+    bool BehindLink(const std::string& folder, const std::string& path);
     void RemoveFromRegistry(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall);
     void RemoveFolders(const TUninstallRecord& record, const std::string& directory, bool lastOverall,
                        TUninstallOutcome& outcome);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end run of the unattended setup and of the uninstaller under Wine: setup.exe /S with a
 # Vellumor directory that has blanks, a damaged archive, usage errors, two dictionaries over one
-# Vellumor and their uninstallers, a made setup and its uninstaller, all with DLLs planted beside
-# them and in the temporary folder. A private Xvfb display lets the run prove that no window
+# Vellumor (whose Vellumor archives differ) and their uninstallers, one of them with a tampered
+# uninstall record and one with a record planted in its folder before the installation, a made
+# setup and its uninstaller, all with DLLs planted beside them and in the temporary folder,
+# crafted and damaged setups. A private Xvfb display lets the run prove that no window
 # appears at any time: a watcher lists every visible window, and Wine's msgbox trace every box.
 #
 # Usage: silent-e2e.sh WINDOWS_BUILD_DIR [OUT_DIR]
@@ -233,17 +235,52 @@ check "/? with /S exits 2 without a box" test "$rc" -eq 2
 check "no box for usage errors with /S" no_box usage.log
 check "nothing installed by a usage error" test ! -e "$drive_c/Program Files/Parlavox"
 
-echo "silent-e2e: a second dictionary over the same Vellumor (template executable)"
-mkdir -p "$out/second" "$drive_c/Second"
+# Files that an uninstall record may name but no uninstall may touch, and their lines: "file" with
+# their true size and CRC-32 (anyone can compute them).
+victims="$drive_c/Victims"
+mkdir -p "$victims/Empty"
+printf 'not yours\r\n' >"$victims/victim.txt"
+printf 'not yours either\r\n' >"$victims/planted.txt"
+printf 'a link\r\n' >"$victims/victim.lnk"
+wine reg add 'HKLM\Software\Victim' /v Setting /d on /f >/dev/null 2>&1
+file_line() { python3 -c 'import sys, zlib; d = open(sys.argv[1], "rb").read(); print("file\tdictionary\t%d\t%08X\t%s\r" % (len(d), zlib.crc32(d), sys.argv[2]))' "$1" "$2"; }
+victims_stay() {
+    test -f "$victims/victim.txt" -a -f "$victims/planted.txt" -a -f "$victims/victim.lnk" -a -d "$victims/Empty" &&
+        [ "$(reg_value 'HKLM\Software\Victim' Setting)" = on ]
+}
+
+echo "silent-e2e: a second dictionary over the same Vellumor (template executable), a record planted"
+mkdir -p "$out/second" "$drive_c/Second" "$out/second-vellumor"
 printf '[Project]\r\nName=Legal Terms\r\n' >"$out/second/legal.vlp"
 printf 'contract\tVertrag\r\n' >"$out/second/legal.vlm"
 printf 'court\tGericht\r\n' >"$out/second/courts.vlm"
 "$qdmx" create -m lh5 -q -C "$out/second" "$drive_c/Second/Legal.vl2" .
 cp "$template_exe" "$drive_c/Second/Legal.exe"
 printf 'PVD4\tLegal\tEnglish-German legal terms\tParlavox Legal Team\t45000.5' >"$drive_c/Second/Legal.vl1"
-cp "$payload/vellumor.qdmx" "$drive_c/Second/Legal.vl3"
-run second.log 'C:\Second\Legal.exe /S /D=C:\Some Folder\Apps'
+# Its Vellumor archive lacks readme.txt, which the first one's has: the last uninstall must remove
+# it all the same.
+cp -rp "$resources/vellumor/." "$out/second-vellumor"
+rm "$out/second-vellumor/readme.txt"
+"$qdmx" create -m lh5 -q -C "$out/second-vellumor" "$drive_c/Second/Legal.vl3" .
+check "the second Vellumor archive has no readme.txt" bash -c "! '$qdmx' list '$drive_c/Second/Legal.vl3' | grep -qi readme"
+# A record that a user put into the (writable) folder before the administrator installed there,
+# under the installation's own key, naming a victim and the user's own file inside the folder.
+legal_dir='C:\Some Folder\Apps\Legal'
+legal_key="Parlavox Legal $(python3 -c 'import sys, zlib; print("%08X" % zlib.crc32(sys.argv[1].upper().encode()))' "$legal_dir")"
+mkdir -p "$apps/Legal"
+printf 'my notes\r\n' >"$apps/Legal/notes.txt"
+{
+    printf 'Parlavox uninstall record 1\r\nkey\t%s\r\nname\tParlavox Dictionary: planted\r\n' "$legal_key"
+    printf 'dictionary\t%s\r\nvellumor\tC:\\Some Folder\\Apps\\VL\r\n' "$legal_dir"
+    file_line "$victims/planted.txt" 'C:\Victims\planted.txt'
+    file_line "$apps/Legal/notes.txt" "$legal_dir\notes.txt"
+} >"$apps/Legal/uninstall.dat"
+run second.log 'C:\Second\Legal.exe /S /LOG=C:\second.log /D=C:\Some Folder\Apps'
 check "second silent install exits 0" test "$rc" -eq 0
+check "the planted record is not merged" has_line "$drive_c/second.log" \
+    'Earlier uninstall record not used: the registry shows no earlier installation here'
+check "the new record names neither victim nor the user's file" \
+    bash -c "! grep -aqi 'planted.txt\|notes.txt' '$apps/Legal/uninstall.dat'"
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 # The installation's key below the Uninstall key, found by its InstallLocation.
@@ -275,14 +312,36 @@ DisplayIcon=C:\Some Folder\Apps\VL\velmor.exe
 UninstallString=\"C:\Some Folder\Apps\English-German\uninstall.exe\"
 QuietUninstallString=\"C:\Some Folder\Apps\English-German\uninstall.exe\" /S
 NoModify=0x1
-NoRepair=0x1"
+NoRepair=0x1
+CreatedAboveDictionary=C:\Some Folder
+CreatedAboveVellumor=C:\Some Folder"
 check "EstimatedSize counts the installed KB" test "$(($(reg_value "$first_key" EstimatedSize)))" -gt 100
 check "the second key names its own dictionary" test "$(reg_value "$second_key" DisplayName)" = 'Parlavox Dictionary: English-German legal terms'
 
-echo "silent-e2e: uninstalling the first dictionary with its QuietUninstallString"
+echo "silent-e2e: uninstalling the first dictionary, its record tampered with"
 printf 'hand-made change\r\n' >>"$apps/Legal/courts.vlm"
-run uninstall1.log "$(reg_value "$first_key" QuietUninstallString)"
+record="$apps/English-German/uninstall.dat"
+sed -i 's/^\(dictionary\|vellumor\)\t.*$/\1\tC:\\\r/' "$record"
+{
+    file_line "$victims/victim.txt" 'C:\Victims\victim.txt'
+    file_line "$victims/victim.txt" 'C:\Some Folder\Apps\English-German\..\..\..\Victims\victim.txt'
+    printf 'shortcut\tC:\\Victims\\victim.lnk\r\n'
+    printf 'folder\tdictionary\tC:\\Victims\\Empty\r\nfolder\tdictionary\tC:\\\r\n'
+    printf 'value\tSoftware\\Victim\tSetting\ton\r\n'
+} >>"$record"
+run uninstall1.log "$(reg_value "$first_key" QuietUninstallString) /LOG=C:\uninstall1.log"
 check "the first uninstall exits 0" test "$rc" -eq 0
+check "every victim is still there" victims_stay
+for line in 'Skipped dictionary line: C:\ (the registry records C:\Some Folder\Apps\English-German)' \
+    'Skipped vellumor line: C:\ (the registry records C:\Some Folder\Apps\VL)' \
+    'Skipped file line: C:\Victims\victim.txt (outside the installation'"'"'s folders)' \
+    'Skipped file line: C:\Some Folder\Apps\English-German\..\..\..\Victims\victim.txt (outside the installation'"'"'s folders)' \
+    'Skipped shortcut line: C:\Victims\victim.lnk (not in the Start-menu group)' \
+    'Skipped folder line: C:\Victims\Empty (not one of the installation'"'"'s folders)' \
+    'Skipped folder line: C:\ (not one of the installation'"'"'s folders)' \
+    'Skipped value line: HKLM\Software\Victim Setting (not a value this setup writes)'; do
+    check "the log names: $line" has_line "$drive_c/uninstall1.log" "$line"
+done
 for _ in $(seq 50); do [ -e "$apps/English-German/uninstall.exe" ] || break; sleep 0.2; done
 check "the first dictionary's folder is gone" test ! -e "$apps/English-German"
 check "its Uninstall key is gone" test -z "$(reg_value "$first_key" DisplayName)"
@@ -300,8 +359,9 @@ check "the second uninstall exits 0" test "$rc" -eq 0
 # The copy removes the original uninstaller right after the original has ended.
 for _ in $(seq 50); do [ -e "$apps/Legal/uninstall.exe" ] || break; sleep 0.2; done
 left=$(cd "$drive_c/Some Folder" && find . -type f | sort | tr '\n' ' ')
-check "only velmor.pvm, velmor.pvl and the changed file are left" \
-    test "$left" = "./Apps/Legal/courts.vlm ./Apps/VL/velmor.pvl ./Apps/VL/velmor.pvm "
+check "only velmor.pvm, velmor.pvl, the changed file and the user's own are left" \
+    test "$left" = "./Apps/Legal/courts.vlm ./Apps/Legal/notes.txt ./Apps/VL/velmor.pvl ./Apps/VL/velmor.pvm "
+check "every victim is still there at the end" victims_stay
 check "no empty folder is left" test -z "$(find "$drive_c/Some Folder" -type d -empty)"
 check "no uninstaller is left" test -z "$(find "$drive_c/Some Folder" -iname 'uninstall*')"
 check "no Uninstall key is left" test -z "$(wine reg query "$uninstall_key" 2>/dev/null | grep -F 'Uninstall\Parlavox ')"

@@ -6,8 +6,10 @@
 
 #include "setup/FormPorts.h"
 #include "setup/PathText.h"
+#include "setup/unattended/InstallLog.h"
 #include "tests/setup/FakeControls.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <optional>
@@ -34,6 +36,15 @@ struct TShellLinkRecord {
 // Orders Windows paths ignoring the case of A to Z.
 struct TPathLess {
     bool operator()(const std::string& a, const std::string& b) const;
+};
+
+// A log that keeps its lines in memory.
+struct TLinesLog : TInstallLog {
+    void Write(const std::string& line) override { Lines.push_back(line); }
+    bool Has(const std::string& line) const {
+        return std::find(Lines.begin(), Lines.end(), line) != Lines.end();
+    }
+    std::vector<std::string> Lines;
 };
 
 class TFakeDesktop : public TDesktop {
@@ -106,6 +117,7 @@ public:
     std::map<std::string, std::string> ArchiveResources; // name -> archive bytes
     std::map<std::string, TFakeFile, TPathLess> Files;
     std::set<std::string, TPathLess> Directories; // besides those that hold a file of Files
+    std::set<std::string, TPathLess> ReparsePoints;
     bool UseDisk = false;
     int TodayYear = 2026, TodayMonth = 12, TodayDay = 8;
     bool ReadFails = false;               // the fallback support file cannot be read

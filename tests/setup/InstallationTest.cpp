@@ -1,9 +1,11 @@
 // The installation procedure run by the Install button, with the real archive component
 // expanding small stored archives into a scratch folder on disk.
+#include "setup/InstalledPaths.h"
 #include "setup/unattended/InstallLog.h"
 #include "setup/unattended/Unattended.h"
 #include "tests/setup/TestArchive.h"
 #include "tests/setup/WizardFixture.h"
+#include "tests/support/TestStreams.h"
 #include "tests/support/ToolRunner.h"
 
 #include <algorithm>
@@ -362,6 +364,14 @@ TEST_F(Registration, WritesUninstallerKeyUserAndRecordAfterTheProjectMark) {
 TEST_F(Registration, InstallingAgainCountsOnceAndKeepsTheFilesItKept) {
     Install();
     const std::string key = Key();
+    EXPECT_EQ(Desktop.Registry.at(key + "\\CreatedAboveVellumor"), NormalisedFullPath(Root + "\\apps"));
+    EXPECT_FALSE(Desktop.Registry.count(key + "\\CreatedAboveDictionary")); // the scratch folder was there
+    // A line added to the record for a file outside the installation, with its true digest.
+    TUninstallRecord edited = Record();
+    Scratch.Write("victim.txt", {'v'});
+    edited.Files.push_back(
+        {TRecordPart::Dictionary, Root + "\\victim.txt", 1, UpdateCrc32(0, Bytes("v").data(), 1)});
+    Scratch.Write("dict/uninstall.dat", Bytes(edited.Text()));
     Scratch.Write("dict/words.pvd", {'n', 'e', 'w', 'e', 'r'});
     Desktop.Answers = {TModalResult::mrNo, TModalResult::mrNo}; // keep words.pvd and the marked project
     Form->HandleEvent([&] { Form->NextButtonClick(); });
@@ -371,8 +381,30 @@ TEST_F(Registration, InstallingAgainCountsOnceAndKeepsTheFilesItKept) {
         users += entry.find("\\Dictionaries\\") != std::string::npos;
     EXPECT_EQ(users, 1);
     const TUninstallRecord record = Record();
-    EXPECT_EQ(record.Files.size(), 6u);
+    // The kept project file still holds what was installed; words.pvd does not, and victim.txt
+    // lies outside: only the first comes over from the earlier record.
+    std::vector<std::string> files;
+    for (const TRecordedFile& file : record.Files) files.push_back(ExtractFileName(file.Path));
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"en.lng", "velmor.exe", "velmor.pvl", "words.vlm", "words.vlp"}));
     EXPECT_EQ(record.Folders.size(), 4u);
+}
+
+TEST_F(Registration, RecordFoundWithoutAnEarlierInstallationIsNotMerged) {
+    Install();
+    TUninstallRecord planted = Record();
+    planted.Files.push_back(
+        {TRecordPart::Dictionary, Root + "\\dict\\mine.txt", 1, UpdateCrc32(0, Bytes("m").data(), 1)});
+    Scratch.Write("dict/mine.txt", {'m'});
+    Scratch.Write("dict/uninstall.dat", Bytes(planted.Text()));
+    Desktop.Registry.clear(); // a machine that never had this installation
+    TLinesLog lines;
+    Form->SetLog(&lines);
+    Form->HandleEvent([&] { Form->NextButtonClick(); });
+    EXPECT_TRUE(
+        lines.Has("Earlier uninstall record not used: the registry shows no earlier installation here"));
+    for (const TRecordedFile& file : Record().Files) EXPECT_NE(ExtractFileName(file.Path), "mine.txt");
 }
 
 TEST_F(Registration, SetupWithoutUninstallerRegistersNothing) {

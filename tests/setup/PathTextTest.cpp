@@ -1,5 +1,7 @@
-// Windows path helpers of the wizard and the form's ExtractFileBaseName.
+// Windows path helpers of the wizard and the form's ExtractFileBaseName, and the full-path rules
+// of the uninstaller.
 #include "setup/PathText.h"
+#include "setup/InstalledPaths.h"
 #include "setup/MainForm.h"
 
 #include <gtest/gtest.h>
@@ -66,5 +68,52 @@ INSTANTIATE_TEST_SUITE_P(Cases, PathSameText,
                                            TSameTextCase{"a", "ab", false},
                                            TSameTextCase{"\xE4", "\xC4", false}, // a-umlaut in code page 1252
                                            TSameTextCase{"[", "{", false}, TSameTextCase{"", "", true}));
+
+struct TInsideCase {
+    const char* Folder;
+    const char* Path;
+    bool Inside;
+};
+
+// Test names show the case, not its bytes.
+void PrintTo(const TInsideCase& c, std::ostream* os) {
+    *os << "'" << c.Path << "' in '" << c.Folder << "'";
+}
+
+class PathInsideFolder : public ::testing::TestWithParam<TInsideCase> {};
+
+TEST_P(PathInsideFolder, ComparesFullPathsComponentByComponent) {
+    EXPECT_EQ(IsInsideFolder(GetParam().Folder, GetParam().Path), GetParam().Inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PathInsideFolder,
+    ::testing::Values(
+        TInsideCase{"C:\\Apps", "C:\\Apps\\Dict\\a.vlm", true},
+        TInsideCase{"C:\\Apps\\", "c:/APPS/dict/", true}, // case of A-Z, either separator
+        TInsideCase{"C:\\Apps", "C:\\Apps2\\a.vlm", false}, TInsideCase{"C:\\Apps", "C:\\Apps", false},
+        TInsideCase{"C:\\Apps", "D:\\Apps\\a", false},
+        TInsideCase{"C:\\Apps", "C:\\Apps\\..\\Windows\\a.dll", false},
+        TInsideCase{"C:\\Apps", "C:\\Apps\\.\\a", false}, TInsideCase{"C:\\Apps", "C:\\Apps\\\\a", false},
+        TInsideCase{"C:\\Apps", "C:\\Apps\\a\\\\", false}, TInsideCase{"C:\\Apps", "C:\\Apps.\\a", false},
+        TInsideCase{"C:\\Apps", "C:\\Apps \\a", false}, TInsideCase{"C:\\Apps", "\\\\?\\C:\\Apps\\a", false},
+        TInsideCase{"C:\\Apps", "\\\\.\\C:\\Apps\\a", false},
+        TInsideCase{"C:\\Apps", "\\??\\C:\\Apps\\a", false},
+        TInsideCase{"\\\\srv\\Apps", "\\\\srv\\Apps\\a", false}, TInsideCase{"\\Apps", "\\Apps\\a", false},
+        TInsideCase{"C:Apps", "C:Apps\\a", false}, TInsideCase{"C:\\Apps", "C:\\Apps\\CON", false},
+        TInsideCase{"C:\\Apps", "C:\\Apps\\aux.txt", false},
+        TInsideCase{"C:\\Apps", "C:\\Apps\\a:stream", false}, TInsideCase{"C:\\Apps", "C:\\Apps\\a*", false},
+        TInsideCase{"C:\\Apps", "C:\\Apps\\a\tb", false},
+        TInsideCase{"C:\\", "C:\\a", false}, // no installation owns a drive
+        TInsideCase{"", "C:\\a", false}));
+
+TEST(PathNormalised, OneSpellingPerPlace) {
+    EXPECT_EQ(NormalisedFullPath("c:/Apps\\Dict/"), "C:\\Apps\\Dict");
+    EXPECT_EQ(NormalisedFullPath("d:\\"), "D:\\");
+    EXPECT_EQ(NormalisedFullPath("C:\\Apps\\..\\x"), std::nullopt);
+    EXPECT_TRUE(IsSamePath("C:\\Apps\\", "c:/apps"));
+    EXPECT_TRUE(IsFolderOrInside("C:\\Apps", "C:\\APPS"));
+    EXPECT_FALSE(IsSamePath("C:\\Apps", "C:\\Apps\\x"));
+}
 
 } // namespace

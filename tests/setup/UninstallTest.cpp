@@ -1,6 +1,7 @@
 // The uninstall record and the uninstaller's decisions against the fake desktop: what goes, what
 // stays (user files, changed files, Vellumor while another dictionary uses it), the registry keys
-// it empties and the folders it hands on to the dictionaries that remain.
+// it empties and the folders and files it hands on to the dictionaries that remain; and the lines
+// of a record that the registry does not confirm, which it skips.
 #include "setup/unattended/CommandLine.h"
 #include "setup/uninstall/Uninstaller.h"
 #include "tests/setup/FakeDesktop.h"
@@ -62,6 +63,7 @@ protected:
         A.Folders.insert(A.Folders.begin(), {{TRecordPart::Dictionary, "C:\\Apps"}});
         A.Folders.push_back({TRecordPart::Vellumor, "C:\\Apps\\VL"});
         A.Folders.push_back({TRecordPart::Vellumor, "C:\\Apps\\VL\\lang"});
+        Desktop.Registry[UninstallKey + "Parlavox A\\CreatedAboveDictionary"] = "C:\\Apps";
         Desktop.Files["C:\\Apps\\DictA\\uninstall.dat"] = {A.Text()};
         Desktop.Registry["Software\\Parlavox\\Vellumor\\4.0\\RootDir"] = "C:\\Apps\\VL";
         Desktop.Files[Group + "\\Vellumor.lnk"] = {"lnk"};
@@ -82,21 +84,26 @@ protected:
         r.Shortcuts = {Group + "\\Vellumor.lnk"};
         r.Values = {{"Software\\Parlavox\\Vellumor\\4.0", "RootDir", "C:\\Apps\\VL"}};
         r.Folders = {{TRecordPart::Dictionary, dir}};
-        auto put = [&](TRecordPart part, const std::string& path) {
-            Desktop.Files[path] = {"bytes of " + path};
-            const std::string& bytes = Desktop.Files[path].Bytes;
-            r.Files.push_back({part, path, static_cast<int64_t>(bytes.size()),
-                               UpdateCrc32(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())});
-        };
-        for (const std::string& name : names) put(TRecordPart::Dictionary, dir + "\\" + name);
+        for (const std::string& name : names) Put(r, TRecordPart::Dictionary, dir + "\\" + name);
         for (const char* name : {"velmor.exe", "velmor.pvl", "lang\\en.lng"})
-            put(TRecordPart::Vellumor, "C:\\Apps\\VL\\" + std::string(name));
+            Put(r, TRecordPart::Vellumor, "C:\\Apps\\VL\\" + std::string(name));
         Desktop.Files[dir + "\\uninstall.exe"] = {"MZ"};
         Desktop.Files[dir + "\\uninstall.dat"] = {r.Text()};
         for (const char* value : {"DisplayName", "QuietUninstallString"})
             Desktop.Registry[UninstallKey + r.KeyName + "\\" + value] = "x";
+        Desktop.Registry[UninstallKey + r.KeyName + "\\InstallLocation"] = dir;
         Desktop.Registry["Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\" + r.KeyName] = "C:\\Apps\\VL";
         return r;
+    }
+    // A file with bytes on the disk, recorded as written by r.
+    void Put(TUninstallRecord& r, TRecordPart part, const std::string& path, const std::string& bytes = "") {
+        Desktop.Files[path] = {bytes.empty() ? "bytes of " + path : bytes};
+        const std::string& now = Desktop.Files[path].Bytes;
+        r.Files.push_back({part, path, static_cast<int64_t>(now.size()),
+                           UpdateCrc32(0, reinterpret_cast<const uint8_t*>(now.data()), now.size())});
+    }
+    void Save(const TUninstallRecord& r, const std::string& dir) {
+        Desktop.Files[dir + "\\uninstall.dat"] = {r.Text()};
     }
     bool Has(const std::string& path) { return Desktop.Files.count(path) > 0; }
     bool HasKey(const std::string& entry) { return Desktop.Registry.count(entry) > 0; }
@@ -154,6 +161,82 @@ TEST_F(Uninstalling, RootDirOfALaterInstallationElsewhereStays) {
     TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", true);
     EXPECT_FALSE(Has("C:\\Apps\\VL\\velmor.exe"));
     EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), "D:\\Other\\VL");
+}
+
+TEST_F(Uninstalling, LinesTheRegistryDoesNotConfirmAreSkippedAndNamed) {
+    Desktop.Registry.erase("Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\Parlavox B"); // A is the last
+    // Victims with their true digests, as anyone can compute them.
+    Put(A, TRecordPart::Dictionary, "C:\\Windows\\system.ini");
+    Put(A, TRecordPart::Vellumor, "C:\\Apps2\\VL\\a.dll");
+    Put(A, TRecordPart::Dictionary, "C:\\Apps\\DictA\\..\\DictB\\b.vlm");
+    // A junction that the user made in the installation's folder, to C:\Windows\System32.
+    Put(A, TRecordPart::Dictionary, "C:\\Apps\\DictA\\sys\\drivers\\kernel32.dll");
+    Desktop.ReparsePoints.insert("C:\\Apps\\DictA\\sys");
+    Desktop.Files["C:\\Users\\pat\\Desktop\\Mail.lnk"] = {"lnk"};
+    A.Shortcuts.push_back("C:\\Users\\pat\\Desktop\\Mail.lnk");
+    A.Folders.push_back({TRecordPart::Dictionary, "C:\\"});
+    A.Folders.push_back({TRecordPart::Dictionary, "C:\\Apps\\Empty"});
+    Desktop.Directories.insert("C:\\Apps\\Empty");
+    A.Values.push_back({"Software\\Victim", "Setting", "on"});
+    Desktop.Registry["Software\\Victim\\Setting"] = "on";
+    A.DictionaryDirectory = A.VellumorDirectory = "C:\\";
+    Save(A, "C:\\Apps\\DictA");
+    TLinesLog lines;
+    EXPECT_EQ(TUninstaller(Desktop, &lines).Run("C:\\Apps\\DictA", true).ExitCode, ExitSuccess);
+    EXPECT_TRUE(Has("C:\\Apps\\DictA\\sys\\drivers\\kernel32.dll"));
+    EXPECT_TRUE(Has("C:\\Windows\\system.ini") && Has("C:\\Apps2\\VL\\a.dll") &&
+                Has("C:\\Apps\\DictB\\b.vlm"));
+    EXPECT_TRUE(Has("C:\\Users\\pat\\Desktop\\Mail.lnk") && Desktop.Directories.count("C:\\Apps\\Empty"));
+    EXPECT_EQ(Desktop.Registry.at("Software\\Victim\\Setting"), "on");
+    // What the registry confirms still goes.
+    EXPECT_FALSE(Has("C:\\Apps\\DictA\\a.vlm") || Has("C:\\Apps\\VL\\velmor.exe") ||
+                 Has(Group + "\\Vellumor.lnk"));
+    for (const char* line :
+         {"Skipped file behind a link: C:\\Apps\\DictA\\sys\\drivers\\kernel32.dll",
+          "Skipped dictionary line: C:\\ (the registry records C:\\Apps\\DictA)",
+          "Skipped vellumor line: C:\\ (the registry records C:\\Apps\\VL)",
+          "Skipped file line: C:\\Windows\\system.ini (outside the installation's folders)",
+          "Skipped file line: C:\\Apps2\\VL\\a.dll (outside the installation's folders)",
+          "Skipped file line: C:\\Apps\\DictA\\..\\DictB\\b.vlm (outside the installation's folders)",
+          "Skipped shortcut line: C:\\Users\\pat\\Desktop\\Mail.lnk (not in the Start-menu group)",
+          "Skipped folder line: C:\\ (not one of the installation's folders)",
+          "Skipped folder line: C:\\Apps\\Empty (not one of the installation's folders)",
+          "Skipped value line: HKLM\\Software\\Victim Setting (not a value this setup writes)"})
+        EXPECT_TRUE(lines.Has(line)) << line;
+}
+
+TEST_F(Uninstalling, RecordOfAnotherPlaceRemovesNothing) {
+    // A's record copied beside an uninstaller in a folder the registry does not know.
+    Desktop.Files["C:\\Users\\pat\\uninstall.dat"] = Desktop.Files["C:\\Apps\\DictA\\uninstall.dat"];
+    const auto files = Desktop.Files.size();
+    const TUninstallOutcome outcome = TUninstaller(Desktop, nullptr).Run("C:\\Users\\pat", false);
+    EXPECT_EQ(outcome.ExitCode, ExitFailure);
+    EXPECT_FALSE(outcome.Removed);
+    EXPECT_EQ(Desktop.Files.size(), files);
+    ASSERT_EQ(Desktop.Messages.size(), 1u);
+    EXPECT_EQ(Desktop.Messages[0].Text,
+              "The registry records no installation of Parlavox Dictionary: A in C:\\Users\\pat");
+}
+
+TEST_F(Uninstalling, LastOfAVellumorFolderRemovesWhatEveryDictionaryWroteThere) {
+    // B's Vellumor archive brought a file A's did not, and a newer velmor.exe over A's.
+    Put(B, TRecordPart::Vellumor, "C:\\Apps\\VL\\readme.txt");
+    Put(B, TRecordPart::Vellumor, "C:\\Apps\\VL\\lang\\de.lng");
+    B.Files.erase(B.Files.begin() + 1); // its velmor.exe, written again below
+    Put(B, TRecordPart::Vellumor, "C:\\Apps\\VL\\velmor.exe", "newer velmor");
+    Save(B, "C:\\Apps\\DictB");
+    TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictB", true);
+    EXPECT_TRUE(Has("C:\\Apps\\VL\\readme.txt") && Has("C:\\Apps\\VL\\velmor.exe"));
+    Desktop.Files["C:\\Apps\\VL\\lang\\de.lng"].Bytes += "hand-made change";
+    Desktop.Messages.clear();
+    TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", false);
+    EXPECT_FALSE(Has("C:\\Apps\\VL\\readme.txt") || Has("C:\\Apps\\VL\\velmor.exe"));
+    ASSERT_EQ(Desktop.Messages.size(), 2u);
+    EXPECT_EQ(Desktop.Messages[1].Text, "Parlavox Dictionary: A was removed.\n\nThese files were kept:\n"
+                                        "C:\\Apps\\VL\\velmor.pvl (your file)\n"
+                                        "C:\\Apps\\VL\\lang\\de.lng (changed since it was installed)");
+    for (const auto& [entry, value] : Desktop.Registry)
+        if (entry.rfind("Software\\Parlavox", 0) == 0) ADD_FAILURE() << "left in the registry: " << entry;
 }
 
 TEST_F(Uninstalling, AnswerNoRemovesNothing) {

@@ -1,0 +1,97 @@
+// Full-path rules for the uninstaller, written out over the bytes so that no locale and no file
+// system takes part: the decision is the same on every machine and in the native tests.
+#include "setup/InstalledPaths.h"
+
+#include "platform/FileSystem.h"
+#include "setup/PathText.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// A path split into its root ("C:" or, without drive letters, "/") and its components.
+struct TFullPath {
+    std::string Root;
+    std::vector<std::string> Parts;
+};
+
+// A component that names one entry of its folder, and only in this spelling.
+bool IsPlainComponent(const std::string& part) {
+    if (part.empty() || part == "." || part == "..") return false;
+    if (part.back() == '.' || part.back() == ' ') return false;
+    for (char c : part)
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"|?*", c)) return false;
+    return !IsDosDeviceName(part);
+}
+
+std::optional<TFullPath> ParseFullPath(const std::string& path) {
+    TFullPath full;
+    size_t at = 0;
+    if (path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) {
+        full.Root = std::string(1, static_cast<char>(path[0] & ~0x20)) + ":";
+        at = 3;
+    } else if (!PlatformHasDriveLetters && path.size() >= 2 && path[0] == '/' && !IsSeparator(path[1])) {
+        full.Root = "/";
+        at = 1;
+    } else {
+        return std::nullopt;
+    }
+    // A trailing separator after a component names the same folder; one more would be an empty
+    // component.
+    size_t end = path.size();
+    if (end > at + 1 && IsSeparator(path[end - 1])) --end;
+    while (at < end) {
+        size_t next = at;
+        while (next < end && !IsSeparator(path[next])) ++next;
+        std::string part = path.substr(at, next - at);
+        if (!IsPlainComponent(part)) return std::nullopt;
+        full.Parts.push_back(std::move(part));
+        at = next + 1;
+    }
+    // The loop ends on the separator before end only when end leaves an empty component.
+    if (at == end && !full.Parts.empty()) return std::nullopt;
+    return full;
+}
+
+bool SameRootAndStart(const TFullPath& folder, const TFullPath& path) {
+    if (folder.Root != path.Root || folder.Parts.size() > path.Parts.size()) return false;
+    for (size_t i = 0; i < folder.Parts.size(); ++i)
+        if (!SameText(folder.Parts[i], path.Parts[i])) return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<std::string> NormalisedFullPath(const std::string& path) {
+    const std::optional<TFullPath> full = ParseFullPath(path);
+    if (!full) return std::nullopt;
+    std::string text = full->Root;
+    if (full->Root != "/") text += '\\';
+    for (size_t i = 0; i < full->Parts.size(); ++i) text += (i == 0 ? "" : "\\") + full->Parts[i];
+    return text;
+}
+
+bool IsInsideFolder(const std::string& folder, const std::string& path) {
+    const std::optional<TFullPath> outer = ParseFullPath(folder), inner = ParseFullPath(path);
+    return outer && inner && !outer->Parts.empty() && inner->Parts.size() > outer->Parts.size() &&
+           SameRootAndStart(*outer, *inner);
+}
+
+bool IsFolderOrInside(const std::string& folder, const std::string& path) {
+    const std::optional<TFullPath> outer = ParseFullPath(folder), inner = ParseFullPath(path);
+    return outer && inner && !outer->Parts.empty() && SameRootAndStart(*outer, *inner);
+}
+
+bool IsSamePath(const std::string& a, const std::string& b) {
+    const std::optional<TFullPath> one = ParseFullPath(a), two = ParseFullPath(b);
+    return one && two && one->Parts.size() == two->Parts.size() && SameRootAndStart(*one, *two);
+}
