@@ -111,13 +111,12 @@ public:
     std::vector<std::string> StartedCommandLines; // the program quoted, a blank, the parameters
     std::vector<TStartRoute> StartedRoutes;
     std::vector<std::string> StartedDirectories;
-    std::set<std::string, TPathLess> ReparsePoints; // existing folders that are links
+    std::set<std::string, TPathLess> ReparsePoints; // existing files and folders that are links
     std::string ExePath = "C:\\Setup\\setup.exe";
     std::map<std::string, std::string> Resources;        // "TYPE/NAME" -> bytes
     std::map<std::string, std::string> ArchiveResources; // name -> archive bytes
     std::map<std::string, TFakeFile, TPathLess> Files;
     std::set<std::string, TPathLess> Directories; // besides those that hold a file of Files
-    std::set<std::string, TPathLess> ReparsePoints;
     bool UseDisk = false;
     int TodayYear = 2026, TodayMonth = 12, TodayDay = 8;
     bool ReadFails = false;               // the fallback support file cannot be read
