@@ -125,6 +125,8 @@ made_uninstall=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\
     tr -d '\r' | sed -n 's/^ *QuietUninstallString *REG_SZ *//p' | grep -F 'C:\Made Target\')
 run made-uninstall.log "$made_uninstall"
 check "its quiet uninstall succeeds with the temporary folder planted and squatted" test "$rc" -eq 0
+# The copy removes the original uninstaller and its folder right after the original has ended.
+for _ in $(seq 50); do [ -e "$drive_c/Made Target/English-German" ] || break; sleep 0.2; done
 check "the made setup's files are gone" test ! -e "$drive_c/Made Target/English-German"
 private_folders=$(cd "$temp_dir" && find . -maxdepth 1 -type d -regextype posix-extended -regex './ParlavoxUninstall-[0-9a-f]{16}')
 check "the copy ran in one new folder of a random name" test "$(wc -w <<<"$private_folders")" -eq 1
