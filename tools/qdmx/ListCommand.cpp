@@ -5,6 +5,7 @@
 #include "tools/qdmx/Methods.h"
 
 #include "compress/Archiver.h"
+#include "compress/dense/DenseMethod.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 
@@ -65,6 +66,7 @@ int List(const TListOptions& options) {
     try {
         auto archive = OpenArchiveFile(options.Archive);
         TArchiver archiver;
+        TDenseExpander dense(archiver);
         std::string methodID;
         // Validates the header even when the archive holds no member.
         archiver.ReadArchiveHeader(*archive, methodID);

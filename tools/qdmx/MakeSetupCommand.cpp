@@ -1,10 +1,11 @@
 // qdmx make-setup: one executable that installs a dictionary, made without a compiler. Every
-// input is checked before anything is written; the folders are packed with lh5 as create packs
-// them; the setup template gets the record and the archives as resources; and the result is
+// input is checked before anything is written; the folders are packed as create packs them (with
+// -m METHOD, zstd by default); the setup template gets the record and the archives as resources; and the result is
 // written under a temporary name that becomes OUT only once it is complete, so a failure leaves
 // no OUT behind (and an OUT that existed before is kept).
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/PackMethod.h"
 #include "tools/qdmx/SetupInputs.h"
 
 #include "platform/FileStream.h"
@@ -36,9 +37,10 @@ std::string DefaultTemplate() {
                     "); name the template with --template");
 }
 
-TResource ArchiveResource(const std::string& name, const std::string& folder, bool quiet) {
+TResource ArchiveResource(const std::string& name, const std::string& folder, const TPackMethod& method,
+                          bool quiet) {
     TMemoryStream archive;
-    PackFolder(folder, CompressMethodFromOption("lh5"), archive, quiet);
+    PackFolder(folder, method, archive, quiet);
     return {TResourceId::Named("ARCHIVE"), TResourceId::Named(name), 0, 0, std::move(archive.Bytes)};
 }
 
@@ -67,6 +69,7 @@ void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
 } // namespace
 
 int MakeSetup(const TMakeSetupOptions& options) {
+    const TPackMethod method = PackMethodFromOptions(options.Method);
     const std::string record = CheckedSupportRecord(options.Record);
     CheckPayloadFolder(options.Dictionary, "--dictionary", 1);
     if (!options.Vellumor.empty()) CheckPayloadFolder(options.Vellumor, "--vellumor", 0);
@@ -85,9 +88,9 @@ int MakeSetup(const TMakeSetupOptions& options) {
                          0,
                          0,
                          {record.begin(), record.end()}});
-    resources.push_back(ArchiveResource("DICTIONARY", options.Dictionary, options.Quiet));
+    resources.push_back(ArchiveResource("DICTIONARY", options.Dictionary, method, options.Quiet));
     if (!options.Vellumor.empty())
-        resources.push_back(ArchiveResource("VELLUMOR", options.Vellumor, options.Quiet));
+        resources.push_back(ArchiveResource("VELLUMOR", options.Vellumor, method, options.Quiet));
     WriteFileAtomically(options.Output, MakeSetupImage(std::move(templateBytes), std::move(resources)));
     if (options.Vellumor.empty())
         std::fprintf(stderr,
