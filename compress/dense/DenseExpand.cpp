@@ -59,6 +59,12 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
     int32_t fetched = 0;
     int64_t produced = 0;
     ZSTD_inBuffer in{In.get(), 0, 0};
+    // Whether the last call filled its output: the decoder may then hold more. Once destSize
+    // bytes are out, a one-byte probe takes the output's place and must stay empty. zstd counts
+    // calls without progress and fails after a few in a row, so no call is made without input
+    // unless the output was full (at most one such call per member).
+    bool full = false;
+    uint8_t probe = 0;
     for (;;) {
         if (in.pos == in.size && fetched < sourceSize) {
             const int32_t want = std::min(InputPieceSize, sourceSize - fetched);
@@ -72,37 +78,27 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
                 progress(percent);
             }
         }
-        const size_t room = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(OutSize), destSize - produced));
-        ZSTD_outBuffer out{Out.get(), room, 0};
+        const bool inputLeft = in.pos < in.size;
+        if (!inputLeft && !full) break;
+        const auto room = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(OutSize), destSize - produced));
+        ZSTD_outBuffer out{room ? Out.get() : &probe, room ? room : 1, 0};
         const size_t before = in.pos;
         const size_t result = ZSTD_decompressStream(Context, &out, &in);
         if (ZSTD_isError(result)) throw EDenseDataError(ZstdError(result));
+        if (room == 0 && out.pos != 0)
+            throw EDenseDataError("the stored data expands to more than the member's " + std::to_string(destSize) +
+                                  " bytes");
         if (out.pos > 0) {
             sum += ByteSum(Out.get(), out.pos);
             if (dest) dest->Write(Out.get(), static_cast<int32_t>(out.pos));
             produced += static_cast<int64_t>(out.pos);
         }
-        if (in.pos == in.size && fetched == sourceSize) {
-            // Everything is fed; a full output buffer may still leave decoded bytes to take.
-            if (out.pos == room && room > 0) continue;
-            break;
-        }
-        if (out.pos == 0 && in.pos == before)
-            throw EDenseDataError("the stored data expands to more than the member's " + std::to_string(destSize) +
-                                  " bytes");
+        full = out.pos == out.size;
+        if (inputLeft && out.pos == 0 && in.pos == before) throw EDenseDataError("the zstd stream stalls");
     }
     if (produced != destSize)
         throw EDenseDataError("the stored data expands to " + std::to_string(produced) + " bytes, not the member's " +
                               std::to_string(destSize));
-    // Nothing of this member may be left inside the decoder.
-    uint8_t probe;
-    ZSTD_outBuffer out{&probe, 1, 0};
-    ZSTD_inBuffer none{nullptr, 0, 0};
-    const size_t result = ZSTD_decompressStream(Context, &out, &none);
-    if (ZSTD_isError(result)) throw EDenseDataError(ZstdError(result));
-    if (out.pos != 0)
-        throw EDenseDataError("the stored data expands to more than the member's " + std::to_string(destSize) +
-                              " bytes");
     return true;
 }
 
