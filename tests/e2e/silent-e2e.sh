@@ -133,7 +133,7 @@ mkdir -p "$out/second" "$drive_c/Second"
 printf '[Project]\r\nName=Legal Terms\r\n' >"$out/second/legal.vlp"
 printf 'contract\tVertrag\r\n' >"$out/second/legal.vlm"
 printf 'court\tGericht\r\n' >"$out/second/courts.vlm"
-"$qdmx" create -m lh5 -q -C "$out/second" "$drive_c/Second/Legal.vl2" .
+"$qdmx" create -m zstd -q -C "$out/second" "$drive_c/Second/Legal.vl2" .
 cp "$template_exe" "$drive_c/Second/Legal.exe"
 printf 'PVD4\tLegal\tEnglish-German legal terms\tParlavox Legal Team\t45000.5' >"$drive_c/Second/Legal.vl1"
 cp "$payload/vellumor.qdmx" "$drive_c/Second/Legal.vl3"
@@ -210,6 +210,15 @@ check "the uninstallers' temporary copies are gone after a restart" \
 check "the Parlavox group is gone" test ! -e "$group"
 check "the log lists what was kept" has_line "$drive_c/uninstall.log" \
     'Kept: C:\Some Folder\Apps\Legal\courts.vlm (changed since it was installed)'
+
+echo "silent-e2e: a setup made on Linux by qdmx make-setup (dense archives) with /S"
+"$qdmx" make-setup -q --record "$resources/support.txt" --dictionary "$resources/dictionary" \
+    --vellumor "$payload/vellumor" --template "$template_exe" "$drive_c/Made.exe"
+check "the made setup holds dense archives" grep -aq $'QDMX\x1aZST' "$drive_c/Made.exe"
+run made.log 'C:\Made.exe /S /D=C:\Made'
+check "the made setup exits 0" test "$rc" -eq 0
+check "its dictionary is installed byte for byte" same_files "$resources/dictionary" "$drive_c/Made/English-German"
+check "its Vellumor is installed byte for byte" same_files "$payload/vellumor" "$drive_c/Made/VL"
 
 kill "$watch_pid" 2>/dev/null
 watch_pid=

@@ -141,6 +141,8 @@ TEST_F(QdmxArchive, DenseArchivesRoundTripAndReadSkippedMembersBack) {
     ASSERT_EQ(Qdmx("create -q -m zstd -C " + Root() + " " + F("dense.qdmx") + " src").Status, 0);
     // The second copy of 40,000 incompressible bytes costs a reference, not another 40,000.
     EXPECT_LT(fs::file_size(Scratch.Path / "dense.qdmx"), 45000u);
+    int status = 0;
+    EXPECT_TRUE(Contains(Stdout("list -v " + F("dense.qdmx"), status), " zstd "));
     TToolResult test = Qdmx("test -q " + F("dense.qdmx"));
     EXPECT_EQ(test.Status, 0) << test.Stderr;
     ASSERT_EQ(Qdmx("extract -q -C " + F("all") + " " + F("dense.qdmx")).Status, 0);
