@@ -14,8 +14,9 @@
 #include <vector>
 
 namespace {
-// Members that claim more than this are skipped rather than expanded, to keep runs short.
-constexpr int32_t LargestExpansion = 1 << 24;
+// Members that claim more than this are skipped rather than expanded, to keep runs short (a few
+// stored bytes can claim and produce megabytes).
+constexpr int32_t LargestExpansion = 1 << 20;
 
 void ExpandAsArchive(const uint8_t* data, size_t size, uint8_t skipBits) {
     TReadOnlyMemoryStream archive(data, static_cast<int64_t>(size));
