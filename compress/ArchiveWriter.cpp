@@ -79,7 +79,8 @@ TMemberHeader TArchiveWriter::AddStream(const std::string& name, TStream& source
         std::string id = MethodID;
         int32_t written = 0;
         OnCompress(Dest, source, id, written, sum);
-        if (Dest.Position() - dataStart != written) throw Exception("Custom compression of " + name + " miscounted");
+        if (Dest.Position() - dataStart != written)
+            throw Exception("Custom compression of " + name + " miscounted");
     } else {
         try {
             Coder.RunCodec(Dest, source, header.ExpandedSize, header.ExpandedSize, method, sum, pmCompress,

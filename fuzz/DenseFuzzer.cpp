@@ -35,8 +35,8 @@ void ExpandAsArchive(const uint8_t* data, size_t size, uint8_t skipBits) {
                 continue;
             }
             TCountingStream out;
-            reader.ExpandMember(out, archive, h.CompressedSize, h.ExpandedSize, h.Checksum, h.Method, methodID,
-                                h.Lock);
+            reader.ExpandMember(out, archive, h.CompressedSize, h.ExpandedSize, h.Checksum, h.Method,
+                                methodID, h.Lock);
             if (archive.Position() != end) std::abort();
             if (h.Method == miCustom && out.Size() != h.ExpandedSize) std::abort();
         }
@@ -86,8 +86,8 @@ void RoundTrip(const uint8_t* data, size_t size, uint8_t choice) {
             archive.Seek(h.CompressedSize, TSeekOrigin::Current);
         } else {
             TMemoryStream out;
-            reader.ExpandMember(out, archive, h.CompressedSize, h.ExpandedSize, h.Checksum, h.Method, methodID,
-                                h.Lock);
+            reader.ExpandMember(out, archive, h.CompressedSize, h.ExpandedSize, h.Checksum, h.Method,
+                                methodID, h.Lock);
             if (out.Bytes != members[i].Contents) std::abort();
         }
         ++i;

@@ -51,7 +51,8 @@ struct TDenseEncoder {
 };
 
 TDenseCompressor::TDenseCompressor(int level, int windowLog) {
-    if (level < 1 || level > DenseMaxLevel) throw Exception("zstd level must be 1 to " + std::to_string(DenseMaxLevel));
+    if (level < 1 || level > DenseMaxLevel)
+        throw Exception("zstd level must be 1 to " + std::to_string(DenseMaxLevel));
     if (windowLog < DenseWindowLogMin || windowLog > DenseWindowLogMax)
         throw Exception("zstd window log must be " + std::to_string(DenseWindowLogMin) + " to " +
                         std::to_string(DenseWindowLogMax));
@@ -72,7 +73,8 @@ void TDenseCompressor::Compress(TStream& dest, TStream& source, std::string& com
     }
     while (done < size) {
         const int32_t want = static_cast<int32_t>(std::min<int64_t>(SourcePieceSize, size - done));
-        if (source.Read(Encoder->In.get(), want) != want) throw EStreamError("Source ended early while compressing");
+        if (source.Read(Encoder->In.get(), want) != want)
+            throw EStreamError("Source ended early while compressing");
         sum += ByteSum(Encoder->In.get(), static_cast<size_t>(want));
         ZSTD_inBuffer in{Encoder->In.get(), static_cast<size_t>(want), 0};
         written += Encoder->Run(dest, in, ZSTD_e_continue);
@@ -94,7 +96,6 @@ void TDenseCompressor::Compress(TStream& dest, TStream& source, std::string& com
 }
 
 TCompressEvent TDenseCompressor::Handler() {
-    return [this](TStream& dest, TStream& source, std::string& compressID, int32_t& outputSize, uint32_t& checksum) {
-        Compress(dest, source, compressID, outputSize, checksum);
-    };
+    return [this](TStream& dest, TStream& source, std::string& compressID, int32_t& outputSize,
+                  uint32_t& checksum) { Compress(dest, source, compressID, outputSize, checksum); };
 }

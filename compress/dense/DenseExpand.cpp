@@ -24,11 +24,14 @@ std::string ZstdError(size_t code) {
            ": " + ZSTD_getErrorName(code) + ")";
 }
 
-std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+std::string Quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
 } // namespace
 
 struct TDenseDecoder {
-    TDenseDecoder() : Context(ZSTD_createDCtx()), In(new uint8_t[InputPieceSize]), OutSize(ZSTD_DStreamOutSize()) {
+    TDenseDecoder()
+        : Context(ZSTD_createDCtx()), In(new uint8_t[InputPieceSize]), OutSize(ZSTD_DStreamOutSize()) {
         if (!Context) throw std::bad_alloc();
         Out.reset(new uint8_t[OutSize]);
         const size_t set = ZSTD_DCtx_setParameter(Context, ZSTD_d_windowLogMax, DenseWindowLogMax);
@@ -80,14 +83,15 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
         }
         const bool inputLeft = in.pos < in.size;
         if (!inputLeft && !full) break;
-        const auto room = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(OutSize), destSize - produced));
+        const auto room =
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(OutSize), destSize - produced));
         ZSTD_outBuffer out{room ? Out.get() : &probe, room ? room : 1, 0};
         const size_t before = in.pos;
         const size_t result = ZSTD_decompressStream(Context, &out, &in);
         if (ZSTD_isError(result)) throw EDenseDataError(ZstdError(result));
         if (room == 0 && out.pos != 0)
-            throw EDenseDataError("the stored data expands to more than the member's " + std::to_string(destSize) +
-                                  " bytes");
+            throw EDenseDataError("the stored data expands to more than the member's " +
+                                  std::to_string(destSize) + " bytes");
         if (out.pos > 0) {
             sum += ByteSum(Out.get(), out.pos);
             if (dest) dest->Write(Out.get(), static_cast<int32_t>(out.pos));
@@ -97,12 +101,13 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
         if (inputLeft && out.pos == 0 && in.pos == before) throw EDenseDataError("the zstd stream stalls");
     }
     if (produced != destSize)
-        throw EDenseDataError("the stored data expands to " + std::to_string(produced) + " bytes, not the member's " +
-                              std::to_string(destSize));
+        throw EDenseDataError("the stored data expands to " + std::to_string(produced) +
+                              " bytes, not the member's " + std::to_string(destSize));
     return true;
 }
 
-TDenseExpander::TDenseExpander(TArchiver& archiver) : Archiver(archiver), Decoder(std::make_unique<TDenseDecoder>()) {
+TDenseExpander::TDenseExpander(TArchiver& archiver)
+    : Archiver(archiver), Decoder(std::make_unique<TDenseDecoder>()) {
     // Every archive header read starts a new archive: the stream's state starts again with it.
     Archiver.OnRecognize = [this](const std::string& compressID, bool& recognized) {
         if (compressID != DenseMethodID) return;
@@ -175,9 +180,11 @@ void TDenseExpander::CatchUp(TStream& source, int64_t dataStart) {
                                       e.Message.substr(e.Message.find(": ") + 2));
             }
             const bool matches =
-                sum == header.Checksum || (header.Lock > 0 && static_cast<uint32_t>(Archiver.Key) + sum == header.Checksum);
+                sum == header.Checksum ||
+                (header.Lock > 0 && static_cast<uint32_t>(Archiver.Key) + sum == header.Checksum);
             if (!matches)
-                throw EDenseDataError("member " + Quoted(name) + ", which this member builds on, has a bad checksum");
+                throw EDenseDataError("member " + Quoted(name) +
+                                      ", which this member builds on, has a bad checksum");
         }
         at = memberData + header.CompressedSize;
         source.Seek(at, TSeekOrigin::Begin);

@@ -258,8 +258,8 @@ TEST_F(WizardInstallation, InstalledUserListIsKept) {
 TEST_F(WizardInstallation, DenseArchiveInstallsPastAKeptMemberItBuildsOn) {
     std::string list;
     for (uint32_t x = 1; list.size() < 30000;) list += static_cast<char>((x = x * 69069u + 1u) >> 24);
-    Desktop.ArchiveResources["VELLUMOR"] = BuildDenseArchive(
-        {{"velmor.pvl", list}, {"velmor.exe", "MZ" + list}, {"lang\\en.lng", "en"}});
+    Desktop.ArchiveResources["VELLUMOR"] =
+        BuildDenseArchive({{"velmor.pvl", list}, {"velmor.exe", "MZ" + list}, {"lang\\en.lng", "en"}});
     ASSERT_LT(Desktop.ArchiveResources["VELLUMOR"].size(), 40000u);
     std::filesystem::create_directories(Scratch.Path / "apps" / "VL");
     Scratch.Write("apps/VL/velmor.pvl", {'m', 'i', 'n', 'e'});

@@ -6,8 +6,8 @@
 
 #include "ParlavoxVersion.h"
 #include "compress/ArchiveWriter.h"
-#include "compress/dense/DenseMethod.h"
 #include "compress/CodecTable.h"
+#include "compress/dense/DenseMethod.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 #include "platform/LittleEndian.h"
@@ -164,10 +164,11 @@ TEST_F(QdmxArchive, DenseArchivesRoundTripAndReadSkippedMembersBack) {
     TToolResult later = Qdmx("extract -q -C " + F("bad") + " " + F("damaged.qdmx") + " src/nested/noise.bin");
     EXPECT_EQ(later.Status, 1);
     EXPECT_TRUE(Contains(later.Stderr, "noise copy.bin\", which this member builds on")) << later.Stderr;
-    EXPECT_EQ(Scratch.Read("bad/src/nested/noise.bin"), std::vector<uint8_t>({'i', 'n', 's', 't', 'a', 'l', 'l', 'e', 'd'}));
+    EXPECT_EQ(Scratch.Read("bad/src/nested/noise.bin"),
+              std::vector<uint8_t>({'i', 'n', 's', 't', 'a', 'l', 'l', 'e', 'd'}));
 
-    for (const char* refused : {"-m zstd -k 5 --lock 2", "-m lh5 --level 3", "-m zstd --level 23",
-                                "-m zstd --window-log 26"})
+    for (const char* refused :
+         {"-m zstd -k 5 --lock 2", "-m lh5 --level 3", "-m zstd --level 23", "-m zstd --window-log 26"})
         EXPECT_EQ(Qdmx(std::string("create -q ") + refused + " " + F("x.qdmx") + " " + F("src")).Status, 2)
             << refused;
 }

@@ -4,8 +4,9 @@ namespace qdmx {
 
 TArchiveCli::TArchiveCli(CLI::App& app) {
     CreateCommand = app.add_subcommand("create", "pack files and directory trees into a new ARCHIVE");
-    CreateCommand->add_option("-m,--method", CreateOptions.Method,
-                              "none, rle, lzh, lh5 or zstd (default: lh5, or the best method this build has)");
+    CreateCommand->add_option(
+        "-m,--method", CreateOptions.Method,
+        "none, rle, lzh, lh5 or zstd (default: lh5, or the best method this build has)");
     CreateCommand->add_option("--level", CreateOptions.Level, "zstd compression level, 1 to 22 (default 19)");
     CreateCommand->add_option("--window-log", CreateOptions.WindowLog,
                               "zstd window across members: 2^N bytes, N 10 to 25 (default 25: 32 MiB)");

@@ -49,7 +49,8 @@ void PrintTable(const TDirectoryList& list, bool dense) {
     for (const auto& entry : list) {
         const TMemberInfo& m = *entry.Info;
         std::printf("%10d %10d %6s %-6s %s %s %08x %-6s %s\n", m.ExpandedSize, m.CompressedSize,
-                    FormatRatio(m.CompressedSize, m.ExpandedSize).c_str(), dense && m.Method == miCustom ? "zstd" : MethodNameOfIndex(m.Method),
+                    FormatRatio(m.CompressedSize, m.ExpandedSize).c_str(),
+                    dense && m.Method == miCustom ? "zstd" : MethodNameOfIndex(m.Method),
                     FormatDate(m.DateTime).c_str(), FormatAttributes(m.Attributes).c_str(), m.Checksum,
                     m.Locked ? "yes" : "no", entry.Name.c_str());
         expanded += m.ExpandedSize;

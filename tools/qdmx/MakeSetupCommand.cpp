@@ -1,8 +1,8 @@
 // qdmx make-setup: one executable that installs a dictionary, made without a compiler. Every
 // input is checked before anything is written; the folders are packed as create packs them (with
-// -m METHOD, zstd by default); the setup template gets the record and the archives as resources; and the result is
-// written under a temporary name that becomes OUT only once it is complete, so a failure leaves
-// no OUT behind (and an OUT that existed before is kept).
+// -m METHOD, zstd by default); the setup template gets the record and the archives as resources; and the
+// result is written under a temporary name that becomes OUT only once it is complete, so a failure leaves no
+// OUT behind (and an OUT that existed before is kept).
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
 #include "tools/qdmx/PackMethod.h"

@@ -28,7 +28,8 @@ TPackMethod PackMethodFromOptions(const std::string& name, int level, int window
     return method;
 }
 
-TPackWriter::TPackWriter(TStream& dest, const TPackMethod& method, int32_t key, int32_t lock) : Method(method) {
+TPackWriter::TPackWriter(TStream& dest, const TPackMethod& method, int32_t key, int32_t lock)
+    : Method(method) {
     if (method.Dense) {
         if (key != 0 && lock == 2)
             throw TUsageError{"-m zstd locks with --lock 1 only (its data cannot be scrambled)"};
