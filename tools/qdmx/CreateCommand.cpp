@@ -66,6 +66,17 @@ std::vector<TInputFile> CollectFiles(const TCreateOptions& options) {
     return files;
 }
 
+// The bytes of all input files (what the dense method's window never needs to exceed).
+int64_t TotalSize(const std::vector<TInputFile>& files) {
+    int64_t total = 0;
+    std::error_code error;
+    for (const auto& file : files) {
+        const auto size = fs::file_size(file.Path, error);
+        if (!error) total += static_cast<int64_t>(size);
+    }
+    return total;
+}
+
 } // namespace
 
 void PackFolder(const std::string& folder, const TPackMethod& method, TStream& dest, bool quiet) {
@@ -73,9 +84,10 @@ void PackFolder(const std::string& folder, const TPackMethod& method, TStream& d
     options.Directory = folder;
     options.Paths = {"."};
     TProgressDisplay progress(!quiet && TProgressDisplay::StandardErrorIsTerminal());
-    TPackWriter writer(dest, method);
+    const std::vector<TInputFile> files = CollectFiles(options);
+    TPackWriter writer(dest, WindowForInput(method, TotalSize(files)));
     writer.SetProgress(progress.Handler());
-    for (const auto& file : CollectFiles(options)) {
+    for (const auto& file : files) {
         progress.Begin(file.Name);
         writer.AddFile(file.Name, file.Path.string());
     }
@@ -93,7 +105,7 @@ int Create(const TCreateOptions& options) {
     auto archive = TFileStream::Create(options.Archive);
     TProgressDisplay progress(!options.Quiet && TProgressDisplay::StandardErrorIsTerminal());
     try {
-        TPackWriter writer(*archive, method, key, options.Lock);
+        TPackWriter writer(*archive, WindowForInput(method, TotalSize(files)), key, options.Lock);
         writer.SetProgress(progress.Handler());
         for (const auto& file : files) {
             std::error_code error;

@@ -28,6 +28,13 @@ TPackMethod PackMethodFromOptions(const std::string& name, int level, int window
     return method;
 }
 
+TPackMethod WindowForInput(TPackMethod method, int64_t inputBytes) {
+    int log = DenseWindowLogMin;
+    while (log < method.WindowLog && (int64_t{1} << log) < inputBytes) ++log;
+    method.WindowLog = log;
+    return method;
+}
+
 TPackWriter::TPackWriter(TStream& dest, const TPackMethod& method, int32_t key, int32_t lock)
     : Method(method) {
     if (method.Dense) {

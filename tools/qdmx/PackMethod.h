@@ -21,6 +21,11 @@ struct TPackMethod {
 // and --window-log (0: not given), which only the dense method takes. TUsageError when invalid.
 TPackMethod PackMethodFromOptions(const std::string& name, int level = 0, int windowLog = 0);
 
+// The method with the dense method's window cut to the smallest power of two that holds all of
+// the input (a window cannot reach further back than that, and the expander reserves the window's
+// size in memory, so small archives expand in little memory).
+TPackMethod WindowForInput(TPackMethod method, int64_t inputBytes);
+
 // An archive writer for a pack method: the dense method's archives carry DenseMethodID and code
 // every member through one TDenseCompressor.
 class TPackWriter {
