@@ -5,7 +5,8 @@
 #   parlavox_zstd_full     encoder and decoder, optimised for speed (qdmx.exe, the tests);
 #   parlavox_zstd_decoder  the decoder alone, optimised for size (the setup programs), without
 #                          error strings, with the single-symbol Huffman decoder and the short
-#                          sequence decoder only, and without legacy formats.
+#                          sequence decoder only, without legacy formats, and (but for the block
+#                          decoder) without inlining.
 # A program chooses the decoder-only variant by setting its PARLAVOX_ZSTD_DECODER_ONLY property;
 # parlavox_zstd (linked by the dense method's library) resolves to the right one for each program.
 set(PARLAVOX_ZSTD_VERSION 1.5.4)
@@ -40,9 +41,20 @@ add_library(parlavox_zstd_full STATIC ${_zstd_common} ${_zstd_decompress} ${_zst
 target_compile_definitions(parlavox_zstd_full PRIVATE ${_zstd_common_definitions})
 target_compile_options(parlavox_zstd_full PRIVATE -O2 -w)
 
-add_library(parlavox_zstd_decoder STATIC ${_zstd_common} ${_zstd_decompress})
-target_compile_definitions(parlavox_zstd_decoder PRIVATE ${_zstd_common_definitions} ZSTD_STRIP_ERROR_STRINGS
-                           HUF_FORCE_DECOMPRESS_X1 ZSTD_FORCE_DECOMPRESS_SEQUENCES_SHORT ZSTD_NO_INLINE)
+# The block decoder (literals and sequences, the loop an installation spends its time in) keeps
+# its inlining: without it the decoder runs at half speed (about 620 instead of 1,150 MB/s on the
+# text corpus, 340 instead of 590 on binaries, natively) for 10 KB less code. Everything else is
+# built with ZSTD_NO_INLINE.
+set(_zstd_block_decoder ${_zstd_lib}/decompress/zstd_decompress_block.c)
+list(REMOVE_ITEM _zstd_decompress ${_zstd_block_decoder})
+set(_zstd_decoder_definitions ${_zstd_common_definitions} ZSTD_STRIP_ERROR_STRINGS HUF_FORCE_DECOMPRESS_X1
+    ZSTD_FORCE_DECOMPRESS_SEQUENCES_SHORT)
+add_library(parlavox_zstd_block_decoder OBJECT ${_zstd_block_decoder})
+target_compile_definitions(parlavox_zstd_block_decoder PRIVATE ${_zstd_decoder_definitions})
+target_compile_options(parlavox_zstd_block_decoder PRIVATE -Os -w)
+add_library(parlavox_zstd_decoder STATIC ${_zstd_common} ${_zstd_decompress}
+                                         $<TARGET_OBJECTS:parlavox_zstd_block_decoder>)
+target_compile_definitions(parlavox_zstd_decoder PRIVATE ${_zstd_decoder_definitions} ZSTD_NO_INLINE)
 target_compile_options(parlavox_zstd_decoder PRIVATE -Os -w)
 
 target_include_directories(parlavox_zstd SYSTEM INTERFACE ${_zstd_lib})
