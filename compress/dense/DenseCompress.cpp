@@ -18,17 +18,20 @@ void Check(size_t result) {
 }
 } // namespace
 
+struct TFreeCCtx {
+    void operator()(ZSTD_CCtx* context) const { ZSTD_freeCCtx(context); }
+};
+
 struct TDenseEncoder {
     TDenseEncoder(int level, int windowLog)
-        : Context(ZSTD_createCCtx()), In(new uint8_t[SourcePieceSize]), OutSize(ZSTD_CStreamOutSize()),
-          Out(new uint8_t[OutSize]) {
+        : Owned(ZSTD_createCCtx()), Context(Owned.get()), In(new uint8_t[SourcePieceSize]),
+          OutSize(ZSTD_CStreamOutSize()), Out(new uint8_t[OutSize]) {
         if (!Context) throw std::bad_alloc();
         Check(ZSTD_CCtx_setParameter(Context, ZSTD_c_compressionLevel, level));
         Check(ZSTD_CCtx_setParameter(Context, ZSTD_c_windowLog, windowLog));
         // The members' own checksums serve; the stream's size is not known in advance.
         Check(ZSTD_CCtx_setParameter(Context, ZSTD_c_checksumFlag, 0));
     }
-    ~TDenseEncoder() { ZSTD_freeCCtx(Context); }
 
     // Runs the stream with the given directive until it has taken all of in (and, when flushing,
     // until the flush is complete), writing its output to dest; returns the bytes written.
@@ -44,6 +47,7 @@ struct TDenseEncoder {
         }
     }
 
+    std::unique_ptr<ZSTD_CCtx, TFreeCCtx> Owned;
     ZSTD_CCtx* Context;
     std::unique_ptr<uint8_t[]> In;
     size_t OutSize;

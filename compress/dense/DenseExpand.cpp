@@ -29,15 +29,18 @@ std::string Quoted(const std::string& name) {
 }
 } // namespace
 
+struct TFreeDCtx {
+    void operator()(ZSTD_DCtx* context) const { ZSTD_freeDCtx(context); }
+};
+
 struct TDenseDecoder {
     TDenseDecoder()
-        : Context(ZSTD_createDCtx()), In(new uint8_t[InputPieceSize]), OutSize(ZSTD_DStreamOutSize()) {
+        : Owned(ZSTD_createDCtx()), Context(Owned.get()), In(new uint8_t[InputPieceSize]),
+          OutSize(ZSTD_DStreamOutSize()), Out(new uint8_t[OutSize]) {
         if (!Context) throw std::bad_alloc();
-        Out.reset(new uint8_t[OutSize]);
         const size_t set = ZSTD_DCtx_setParameter(Context, ZSTD_d_windowLogMax, DenseWindowLogMax);
         if (ZSTD_isError(set)) throw Exception("zstd: " + std::string(ZSTD_getErrorName(set)));
     }
-    ~TDenseDecoder() { ZSTD_freeDCtx(Context); }
 
     // Runs sourceSize stored bytes through the stream into dest (nothing is kept when dest is
     // null), requiring exactly destSize bytes of output; returns their byte sum. With a progress
@@ -45,10 +48,11 @@ struct TDenseDecoder {
     bool Decode(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
                 const TShowProgressEvent& progress, uint32_t& sum);
 
+    std::unique_ptr<ZSTD_DCtx, TFreeDCtx> Owned;
     ZSTD_DCtx* Context;
     std::unique_ptr<uint8_t[]> In;
-    std::unique_ptr<uint8_t[]> Out;
     size_t OutSize;
+    std::unique_ptr<uint8_t[]> Out;
 };
 
 bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
