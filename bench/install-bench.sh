@@ -40,6 +40,9 @@ if [ ${#missing[@]} -gt 0 ]; then
     $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+# The Windows build of zstd needs Debian's source package (scripts/deps.sh).
+source "$root/scripts/deps.sh"
+parlavox_fetch_zstd_source
 (cd "$root" && cmake --preset windows >/dev/null && cmake --build --preset windows -j 2 --target setup-template host_tools)
 mkdir -p "$data"
 exec python3 "$root/bench/install_compare.py" --qdmx "$root/build/windows/host-tools/tools/qdmx/qdmx" \

@@ -5,7 +5,8 @@ The payload (make_payload.py: a 60 MB dictionary of 300 text files and a Vellumo
 shared libraries) is packed once for each installer:
   ours        the template executable renamed to EngGer.exe, with EngGer.vl1 (the sample support
               record) and EngGer.vl2 / EngGer.vl3 made by `qdmx create -m lh5`;
-  made        (--made) one EngGer.exe made from a template by `qdmx make-setup`, everything
+  ours dense  the same with EngGer.vl2 / EngGer.vl3 made by `qdmx create -m zstd` (the dense method);
+  made        (--made) one EngGer.exe made from a template by `qdmx make-setup -m lh5`, everything
               embedded, as a publisher ships it (its start includes the check of its digests);
   NSIS        makensis (target amd64-unicode, like ours a 64-bit program) with `File /r` of both
               folders into the same places and the same registry value, once with zlib and once
@@ -47,6 +48,8 @@ DICTIONARY_DIR = INSTALL_BASE + "/English-German"
 VELLUMOR_DIR = INSTALL_BASE + "/VL"
 WIZARD_TITLE = "Parlavox Dictionary Setup - "
 NSIS_METHODS = {"NSIS zlib": "zlib", "NSIS lzma solid": "/SOLID lzma"}
+# qdmx create -m METHOD -> what our installer's label gets (lh5 keeps the plain label).
+OUR_METHODS = {"lh5": "", "zstd": " dense"}
 WINE_ENV = {"WINEARCH": "win64", "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d"}
 TIMEOUT = 300  # seconds for one installation
 
@@ -261,20 +264,23 @@ SectionEnd
 
 def build_installers(args, data, payload):
     installers = []
+    # Our archives, once per method: lh5 (the setup's original method) and the dense method.
     archives = {}
-    for number, folder in ((2, "dictionary"), (3, "vellumor")):
-        archive = os.path.join(data, f"{BASE_NAME}.vl{number}")
-        if not os.path.isfile(archive):
-            subprocess.run([args.qdmx, "create", "-m", "lh5", "-q", "-C", os.path.join(payload, folder),
-                            archive + ".part", "."], check=True)
-            os.replace(archive + ".part", archive)
-        archives[number] = archive
+    for method, suffix in OUR_METHODS.items():
+        for number, folder in ((2, "dictionary"), (3, "vellumor")):
+            archive = os.path.join(data, f"{BASE_NAME}{suffix}.vl{number}")
+            if not os.path.isfile(archive):
+                subprocess.run([args.qdmx, "create", "-m", method, "-q", "-C", os.path.join(payload, folder),
+                                archive + ".part", "."], check=True)
+                os.replace(archive + ".part", archive)
+            archives[(method, number)] = archive
     for (label, exe), silent in [(o, False) for o in args.wizard_only] + [(o, args.silent) for o in args.ours]:
-        files = [(exe, BASE_NAME + ".exe"), (SUPPORT_RECORD, BASE_NAME + ".vl1"),
-                 (archives[2], BASE_NAME + ".vl2"), (archives[3], BASE_NAME + ".vl3")]
-        installers.append(Installer(label, "wizard", files))
-        if silent:
-            installers.append(Installer(label + " /S", "silent", files))
+        for method, suffix in OUR_METHODS.items():
+            files = [(exe, BASE_NAME + ".exe"), (SUPPORT_RECORD, BASE_NAME + ".vl1"),
+                     (archives[(method, 2)], BASE_NAME + ".vl2"), (archives[(method, 3)], BASE_NAME + ".vl3")]
+            installers.append(Installer(label + suffix, "wizard", files))
+            if silent:
+                installers.append(Installer(label + suffix + " /S", "silent", files))
     if args.made:
         # make-setup wants the project file every dictionary has; the payload's files are linked,
         # not copied.
@@ -286,8 +292,9 @@ def build_installers(args, data, payload):
             os.replace(staged + ".part", staged)
     for label, template in args.made:
         made = os.path.join(data, "made-" + label.replace(" ", "-").replace("/", "") + ".exe")
-        subprocess.run([args.qdmx, "make-setup", "-q", "--record", SUPPORT_RECORD, "--dictionary", staged,
-                        "--vellumor", os.path.join(payload, "vellumor"), "--template", template, made],
+        # lh5, which templates from before the dense method can install too.
+        subprocess.run([args.qdmx, "make-setup", "-q", "-m", "lh5", "--record", SUPPORT_RECORD, "--dictionary",
+                        staged, "--vellumor", os.path.join(payload, "vellumor"), "--template", template, made],
                        check=True)
         files = [(made, BASE_NAME + ".exe")]
         installers.append(Installer(label, "wizard", files))

@@ -12,9 +12,19 @@
 
 #include <climits>
 
-TArchiveWriter::TArchiveWriter(TStream& dest, uint8_t archiveMethod, int32_t key, int32_t lock)
-    : Dest(dest), Start(dest.Position()), ArchiveMethod(archiveMethod), Key(key), Lock(lock) {
+namespace {
+std::string IdentifierOfIndex(uint8_t archiveMethod) {
     if (archiveMethod >= MethodIdentifiers.size()) throw Exception("Invalid archive method index");
+    return MethodIdentifiers[archiveMethod];
+}
+} // namespace
+
+TArchiveWriter::TArchiveWriter(TStream& dest, uint8_t archiveMethod, int32_t key, int32_t lock)
+    : TArchiveWriter(dest, IdentifierOfIndex(archiveMethod), key, lock) {}
+
+TArchiveWriter::TArchiveWriter(TStream& dest, const std::string& customID, int32_t key, int32_t lock)
+    : Dest(dest), Start(dest.Position()), MethodID(customID), Key(key), Lock(lock) {
+    if (MethodID.size() != 3) throw Exception("A method identifier has three characters");
     if (key != 0 && lock <= 0) throw Exception("A locked member needs Lock 1 or 2");
     WriteArchiveHeader();
 }
@@ -22,7 +32,7 @@ TArchiveWriter::TArchiveWriter(TStream& dest, uint8_t archiveMethod, int32_t key
 void TArchiveWriter::WriteArchiveHeader() {
     TArchiveHeader header;
     for (size_t i = 0; i < 5; ++i) header.Signature[i] = static_cast<uint8_t>(ArchiveSignature[i]);
-    for (size_t i = 0; i < 3; ++i) header.MethodID[i] = MethodIdentifiers[ArchiveMethod][i];
+    for (size_t i = 0; i < 3; ++i) header.MethodID[i] = MethodID[i];
     header.TotalSize = static_cast<int32_t>(Total);
     header.ArchiveType = atMulti;
     header.Reserved = 0;
@@ -40,8 +50,10 @@ TMemberHeader TArchiveWriter::AddStream(const std::string& name, TStream& source
     if (size > INT32_MAX || Total + size > INT32_MAX)
         throw Exception("Archive would exceed 2 GiB of expanded data at " + name);
     const TCodecEntry* codec = FindCodec(method);
-    if (method == miCustom || !codec || !codec->Compress)
+    if (method == miCustom ? !OnCompress : !codec || !codec->Compress)
         throw Exception("No compressor for method " + std::to_string(method) + " in this build");
+    if (method == miCustom && Key != 0 && Lock == 2)
+        throw Exception("Custom members are locked with Lock 1 only (the key is added to the checksum)");
 
     TMemberHeader header;
     header.NameLength = static_cast<int16_t>(name.size());
@@ -63,15 +75,23 @@ TMemberHeader TArchiveWriter::AddStream(const std::string& name, TStream& source
     Coder.Key = header.Lock == 2 ? Key : 0;
     Coder.OnShowProgress = OnShowProgress;
     uint32_t sum = 0;
-    try {
-        Coder.RunCodec(Dest, source, header.ExpandedSize, header.ExpandedSize, method, sum, pmCompress,
-                       false);
-    } catch (const EUnableToCompress&) {
-        header.Method = miStored;
-        source.Seek(sourceStart, TSeekOrigin::Begin);
-        Dest.Seek(dataStart, TSeekOrigin::Begin);
-        Coder.RunCodec(Dest, source, header.ExpandedSize, header.ExpandedSize, miStored, sum, pmCompress,
-                       false);
+    if (method == miCustom) {
+        std::string id = MethodID;
+        int32_t written = 0;
+        OnCompress(Dest, source, id, written, sum);
+        if (Dest.Position() - dataStart != written)
+            throw Exception("Custom compression of " + name + " miscounted");
+    } else {
+        try {
+            Coder.RunCodec(Dest, source, header.ExpandedSize, header.ExpandedSize, method, sum, pmCompress,
+                           false);
+        } catch (const EUnableToCompress&) {
+            header.Method = miStored;
+            source.Seek(sourceStart, TSeekOrigin::Begin);
+            Dest.Seek(dataStart, TSeekOrigin::Begin);
+            Coder.RunCodec(Dest, source, header.ExpandedSize, header.ExpandedSize, miStored, sum, pmCompress,
+                           false);
+        }
     }
     if (source.Position() - sourceStart != size) throw Exception("Compression of " + name + " was cancelled");
 

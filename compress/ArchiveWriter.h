@@ -7,6 +7,10 @@
 // With a key, members are locked: Lock 2 (the default) scrambles the stored data with the key,
 // Lock 1 keeps it plain and only adds the key to the checksum; the header's LockMark is 2 for a
 // key above 0.
+//
+// Custom members (method 3) are coded by the application's OnCompress, in an archive whose header
+// carries the application's own identifier; their stored data is the handler's output as it is,
+// so a key locks them with Lock 1 only (the key is added to the checksum).
 #pragma once
 
 #include "compress/Archiver.h"
@@ -19,6 +23,9 @@ public:
     // Starts an archive at dest's position. archiveMethod (0..4) names the header's identifier;
     // lock (1 or 2) applies only when key is not 0.
     TArchiveWriter(TStream& dest, uint8_t archiveMethod, int32_t key = 0, int32_t lock = 2);
+    // Starts an archive whose header carries a custom identifier (three characters), for
+    // members coded by OnCompress.
+    TArchiveWriter(TStream& dest, const std::string& customID, int32_t key = 0, int32_t lock = 1);
 
     // Adds the rest of source (from its position) as a member. Raises Exception for a name longer
     // than 32,767 bytes, data beyond the format's 2 GiB limits or a method without a compressor.
@@ -31,6 +38,9 @@ public:
 
     // Progress of the member being coded, as TArchiver reports it (0, per 8 KB chunk, 100).
     TShowProgressEvent OnShowProgress;
+    // Codes custom members (method 3): writes the rest of source to dest and reports the output
+    // size and the source's byte sum.
+    TCompressEvent OnCompress;
     int64_t TotalSize() const { return Total; }
 
 private:
@@ -38,7 +48,7 @@ private:
 
     TStream& Dest;
     int64_t Start;
-    uint8_t ArchiveMethod;
+    std::string MethodID;
     int32_t Key;
     int32_t Lock;
     int64_t Total = 0;

@@ -4,8 +4,13 @@ PARLAVOX_PACKAGES=(
     cmake make g++ clang libclang-rt-14-dev googletest libcli11-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick
     lhasa p7zip-full libarchive-tools jlha-utils gzip python3 util-linux procps hyperfine
-    openssl osslsigncode icoutils
+    openssl osslsigncode icoutils libzstd-dev zstd dpkg-dev
 )
+# The zstd release behind the dense method: the native build links Debian's libzstd-dev, the
+# Windows programs are built from Debian's source package of this version (cmake/Zstd.cmake).
+PARLAVOX_ZSTD_SOURCE_VERSION=1.5.4+dfsg2-5
+PARLAVOX_ZSTD_SOURCE_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/deps"
+PARLAVOX_DEB_SRC_LIST=/etc/apt/sources.list.d/parlavox-deb-src.sources
 
 parlavox_install_packages() {
     local missing=()
@@ -18,4 +23,28 @@ parlavox_install_packages() {
     echo "Installing missing packages: ${missing[*]}"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Unpacks Debian's zstd source package of the pinned version into build/deps (outside the tracked
+# tree) unless it is there: a deb-src entry for the release's main archive, then `apt-get source`
+# (apt checks the .dsc against the signed Sources index, dpkg-source the tarballs' checksums).
+parlavox_fetch_zstd_source() {
+    local folder="$PARLAVOX_ZSTD_SOURCE_DIR/libzstd-${PARLAVOX_ZSTD_SOURCE_VERSION%-*}"
+    [ -f "$folder/lib/zstd.h" ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    if ! apt-cache showsrc zstd 2>/dev/null | grep -qx "Version: $PARLAVOX_ZSTD_SOURCE_VERSION"; then
+        echo "Adding a deb-src entry for Debian's main archive ($PARLAVOX_DEB_SRC_LIST)"
+        local codename
+        codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+            "$codename" | $sudo tee "$PARLAVOX_DEB_SRC_LIST" >/dev/null
+        $sudo apt-get update -qq
+    fi
+    mkdir -p "$PARLAVOX_ZSTD_SOURCE_DIR"
+    (cd "$PARLAVOX_ZSTD_SOURCE_DIR" && apt-get source -qq "zstd=$PARLAVOX_ZSTD_SOURCE_VERSION") || {
+        echo "Could not fetch the zstd source package $PARLAVOX_ZSTD_SOURCE_VERSION" >&2
+        return 1
+    }
+    [ -f "$folder/lib/zstd.h" ]
 }

@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 parlavox_install_packages
+parlavox_fetch_zstd_source
 
 cmake --preset windows >/dev/null
 # What the wizard and its walk-through use: both setup programs, the Vellumor stand-in, and

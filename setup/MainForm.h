@@ -9,6 +9,7 @@
 #pragma once
 
 #include "compress/Archiver.h"
+#include "compress/dense/DenseMethod.h"
 #include "setup/FormPorts.h"
 #include "setup/uninstall/InstallationFolders.h"
 
@@ -86,6 +87,8 @@ public:
     void SetLog(TInstallLog* log) { Log = log; }
 
     TArchiver Compressor;
+    // Expands the members of dense archives through Compressor's OnRecognize and OnExpand.
+    TDenseExpander DenseMembers{Compressor};
 
 private:
     friend struct TMainFormProbe; // the native tests' view of the member list

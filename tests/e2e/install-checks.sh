@@ -21,6 +21,6 @@ stored_dates() {
         [[ $name == *.vlp ]] && continue
         actual=$(date -r "$target/${name//\\//}" '+%Y-%m-%d %H:%M:%S' 2>/dev/null)
         [ "$actual" = "$stamp" ] || { echo "  $name: installed $actual, stored $stamp" >&2; return 1; }
-    done < <("$qdmx" list -v "$archive" | awk 'NR > 1 && $4 == "lh5"')
+    done < <("$qdmx" list -v "$archive" | awk 'NR > 1 && ($4 == "lh5" || $4 == "zstd")')
 }
 programs_group() { find "$drive_c/users" -type d -path '*Start Menu/Programs/Parlavox' | head -1; }

@@ -256,7 +256,7 @@ mkdir -p "$out/second" "$drive_c/Second" "$out/second-vellumor"
 printf '[Project]\r\nName=Legal Terms\r\n' >"$out/second/legal.vlp"
 printf 'contract\tVertrag\r\n' >"$out/second/legal.vlm"
 printf 'court\tGericht\r\n' >"$out/second/courts.vlm"
-"$qdmx" create -m lh5 -q -C "$out/second" "$drive_c/Second/Legal.vl2" .
+"$qdmx" create -m zstd -q -C "$out/second" "$drive_c/Second/Legal.vl2" .
 cp "$template_exe" "$drive_c/Second/Legal.exe"
 printf 'PVD4\tLegal\tEnglish-German legal terms\tParlavox Legal Team\t45000.5' >"$drive_c/Second/Legal.vl1"
 # Its Vellumor archive lacks readme.txt, which the first one's has: the last uninstall must remove
@@ -377,6 +377,15 @@ check "the uninstallers' temporary copies and their folders are gone after a res
 check "the Parlavox group is gone" test ! -e "$group"
 check "the log lists what was kept" has_line "$drive_c/uninstall.log" \
     'Kept: C:\Some Folder\Apps\Legal\courts.vlm (changed since it was installed)'
+
+echo "silent-e2e: a setup made on Linux by qdmx make-setup (dense archives) with /S"
+"$qdmx" make-setup -q --record "$resources/support.txt" --dictionary "$resources/dictionary" \
+    --vellumor "$payload/vellumor" --template "$template_exe" "$drive_c/Dense.exe"
+check "the made setup holds dense archives" grep -aq $'QDMX\x1aZST' "$drive_c/Dense.exe"
+run dense.log 'C:\Dense.exe /S /D=C:\Dense'
+check "the made setup exits 0" test "$rc" -eq 0
+check "its dictionary is installed byte for byte" same_files "$resources/dictionary" "$drive_c/Dense/English-German"
+check "its Vellumor is installed byte for byte" same_files "$payload/vellumor" "$drive_c/Dense/VL"
 
 check "no planted DLL was loaded at any time" no_planted_dll_loaded
 

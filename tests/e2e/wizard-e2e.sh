@@ -198,8 +198,9 @@ echo "e2e: template executable with NAME.vl1 to NAME.vl3, Vellumor directory typ
 mkdir -p "$drive_c/Publisher"
 cp "$template_exe" "$drive_c/Publisher/EngGer.exe"
 cp "$resources/support.txt" "$drive_c/Publisher/EngGer.vl1"
-cp "$payload/dictionary.qdmx" "$drive_c/Publisher/EngGer.vl2"
-cp "$payload/vellumor.qdmx" "$drive_c/Publisher/EngGer.vl3"
+# Archives of the dense method, made on Linux.
+"$qdmx" create -m zstd -q -C "$resources/dictionary" "$drive_c/Publisher/EngGer.vl2" .
+"$qdmx" create -m zstd -q -C "$payload/vellumor" "$drive_c/Publisher/EngGer.vl3" .
 wine 'C:\Publisher\EngGer.exe' '/LOG=C:\template-run.log' >"$out/template.log" 2>&1 &
 setup_pid=$!
 expect_window "template opens on the Welcome page" '^Parlavox Dictionary Setup - Welcome$'
@@ -256,7 +257,7 @@ printf '[Project]\r\nName=French Cuisine\r\n' >"$made/dict/cuisine.vlp"
 printf 'sauce\tSoße\r\n' >"$made/dict/Grammar/Tables/nouns.txt"
 printf 'mijoter\tköcheln\r\n' >"$made/dict/Grammar/verbs.txt"
 head -c 3000000 /dev/urandom >"$made/dict/Sounds/words.snd"
-"$qdmx" create -q -C "$made/dict" "$made/dict.qdmx" .
+"$qdmx" create -m zstd -q -C "$made/dict" "$made/dict.qdmx" . # make-setup's default method
 check "make-setup on Linux" "$qdmx" make-setup -q --record "$made/record.txt" --dictionary "$made/dict" \
     --vellumor "$payload/vellumor" --template "$template_exe" "$made/Cuisine.exe"
 check "make-setup with qdmx.exe under Wine" wine "$qdmx_exe" make-setup -q \

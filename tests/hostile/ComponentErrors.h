@@ -6,6 +6,7 @@
 #include "compress/ArchiveFormat.h"
 #include "compress/Archiver.h"
 #include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/dense/DenseMethod.h"
 
 #include <exception>
 #include <string>
@@ -19,6 +20,7 @@ inline std::string ComponentClassOf(const std::exception& e) {
     if (dynamic_cast<const EBadChecksum*>(&e)) return "EBadChecksum";
     if (dynamic_cast<const EInvalidKey*>(&e)) return "EInvalidKey";
     if (dynamic_cast<const ELZHBadDecodeTable*>(&e)) return "ELZHBadDecodeTable";
+    if (dynamic_cast<const EDenseDataError*>(&e)) return "EDenseDataError";
     if (dynamic_cast<const EInsufficientDiskSpace*>(&e)) return "EInsufficientDiskSpace";
     if (dynamic_cast<const EUnableToCompress*>(&e)) return "EUnableToCompress";
     if (dynamic_cast<const EStreamError*>(&e)) return "EStreamError";
@@ -29,9 +31,10 @@ inline std::string ComponentClassOf(const std::exception& e) {
 }
 
 // The failures a damaged archive may cause while it is listed or expanded: the header and
-// member-header errors, the checksum and key checks and the lh5 table check.
+// member-header errors, the checksum and key checks, the lh5 table check and the dense method's
+// stream errors.
 inline bool IsDamagedDataError(const std::string& cls) {
     return cls == "EDamagedArchive" || cls == "EInvalidHeader" || cls == "EInvalidHeaderArchiveType" ||
            cls == "EUnrecognizedCompressionMethod" || cls == "EBadChecksum" || cls == "EInvalidKey" ||
-           cls == "ELZHBadDecodeTable";
+           cls == "ELZHBadDecodeTable" || cls == "EDenseDataError";
 }

@@ -198,6 +198,7 @@ TEST_P(HostileListing, ReadDirectoryGivesTheDocumentedEntriesOrError) {
     const THostileCase& c = GetParam();
     auto stream = TFileStream::OpenRead(Archive().string());
     TArchiver archiver;
+    TDenseExpander dense(archiver);
     TDirectoryList list;
     TObserved observed = Observe([&] { archiver.ReadDirectory(*stream, list); });
     ExpectOutcome(c.List, observed);
@@ -219,6 +220,7 @@ TEST_P(HostileExpansion, ExpandArchiveWritesOnlyTheRedirectedFiles) {
     const THostileCase& c = GetParam();
     auto stream = TFileStream::OpenRead(Archive().string());
     TArchiver archiver;
+    TDenseExpander dense(archiver);
     archiver.SetTargetPath("target");
     std::vector<std::string> offered;
     archiver.OnCheckFile = [&](std::string& filepath, TProcessMode mode) {

@@ -313,6 +313,24 @@ TEST_F(WizardInstallation, InstalledUserListIsKept) {
     EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
 }
 
+// A dense Vellumor archive whose program refers back to the user list before it: the installed
+// list is kept (the member is skipped), and the program after it still expands byte for byte.
+TEST_F(WizardInstallation, DenseArchiveInstallsPastAKeptMemberItBuildsOn) {
+    std::string list;
+    for (uint32_t x = 1; list.size() < 30000;) list += static_cast<char>((x = x * 69069u + 1u) >> 24);
+    Desktop.ArchiveResources["VELLUMOR"] =
+        BuildDenseArchive({{"velmor.pvl", list}, {"velmor.exe", "MZ" + list}, {"lang\\en.lng", "en"}});
+    ASSERT_LT(Desktop.ArchiveResources["VELLUMOR"].size(), 40000u);
+    std::filesystem::create_directories(Scratch.Path / "apps" / "VL");
+    Scratch.Write("apps/VL/velmor.pvl", {'m', 'i', 'n', 'e'});
+    Install();
+    EXPECT_EQ(Disk("apps/VL/velmor.pvl"), "mine");
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ" + list);
+    EXPECT_EQ(Disk("apps/VL/lang/en.lng"), "en");
+    ASSERT_FALSE(Desktop.Messages.empty());
+    EXPECT_EQ(Desktop.Messages.back().Text, "Parlavox Dictionary setup complete.");
+}
+
 // Registration as an installed program: the uninstaller beside the dictionary, the Uninstall key,
 // the dictionary as a user of Vellumor and the record of what was written.
 class Registration : public WizardInstallation {

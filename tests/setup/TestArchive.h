@@ -3,7 +3,8 @@
 // component can expand them without any codec beyond the stored one.
 #pragma once
 
-#include "compress/ArchiveFormat.h"
+#include "compress/ArchiveWriter.h"
+#include "compress/dense/DenseMethod.h"
 
 #include <string>
 #include <vector>
@@ -45,4 +46,18 @@ inline std::string BuildArchive(const std::vector<TTestMember>& members) {
         archive += member.Contents;
     }
     return archive;
+}
+
+// The same members packed with the dense method (each member may refer to those before it).
+inline std::string BuildDenseArchive(const std::vector<TTestMember>& members) {
+    TMemoryStream archive;
+    TDenseCompressor compressor;
+    TArchiveWriter writer(archive, DenseMethodID);
+    writer.OnCompress = compressor.Handler();
+    for (const TTestMember& member : members) {
+        TMemoryStream source(std::vector<uint8_t>(member.Contents.begin(), member.Contents.end()));
+        writer.AddStream(member.Name, source, member.DateTime, 0x20, miCustom);
+    }
+    writer.Finish();
+    return {archive.Bytes.begin(), archive.Bytes.end()};
 }

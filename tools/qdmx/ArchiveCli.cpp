@@ -4,14 +4,18 @@ namespace qdmx {
 
 TArchiveCli::TArchiveCli(CLI::App& app) {
     CreateCommand = app.add_subcommand("create", "pack files and directory trees into a new ARCHIVE");
-    CreateCommand->add_option("-m,--method", CreateOptions.Method,
-                              "none, rle, lzh or lh5 (default: lh5, or the best method this build has)");
+    CreateCommand->add_option(
+        "-m,--method", CreateOptions.Method,
+        "none, rle, lzh, lh5 or zstd (default: lh5, or the best method this build has)");
+    CreateCommand->add_option("--level", CreateOptions.Level, "zstd compression level, 1 to 22 (default 19)");
+    CreateCommand->add_option("--window-log", CreateOptions.WindowLog,
+                              "zstd window across members: 2^N bytes, N 10 to 25 (default 25: 32 MiB)");
     CreateCommand->add_option("-k,--key", CreateOptions.Key,
                               "lock the members with this non-zero 32-bit key");
     CreateCommand
         ->add_option("--lock", CreateOptions.Lock,
                      "2: scramble the data with the key (default); "
-                     "1: only add the key to the checksum")
+                     "1: only add the key to the checksum (the only lock of -m zstd, and its default)")
         ->check(CLI::IsMember({1, 2}));
     CreateCommand->add_option("-C,--directory", CreateOptions.Directory, "take the PATHs relative to DIR");
     CreateCommand->add_flag("-q,--quiet", CreateOptions.Quiet, "no progress display");
@@ -43,7 +47,7 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
 
     MakeSetupCommand = app.add_subcommand(
         "make-setup", "make a single-file setup OUT.exe: the setup template with the support record and the "
-                      "folders packed with lh5 as its resources");
+                      "folders packed as its resources");
     MakeSetupCommand
         ->add_option("--record", MakeSetupOptions.Record,
                      "the support record file (one line, five "
@@ -61,6 +65,10 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
                                  "sign the uninstaller with this command before packing it: {in} is the "
                                  "unsigned program, {out} where the signed one goes (without {out} it is "
                                  "signed in place; without {in} its path is appended)");
+    MakeSetupCommand
+        ->add_option("-m,--method", MakeSetupOptions.Method,
+                     "zstd (default: the smallest download) or lh5 (the setup's original method)")
+        ->check(CLI::IsMember({"zstd", "lh5"}));
     MakeSetupCommand->add_flag("-q,--quiet", MakeSetupOptions.Quiet, "no progress display");
     MakeSetupCommand->add_option("OUT", MakeSetupOptions.Output, "the setup to write (OUT.exe)")->required();
 }

@@ -11,8 +11,12 @@ class TStream;
 
 namespace qdmx {
 
+struct TPackMethod;
+
 struct TCreateOptions {
     std::string Method; // empty: the best method this build can compress with
+    int Level = 0;      // -m zstd only; 0: the default level
+    int WindowLog = 0;  // -m zstd only; 0: the default window
     std::string Key;    // empty: no key
     int Lock = 0;       // 0: not given (2 with a key)
     std::string Directory;
@@ -48,13 +52,14 @@ struct TMakeSetupOptions {
     std::string Vellumor;        // empty: the setup reads NAME.vl3 beside itself
     std::string Template;        // empty: setup-template.exe of the kit qdmx belongs to
     std::string SignUninstaller; // empty: the uninstaller stays as the template carries it
+    std::string Method = "zstd";
     std::string Output;
     bool Quiet = false;
 };
 
 int Create(const TCreateOptions& options);
 // Packs a folder's tree into dest as `create -C FOLDER ARCHIVE .` does.
-void PackFolder(const std::string& folder, uint8_t method, TStream& dest, bool quiet);
+void PackFolder(const std::string& folder, const TPackMethod& method, TStream& dest, bool quiet);
 int MakeSetup(const TMakeSetupOptions& options);
 int List(const TListOptions& options);
 int Test(const TTestOptions& options);

@@ -5,9 +5,9 @@
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
 #include "tools/qdmx/MemberNames.h"
+#include "tools/qdmx/PackMethod.h"
 #include "tools/qdmx/Progress.h"
 
-#include "compress/ArchiveWriter.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -66,33 +66,47 @@ std::vector<TInputFile> CollectFiles(const TCreateOptions& options) {
     return files;
 }
 
+// The bytes of all input files (what the dense method's window never needs to exceed).
+int64_t TotalSize(const std::vector<TInputFile>& files) {
+    int64_t total = 0;
+    std::error_code error;
+    for (const auto& file : files) {
+        const auto size = fs::file_size(file.Path, error);
+        if (!error) total += static_cast<int64_t>(size);
+    }
+    return total;
+}
+
 } // namespace
 
-void PackFolder(const std::string& folder, uint8_t method, TStream& dest, bool quiet) {
+void PackFolder(const std::string& folder, const TPackMethod& method, TStream& dest, bool quiet) {
     TCreateOptions options;
     options.Directory = folder;
     options.Paths = {"."};
     TProgressDisplay progress(!quiet && TProgressDisplay::StandardErrorIsTerminal());
-    TArchiveWriter writer(dest, method);
-    writer.OnShowProgress = progress.Handler();
-    for (const auto& file : CollectFiles(options)) {
+    const std::vector<TInputFile> files = CollectFiles(options);
+    TPackWriter writer(dest, WindowForInput(method, TotalSize(files)));
+    writer.SetProgress(progress.Handler());
+    for (const auto& file : files) {
         progress.Begin(file.Name);
-        writer.AddFile(file.Name, file.Path.string(), method);
+        writer.AddFile(file.Name, file.Path.string());
     }
     writer.Finish();
 }
 
 int Create(const TCreateOptions& options) {
-    uint8_t method = CompressMethodFromOption(options.Method);
+    const TPackMethod method = PackMethodFromOptions(options.Method, options.Level, options.WindowLog);
     int32_t key = KeyFromOption(options.Key);
     if (options.Lock != 0 && key == 0) throw TUsageError{"--lock needs a key (-k KEY)"};
+    if (method.Dense && key != 0 && options.Lock == 2)
+        throw TUsageError{"-m zstd locks with --lock 1 only (its data cannot be scrambled)"};
     std::vector<TInputFile> files = CollectFiles(options);
 
     auto archive = TFileStream::Create(options.Archive);
     TProgressDisplay progress(!options.Quiet && TProgressDisplay::StandardErrorIsTerminal());
     try {
-        TArchiveWriter writer(*archive, method, key, options.Lock == 0 ? 2 : options.Lock);
-        writer.OnShowProgress = progress.Handler();
+        TPackWriter writer(*archive, WindowForInput(method, TotalSize(files)), key, options.Lock);
+        writer.SetProgress(progress.Handler());
         for (const auto& file : files) {
             std::error_code error;
             if (fs::equivalent(file.Path, fs::path(NativePath(options.Archive)), error)) {
@@ -100,7 +114,7 @@ int Create(const TCreateOptions& options) {
                 continue;
             }
             progress.Begin(file.Name);
-            writer.AddFile(file.Name, file.Path.string(), method);
+            writer.AddFile(file.Name, file.Path.string());
         }
         writer.Finish();
     } catch (...) {

@@ -9,6 +9,7 @@
 #include "tools/qdmx/Progress.h"
 
 #include "compress/Archiver.h"
+#include "compress/dense/DenseMethod.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -32,6 +33,7 @@ int Extract(const TExtractOptions& options) {
     if (!directory.empty() && directory.back() != '\\' && directory.back() != '/') directory += '\\';
 
     TArchiver archiver;
+    TDenseExpander dense(archiver);
     archiver.Key = key;
     archiver.MakeDirectories = true;
     archiver.ExceptionOnFileError = true;

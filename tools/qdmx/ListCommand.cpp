@@ -5,6 +5,7 @@
 #include "tools/qdmx/Methods.h"
 
 #include "compress/Archiver.h"
+#include "compress/dense/DenseMethod.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 
@@ -41,13 +42,15 @@ std::string FormatRatio(int64_t stored, int64_t expanded) {
     return text;
 }
 
-void PrintTable(const TDirectoryList& list) {
+// Custom members of a dense archive are shown as zstd, the method that codes them.
+void PrintTable(const TDirectoryList& list, bool dense) {
     std::printf("  Expanded     Stored  Ratio Method Date                Attr Checksum Locked Name\n");
     int64_t expanded = 0, stored = 0;
     for (const auto& entry : list) {
         const TMemberInfo& m = *entry.Info;
         std::printf("%10d %10d %6s %-6s %s %s %08x %-6s %s\n", m.ExpandedSize, m.CompressedSize,
-                    FormatRatio(m.CompressedSize, m.ExpandedSize).c_str(), MethodNameOfIndex(m.Method),
+                    FormatRatio(m.CompressedSize, m.ExpandedSize).c_str(),
+                    dense && m.Method == miCustom ? "zstd" : MethodNameOfIndex(m.Method),
                     FormatDate(m.DateTime).c_str(), FormatAttributes(m.Attributes).c_str(), m.Checksum,
                     m.Locked ? "yes" : "no", entry.Name.c_str());
         expanded += m.ExpandedSize;
@@ -62,10 +65,11 @@ void PrintTable(const TDirectoryList& list) {
 
 int List(const TListOptions& options) {
     TDirectoryList list;
+    std::string methodID;
     try {
         auto archive = OpenArchiveFile(options.Archive);
         TArchiver archiver;
-        std::string methodID;
+        TDenseExpander dense(archiver);
         // Validates the header even when the archive holds no member.
         archiver.ReadArchiveHeader(*archive, methodID);
         archive->Seek(0, TSeekOrigin::Begin);
@@ -75,7 +79,7 @@ int List(const TListOptions& options) {
         return ExitFailure;
     }
     if (options.Verbose) {
-        PrintTable(list);
+        PrintTable(list, methodID == DenseMethodID);
     } else {
         for (const auto& entry : list) std::printf("%s\n", entry.Name.c_str());
     }

@@ -1,11 +1,12 @@
 // qdmx make-setup: one executable that installs a dictionary, made without a compiler. Every
-// input is checked before anything is written; the folders are packed with lh5 as create packs
-// them; the uninstaller is signed by the publisher's command when one is given; the setup
-// template gets the record, the archives and their digests as resources; and the result is
-// written under a temporary name that becomes OUT only once it is complete, so a failure leaves
-// no OUT behind (and an OUT that existed before is kept).
+// input is checked before anything is written; the folders are packed as create packs them (with
+// -m METHOD, zstd by default); the uninstaller is signed by the publisher's command when one is
+// given; the setup template gets the record, the archives and their digests as resources; and the
+// result is written under a temporary name that becomes OUT only once it is complete, so a failure
+// leaves no OUT behind (and an OUT that existed before is kept).
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/PackMethod.h"
 #include "tools/qdmx/SetupInputs.h"
 
 #include "platform/FileStream.h"
@@ -40,9 +41,10 @@ std::string DefaultTemplate() {
                     "); name the template with --template");
 }
 
-TResource ArchiveResource(const std::string& name, const std::string& folder, bool quiet) {
+TResource ArchiveResource(const std::string& name, const std::string& folder, const TPackMethod& method,
+                          bool quiet) {
     TMemoryStream archive;
-    PackFolder(folder, CompressMethodFromOption("lh5"), archive, quiet);
+    PackFolder(folder, method, archive, quiet);
     return {TResourceId::Named("ARCHIVE"), TResourceId::Named(name), 0, 0, std::move(archive.Bytes)};
 }
 
@@ -110,6 +112,7 @@ void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
 } // namespace
 
 int MakeSetup(const TMakeSetupOptions& options) {
+    const TPackMethod method = PackMethodFromOptions(options.Method);
     const std::string record = CheckedSupportRecord(options.Record);
     CheckPayloadFolder(options.Dictionary, "--dictionary", 1);
     if (!options.Vellumor.empty()) CheckPayloadFolder(options.Vellumor, "--vellumor", 0);
@@ -137,9 +140,9 @@ int MakeSetup(const TMakeSetupOptions& options) {
                          0,
                          0,
                          {record.begin(), record.end()}});
-    resources.push_back(ArchiveResource("DICTIONARY", options.Dictionary, options.Quiet));
+    resources.push_back(ArchiveResource("DICTIONARY", options.Dictionary, method, options.Quiet));
     if (!options.Vellumor.empty())
-        resources.push_back(ArchiveResource("VELLUMOR", options.Vellumor, options.Quiet));
+        resources.push_back(ArchiveResource("VELLUMOR", options.Vellumor, method, options.Quiet));
     resources.push_back(DigestsResource(templateResources, replaced, resources));
     WriteFileAtomically(options.Output,
                         MakeSetupImage(std::move(templateBytes), std::move(resources), replaced));

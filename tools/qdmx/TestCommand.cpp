@@ -6,6 +6,7 @@
 #include "tools/qdmx/Progress.h"
 
 #include "compress/Archiver.h"
+#include "compress/dense/DenseMethod.h"
 
 #include <cstdio>
 
@@ -14,6 +15,7 @@ int Test(const TTestOptions& options) {
     int32_t key = KeyFromOption(options.Key);
     std::unique_ptr<TFileStream> archive;
     TArchiver archiver;
+    TDenseExpander dense(archiver);
     archiver.Key = key;
     std::string methodID;
     TArchiveHeader header;

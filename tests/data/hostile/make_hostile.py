@@ -617,6 +617,67 @@ def method_cases():
          {0: BETA}, (1, MSG_INVALID_KEY), (1, MSG_INVALID_KEY), {"open.txt": BETA})
 
 
+# ---------------------------------------------------------------------------------------------
+# The dense method: members of an archive with the identifier ZST are pieces of one zstd stream.
+# The two reference members were made once by `qdmx create -m zstd g.qdmx a.txt b.txt` from
+# DENSE_A and DENSE_B (level 19); b.txt refers back into a.txt. A frame header is the 4-byte magic,
+# the descriptor byte 0x00 and the window byte 0x78 (2^25 bytes, the largest an expander accepts).
+
+MSG_DENSE = "Damaged data: "
+DENSE_A = b"".join(b"alpha %d: the first member of a dense archive\n" % i for i in range(8))
+DENSE_B = DENSE_A.replace(b"alpha", b"beta!") + b"and one line of its own\n"
+DENSE_A_DATA = bytes.fromhex(
+    "28b52ffd007844020042430c1280db0110e47e139bd204b39a5cad1475210be8984286009de16356bdefec7675476f7bc996"
+    "c7d742f77ef8295cbd1a550820c033071fc9bc4c5653322f9365230a315206")
+DENSE_B_DATA = bytes.fromhex(
+    "c4010064026265746121203031323334353637616e64206f6e65206c696e65206f6620697473206f776e0a0810001fc9bc4c"
+    "96299997c93245a611")
+DENSE_FRAME_HEADER = 6
+
+
+def dense_cases():
+    a = Member(b"a.txt", DENSE_A_DATA, expanded=DENSE_A, method=3)
+    b = Member(b"b.txt", DENSE_B_DATA, expanded=DENSE_B, method=3)
+    both = {"a.txt": DENSE_A, "b.txt": DENSE_B}
+    case("dense_good.qdmx", "an intact dense archive of two members, the second referring into the first",
+         build([a, b], method=b"ZST"), ("ok", 2), ("ok",), {0: DENSE_A, 1: DENSE_B}, (0, ""), (0, ""), both)
+
+    def first_fails(file, tries, first, message=MSG_DENSE, cls="EDenseDataError"):
+        case(file, tries, build([first, b], method=b"ZST"), ("ok", 2), ("error", cls, message),
+             {}, (1, message), (1, message), {})
+
+    first_fails("dense_damaged_frame.qdmx", "the first member's zstd magic number changed: a damaged frame",
+                Member(b"a.txt", b"\x29" + DENSE_A_DATA[1:], expanded=DENSE_A, method=3))
+    first_fails("dense_window_too_large.qdmx",
+                "the frame asks for a 2^26-byte window, more than the expander's bound of 2^25",
+                Member(b"a.txt", DENSE_A_DATA[:5] + b"\x80" + DENSE_A_DATA[6:], expanded=DENSE_A, method=3))
+    first_fails("dense_size_larger.qdmx",
+                "the first member's ExpandedSize is one more than its frame gives",
+                Member(b"a.txt", DENSE_A_DATA, expanded=DENSE_A, method=3, expanded_size=len(DENSE_A) + 1),
+                MSG_DENSE + "the stored data expands to 360 bytes, not the member's 361")
+    first_fails("dense_size_smaller.qdmx",
+                "the first member's ExpandedSize is one less than its frame gives",
+                Member(b"a.txt", DENSE_A_DATA, expanded=DENSE_A, method=3, expanded_size=len(DENSE_A) - 1),
+                MSG_DENSE + "the stored data expands to more than the member's 359 bytes")
+    first_fails("dense_without_history.qdmx",
+                "the second member's blocks behind a frame header of their own, as the first member: what they "
+                "refer to (the first member's bytes and tables) is not there, so they expand to other bytes",
+                Member(b"a.txt", DENSE_A_DATA[:DENSE_FRAME_HEADER] + DENSE_B_DATA, expanded=DENSE_B, method=3),
+                MSG_BAD_CHECKSUM, "EBadChecksum")
+
+    def second_fails(file, tries, second, message):
+        case(file, tries, build([a, second], method=b"ZST"), ("ok", 2),
+             ("error", message[1], message[0]), {0: DENSE_A}, (1, message[0]), (1, message[0]),
+             {"a.txt": DENSE_A})
+
+    second_fails("dense_wrong_checksum.qdmx", "the second member's checksum is one too high",
+                 Member(b"b.txt", DENSE_B_DATA, expanded=DENSE_B, method=3, checksum=byte_sum(DENSE_B) + 1),
+                 (MSG_BAD_CHECKSUM, "EBadChecksum"))
+    second_fails("dense_truncated.qdmx", "the second member's stored data without its last ten bytes",
+                 Member(b"b.txt", DENSE_B_DATA[:-10], expanded=DENSE_B, method=3),
+                 (MSG_DENSE, "EDenseDataError"))
+
+
 def lh5_member(name, stream, expanded, file, tries, expand=None, checksum=None, expanded_size=None, extra=None):
     m = Member(name, stream, expanded=expanded, method=4, checksum=checksum, expanded_size=expanded_size)
     members = [m] + ([extra] if extra else [])
@@ -1043,6 +1104,7 @@ def main():
     lzh_cases()
     rle_cases()
     name_cases()
+    dense_cases()
     for c in CASES:
         with open(os.path.join(out_dir, c.file), "wb") as f:
             f.write(c.data)
