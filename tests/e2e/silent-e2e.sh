@@ -199,7 +199,8 @@ check "nothing written at all" test ! -e "$drive_c/Crafted Target"
 echo "silent-e2e: a crafted NAME.vl3 beside a setup made without --vellumor"
 made=$out/made-unsigned
 mkdir -p "$made" "$drive_c/Unsigned"
-"$qdmx" make-setup -q --record "$resources/support.txt" --dictionary "$resources/dictionary" \
+# lh5, so that the dictionary archive can be found in it as qdmx create packs it.
+"$qdmx" make-setup -q -m lh5 --record "$resources/support.txt" --dictionary "$resources/dictionary" \
     --template "$template_exe" "$made/Made.exe" 2>/dev/null
 cp "$made/Made.exe" "$drive_c/Unsigned/Made.exe"
 crafted_archive "$drive_c/Unsigned/Made.vl3"
