@@ -1,9 +1,11 @@
-// Numbers as fixed-width text, the way "%0*d" and "%0*X" write them, without the printf family:
+// Numbers as fixed-width text, the way "%0*d" and "%0*X" write them (and back), without the printf
+// family:
 // the setup programs would carry its whole formatting engine (about 20 KB) for a few dates and
 // checksums.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // Decimal digits, padded with zeros to width characters, a minus sign counting as one of them.
@@ -25,4 +27,19 @@ inline std::string ZeroPaddedHex(uint32_t value, int width) {
     if (static_cast<int>(digits.size()) < width)
         digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
     return digits;
+}
+
+// The number that ZeroPaddedDecimal (base 10) or ZeroPaddedHex (base 16, upper-case digits) wrote:
+// 1 to 16 digits and nothing else; nothing for any other text.
+inline std::optional<uint64_t> ParsePaddedNumber(const std::string& text, int base) {
+    if (text.empty() || text.size() > 16) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (digit < 0 || digit >= base) return std::nullopt;
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+    }
+    return value;
 }

@@ -113,11 +113,11 @@ private:
     // Archives opened and checked ahead of the installation, until InstallArchive takes them.
     struct TOpenedArchive {
         std::string Name;
-        std::string Origin; // "embedded" or the fallback file's path
+        std::string FallbackFile; // empty for the embedded archive
         std::unique_ptr<TStream> Stream;
+        TDirectoryList Directory;
     };
     std::vector<TOpenedArchive> OpenedArchives;
-    void CheckMemberNames(TStream& source, const std::string& where);
 
     void Note(const std::string& line);
     // Notes the member that the archive component was last allowed to write, once it is done.

@@ -30,8 +30,9 @@ void RefuseLinkedFolder(TDesktop& desktop, const std::string& folder) {
 // Ends one archive's expansion on every way out: the stream first, then the member directory.
 class TArchiveRun {
 public:
-    TArchiveRun(TArchiver& archiver, TDirectoryList*& memberList, std::unique_ptr<TStream> stream)
-        : Archiver(archiver), MemberList(memberList), Stream(std::move(stream)) {
+    TArchiveRun(TArchiver& archiver, TDirectoryList*& memberList, std::unique_ptr<TStream> stream,
+                TDirectoryList list)
+        : Archiver(archiver), MemberList(memberList), Stream(std::move(stream)), List(std::move(list)) {
         MemberList = &List;
     }
     ~TArchiveRun() {
@@ -43,7 +44,6 @@ public:
     TArchiveRun& operator=(const TArchiveRun&) = delete;
 
     TStream& Source() { return *Stream; }
-    TDirectoryList& Directory() { return List; }
 
 private:
     TArchiver& Archiver;
@@ -141,10 +141,10 @@ void TMainForm::ReportFailure(const std::string& reason) {
 }
 
 void TMainForm::OpenInstallArchive(const std::string& archiveName) {
-    TOpenedArchive opened{archiveName, "", nullptr};
+    TOpenedArchive opened;
+    opened.Name = archiveName;
     try {
         opened.Stream = Desktop.OpenArchiveResource(Compressor, archiveName);
-        opened.Origin = "embedded";
     } catch (...) {
         // A missing or unreadable resource is not an error: the fallback file may stand in.
     }
@@ -159,52 +159,39 @@ void TMainForm::OpenInstallArchive(const std::string& archiveName) {
         // that others may write to while the setup runs.
         std::unique_ptr<TStream> file = Desktop.OpenFileRead(path);
         opened.Stream = std::make_unique<TMemoryStream>(ReadAll(*file));
-        opened.Origin = path;
+        opened.FallbackFile = path;
     }
-    CheckMemberNames(*opened.Stream, opened.Origin == "embedded" ? "archive " + archiveName : opened.Origin);
-    for (TOpenedArchive& earlier : OpenedArchives)
-        if (earlier.Name == archiveName) {
-            earlier = std::move(opened);
-            return;
-        }
-    OpenedArchives.push_back(std::move(opened));
-}
-
-void TMainForm::CheckMemberNames(TStream& source, const std::string& where) {
-    TDirectoryList list;
-    const int64_t start = source.Position();
-    Compressor.ReadDirectory(source, list);
-    source.Seek(start, TSeekOrigin::Begin);
-    for (const TDirectoryEntry& entry : list)
+    // The member directory read for the check serves the expansion too.
+    Compressor.ReadDirectory(*opened.Stream, opened.Directory);
+    opened.Stream->Seek(0, TSeekOrigin::Begin);
+    for (const TDirectoryEntry& entry : opened.Directory)
         if (IsEscapingMemberName(entry.Name, TNameRules::Windows))
-            throw EDamagedArchive("unsafe member name \"" + entry.Name + "\" in " + where);
+            throw EDamagedArchive(
+                "unsafe member name \"" + entry.Name + "\" in " +
+                (opened.FallbackFile.empty() ? "archive " + archiveName : opened.FallbackFile));
+    std::erase_if(OpenedArchives, [&](const TOpenedArchive& a) { return a.Name == archiveName; });
+    OpenedArchives.push_back(std::move(opened));
 }
 
 void TMainForm::InstallArchive(const std::string& archiveName, const std::string& destination) {
     CurrentPart = archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary;
     Compressor.SetTargetPath(destination);
-    auto opened = std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
-                               [&](const TOpenedArchive& a) { return a.Name == archiveName; });
-    if (opened == OpenedArchives.end()) {
-        OpenInstallArchive(archiveName);
-        opened = std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
-                              [&](const TOpenedArchive& a) { return a.Name == archiveName; });
-    }
-    if (opened == OpenedArchives.end()) {
+    auto opened = [&] {
+        return std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
+                            [&](const TOpenedArchive& a) { return a.Name == archiveName; });
+    };
+    if (opened() == OpenedArchives.end()) OpenInstallArchive(archiveName);
+    const auto found = opened();
+    if (found == OpenedArchives.end()) {
         Note("Archive " + archiveName + ": not found, skipped");
         return;
     }
-    std::unique_ptr<TStream> stream = std::move(opened->Stream);
-    const std::string origin = opened->Origin;
-    OpenedArchives.erase(opened);
-    if (origin == "embedded")
-        Note("Archive " + archiveName + ": embedded, into " + destination);
-    else
-        Note("Archive " + archiveName + ": " + origin + " into " + destination);
+    TOpenedArchive archive = std::move(*found);
+    OpenedArchives.erase(found);
+    Note("Archive " + archiveName + ": " +
+         (archive.FallbackFile.empty() ? "embedded, into " : archive.FallbackFile + " into ") + destination);
 
-    TArchiveRun run(Compressor, MemberList, std::move(stream));
-    Compressor.ReadDirectory(run.Source(), run.Directory());
-    run.Source().Seek(0, TSeekOrigin::Begin);
+    TArchiveRun run(Compressor, MemberList, std::move(archive.Stream), std::move(archive.Directory));
     Compressor.ExpandArchive(run.Source(), nullptr);
     FinishPendingFile();
 }

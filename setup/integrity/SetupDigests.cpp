@@ -20,16 +20,8 @@ constexpr size_t FieldCount = 4;
 constexpr size_t ReadPiece = 256 * 1024;
 
 uint64_t ParseNumber(const std::string& text, int base) {
-    if (text.empty() || text.size() > 16) throw EDigestsFormat("bad number in the digests");
-    uint64_t value = 0;
-    for (char c : text) {
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        if (digit < 0 || digit >= base) throw EDigestsFormat("bad number in the digests");
-        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-    }
-    return value;
+    if (const std::optional<uint64_t> value = ParsePaddedNumber(text, base)) return *value;
+    throw EDigestsFormat("bad number in the digests");
 }
 
 // The digest of the resource as the running setup holds it; nothing when it has no such resource.

@@ -35,16 +35,8 @@ std::vector<std::string> SplitFields(const std::string& line) {
 }
 
 uint64_t ParseNumber(const std::string& text, int base) {
-    if (text.empty() || text.size() > 16) throw ERecordError("Bad number in uninstall record: " + text);
-    uint64_t value = 0;
-    for (char c : text) {
-        int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        if (digit < 0 || digit >= base) throw ERecordError("Bad number in uninstall record: " + text);
-        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-    }
-    return value;
+    if (const std::optional<uint64_t> value = ParsePaddedNumber(text, base)) return *value;
+    throw ERecordError("Bad number in uninstall record: " + text);
 }
 
 // The record's lines that hold one value, in the order they are written; an optional one is left
