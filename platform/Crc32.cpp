@@ -10,24 +10,30 @@ constexpr int SliceBytes = 8;
 constexpr int ByteValues = 256;
 
 // Tables[0] is the usual byte-wise table; Tables[k] advances a byte's contribution by k more bytes.
-struct TCrcTables {
-    uint32_t T[SliceBytes][ByteValues];
-    TCrcTables() {
-        for (uint32_t n = 0; n < ByteValues; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            T[0][n] = c;
-        }
-        for (int k = 1; k < SliceBytes; ++k)
-            for (uint32_t n = 0; n < ByteValues; ++n) T[k][n] = (T[k - 1][n] >> 8) ^ T[0][T[k - 1][n] & 0xFF];
+// Made at start-up on the heap rather than as a constant or zero-initialised global: either of
+// those puts 8 KB in the image (MinGW keeps zero-initialised objects in .data under
+// -fdata-sections), and the tables would travel in every setup program and its packed uninstaller.
+using TCrcTable = uint32_t[ByteValues];
+
+const TCrcTable* MakeTables() {
+    auto* tables = new TCrcTable[SliceBytes];
+    for (uint32_t n = 0; n < ByteValues; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        tables[0][n] = c;
     }
-};
-const TCrcTables CrcTables;
+    for (int k = 1; k < SliceBytes; ++k)
+        for (uint32_t n = 0; n < ByteValues; ++n)
+            tables[k][n] = (tables[k - 1][n] >> 8) ^ tables[0][tables[k - 1][n] & 0xFF];
+    return tables;
+}
+
+const TCrcTable* const Tables = MakeTables(); // lives as long as the program
 
 } // namespace
 
 uint32_t UpdateCrc32(uint32_t crc, const uint8_t* bytes, size_t count) {
-    const auto& t = CrcTables.T;
+    const TCrcTable* const t = Tables;
     crc = ~crc;
     for (; count >= SliceBytes; bytes += SliceBytes, count -= SliceBytes) {
         const uint32_t one = Get32(bytes) ^ crc, two = Get32(bytes + 4);
