@@ -5,6 +5,7 @@
 #include "setup/win32/WizardWindow.h"
 
 #include "setup/MainForm.h"
+#include "setup/win32/PackedPicture.h"
 #include "setup/win32/ProgressBar.h"
 
 #include <algorithm>
@@ -177,8 +178,7 @@ void TWizardWindow::CreateControl(const TControlLayout& layout) {
     if (layout.Kind == TControlKind::ckCheckBox && (layout.Flags & cfChecked))
         SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
     if (layout.Kind == TControlKind::ckImage) {
-        Picture = static_cast<HBITMAP>(
-            LoadImageA(Instance, "PICTURE", IMAGE_BITMAP, Scale(layout.Width), Scale(layout.Height), 0));
+        Picture = LoadPackedPicture(Instance, "PICTURE", Scale(layout.Width), Scale(layout.Height));
         if (Picture) SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(Picture));
     }
     if (layout.Flags & cfAutoSize) FitToText(layout.Name);
