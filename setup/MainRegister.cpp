@@ -73,6 +73,7 @@ void TMainForm::RegisterInstallation() {
     // The uninstaller travels packed, as an archive of the one member UninstallerName; a setup
     // without it installs but cannot register.
     TArchiver unpacker;
+    TDenseExpander dense(unpacker); // the build packs it with the dense method
     std::unique_ptr<TStream> uninstaller;
     try {
         uninstaller = Desktop.OpenArchiveResource(unpacker, "UNINSTALL");

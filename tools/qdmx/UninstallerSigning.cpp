@@ -6,6 +6,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessSeed.h"
 #include "tools/pe/PeImage.h"
+#include "tools/qdmx/PackMethod.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -64,6 +65,7 @@ std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, c
     const std::string signedPath = (scratch.Path / "signed.exe").string();
 
     TArchiver archiver;
+    TDenseExpander dense(archiver); // the build packs it with the dense method; older templates with lh5
     archiver.ExceptionOnFileError = true;
     archiver.SetTargetPath(scratch.Path.string());
     TStringList written{UninstallerMember};
@@ -92,7 +94,7 @@ std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, c
     }
     if (!isSigned) throw Exception("the signing command left the uninstaller unsigned: " + line);
 
-    // Packed again exactly as the build packs it.
+    // Packed again exactly as the build packs it: with the dense method, its window cut to the file.
     const std::string repacked = (scratch.Path / "repacked").string();
     fs::create_directory(repacked);
     {
@@ -101,8 +103,9 @@ std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, c
         out->Close();
     }
     TMemoryStream archive;
-    TArchiveWriter writer(archive, miLH5);
-    writer.AddFile(UninstallerMember, repacked + "/" + UninstallerMember, miLH5);
+    TPackWriter writer(
+        archive, WindowForInput(PackMethodFromOptions("zstd"), static_cast<int64_t>(signedBytes.size())));
+    writer.AddFile(UninstallerMember, repacked + "/" + UninstallerMember);
     writer.Finish();
     return std::move(archive.Bytes);
 }
