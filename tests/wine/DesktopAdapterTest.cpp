@@ -9,6 +9,7 @@
 #include "platform/win32/Desktop.h"
 #include "setup/MainForm.h"
 #include "setup/record/KoStamp.h"
+#include "setup/win32/PackedPicture.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"
 #include "tests/support/ToolRunner.h"
@@ -68,6 +69,31 @@ TEST(DesktopResources, ArchiveResourceOpensAsStream) {
     EXPECT_EQ(stream->Read(bytes.data(), static_cast<int32_t>(bytes.size())), 8);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "QDMX\x1aNON");
     EXPECT_ANY_THROW(desktop.OpenArchiveResource(archiver, "VELLUMOR"));
+}
+
+// The Welcome page's picture as the build packs it: stretched to the asked size with its colours
+// (the light corner, the blue tile); a frame cut short and a packed file that is no bitmap give none.
+TEST(DesktopResources, PackedPictureIsStretchedAndBadOnesAreRefused) {
+    HINSTANCE self = GetModuleHandleA(nullptr);
+    HBITMAP picture = LoadPackedPicture(self, "PICTURE", 240, 240);
+    ASSERT_NE(picture, nullptr);
+    BITMAP size{};
+    GetObjectA(picture, sizeof size, &size);
+    EXPECT_EQ(size.bmWidth, 240);
+    EXPECT_EQ(size.bmHeight, 240);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, picture);
+    const COLORREF corner = GetPixel(dc, 2, 2), tile = GetPixel(dc, 40, 40);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(picture);
+    EXPECT_GE(GetRValue(corner), 230);
+    EXPECT_GE(GetBValue(corner), 230);
+    EXPECT_GT(GetBValue(tile), GetRValue(tile) + 80);
+
+    EXPECT_EQ(LoadPackedPicture(self, "PICTURE_CUT", 120, 120), nullptr);
+    EXPECT_EQ(LoadPackedPicture(self, "NOT_A_PICTURE", 120, 120), nullptr);
+    EXPECT_EQ(LoadPackedPicture(self, "NOSUCH", 120, 120), nullptr);
 }
 
 TEST(DesktopResources, ModulePathNamesThisProgram) {
