@@ -4,6 +4,7 @@
 //   back; any outcome but a clear error or the right number of bytes is a fault.
 // - odd: the rest describes members (a flags byte, two bytes of length, the contents); they are
 //   packed with the dense compressor at a low level and a small window chosen by the first byte,
+//   with or without the branch filter (then a flags bit makes the member start as an executable),
 //   then expanded with the flags' skip pattern: every member expanded must come back exactly.
 #include "compress/dense/DenseMethod.h"
 
@@ -39,7 +40,7 @@ void ExpandAsArchive(const uint8_t* data, size_t size, uint8_t skipBits) {
                                 methodID, h.Lock);
             if (archive.Position() != end) std::abort();
             // Custom members of other archives pass with nothing expanded, as without a handler.
-            if (h.Method == miCustom && methodID == DenseMethodID && out.Size() != h.ExpandedSize)
+            if (h.Method == miCustom && IsDenseMethodID(methodID) && out.Size() != h.ExpandedSize)
                 std::abort();
         }
     } catch (const Exception&) {
@@ -52,6 +53,7 @@ struct TFuzzMember {
 };
 
 void RoundTrip(const uint8_t* data, size_t size, uint8_t choice) {
+    const bool branchFilter = choice & 32;
     std::vector<TFuzzMember> members;
     size_t at = 0;
     while (at + 3 <= size && members.size() < 16) {
@@ -60,12 +62,14 @@ void RoundTrip(const uint8_t* data, size_t size, uint8_t choice) {
         at += 3;
         length = std::min(length, size - at);
         members.push_back({skip, std::vector<uint8_t>(data + at, data + at + length)});
+        if (branchFilter && (data[at - 3] & 2))
+            members.back().Contents.insert(members.back().Contents.begin(), {'M', 'Z'});
         at += length;
     }
     TMemoryStream archive;
     {
-        TDenseCompressor compressor(1 + choice % 3, DenseWindowLogMin + (choice >> 2) % 8);
-        TArchiveWriter writer(archive, DenseMethodID, choice & 2 ? 0x1234567 : 0, 1);
+        TDenseCompressor compressor(1 + choice % 3, DenseWindowLogMin + (choice >> 2) % 8, branchFilter);
+        TArchiveWriter writer(archive, compressor.MethodID(), choice & 2 ? 0x1234567 : 0, 1);
         writer.OnCompress = compressor.Handler();
         for (size_t i = 0; i < members.size(); ++i) {
             TMemoryStream source(members[i].Contents);

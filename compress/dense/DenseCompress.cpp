@@ -4,10 +4,14 @@
 // window (2^windowLog bytes) keeps what the members before it held within reach.
 #include "compress/dense/DenseMethod.h"
 
+#include "compress/dense/BranchFilter.h"
+
 #include <zstd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 // Source bytes read per piece (and per progress report).
@@ -54,7 +58,7 @@ struct TDenseEncoder {
     std::unique_ptr<uint8_t[]> Out;
 };
 
-TDenseCompressor::TDenseCompressor(int level, int windowLog) {
+TDenseCompressor::TDenseCompressor(int level, int windowLog, bool branchFilter) : BranchFilter(branchFilter) {
     if (level < 1 || level > DenseMaxLevel)
         throw Exception("zstd level must be 1 to " + std::to_string(DenseMaxLevel));
     if (windowLog < DenseWindowLogMin || windowLog > DenseWindowLogMax)
@@ -67,7 +71,7 @@ TDenseCompressor::~TDenseCompressor() = default;
 
 void TDenseCompressor::Compress(TStream& dest, TStream& source, std::string& compressID, int32_t& outputSize,
                                 uint32_t& checksum) {
-    compressID = DenseMethodID;
+    compressID = MethodID();
     const int64_t size = source.Remaining();
     int64_t done = 0, written = 0;
     uint32_t sum = 0;
@@ -75,14 +79,26 @@ void TDenseCompressor::Compress(TStream& dest, TStream& source, std::string& com
         int32_t percent = 0;
         OnShowProgress(percent);
     }
+    // Bytes held at the front of In for the next piece: the start of a branch whose distance is
+    // still to come. An executable is told by its first piece, which holds its whole mark.
+    uint8_t* in = Encoder->In.get();
+    size_t held = 0;
+    std::optional<TBranchFilter> filter;
     while (done < size) {
-        const int32_t want = static_cast<int32_t>(std::min<int64_t>(SourcePieceSize, size - done));
-        if (source.Read(Encoder->In.get(), want) != want)
-            throw EStreamError("Source ended early while compressing");
-        sum += ByteSum(Encoder->In.get(), static_cast<size_t>(want));
-        ZSTD_inBuffer in{Encoder->In.get(), static_cast<size_t>(want), 0};
-        written += Encoder->Run(dest, in, ZSTD_e_continue);
+        const auto want = static_cast<int32_t>(
+            std::min<int64_t>(SourcePieceSize - static_cast<int64_t>(held), size - done));
+        if (source.Read(in + held, want) != want) throw EStreamError("Source ended early while compressing");
+        sum += ByteSum(in + held, static_cast<size_t>(want));
+        const size_t ready = held + static_cast<size_t>(want);
+        if (BranchFilter && done == 0 && ready >= ExecutableMarkBytes && StartsAsExecutable(in))
+            filter.emplace(TBranchFilter::TDirection::ToTargets);
         done += want;
+        size_t final = filter ? filter->Convert(in, ready) : ready;
+        if (done == size) final = ready; // the member's last bytes, too few for a branch
+        ZSTD_inBuffer piece{in, final, 0};
+        written += Encoder->Run(dest, piece, ZSTD_e_continue);
+        held = ready - final;
+        std::memmove(in, in + final, held);
         if (OnShowProgress) {
             int32_t percent = ProgressPercent(static_cast<int32_t>(done), static_cast<int32_t>(size));
             OnShowProgress(percent);

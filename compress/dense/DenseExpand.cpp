@@ -5,13 +5,17 @@
 // data, which bounds the decoder's memory at that window plus two 128 KiB blocks.
 #include "compress/dense/DenseMethod.h"
 
+#include "compress/dense/BranchFilter.h"
+
 #include "platform/Yield.h"
 
 #include <zstd.h>
 #include <zstd_errors.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -45,8 +49,9 @@ struct TDenseDecoder {
     // Runs sourceSize stored bytes through the stream into dest (nothing is kept when dest is
     // null), requiring exactly destSize bytes of output; returns their byte sum. With a progress
     // handler: 0 first (-1 cancels: false comes back and nothing is read), then once per piece.
+    // With branchFilter, a member that starts as an executable is converted back on its way out.
     bool Decode(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
-                const TShowProgressEvent& progress, uint32_t& sum);
+                const TShowProgressEvent& progress, bool branchFilter, uint32_t& sum);
 
     std::unique_ptr<ZSTD_DCtx, TFreeDCtx> Owned;
     ZSTD_DCtx* Context;
@@ -56,7 +61,7 @@ struct TDenseDecoder {
 };
 
 bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
-                           const TShowProgressEvent& progress, uint32_t& sum) {
+                           const TShowProgressEvent& progress, bool branchFilter, uint32_t& sum) {
     if (progress) {
         int32_t percent = 0;
         progress(percent);
@@ -72,6 +77,15 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
     // unless the output was full (at most one such call per member).
     bool full = false;
     uint8_t probe = 0;
+    // Output bytes held at the front of Out for the next call: the member's first bytes until
+    // they tell an executable, or the start of a branch whose distance is still to come.
+    size_t held = 0;
+    bool decided = !branchFilter;
+    std::optional<TBranchFilter> filter;
+    auto release = [&](size_t count) {
+        sum += ByteSum(Out.get(), count);
+        if (dest) dest->Write(Out.get(), static_cast<int32_t>(count));
+    };
     for (;;) {
         if (in.pos == in.size && fetched < sourceSize) {
             const int32_t want = std::min(InputPieceSize, sourceSize - fetched);
@@ -88,8 +102,8 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
         const bool inputLeft = in.pos < in.size;
         if (!inputLeft && !full) break;
         const auto room =
-            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(OutSize), destSize - produced));
-        ZSTD_outBuffer out{room ? Out.get() : &probe, room ? room : 1, 0};
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(OutSize - held), destSize - produced));
+        ZSTD_outBuffer out{room ? Out.get() + held : &probe, room ? room : 1, 0};
         const size_t before = in.pos;
         const size_t result = ZSTD_decompressStream(Context, &out, &in);
         if (ZSTD_isError(result)) throw EDenseDataError(ZstdError(result));
@@ -97,9 +111,16 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
             throw EDenseDataError("the stored data expands to more than the member's " +
                                   std::to_string(destSize) + " bytes");
         if (out.pos > 0) {
-            sum += ByteSum(Out.get(), out.pos);
-            if (dest) dest->Write(Out.get(), static_cast<int32_t>(out.pos));
             produced += static_cast<int64_t>(out.pos);
+            const size_t ready = held + out.pos;
+            if (!decided && ready >= ExecutableMarkBytes) {
+                decided = true;
+                if (StartsAsExecutable(Out.get())) filter.emplace(TBranchFilter::TDirection::ToDistances);
+            }
+            const size_t final = !decided ? 0 : filter ? filter->Convert(Out.get(), ready) : ready;
+            release(final);
+            held = ready - final;
+            std::memmove(Out.get(), Out.get() + final, held);
         }
         full = out.pos == out.size;
         if (inputLeft && out.pos == 0 && in.pos == before) throw EDenseDataError("the zstd stream stalls");
@@ -107,6 +128,7 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
     if (produced != destSize)
         throw EDenseDataError("the stored data expands to " + std::to_string(produced) +
                               " bytes, not the member's " + std::to_string(destSize));
+    release(held); // the member's last bytes, too few for a branch
     return true;
 }
 
@@ -114,13 +136,14 @@ TDenseExpander::TDenseExpander(TArchiver& archiver)
     : Archiver(archiver), Decoder(std::make_unique<TDenseDecoder>()) {
     // Every archive header read starts a new archive: the stream's state starts again with it.
     Archiver.OnRecognize = [this](const std::string& compressID, bool& recognized) {
-        if (compressID != DenseMethodID) return;
+        if (!IsDenseMethodID(compressID)) return;
         recognized = true;
         Restart();
     };
     Archiver.OnExpand = [this](TStream& dest, TStream& source, int32_t sourceSize, int32_t destSize,
                                const std::string& compressID, uint32_t& checksum) {
-        if (compressID != DenseMethodID) return;
+        if (!IsDenseMethodID(compressID)) return;
+        BranchFilter = compressID == DenseExecutableMethodID;
         Expand(dest, source, sourceSize, destSize, checksum);
     };
 }
@@ -139,7 +162,8 @@ void TDenseExpander::Expand(TStream& dest, TStream& source, int32_t sourceSize, 
     // Whatever stops this member leaves the stream's state inside it: the next member starts
     // again from the archive's beginning.
     SyncedStream = nullptr;
-    if (!Decoder->Decode(&dest, source, sourceSize, destSize, Archiver.OnShowProgress, checksum)) {
+    if (!Decoder->Decode(&dest, source, sourceSize, destSize, Archiver.OnShowProgress, BranchFilter,
+                         checksum)) {
         // Cancelled before anything was read: the state is still that before this member.
         Restart();
         return;
@@ -178,7 +202,8 @@ void TDenseExpander::CatchUp(TStream& source, int64_t dataStart) {
             uint32_t sum = 0;
             SyncedStream = nullptr;
             try {
-                Decoder->Decode(nullptr, source, header.CompressedSize, header.ExpandedSize, nullptr, sum);
+                Decoder->Decode(nullptr, source, header.CompressedSize, header.ExpandedSize, nullptr,
+                                BranchFilter, sum);
             } catch (const EDenseDataError& e) {
                 throw EDenseDataError("member " + Quoted(name) + ", which this member builds on: " +
                                       e.Message.substr(e.Message.find(": ") + 2));

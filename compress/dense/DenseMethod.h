@@ -17,8 +17,13 @@
 #include <memory>
 #include <string>
 
-// The archive header's method identifier of dense archives.
+// The archive header's method identifiers of dense archives: DenseExecutableMethodID's members
+// that start as executables went through the x86 branch filter (BranchFilter.h) before zstd.
 inline const std::string DenseMethodID = "ZST";
+inline const std::string DenseExecutableMethodID = "ZSX";
+inline bool IsDenseMethodID(const std::string& id) {
+    return id == DenseMethodID || id == DenseExecutableMethodID;
+}
 // Largest stream window an expander accepts (and the default of the compressor): 2^25 = 32 MiB.
 constexpr int DenseWindowLogMax = 25;
 constexpr int DenseWindowLogMin = 10;
@@ -37,7 +42,7 @@ public:
 struct TDenseDecoder;
 
 // Expands the dense members of the archives that one TArchiver reads. Constructing it assigns the
-// component's OnRecognize (accepting DenseMethodID) and OnExpand; it must outlive the component's
+// component's OnRecognize (accepting both identifiers) and OnExpand; it must outlive the component's
 // use of them.
 //
 // The stream's state carries over from member to member. A member whose predecessors were not all
@@ -64,6 +69,8 @@ private:
 
     TArchiver& Archiver;
     std::unique_ptr<TDenseDecoder> Decoder;
+    // Whether the archive being read is a DenseExecutableMethodID one.
+    bool BranchFilter = false;
     // The stream and the archive offset just past the last member expanded; the state is valid
     // for the member whose header starts there (none: SyncedStream null).
     const TStream* SyncedStream = nullptr;
@@ -76,7 +83,9 @@ struct TDenseEncoder;
 // OnCompress: each call codes the rest of its source and flushes the stream at its end.
 class TDenseCompressor {
 public:
-    explicit TDenseCompressor(int level = DenseDefaultLevel, int windowLog = DenseWindowLogMax);
+    // With branchFilter, the archive's identifier is DenseExecutableMethodID (MethodID()).
+    explicit TDenseCompressor(int level = DenseDefaultLevel, int windowLog = DenseWindowLogMax,
+                              bool branchFilter = false);
     ~TDenseCompressor();
     TDenseCompressor(const TDenseCompressor&) = delete;
     TDenseCompressor& operator=(const TDenseCompressor&) = delete;
@@ -86,9 +95,11 @@ public:
     void Compress(TStream& dest, TStream& source, std::string& compressID, int32_t& outputSize,
                   uint32_t& checksum);
     TCompressEvent Handler();
+    const std::string& MethodID() const { return BranchFilter ? DenseExecutableMethodID : DenseMethodID; }
 
     TShowProgressEvent OnShowProgress;
 
 private:
     std::unique_ptr<TDenseEncoder> Encoder;
+    bool BranchFilter;
 };

@@ -382,7 +382,7 @@ check "the log lists what was kept" has_line "$drive_c/uninstall.log" \
 echo "silent-e2e: a setup made on Linux by qdmx make-setup (dense archives) with /S"
 "$qdmx" make-setup -q --record "$resources/support.txt" --dictionary "$resources/dictionary" \
     --vellumor "$payload/vellumor" --template "$template_exe" "$drive_c/Dense.exe"
-check "the made setup holds dense archives" grep -aq $'QDMX\x1aZST' "$drive_c/Dense.exe"
+check "the made setup holds dense archives" grep -aq $'QDMX\x1aZSX' "$drive_c/Dense.exe"
 run dense.log 'C:\Dense.exe /S /D=C:\Dense'
 check "the made setup exits 0" test "$rc" -eq 0
 check "its dictionary is installed byte for byte" same_files "$resources/dictionary" "$drive_c/Dense/English-German"

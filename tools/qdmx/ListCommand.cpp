@@ -79,7 +79,7 @@ int List(const TListOptions& options) {
         return ExitFailure;
     }
     if (options.Verbose) {
-        PrintTable(list, methodID == DenseMethodID);
+        PrintTable(list, IsDenseMethodID(methodID));
     } else {
         for (const auto& entry : list) std::printf("%s\n", entry.Name.c_str());
     }

@@ -40,8 +40,8 @@ TPackWriter::TPackWriter(TStream& dest, const TPackMethod& method, int32_t key, 
     if (method.Dense) {
         if (key != 0 && lock == 2)
             throw TUsageError{"-m zstd locks with --lock 1 only (its data cannot be scrambled)"};
-        Dense = std::make_unique<TDenseCompressor>(method.Level, method.WindowLog);
-        Writer = std::make_unique<TArchiveWriter>(dest, DenseMethodID, key, 1);
+        Dense = std::make_unique<TDenseCompressor>(method.Level, method.WindowLog, method.BranchFilter);
+        Writer = std::make_unique<TArchiveWriter>(dest, Dense->MethodID(), key, 1);
         Writer->OnCompress = Dense->Handler();
     } else {
         Writer = std::make_unique<TArchiveWriter>(dest, method.Index, key, lock == 0 ? 2 : lock);

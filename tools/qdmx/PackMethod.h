@@ -15,6 +15,8 @@ struct TPackMethod {
     bool Dense = false;
     int Level = DenseDefaultLevel;
     int WindowLog = DenseWindowLogMax;
+    // Executables go through the x86 branch filter (DenseExecutableMethodID archives).
+    bool BranchFilter = true;
 };
 
 // The method of a -m option ("zstd" or a name that CompressMethodFromOption knows), with --level
@@ -26,7 +28,7 @@ TPackMethod PackMethodFromOptions(const std::string& name, int level = 0, int wi
 // size in memory, so small archives expand in little memory).
 TPackMethod WindowForInput(TPackMethod method, int64_t inputBytes);
 
-// An archive writer for a pack method: the dense method's archives carry DenseMethodID and code
+// An archive writer for a pack method: the dense method's archives carry its identifier and code
 // every member through one TDenseCompressor.
 class TPackWriter {
 public:
