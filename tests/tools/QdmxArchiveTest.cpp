@@ -171,7 +171,7 @@ TEST_F(QdmxArchive, DenseArchivesRoundTripAndReadSkippedMembersBack) {
               std::vector<uint8_t>({'i', 'n', 's', 't', 'a', 'l', 'l', 'e', 'd'}));
 
     for (const char* refused :
-         {"-m zstd -k 5 --lock 2", "-m lh5 --level 3", "-m zstd --level 23", "-m zstd --window-log 26"})
+         {"-m zstd -k 5 --lock 2", "-m lh5 --level 3", "-m zstd --level 23", "-m zstd --window-log 27"})
         EXPECT_EQ(Qdmx(std::string("create -q ") + refused + " " + F("x.qdmx") + " " + F("src")).Status, 2)
             << refused;
 }

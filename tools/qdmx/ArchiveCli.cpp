@@ -7,9 +7,9 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
     CreateCommand->add_option(
         "-m,--method", CreateOptions.Method,
         "none, rle, lzh, lh5 or zstd (default: lh5, or the best method this build has)");
-    CreateCommand->add_option("--level", CreateOptions.Level, "zstd compression level, 1 to 22 (default 19)");
+    CreateCommand->add_option("--level", CreateOptions.Level, "zstd compression level, 1 to 22 (default 22)");
     CreateCommand->add_option("--window-log", CreateOptions.WindowLog,
-                              "zstd window across members: 2^N bytes, N 10 to 25 (default 25: 32 MiB)");
+                              "zstd window across members: 2^N bytes, N 10 to 26 (default 26: 64 MiB)");
     CreateCommand->add_option("-k,--key", CreateOptions.Key,
                               "lock the members with this non-zero 32-bit key");
     CreateCommand

@@ -621,7 +621,7 @@ def method_cases():
 # The dense method: members of an archive with the identifier ZST are pieces of one zstd stream.
 # The two reference members were made once by `qdmx create -m zstd g.qdmx a.txt b.txt` from
 # DENSE_A and DENSE_B (level 19); b.txt refers back into a.txt. A frame header is the 4-byte magic,
-# the descriptor byte 0x00 and the window byte 0x78 (2^25 bytes, the largest an expander accepts).
+# the descriptor byte 0x00 and the window byte 0x78 (2^25 bytes; an expander accepts up to 2^26).
 
 MSG_DENSE = "Damaged data: "
 DENSE_A = b"".join(b"alpha %d: the first member of a dense archive\n" % i for i in range(8))
@@ -649,8 +649,8 @@ def dense_cases():
     first_fails("dense_damaged_frame.qdmx", "the first member's zstd magic number changed: a damaged frame",
                 Member(b"a.txt", b"\x29" + DENSE_A_DATA[1:], expanded=DENSE_A, method=3))
     first_fails("dense_window_too_large.qdmx",
-                "the frame asks for a 2^26-byte window, more than the expander's bound of 2^25",
-                Member(b"a.txt", DENSE_A_DATA[:5] + b"\x80" + DENSE_A_DATA[6:], expanded=DENSE_A, method=3))
+                "the frame asks for a 2^27-byte window, more than the expander's bound of 2^26",
+                Member(b"a.txt", DENSE_A_DATA[:5] + b"\x88" + DENSE_A_DATA[6:], expanded=DENSE_A, method=3))
     first_fails("dense_size_larger.qdmx",
                 "the first member's ExpandedSize is one more than its frame gives",
                 Member(b"a.txt", DENSE_A_DATA, expanded=DENSE_A, method=3, expanded_size=len(DENSE_A) + 1),
