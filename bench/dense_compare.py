@@ -2,9 +2,9 @@
 """qdmx's dense method (-m zstd) next to the zstd command on the two codec corpora.
 
 For each corpus (text, binary; made by make_corpus.py when DATA lacks them) it packs the corpus
-with `qdmx create -m zstd` and with `zstd -19` at the same window (2^25 bytes), checks that both
+with `qdmx create -m zstd` and with `zstd --ultra -22` at the same window (2^26 bytes), checks that both
 give back the corpus byte for byte, then times in turns, best of --runs, whole process:
-  - compression: qdmx create -m zstd  against  zstd -19 --zstd=wlog=25;
+  - compression: qdmx create -m zstd  against  zstd --ultra -22 --zstd=wlog=26;
   - expansion into a file: qdmx extract  against  zstd -d -o FILE;
   - expansion without output: qdmx test  against  zstd -t.
 With --wine QDMX_EXE the Windows qdmx.exe also packs and extracts each corpus under Wine, and
@@ -27,8 +27,8 @@ sys.dont_write_bytecode = True
 import timing  # noqa: E402
 
 CORPORA = ("text", "binary")
-ZSTD_LEVEL = "-19"
-ZSTD_WINDOW = "--zstd=wlog=25"
+ZSTD_LEVEL = "-22"
+ZSTD_WINDOW = "--zstd=wlog=26"
 
 
 def run(argv, cwd):
@@ -49,7 +49,7 @@ def main():
     parser.add_argument("--qdmx", required=True)
     parser.add_argument("--data", required=True)
     parser.add_argument("--runs", type=int, default=5)
-    parser.add_argument("--compress-runs", type=int, default=1, help="timed compressions (level 19 is slow)")
+    parser.add_argument("--compress-runs", type=int, default=1, help="timed compressions (level 22 is slow)")
     parser.add_argument("--wine", help="qdmx.exe to check under Wine")
     args = parser.parse_args()
     qdmx, data = os.path.abspath(args.qdmx), os.path.abspath(args.data)
@@ -71,14 +71,14 @@ def main():
                 shutil.rmtree(out_q, ignore_errors=True)
 
         compress = [("qdmx create", [qdmx, "create", "-q", "-m", "zstd", archive, source]),
-                    ("zstd -19", ["zstd", "-q", "-f", ZSTD_LEVEL, ZSTD_WINDOW, source, "-o", frame])]
+                    ("zstd -22", ["zstd", "-q", "-f", "--ultra", ZSTD_LEVEL, ZSTD_WINDOW, source, "-o", frame])]
         expand = [("qdmx extract", [qdmx, "extract", "-q", "-C", out_q, archive]),
                   ("zstd -d", ["zstd", "-q", "-f", "-d", frame, "-o", out_z])]
         verify = [("qdmx test", [qdmx, "test", "-q", archive]), ("zstd -t", ["zstd", "-q", "-t", frame])]
         print(f"{corpus}: compressing (best of {args.compress_runs}) ...", file=sys.stderr)
         times = timing.best_of(compress, args.compress_runs, data, clean)
         sizes = {"qdmx create": os.path.getsize(os.path.join(data, archive)),
-                 "zstd -19": os.path.getsize(os.path.join(data, frame))}
+                 "zstd -22": os.path.getsize(os.path.join(data, frame))}
         run(expand[0][1], data)
         run(expand[1][1], data)
         for label, path in (("qdmx", os.path.join(out_q, source)), ("zstd", out_z)):
@@ -115,7 +115,7 @@ def main():
 
     header = [f"dense method against zstd, {datetime.datetime.now().isoformat(timespec='seconds')}, "
               f"{zstd_version()}, best of {args.runs} in turns (compression: {args.compress_runs}), whole process",
-              f"commands (in {data}): qdmx create -q -m zstd A C | zstd -q -f {ZSTD_LEVEL} {ZSTD_WINDOW} C -o C.zst | "
+              f"commands (in {data}): qdmx create -q -m zstd A C | zstd -q -f --ultra {ZSTD_LEVEL} {ZSTD_WINDOW} C -o C.zst | "
               f"qdmx extract -q -C DIR A | zstd -q -f -d C.zst -o FILE | qdmx test -q A | zstd -q -t C.zst"]
     text = "\n".join(header + lines + [f"*** {p}" for p in problems]) + "\n"
     print(text)
