@@ -10,10 +10,6 @@
 #include <cstring>
 
 namespace {
-constexpr int LenCodeCountBits = 5;
-constexpr int SymbolCountBits = 9;
-constexpr int DistanceCountBits = 4;
-constexpr int LenCodeZeroRunIndex = 3; // a 2-bit zero run follows length-code entry 2
 constexpr int NoZeroRun = -1;
 
 // Symbols up to the last one with a non-zero length.
@@ -67,7 +63,7 @@ void WriteAuxLengths(TLh5BitWriter& out, TLh5Storage& z, int n, int countBits, i
         else
             out.PutBits(len - 3, (1u << (len - 3)) - 2); // len - 4 one bits and a zero bit
         if (i == zeroRunIndex) {
-            while (i < 6 && z.AuxLen[i] == 0) ++i;
+            while (i < zeroRunIndex + Lh5LenCodeZeroRunMax && z.AuxLen[i] == 0) ++i;
             out.PutBits(2, static_cast<uint32_t>(i - zeroRunIndex));
         }
     }
@@ -79,7 +75,7 @@ void PutLenCode(TLh5BitWriter& out, const TLh5Storage& z, int t) {
 
 void WriteSymbolLengths(TLh5BitWriter& out, TLh5Storage& z) {
     const int n = UsedSymbols(z.SymLen, Lh5SymbolCount);
-    out.PutBits(SymbolCountBits, static_cast<uint32_t>(n));
+    out.PutBits(Lh5SymbolCountBits, static_cast<uint32_t>(n));
     for (int i = 0; i < n;) {
         int len = z.SymLen[i];
         if (len != 0) {
@@ -152,25 +148,25 @@ void SendBlock(TCodecState& s, TLh5Storage& z) {
         CountLenCodeFreq(z);
         uint16_t r = BuildHuffman(z, Lh5LenCodeSymbols, z.LenCodeFreq, z.AuxLen, z.AuxCode);
         if (r >= Lh5LenCodeSymbols) {
-            WriteAuxLengths(out, z, Lh5LenCodeSymbols, LenCodeCountBits, LenCodeZeroRunIndex);
+            WriteAuxLengths(out, z, Lh5LenCodeSymbols, Lh5LenCodeCountBits, Lh5LenCodeZeroRunAfter);
         } else {
-            out.PutBits(LenCodeCountBits, 0);
-            out.PutBits(LenCodeCountBits, r);
+            out.PutBits(Lh5LenCodeCountBits, 0);
+            out.PutBits(Lh5LenCodeCountBits, r);
         }
         WriteSymbolLengths(out, z);
     } else {
         // One symbol only: its code has no bits. Distances of matches are still sent.
-        out.PutBits(LenCodeCountBits, 0);
-        out.PutBits(LenCodeCountBits, 0);
-        out.PutBits(SymbolCountBits, 0);
-        out.PutBits(SymbolCountBits, root);
+        out.PutBits(Lh5LenCodeCountBits, 0);
+        out.PutBits(Lh5LenCodeCountBits, 0);
+        out.PutBits(Lh5SymbolCountBits, 0);
+        out.PutBits(Lh5SymbolCountBits, root);
     }
     uint16_t r = BuildHuffman(z, Lh5DistanceClasses, z.DistFreq, z.AuxLen, z.AuxCode);
     if (r >= Lh5DistanceClasses) {
-        WriteAuxLengths(out, z, Lh5DistanceClasses, DistanceCountBits, NoZeroRun);
+        WriteAuxLengths(out, z, Lh5DistanceClasses, Lh5DistanceCountBits, NoZeroRun);
     } else {
-        out.PutBits(DistanceCountBits, 0);
-        out.PutBits(DistanceCountBits, r);
+        out.PutBits(Lh5DistanceCountBits, 0);
+        out.PutBits(Lh5DistanceCountBits, r);
     }
     EncodeSymbols(out, z, size);
     out.Finish();

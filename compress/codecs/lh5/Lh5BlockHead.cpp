@@ -5,17 +5,14 @@
 // Damaged lists are stopped before they can leave a table: a unary length above 16, a symbol
 // count above 510 and a zero run past the last symbol raise ELZHBadDecodeTable; a one-code list
 // naming a symbol outside its alphabet gets a table of Lh5NoCode like a list without codes.
-// Auxiliary counts above the alphabet stay inside the 129-entry AuxLen and are read and ignored.
+// Auxiliary counts above the alphabet stay inside AuxLen, which holds the longest list a count can
+// announce, and are read and ignored.
 #include "compress/codecs/lh5/Lh5Expand.h"
 
 #include <algorithm>
 #include <iterator>
 
 namespace {
-constexpr int LengthCodeCountBits = 5;
-constexpr int SymbolCountBits = 9;
-constexpr int DistanceCountBits = 4;
-constexpr int LengthCodeZeroRunAfter = 3;
 constexpr int UnaryLengthStart = 7;
 
 // One auxiliary code length: 0..6 in three bits; 7 and more as 111 followed by a 1 bit for each
@@ -50,8 +47,8 @@ void ReadAuxLengths(TCodecState& s, TLh5Storage& z, int symbolCount, int countBi
         std::fill(z.AuxTable, z.AuxTable + (1 << Lh5AuxTableBits), value < symbolCount ? value : Lh5NoCode);
         return;
     }
-    // A zero run may write three entries beyond the count.
-    if (count + 3 > static_cast<int>(std::size(z.AuxLen))) ThrowBadDecodeTable();
+    // A zero run may write entries beyond the count.
+    if (count + Lh5LenCodeZeroRunMax > static_cast<int>(std::size(z.AuxLen))) ThrowBadDecodeTable();
     int i = 0;
     while (i < count) {
         z.AuxLen[i++] = static_cast<uint8_t>(ReadAuxLength(s, z));
@@ -64,9 +61,9 @@ void ReadAuxLengths(TCodecState& s, TLh5Storage& z, int symbolCount, int countBi
 }
 
 void ReadSymbolLengths(TCodecState& s, TLh5Storage& z) {
-    const int count = TakeBits(s, z, SymbolCountBits);
+    const int count = TakeBits(s, z, Lh5SymbolCountBits);
     if (count == 0) {
-        const uint16_t value = TakeBits(s, z, SymbolCountBits);
+        const uint16_t value = TakeBits(s, z, Lh5SymbolCountBits);
         std::fill(z.SymLen, z.SymLen + Lh5SymbolCount, uint8_t{0});
         std::fill(z.SymTable, z.SymTable + (1 << Lh5SymTableBits),
                   value < Lh5SymbolCount ? value : Lh5NoCode);
@@ -91,7 +88,7 @@ void ReadSymbolLengths(TCodecState& s, TLh5Storage& z) {
 
 void ReadBlockHead(TCodecState& s, TLh5Storage& z) {
     z.BlockRemaining = TakeBits(s, z, 16);
-    ReadAuxLengths(s, z, Lh5LenCodeSymbols, LengthCodeCountBits, LengthCodeZeroRunAfter);
+    ReadAuxLengths(s, z, Lh5LenCodeSymbols, Lh5LenCodeCountBits, Lh5LenCodeZeroRunAfter);
     ReadSymbolLengths(s, z);
-    ReadAuxLengths(s, z, Lh5DistanceClasses, DistanceCountBits, -1);
+    ReadAuxLengths(s, z, Lh5DistanceClasses, Lh5DistanceCountBits, -1);
 }

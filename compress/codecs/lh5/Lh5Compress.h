@@ -8,10 +8,10 @@
 #include "compress/codecs/lh5/Lh5ParallelFinder.h"
 #include "compress/codecs/lh5/Lh5Storage.h"
 
-// The block buffer holds 16384 bytes (plus one spare); a group of eight symbols takes at most
-// 1 + 8 * 3 bytes, so a group that starts before the send point always fits.
+// A group of eight symbols takes at most 1 + 8 * 3 bytes of the block buffer, so a group that
+// starts before the send point always fits.
 constexpr int Lh5BlockSendPoint = 16360; // a new group of eight symbols starting here sends the block
-static_assert(Lh5BlockSendPoint + 8 * 3 <= 16384, "the last group fits the block buffer");
+static_assert(Lh5BlockSendPoint + 8 * 3 <= Lh5BlockBufferBytes, "the last group fits the block buffer");
 constexpr uint16_t Lh5DistanceMask = 8191; // distance values 0..8191 stand for distances 1..8192
 // The positions after the last parallel finding. The end of the input cuts matches there (and
 // the cut length is where the next position's search starts), so they are found one by one.

@@ -17,8 +17,11 @@
 #include <memory>
 
 namespace {
-// Stands in for the input once it has ended: the bit-wise reader then reads zero bits only.
-constexpr uint8_t EndedInput[256] = {};
+// Stands in for the input once it has ended: the bit-wise reader then reads zero bits only. Any
+// size from Lh5FastMinInput on works; a longer one lets the fast loop run further per call.
+constexpr int EndedInputBytes = 256;
+static_assert(EndedInputBytes >= Lh5FastMinInput);
+constexpr uint8_t EndedInput[EndedInputBytes] = {};
 
 // Moves the bytes the bit-wise reader has now read past InPos, adding them to InSum.
 void ConsumeInput(TCodecState& s, const uint8_t* to) {

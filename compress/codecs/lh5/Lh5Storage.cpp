@@ -1,5 +1,5 @@
-// Allocation and release of the LH5 working storage. Block sizes are in bytes, as the tables of
-// each direction need them; every block is zero-filled.
+// Allocation and release of the LH5 working storage. Each block holds the entries its table needs
+// (Lh5Storage.h); every block is zero-filled.
 #include "compress/codecs/lh5/Lh5Storage.h"
 
 #include <cstdlib>
@@ -8,8 +8,8 @@
 
 namespace {
 template <typename T>
-void Allocate(T*& block, size_t bytes) {
-    void* p = std::calloc(bytes, 1);
+void Allocate(T*& block, size_t entries) {
+    void* p = std::calloc(entries, sizeof(T));
     if (!p) throw std::bad_alloc();
     block = static_cast<T*>(p);
 }
@@ -20,22 +20,22 @@ void Release(T*& block) {
     block = nullptr;
 }
 
-// Calls visit(block, bytes) for every block of the chosen direction.
+// Calls visit(block, entries) for every block of the chosen direction.
 template <typename F>
 void ForEachBlock(TLh5Storage& z, bool compressing, F visit) {
     visit(z.Window, Lh5WindowBytes);
-    visit(z.LeftChild, 2040);
-    visit(z.RightChild, 2040);
-    visit(z.AuxTable, 514);
-    visit(z.SymLen, 511);
+    visit(z.LeftChild, Lh5TreeNodes);
+    visit(z.RightChild, Lh5TreeNodes);
+    visit(z.AuxTable, Lh5AuxTableEntries);
+    visit(z.SymLen, Lh5SymbolCount);
     if (compressing) {
-        visit(z.Trie, Lh5FinderBytes); // with the node arrays (PointIntoTrie)
-        visit(z.SymbolBuf, 16385);
-        visit(z.SymFreq, 2040);
-        visit(z.SymCode, 1022);
-        visit(z.AuxCode, 258);
+        visit(z.Trie, Lh5FinderBytes / sizeof(TLh5TrieNode)); // with the node arrays (PointIntoTrie)
+        visit(z.SymbolBuf, Lh5BlockBufferBytes);
+        visit(z.SymFreq, Lh5SymFreqEntries);
+        visit(z.SymCode, Lh5SymbolCount);
+        visit(z.AuxCode, Lh5LenCodeSymbols);
     } else {
-        visit(z.SymTable, 8194);
+        visit(z.SymTable, Lh5SymTableEntries);
     }
 }
 
@@ -68,7 +68,7 @@ TLh5Storage::~TLh5Storage() {
 
 void AllocLH5Storage(TLh5Storage& z, bool compressing) {
     try {
-        ForEachBlock(z, compressing, [](auto*& block, size_t bytes) { Allocate(block, bytes); });
+        ForEachBlock(z, compressing, [](auto*& block, size_t entries) { Allocate(block, entries); });
     } catch (...) {
         FreeLH5Storage(z);
         throw;
@@ -78,7 +78,8 @@ void AllocLH5Storage(TLh5Storage& z, bool compressing) {
 }
 
 void ClearLH5Storage(TLh5Storage& z, bool compressing) {
-    ForEachBlock(z, compressing, [](auto*& block, size_t bytes) { std::memset(block, 0, bytes); });
+    ForEachBlock(z, compressing,
+                 [](auto*& block, size_t entries) { std::memset(block, 0, entries * sizeof *block); });
     ResetScalars(z, compressing);
 }
 

@@ -12,10 +12,38 @@ constexpr int Lh5DictSize = 8192;      // 13-bit positions
 constexpr int Lh5SymbolCount = 510;    // 256 literals + 254 match lengths (3..256)
 constexpr int Lh5DistanceClasses = 14; // class 0 = distance 0; class p carries p - 1 extra bits
 constexpr int Lh5LenCodeSymbols = 19;  // symbols that send the symbol code lengths
-constexpr int Lh5TreeNodes = 1020;     // LeftChild / RightChild entries
 constexpr int Lh5SymTableBits = 12;
 constexpr int Lh5AuxTableBits = 8;
 constexpr int Lh5MaxCodeLength = 16;
+// Widths of the counts in a block head: of the length code, the symbol code and the distance
+// classes. A count of 0 sends a single code of zero bits instead, in a field as wide.
+constexpr int Lh5LenCodeCountBits = 5;
+constexpr int Lh5SymbolCountBits = 9;
+constexpr int Lh5DistanceCountBits = 4;
+// After this many length-code lengths a 2-bit count of zero lengths follows.
+constexpr int Lh5LenCodeZeroRunAfter = 3;
+constexpr int Lh5LenCodeZeroRunMax = 3;
+
+// Table sizes, in entries. A Huffman tree over n symbols has n - 1 inner nodes, numbered from n
+// on: LeftChild/RightChild (and the compressor's frequencies of the inner nodes) cover the
+// numbers of a tree over all symbols, and the expander refuses a code that needs more.
+constexpr int Lh5TreeNodes = 2 * Lh5SymbolCount;
+static_assert(Lh5TreeNodes >= 2 * Lh5SymbolCount - 1, "a tree over every symbol fits");
+constexpr int Lh5SymTableEntries = 1 << Lh5SymTableBits;
+constexpr int Lh5AuxTableEntries = 1 << Lh5AuxTableBits;
+// Every code length an auxiliary list can send: the longest count and a zero run after it.
+constexpr int Lh5AuxLenEntries = (1 << Lh5LenCodeCountBits) - 1 + Lh5LenCodeZeroRunMax;
+static_assert(Lh5AuxLenEntries >= Lh5LenCodeSymbols && Lh5LenCodeSymbols >= Lh5DistanceClasses,
+              "the auxiliary lengths and codes hold the larger of the two auxiliary alphabets");
+static_assert((1 << Lh5DistanceCountBits) - 1 <= Lh5AuxLenEntries);
+static_assert(Lh5SymbolCount < 1 << Lh5SymbolCountBits);
+constexpr int Lh5DistFreqEntries = 2 * Lh5DistanceClasses - 1;
+constexpr int Lh5LenCodeFreqEntries = 2 * Lh5LenCodeSymbols - 1;
+constexpr int Lh5SymFreqEntries = 2 * Lh5SymbolCount - 1;
+static_assert(Lh5SymFreqEntries <= Lh5TreeNodes);
+// The compressor's block buffer: one flag byte per group of eight symbols, then one byte per
+// literal and three per match (length, distance value high and low).
+constexpr int Lh5BlockBufferBytes = 16384;
 
 // One record of the compressor's trie: a node (inner node, root or leaf) or a chain head. The
 // links that a step follows together share a record, so following a node touches one cache line
@@ -58,7 +86,7 @@ struct TLh5Storage {
     uint16_t* LeftChild = nullptr;
     uint16_t* RightChild = nullptr;
     uint8_t* SymLen = nullptr;
-    uint8_t AuxLen[129] = {};
+    uint8_t AuxLen[Lh5AuxLenEntries] = {};
     uint16_t* SymTable = nullptr; // expander only
     uint16_t* AuxTable = nullptr;
 
@@ -71,8 +99,8 @@ struct TLh5Storage {
     uint16_t* SymFreq = nullptr;
     uint16_t* SymCode = nullptr;
     uint16_t* AuxCode = nullptr;
-    uint16_t DistFreq[27] = {};
-    uint16_t LenCodeFreq[37] = {};
+    uint16_t DistFreq[Lh5DistFreqEntries] = {};
+    uint16_t LenCodeFreq[Lh5LenCodeFreqEntries] = {};
     uint16_t SymbolBufPos = 0;
     uint16_t FlagMask = 0;
     uint16_t FlagPos = 0;
