@@ -27,7 +27,7 @@ int ZeroRun(const uint8_t* lengths, int i, int n) {
 
 // How often each length-code symbol is needed to send the symbol lengths: 0 for one zero, 1 for
 // 3..18 zeros (4 more bits), 2 for 20 or more (9 more bits), 3..18 for lengths 1..16.
-void CountLenCodeFreq(TLh5Storage& z) {
+void CountLenCodeFreq(TLh5EncoderStorage& z) {
     uint16_t* freq = z.LenCodeFreq;
     std::memset(freq, 0, Lh5LenCodeSymbols * sizeof(uint16_t));
     const int n = UsedSymbols(z.SymLen, Lh5SymbolCount);
@@ -53,7 +53,7 @@ void CountLenCodeFreq(TLh5Storage& z) {
     }
 }
 
-void WriteAuxLengths(TLh5BitWriter& out, TLh5Storage& z, int n, int countBits, int zeroRunIndex) {
+void WriteAuxLengths(TLh5BitWriter& out, TLh5EncoderStorage& z, int n, int countBits, int zeroRunIndex) {
     const int m = UsedSymbols(z.AuxLen, n);
     out.PutBits(static_cast<unsigned>(countBits), static_cast<uint32_t>(m));
     for (int i = 0; i < m;) {
@@ -69,11 +69,11 @@ void WriteAuxLengths(TLh5BitWriter& out, TLh5Storage& z, int n, int countBits, i
     }
 }
 
-void PutLenCode(TLh5BitWriter& out, const TLh5Storage& z, int t) {
+void PutLenCode(TLh5BitWriter& out, const TLh5EncoderStorage& z, int t) {
     out.PutCode(z.AuxLen[t], z.AuxCode[t]);
 }
 
-void WriteSymbolLengths(TLh5BitWriter& out, TLh5Storage& z) {
+void WriteSymbolLengths(TLh5BitWriter& out, TLh5EncoderStorage& z) {
     const int n = UsedSymbols(z.SymLen, Lh5SymbolCount);
     out.PutBits(Lh5SymbolCountBits, static_cast<uint32_t>(n));
     for (int i = 0; i < n;) {
@@ -108,7 +108,7 @@ void RightAlign(int n, const uint8_t* lengths, const uint16_t* codes, uint16_t* 
 }
 
 // EncodeSymbol and EncodeDistance for every buffered symbol.
-void EncodeSymbols(TLh5BitWriter& out, const TLh5Storage& z, unsigned size) {
+void EncodeSymbols(TLh5BitWriter& out, const TLh5EncoderStorage& z, unsigned size) {
     uint16_t symCode[Lh5SymbolCount];
     uint16_t distCode[Lh5DistanceClasses];
     RightAlign(Lh5SymbolCount, z.SymLen, z.SymCode, symCode);
@@ -139,7 +139,7 @@ void EncodeSymbols(TLh5BitWriter& out, const TLh5Storage& z, unsigned size) {
 }
 } // namespace
 
-void SendBlock(TCodecState& s, TLh5Storage& z) {
+void SendBlock(TCodecState& s, TLh5EncoderStorage& z) {
     TLh5BitWriter out(s, z);
     const uint16_t root = BuildHuffman(z, Lh5SymbolCount, z.SymFreq, z.SymLen, z.SymCode);
     const uint16_t size = z.SymFreq[root];

@@ -17,7 +17,7 @@ constexpr int UnaryLengthStart = 7;
 
 // One auxiliary code length: 0..6 in three bits; 7 and more as 111 followed by a 1 bit for each
 // step above 7 and a closing 0 bit.
-int ReadAuxLength(TCodecState& s, TLh5Storage& z) {
+int ReadAuxLength(TCodecState& s, TLh5ExpandStorage& z) {
     int len = z.BitWindow >> 13;
     if (len == UnaryLengthStart) {
         for (unsigned mask = 1u << 12; mask != 0 && (z.BitWindow & mask); mask >>= 1) ++len;
@@ -28,7 +28,7 @@ int ReadAuxLength(TCodecState& s, TLh5Storage& z) {
 }
 
 // The length-code symbol at the front of the bit window (0..18).
-uint16_t DecodeLengthCode(TCodecState& s, TLh5Storage& z) {
+uint16_t DecodeLengthCode(TCodecState& s, TLh5ExpandStorage& z) {
     uint16_t code = z.AuxTable[z.BitWindow >> 8];
     for (unsigned mask = 0x80; code >= Lh5LenCodeSymbols; mask >>= 1) {
         if (code >= Lh5TreeNodes || mask == 0) ThrowBadDecodeTable();
@@ -39,7 +39,7 @@ uint16_t DecodeLengthCode(TCodecState& s, TLh5Storage& z) {
 }
 } // namespace
 
-void ReadAuxLengths(TCodecState& s, TLh5Storage& z, int symbolCount, int countBits, int zeroRunAfter) {
+void ReadAuxLengths(TCodecState& s, TLh5ExpandStorage& z, int symbolCount, int countBits, int zeroRunAfter) {
     const int count = TakeBits(s, z, countBits);
     if (count == 0) {
         const uint16_t value = TakeBits(s, z, countBits);
@@ -60,7 +60,7 @@ void ReadAuxLengths(TCodecState& s, TLh5Storage& z, int symbolCount, int countBi
     BuildDecodeTable(z, symbolCount, z.AuxLen, Lh5AuxTableBits, z.AuxTable);
 }
 
-void ReadSymbolLengths(TCodecState& s, TLh5Storage& z) {
+void ReadSymbolLengths(TCodecState& s, TLh5ExpandStorage& z) {
     const int count = TakeBits(s, z, Lh5SymbolCountBits);
     if (count == 0) {
         const uint16_t value = TakeBits(s, z, Lh5SymbolCountBits);
@@ -86,7 +86,7 @@ void ReadSymbolLengths(TCodecState& s, TLh5Storage& z) {
     BuildDecodeTable(z, Lh5SymbolCount, z.SymLen, Lh5SymTableBits, z.SymTable);
 }
 
-void ReadBlockHead(TCodecState& s, TLh5Storage& z) {
+void ReadBlockHead(TCodecState& s, TLh5ExpandStorage& z) {
     z.BlockRemaining = TakeBits(s, z, 16);
     ReadAuxLengths(s, z, Lh5LenCodeSymbols, Lh5LenCodeCountBits, Lh5LenCodeZeroRunAfter);
     ReadSymbolLengths(s, z);

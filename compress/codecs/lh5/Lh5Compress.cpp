@@ -18,7 +18,7 @@ int DistanceClass(uint16_t p) {
     return std::bit_width(p);
 }
 
-void EmitSymbol(TCodecState& s, TLh5Storage& z, uint16_t c, uint16_t p) {
+void EmitSymbol(TCodecState& s, TLh5EncoderStorage& z, uint16_t c, uint16_t p) {
     z.FlagMask >>= 1;
     if (z.FlagMask == 0) {
         z.FlagMask = 0x80;
@@ -42,17 +42,18 @@ void EmitSymbol(TCodecState& s, TLh5Storage& z, uint16_t c, uint16_t p) {
 }
 
 namespace {
-void StartFrequencies(TLh5Storage& z) {
+void StartFrequencies(TLh5EncoderStorage& z) {
     std::memset(z.SymFreq, 0, Lh5SymbolCount * sizeof(uint16_t));
     std::memset(z.DistFreq, 0, Lh5DistanceClasses * sizeof(uint16_t));
 }
 
-inline void ClampMatch(TLh5Storage& z) {
+inline void ClampMatch(TLh5FinderStorage& z) {
     if (z.BytesLeft < z.MatchLen) z.MatchLen = z.BytesLeft;
 }
 } // namespace
 
-void CompressRest(TCodecState& out, TLh5Storage& enc, TCodecState& in, TLh5Storage& find, int skip) {
+void CompressRest(TCodecState& out, TLh5EncoderStorage& enc, TCodecState& in, TLh5FinderStorage& find,
+                  int skip) {
     if (skip > 0) {
         AdvancePositions(in, find, skip);
         ClampMatch(find);
@@ -72,13 +73,13 @@ void CompressRest(TCodecState& out, TLh5Storage& enc, TCodecState& in, TLh5Stora
     }
 }
 
-void StartBlock(TLh5Storage& z) {
+void StartBlock(TLh5EncoderStorage& z) {
     StartFrequencies(z);
     z.SymbolBuf[0] = 0;
     z.SymbolBufPos = z.FlagMask = z.FlagPos = 0;
 }
 
-void FinishStream(TCodecState& s, TLh5Storage& z) {
+void FinishStream(TCodecState& s, TLh5EncoderStorage& z) {
     SendBlock(s, z);
     TLh5BitWriter out(s, z);
     out.PutBits(7, 0);
@@ -123,11 +124,13 @@ void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
 }
 
 void CompressOnePass(TCodecState& s) {
-    TLh5Storage z;
-    AllocLH5Storage(z, true);
-    StartBlock(z);
-    StartSearch(s, z);
-    if (z.BytesLeft == 0) return; // empty input: no stream at all
-    CompressRest(s, z, s, z, 0);
-    FinishStream(s, z);
+    TLh5EncoderStorage enc;
+    Lh5AllocStorage(enc);
+    TLh5FinderStorage find;
+    Lh5AllocStorage(find);
+    StartBlock(enc);
+    StartSearch(s, find);
+    if (find.BytesLeft == 0) return; // empty input: no stream at all
+    CompressRest(s, enc, s, find, 0);
+    FinishStream(s, enc);
 }

@@ -35,19 +35,20 @@ constexpr int32_t Lh5MinimumChunk = 1 << 20;
 // Steps of the compressor, public for tests and for the parallel driver.
 
 // Empties the block buffer and its symbol frequencies.
-void StartBlock(TLh5Storage& z);
+void StartBlock(TLh5EncoderStorage& z);
 // The one-pass compressor from wherever find stands: out and enc code the symbols, in and find
 // walk the input. The remaining positions of a pending match (skip) are passed first.
-void CompressRest(TCodecState& out, TLh5Storage& enc, TCodecState& in, TLh5Storage& find, int skip);
+void CompressRest(TCodecState& out, TLh5EncoderStorage& enc, TCodecState& in, TLh5FinderStorage& find,
+                  int skip);
 // Sends the last block and the end of the stream.
-void FinishStream(TCodecState& s, TLh5Storage& z);
+void FinishStream(TCodecState& s, TLh5EncoderStorage& z);
 // CompressLH5 for an input of total bytes, on plan.Threads threads (one: rounds found ahead).
 void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total);
 
 // Buffers symbol c (0..255 literal, 256..509 match length + 253) with its distance value p,
 // sending the block first when a new group of eight would start at or after the send point.
-void EmitSymbol(TCodecState& s, TLh5Storage& z, uint16_t c, uint16_t p);
+void EmitSymbol(TCodecState& s, TLh5EncoderStorage& z, uint16_t c, uint16_t p);
 // Codes the buffered symbols as one block and starts the frequencies afresh.
-void SendBlock(TCodecState& s, TLh5Storage& z);
+void SendBlock(TCodecState& s, TLh5EncoderStorage& z);
 // The class of a distance value: 0 for 0, otherwise its number of binary digits (1..13).
 int DistanceClass(uint16_t p);

@@ -91,8 +91,8 @@ void ExpandLH5(TCodecState& s, int32_t destSize) {
         ExpandLH5ByteWise(s, destSize);
         return;
     }
-    TLh5Storage z;
-    AllocLH5Storage(z, false);
+    TLh5ExpandStorage z;
+    Lh5AllocStorage(z);
     auto fast = std::make_unique<TLh5FastTables>();
     bool fastUsable = false;
     FetchBits(s, z, 16);

@@ -37,27 +37,27 @@ constexpr int Lh5MaxMatch = 256;
 constexpr uint8_t Lh5WindowFill = 0x20;
 
 // Shifts n (0..16) new input bits into BitWindow; once the input has ended, zero bits follow.
-void FetchBits(TCodecState& s, TLh5Storage& z, int n);
+void FetchBits(TCodecState& s, TLh5ExpandStorage& z, int n);
 // The top n (0..16) bits of BitWindow, then FetchBits of n.
-uint16_t TakeBits(TCodecState& s, TLh5Storage& z, int n);
+uint16_t TakeBits(TCodecState& s, TLh5ExpandStorage& z, int n);
 
 // Builds the lookup table (2^tableBits entries) and the tree nodes of longer codes from the code
 // lengths of symbolCount symbols. Raises ELZHBadDecodeTable unless the lengths form a complete
 // prefix code; an all-zero list gives a table of Lh5NoCode.
-void BuildDecodeTable(TLh5Storage& z, int symbolCount, const uint8_t* lengths, int tableBits,
+void BuildDecodeTable(TLh5ExpandStorage& z, int symbolCount, const uint8_t* lengths, int tableBits,
                       uint16_t* table);
 // Reads an auxiliary code (length code or distance classes) into AuxLen and AuxTable.
 // zeroRunAfter is the entry after which a 2-bit zero run follows, or -1 for none.
-void ReadAuxLengths(TCodecState& s, TLh5Storage& z, int symbolCount, int countBits, int zeroRunAfter);
+void ReadAuxLengths(TCodecState& s, TLh5ExpandStorage& z, int symbolCount, int countBits, int zeroRunAfter);
 // Reads the symbol code lengths (sent with the length code) into SymLen and SymTable.
-void ReadSymbolLengths(TCodecState& s, TLh5Storage& z);
+void ReadSymbolLengths(TCodecState& s, TLh5ExpandStorage& z);
 // Reads a block head: the block size and the three codes.
-void ReadBlockHead(TCodecState& s, TLh5Storage& z);
+void ReadBlockHead(TCodecState& s, TLh5ExpandStorage& z);
 
 // The next symbol (0..509), reading a block head first when the block is used up.
-uint16_t DecodeSymbol(TCodecState& s, TLh5Storage& z);
+uint16_t DecodeSymbol(TCodecState& s, TLh5ExpandStorage& z);
 // The next match distance (0..8191); the copy source is that many bytes before the last written.
-uint16_t DecodeDistance(TCodecState& s, TLh5Storage& z);
+uint16_t DecodeDistance(TCodecState& s, TLh5ExpandStorage& z);
 
 // The codec entry: expands the member's data into destSize bytes (a final match may carry the
 // output up to 255 bytes further). Nothing happens for destSize 0.

@@ -8,8 +8,8 @@
 
 void ExpandLH5ByteWise(TCodecState& s, int32_t destSize) {
     if (destSize == 0) return;
-    TLh5Storage z;
-    AllocLH5Storage(z, false);
+    TLh5ExpandStorage z;
+    Lh5AllocStorage(z);
     FetchBits(s, z, 16);
     std::fill(z.Window, z.Window + Lh5DictSize, Lh5WindowFill);
     constexpr uint32_t ringMask = Lh5DictSize - 1;

@@ -1,6 +1,8 @@
-// Working storage of the LH5 method, shared by the expander and the compressor. It lives only
-// for one ExpandLH5 or CompressLH5 call: TLh5Storage allocates in AllocLH5Storage and releases in
-// FreeLH5Storage, which its destructor also calls, so every way out of a codec releases it.
+// Working storage of the LH5 method, one structure per role: the expander's, and the compressor's
+// two, its match finder's and its block coder's (which the parallel compressor keeps apart, one
+// coder beside several finders). Each lives only for one codec call: Lh5AllocStorage allocates its
+// blocks and Lh5FreeStorage, which its destructor also calls, releases them, so every way out of a
+// codec releases them.
 #pragma once
 
 #include <cstddef>
@@ -71,30 +73,60 @@ constexpr size_t Lh5NodeChildXorOffset = Lh5NodeChildCountOffset + Lh5NodeRecord
 constexpr size_t Lh5FinderBytes = Lh5NodeChildXorOffset + 2 * Lh5NodeRecords;
 static_assert(Lh5FinderBytes % 16 == 0);
 
-struct TLh5Storage {
-    TLh5Storage() = default;
-    TLh5Storage(const TLh5Storage&) = delete;
-    TLh5Storage& operator=(const TLh5Storage&) = delete;
-    ~TLh5Storage();
+// The expander: the window, the bit input and the decoding tables of the current block.
+struct TLh5ExpandStorage {
+    TLh5ExpandStorage() = default;
+    TLh5ExpandStorage(const TLh5ExpandStorage&) = delete;
+    TLh5ExpandStorage& operator=(const TLh5ExpandStorage&) = delete;
+    ~TLh5ExpandStorage();
 
-    // Shared by both directions.
     uint8_t* Window = nullptr;
     uint8_t PendingByte = 0;
     uint8_t PendingBits = 0;
     uint16_t BlockRemaining = 0;
     uint16_t BitWindow = 0;
-    uint16_t* LeftChild = nullptr;
+    uint16_t* LeftChild = nullptr; // trees of the codes longer than their lookup tables
     uint16_t* RightChild = nullptr;
     uint8_t* SymLen = nullptr;
     uint8_t AuxLen[Lh5AuxLenEntries] = {};
-    uint16_t* SymTable = nullptr; // expander only
+    uint16_t* SymTable = nullptr;
     uint16_t* AuxTable = nullptr;
+};
 
-    // Compressor only (allocated when compressing; the node arrays lie in Trie's block).
+// The compressor's match finder: the window and the trie (with the node arrays in its block),
+// and the match of the position entered last.
+struct TLh5FinderStorage {
+    TLh5FinderStorage() = default;
+    TLh5FinderStorage(const TLh5FinderStorage&) = delete;
+    TLh5FinderStorage& operator=(const TLh5FinderStorage&) = delete;
+    ~TLh5FinderStorage();
+
+    uint8_t* Window = nullptr;
     uint8_t* NodeLevel = nullptr;
     uint8_t* NodeChildCount = nullptr;
     uint16_t* NodeChildXor = nullptr; // the node numbers of a node's children xor-ed together
     TLh5TrieNode* Trie = nullptr;
+    uint16_t FreeNode = 0; // first free inner node of the trie
+    int16_t WindowPos = 0;
+    int16_t MatchPos = 0;
+    int16_t MatchLen = 0;
+    int16_t BytesLeft = 0;
+};
+
+// The compressor's block coder: the symbols buffered for the current block with their
+// frequencies, the Huffman codes built from them and the bits not yet written as a byte.
+struct TLh5EncoderStorage {
+    TLh5EncoderStorage() = default;
+    TLh5EncoderStorage(const TLh5EncoderStorage&) = delete;
+    TLh5EncoderStorage& operator=(const TLh5EncoderStorage&) = delete;
+    ~TLh5EncoderStorage();
+
+    uint8_t PendingByte = 0;
+    uint8_t PendingBits = 8;
+    uint16_t* LeftChild = nullptr; // the Huffman tree being built
+    uint16_t* RightChild = nullptr;
+    uint8_t* SymLen = nullptr;
+    uint8_t AuxLen[Lh5AuxLenEntries] = {};
     uint8_t* SymbolBuf = nullptr;
     uint16_t* SymFreq = nullptr;
     uint16_t* SymCode = nullptr;
@@ -104,19 +136,18 @@ struct TLh5Storage {
     uint16_t SymbolBufPos = 0;
     uint16_t FlagMask = 0;
     uint16_t FlagPos = 0;
-    uint16_t FreeNode = 0; // first free inner node of the match finder's trie
     uint8_t TreeDepth = 0;
-    int16_t WindowPos = 0;
-    int16_t MatchPos = 0;
-    int16_t MatchLen = 0;
-    int16_t BytesLeft = 0;
 };
 
-// Allocates the blocks of the chosen direction and resets the bit state (PendingBits 8 when
-// compressing, 0 when expanding). Memory exhaustion propagates as std::bad_alloc after
-// whatever was allocated has been released.
-void AllocLH5Storage(TLh5Storage& z, bool compressing);
-// Brings storage allocated for the same direction back to the state AllocLH5Storage leaves.
-void ClearLH5Storage(TLh5Storage& z, bool compressing);
-// Releases every allocated block and empties its reference; safe after a partial allocation.
-void FreeLH5Storage(TLh5Storage& z);
+// Allocate the blocks of a storage, zero-filled, and reset its scalars (the bit state empty:
+// PendingBits 0 for the expander, 8 for the coder). Memory exhaustion propagates as
+// std::bad_alloc after whatever was allocated has been released.
+void Lh5AllocStorage(TLh5ExpandStorage& z);
+void Lh5AllocStorage(TLh5FinderStorage& z);
+void Lh5AllocStorage(TLh5EncoderStorage& z);
+// Brings an allocated finder back to the state Lh5AllocStorage leaves.
+void Lh5ClearStorage(TLh5FinderStorage& z);
+// Release every allocated block and empty its reference; safe after a partial allocation.
+void Lh5FreeStorage(TLh5ExpandStorage& z);
+void Lh5FreeStorage(TLh5FinderStorage& z);
+void Lh5FreeStorage(TLh5EncoderStorage& z);

@@ -173,8 +173,8 @@ TEST(Lh5CompressBlocks, MatchesMakeGroupsLongerAndBlocksShorter) {
 std::vector<uint8_t> BlockOfLiterals(const std::vector<std::pair<uint8_t, int>>& counts,
                                      std::vector<uint8_t>& expanded) {
     TDirectCodecRun run({}, INT32_MAX);
-    TLh5Storage z;
-    AllocLH5Storage(z, true);
+    TLh5EncoderStorage z;
+    Lh5AllocStorage(z);
     // Interleave the symbols so that the block holds them in a mixed order.
     std::vector<int> left;
     for (auto& c : counts) left.push_back(c.second);
@@ -215,11 +215,11 @@ TEST(Lh5CompressBlocks, CodesDeeperThanSixteenBitsAreLimitedToACompletePrefixCod
 // Huffman construction
 
 struct THuffmanFixture {
-    TLh5Storage Z;
+    TLh5EncoderStorage Z;
     uint16_t Freq[2 * Lh5SymbolCount] = {};
     uint8_t Len[Lh5SymbolCount + 1] = {};
     uint16_t Code[Lh5SymbolCount + 1] = {};
-    THuffmanFixture() { AllocLH5Storage(Z, true); }
+    THuffmanFixture() { Lh5AllocStorage(Z); }
 };
 
 // Sum over the present symbols of 2^(16 - length); a complete prefix code gives 65536.

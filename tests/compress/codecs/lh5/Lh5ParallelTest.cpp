@@ -139,7 +139,7 @@ TEST(Lh5Spares, ReusedRunsAndCopiesAreLikeFreshOnes) {
     auto used = spares.Run(in.View(), 0);
     used->Advance(in.Total - 1, nullptr, 0);
     spares.Keep(spares.Copy(used->Z));
-    const TLh5Storage* storage = &used->Z;
+    const TLh5FinderStorage* storage = &used->Z;
     spares.Keep(std::move(used));
 
     auto reused = spares.Run(in.View(), start);
