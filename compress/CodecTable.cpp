@@ -5,10 +5,10 @@
 #include "compress/codecs/lh5/Lh5Compress.h"
 
 namespace {
-constexpr TCodecEntry Entries[4] = {{CopyStored, ExpandStoredMember},
-                                    {CompressRLE, ExpandRleMember},
+constexpr TCodecEntry Entries[4] = {{StoredCopy, StoredExpandMember},
+                                    {RleCompress, RleExpandMember},
                                     {LzhCompress, LzhExpand},
-                                    {CompressLH5, ExpandLH5}};
+                                    {Lh5Compress, Lh5Expand}};
 } // namespace
 
 const TCodecEntry* FindCodec(uint8_t method) {

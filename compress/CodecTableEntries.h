@@ -9,11 +9,11 @@
 #include "compress/codecs/lh5/Lh5Expand.h"
 #include "compress/codecs/lzh/LzhCodec.h"
 
-inline void ExpandStoredMember(TCodecState& s, int32_t) {
-    CopyStored(s);
+inline void StoredExpandMember(TCodecState& s, int32_t) {
+    StoredCopy(s);
 }
-inline void ExpandRleMember(TCodecState& s, int32_t) {
-    ExpandRLE(s);
+inline void RleExpandMember(TCodecState& s, int32_t) {
+    RleExpand(s);
 }
 
 // The entry of a method index in a table of four (stored, RLE, LZH, LH5), or nullptr for the

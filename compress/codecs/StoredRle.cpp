@@ -3,7 +3,7 @@
 // first byte. The compressor writes runs of 3..255 right after the literal that began them.
 #include "compress/codecs/StoredRle.h"
 
-void CopyStored(TCodecState& s) {
+void StoredCopy(TCodecState& s) {
     for (;;) {
         uint8_t b = ReadByte(s);
         if (s.EndOfInput) return;
@@ -31,7 +31,7 @@ struct TRleState {
 };
 } // namespace
 
-void CompressRLE(TCodecState& s) {
+void RleCompress(TCodecState& s) {
     TRleState r;
     for (;;) {
         uint8_t b = ReadByte(s);
@@ -64,7 +64,7 @@ void CompressRLE(TCodecState& s) {
     if (r.InRun) EmitRun(s, r.RunCount, r.LastByte);
 }
 
-void ExpandRLE(TCodecState& s) {
+void RleExpand(TCodecState& s) {
     TRleState r;
     for (;;) {
         uint8_t b = ReadByte(s);

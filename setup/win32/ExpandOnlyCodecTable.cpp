@@ -9,7 +9,7 @@
 
 namespace {
 constexpr TCodecEntry Entries[4] = {
-    {nullptr, ExpandStoredMember}, {nullptr, ExpandRleMember}, {nullptr, LzhExpand}, {nullptr, ExpandLH5}};
+    {nullptr, StoredExpandMember}, {nullptr, RleExpandMember}, {nullptr, LzhExpand}, {nullptr, Lh5Expand}};
 } // namespace
 
 const TCodecEntry* FindCodec(uint8_t method) {

@@ -5,7 +5,7 @@
 #include "compress/codecs/lh5/Lh5Expand.h"
 
 void ThrowBadDecodeTable() {
-    throw ELZHBadDecodeTable();
+    throw ELh5BadDecodeTable();
 }
 
 void FetchBits(TCodecState& s, TLh5ExpandStorage& z, int n) {

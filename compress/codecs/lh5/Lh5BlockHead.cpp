@@ -3,7 +3,7 @@
 // (14). A list sent with count 0 defines a single code of zero bits.
 //
 // Damaged lists are stopped before they can leave a table: a unary length above 16, a symbol
-// count above 510 and a zero run past the last symbol raise ELZHBadDecodeTable; a one-code list
+// count above 510 and a zero run past the last symbol raise ELh5BadDecodeTable; a one-code list
 // naming a symbol outside its alphabet gets a table of Lh5NoCode like a list without codes.
 // Auxiliary counts above the alphabet stay inside AuxLen, which holds the longest list a count can
 // announce, and are read and ignored.

@@ -96,11 +96,11 @@ TLh5ParallelPlan DefaultLh5Plan(int64_t total) {
     return plan;
 }
 
-void CompressLH5(TCodecState& s) {
-    CompressLH5(s, DefaultLh5Plan(static_cast<int64_t>(s.InRemaining) + (s.InEnd - s.InPos)));
+void Lh5Compress(TCodecState& s) {
+    Lh5Compress(s, DefaultLh5Plan(static_cast<int64_t>(s.InRemaining) + (s.InEnd - s.InPos)));
 }
 
-void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
+void Lh5Compress(TCodecState& s, const TLh5ParallelPlan& wanted) {
     // Chunks and warm-ups are whole windows, so that every finder's window slides at the same
     // input offsets; a warm-up of one window at least fills the dictionary.
     TLh5ParallelPlan plan = wanted;
@@ -108,7 +108,7 @@ void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
     plan.WarmupBytes = std::max(Lh5DictSize, plan.WarmupBytes / Lh5DictSize * Lh5DictSize);
     const int64_t total = static_cast<int64_t>(s.InRemaining) + (s.InEnd - s.InPos);
     if (plan.Threads > 1 && total >= static_cast<int64_t>(plan.ChunkBytes) * 2 + Lh5LiveTail) {
-        CompressInParallel(s, plan, total);
+        Lh5CompressInParallel(s, plan, total);
         return;
     }
     if (total > 2 * Lh5LiveTail) {
@@ -117,13 +117,13 @@ void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
         TLh5ParallelPlan one = plan;
         one.Threads = 1;
         one.ChunkBytes = std::min(plan.ChunkBytes, Lh5OneThreadRound);
-        CompressInParallel(s, one, total);
+        Lh5CompressInParallel(s, one, total);
         return;
     }
-    CompressOnePass(s);
+    Lh5CompressOnePass(s);
 }
 
-void CompressOnePass(TCodecState& s) {
+void Lh5CompressOnePass(TCodecState& s) {
     TLh5EncoderStorage enc;
     Lh5AllocStorage(enc);
     TLh5FinderStorage find;

@@ -1,7 +1,7 @@
 // The LH5 compressor (method index 4, compress direction): LZ77 over an 8192-byte window with a
 // one-step deferred decision (a match is sent only if the match one byte later is not longer),
 // symbols buffered per block and coded with three static canonical Huffman codes per block, in
-// exactly the bit stream that ExpandLH5 reads.
+// exactly the bit stream that Lh5Expand reads.
 #pragma once
 
 #include "compress/codecs/CodecState.h"
@@ -23,11 +23,11 @@ constexpr int32_t Lh5OneThreadRound = 256 << 10;
 // flushes. Empty input writes nothing. Storage is released on every way out. Inputs from 2 MiB
 // on are searched on all cores (up to four), shorter ones a round ahead on one, always with the
 // output of one pass.
-void CompressLH5(TCodecState& s);
+void Lh5Compress(TCodecState& s);
 // The same with a chosen split of the search (one thread: rounds found ahead, then coded).
-void CompressLH5(TCodecState& s, const TLh5ParallelPlan& plan);
+void Lh5Compress(TCodecState& s, const TLh5ParallelPlan& plan);
 // The reference that the others reproduce: one position found and decided at a time.
-void CompressOnePass(TCodecState& s);
+void Lh5CompressOnePass(TCodecState& s);
 // One thread per core, at most four, with chunks sized for an input of total bytes.
 TLh5ParallelPlan DefaultLh5Plan(int64_t total);
 constexpr int32_t Lh5MinimumChunk = 1 << 20;
@@ -42,8 +42,8 @@ void CompressRest(TCodecState& out, TLh5EncoderStorage& enc, TCodecState& in, TL
                   int skip);
 // Sends the last block and the end of the stream.
 void FinishStream(TCodecState& s, TLh5EncoderStorage& z);
-// CompressLH5 for an input of total bytes, on plan.Threads threads (one: rounds found ahead).
-void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total);
+// Lh5Compress for an input of total bytes, on plan.Threads threads (one: rounds found ahead).
+void Lh5CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total);
 
 // Buffers symbol c (0..255 literal, 256..509 match length + 253) with its distance value p,
 // sending the block first when a new group of eight would start at or after the send point.

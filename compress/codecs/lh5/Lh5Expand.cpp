@@ -1,9 +1,9 @@
-// ExpandLH5, the codec entry of method 4 in the expand direction. It alternates between the
+// Lh5Expand, the codec entry of method 4 in the expand direction. It alternates between the
 // word-wise fast loop and single bit-wise steps (DecodeSymbol/DecodeDistance): the fast loop
 // runs while the current block has symbols left and eight input bytes lie ahead in the chunk;
 // block heads and the last bytes of each chunk go bit by bit through ReadByte, so refills,
 // progress reports and the final stream position happen exactly as the byte-wise definition
-// has them. Keyed runs take ExpandLH5ByteWise.
+// has them. Keyed runs take Lh5ExpandByteWise.
 //
 // The window is linear: output is decoded into Window after 8192 bytes of history and copied to
 // OutBuffer in bulk (with the sums, counts and budget kept as WriteByte keeps them) before every
@@ -85,10 +85,10 @@ private:
 };
 } // namespace
 
-void ExpandLH5(TCodecState& s, int32_t destSize) {
+void Lh5Expand(TCodecState& s, int32_t destSize) {
     if (destSize == 0) return;
     if (s.KeyIn || s.KeyOut) {
-        ExpandLH5ByteWise(s, destSize);
+        Lh5ExpandByteWise(s, destSize);
         return;
     }
     TLh5ExpandStorage z;

@@ -3,15 +3,15 @@
 //
 // The building blocks below work bit by bit on the storage's BitWindow/PendingByte pair and read
 // every input byte through ReadByte exactly when it is needed; they define the method.
-// ExpandLH5 runs them near input chunk ends and block heads and hands the long stretches between
+// Lh5Expand runs them near input chunk ends and block heads and hands the long stretches between
 // to a word-wise fast loop (Lh5FastLoop.h) whose results, checksums, progress reports and final
-// stream position are the same. ExpandLH5ByteWise is the plain symbol-by-symbol loop; it serves
+// stream position are the same. Lh5ExpandByteWise is the plain symbol-by-symbol loop; it serves
 // keyed runs and is the reference the fast loop is checked against.
 //
 // Damaged code-length lists never make a table reach outside its bounds: lists that are no
-// prefix code raise ELZHBadDecodeTable at once; a list that defines no code at all (every length
+// prefix code raise ELh5BadDecodeTable at once; a list that defines no code at all (every length
 // 0, or the one-code form naming a symbol outside the alphabet) fills its lookup table with
-// Lh5NoCode, and only decoding with that table raises ELZHBadDecodeTable, so a block that never
+// Lh5NoCode, and only decoding with that table raises ELh5BadDecodeTable, so a block that never
 // uses such a code (a distance code in a block without matches) still decodes.
 #pragma once
 
@@ -21,9 +21,9 @@
 
 #include <cstdint>
 
-class ELZHBadDecodeTable : public Exception {
+class ELh5BadDecodeTable : public Exception {
 public:
-    ELZHBadDecodeTable() : Exception("Bad decode table in archive!") {}
+    ELh5BadDecodeTable() : Exception("Bad decode table in archive!") {}
 };
 
 [[noreturn]] void ThrowBadDecodeTable();
@@ -42,7 +42,7 @@ void FetchBits(TCodecState& s, TLh5ExpandStorage& z, int n);
 uint16_t TakeBits(TCodecState& s, TLh5ExpandStorage& z, int n);
 
 // Builds the lookup table (2^tableBits entries) and the tree nodes of longer codes from the code
-// lengths of symbolCount symbols. Raises ELZHBadDecodeTable unless the lengths form a complete
+// lengths of symbolCount symbols. Raises ELh5BadDecodeTable unless the lengths form a complete
 // prefix code; an all-zero list gives a table of Lh5NoCode.
 void BuildDecodeTable(TLh5ExpandStorage& z, int symbolCount, const uint8_t* lengths, int tableBits,
                       uint16_t* table);
@@ -61,6 +61,6 @@ uint16_t DecodeDistance(TCodecState& s, TLh5ExpandStorage& z);
 
 // The codec entry: expands the member's data into destSize bytes (a final match may carry the
 // output up to 255 bytes further). Nothing happens for destSize 0.
-void ExpandLH5(TCodecState& s, int32_t destSize);
+void Lh5Expand(TCodecState& s, int32_t destSize);
 // The same, one symbol and one byte at a time through WriteByte over an 8192-byte ring.
-void ExpandLH5ByteWise(TCodecState& s, int32_t destSize);
+void Lh5ExpandByteWise(TCodecState& s, int32_t destSize);

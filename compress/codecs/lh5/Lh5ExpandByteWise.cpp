@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-void ExpandLH5ByteWise(TCodecState& s, int32_t destSize) {
+void Lh5ExpandByteWise(TCodecState& s, int32_t destSize) {
     if (destSize == 0) return;
     TLh5ExpandStorage z;
     Lh5AllocStorage(z);

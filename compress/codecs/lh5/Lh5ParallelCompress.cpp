@@ -130,7 +130,7 @@ TRoundSplit SplitRound(const TLh5ParallelPlan& plan, const TRoundCosts& cost, in
 
 } // namespace
 
-void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total) {
+void Lh5CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total) {
     TLh5EncoderStorage enc;
     Lh5AllocStorage(enc);
     StartBlock(enc);

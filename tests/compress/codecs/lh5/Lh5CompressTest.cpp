@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Lh5Compress, EmptyInputWritesNothing) {
     TDirectCodecRun run({}, INT32_MAX);
-    CompressLH5(run.S);
+    Lh5Compress(run.S);
     EXPECT_EQ(run.S.OutCount, 0);
     EXPECT_TRUE(run.Finish().empty());
 }
@@ -108,12 +108,12 @@ TEST_P(Lh5CompressBudget, RaisesAtTheFirstByteBeyondTheBudgetAndNotBefore) {
     ASSERT_GT(n, 1);
 
     TDirectCodecRun exact(input, n);
-    EXPECT_NO_THROW(CompressLH5(exact.S));
+    EXPECT_NO_THROW(Lh5Compress(exact.S));
     EXPECT_EQ(exact.S.OutCount, n);
     EXPECT_EQ(exact.Finish(), stream);
 
     TDirectCodecRun shorter(input, n - 1);
-    EXPECT_THROW(CompressLH5(shorter.S), EUnableToCompress);
+    EXPECT_THROW(Lh5Compress(shorter.S), EUnableToCompress);
     EXPECT_EQ(shorter.S.OutCount, n - 1);
     std::vector<uint8_t> partial = shorter.Finish();
     EXPECT_TRUE(std::equal(partial.begin(), partial.end(), stream.begin()));
