@@ -1,4 +1,4 @@
-// What the full codec table and the expand-only one of the setup programs share: the expanders of
+// What the full codec table and the expand-only one share: the expanders of
 // every method and the mapping from method index to entry. Each table lists its four entries in
 // the order stored, RLE, LZH, LH5 and differs only in whether they carry a compressor.
 #pragma once

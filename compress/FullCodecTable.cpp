@@ -1,4 +1,5 @@
-// The archive component's codec table: every method with its compressor and its expander.
+// The full codec table: every method with its compressor and its expander. The build links it
+// into every program that does not ask for the expand-only table (compress/CMakeLists.txt).
 #include "compress/CodecTable.h"
 
 #include "compress/CodecTableEntries.h"
