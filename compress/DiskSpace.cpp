@@ -3,6 +3,7 @@
 // would not fit a signed 32-bit count become 2,147,483,647 ("unlimited").
 #include "compress/Archiver.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/DiskSpace.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -28,8 +29,7 @@ bool IsSeparator(char c) {
 
 uint8_t TArchiver::DriveNumberOf(const std::string& path) {
     if (path.size() < 2 || path[1] != ':') return 0;
-    char letter = path[0];
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    const char letter = ToUpperAscii(path[0]);
     return static_cast<uint8_t>(static_cast<unsigned char>(letter) - 64);
 }
 
