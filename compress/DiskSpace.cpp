@@ -1,6 +1,7 @@
 // The space check before a member is written, and the creation of missing target directories.
-// Free space is handled as single-precision value, as the drive query reports it; results that
-// would not fit a signed 32-bit count become 2,147,483,647 ("unlimited").
+// The drive query reports whole counts (sectors per cluster, bytes per sector, free clusters);
+// their product is formed in single precision, as the component has always done, and results
+// that would not fit a signed 32-bit count become 2,147,483,647 ("unlimited").
 #include "compress/Archiver.h"
 
 #include "platform/AsciiCase.h"
