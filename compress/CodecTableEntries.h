@@ -1,4 +1,4 @@
-// What the full codec table and the expand-only one of the setup programs share: the expanders of
+// What the full codec table and the expand-only one share: the expanders of
 // every method and the mapping from method index to entry. Each table lists its four entries in
 // the order stored, RLE, LZH, LH5 and differs only in whether they carry a compressor.
 #pragma once
@@ -9,11 +9,11 @@
 #include "compress/codecs/lh5/Lh5Expand.h"
 #include "compress/codecs/lzh/LzhCodec.h"
 
-inline void ExpandStoredMember(TCodecState& s, int32_t) {
-    CopyStored(s);
+inline void StoredExpandMember(TCodecState& s, int32_t) {
+    StoredCopy(s);
 }
-inline void ExpandRleMember(TCodecState& s, int32_t) {
-    ExpandRLE(s);
+inline void RleExpandMember(TCodecState& s, int32_t) {
+    RleExpand(s);
 }
 
 // The entry of a method index in a table of four (stored, RLE, LZH, LH5), or nullptr for the

@@ -1,8 +1,10 @@
 // The space check before a member is written, and the creation of missing target directories.
-// Free space is handled as single-precision value, as the drive query reports it; results that
-// would not fit a signed 32-bit count become 2,147,483,647 ("unlimited").
+// The drive query reports whole counts (sectors per cluster, bytes per sector, free clusters);
+// their product is formed in single precision, as the component has always done, and results
+// that would not fit a signed 32-bit count become 2,147,483,647 ("unlimited").
 #include "compress/Archiver.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/DiskSpace.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -28,8 +30,7 @@ bool IsSeparator(char c) {
 
 uint8_t TArchiver::DriveNumberOf(const std::string& path) {
     if (path.size() < 2 || path[1] != ':') return 0;
-    char letter = path[0];
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    const char letter = ToUpperAscii(path[0]);
     return static_cast<uint8_t>(static_cast<unsigned char>(letter) - 64);
 }
 

@@ -1,11 +1,8 @@
 #include "compress/FileNames.h"
 
+#include "platform/AsciiCase.h"
 bool SameFileName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    for (size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
+    return EqualsIgnoringAsciiCase(a, b);
 }
 
 std::string FolderOf(const std::string& path) {

@@ -1,14 +1,12 @@
 #include "compress/MemberNameRules.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 
 namespace {
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
-}
-bool IsLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 bool IsWindowsSpecialComponent(const std::string& part) {
@@ -21,7 +19,7 @@ bool IsWindowsSpecialComponent(const std::string& part) {
 
 bool IsEscapingMemberName(const std::string& name, TNameRules rules) {
     if (name.empty() || IsSeparator(name[0])) return true;
-    if (name.size() >= 2 && IsLetter(name[0]) && name[1] == ':') return true;
+    if (name.size() >= 2 && IsAsciiLetter(name[0]) && name[1] == ':') return true;
     size_t start = 0;
     for (;;) {
         size_t end = start;

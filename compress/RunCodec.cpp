@@ -33,10 +33,6 @@ void PrepareState(TCodecState& s, TStream& dest, TStream& source, int32_t source
     s.OutPos = s.OutBuffer;
     s.OutEnd = s.OutBuffer + CodecChunkSize;
     s.EndOfInput = false;
-    s.FirstByte = true;
-    s.LastByte = 0;
-    s.InRun = false;
-    s.RunCount = 0;
     s.InRemaining = sourceSize;
     s.ChunkSize = CodecChunkSize;
     s.InSum = s.OutSum = 0;

@@ -29,7 +29,7 @@ bool Documented(const Exception& e) {
     return dynamic_cast<const EDamagedArchive*>(&e) || dynamic_cast<const EInvalidHeader*>(&e) ||
            dynamic_cast<const EInvalidHeaderArchiveType*>(&e) ||
            dynamic_cast<const EUnrecognizedCompressionMethod*>(&e) || dynamic_cast<const EBadChecksum*>(&e) ||
-           dynamic_cast<const EInvalidKey*>(&e) || dynamic_cast<const ELZHBadDecodeTable*>(&e) ||
+           dynamic_cast<const EInvalidKey*>(&e) || dynamic_cast<const ELh5BadDecodeTable*>(&e) ||
            dynamic_cast<const EInsufficientDiskSpace*>(&e);
 }
 

@@ -3,7 +3,7 @@
 // (method 4, expand direction) into a memory stream, and again through the fast and the
 // symbol-by-symbol expander on identically prepared states, which must agree on every observable
 // result: output, sums, count, source position, the order of reads, writes and progress reports,
-// and the error raised. Any other exception than ELZHBadDecodeTable is a finding.
+// and the error raised. Any other exception than ELh5BadDecodeTable is a finding.
 #include "compress/Archiver.h"
 #include "tests/compress/codecs/lh5/Lh5ExpandHarness.h"
 
@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                               pmExpand, false);
             if (destSize > 0 && dest.Bytes.size() < static_cast<size_t>(destSize)) std::abort();
             if (dest.Bytes.size() > static_cast<size_t>(destSize) + 255) std::abort();
-        } catch (const ELZHBadDecodeTable&) {
+        } catch (const ELh5BadDecodeTable&) {
         }
     }
 
@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     run.CancelAtReport = options & 3;
     if (const int eighths = (options >> 2) & 7)
         run.SourceSize = static_cast<int32_t>(stream.size() * static_cast<size_t>(eighths) / 8);
-    const TExpandOutcome fast = RunExpander(ExpandLH5, stream, destSize, run);
-    const TExpandOutcome byteWise = RunExpander(ExpandLH5ByteWise, stream, destSize, run);
+    const TExpandOutcome fast = RunExpander(Lh5Expand, stream, destSize, run);
+    const TExpandOutcome byteWise = RunExpander(Lh5ExpandByteWise, stream, destSize, run);
     if (!(fast == byteWise)) std::abort();
     if (!fast.Error.empty() && fast.Error != "Bad decode table in archive!") std::abort();
     return 0;

@@ -45,9 +45,9 @@ std::vector<uint8_t> Compress(const std::vector<uint8_t>& input, int threads, in
     plan.ChunkBytes = chunk;
     plan.WarmupBytes = warmup;
     if (threads == 0)
-        CompressOnePass(s);
+        Lh5CompressOnePass(s);
     else
-        CompressLH5(s, plan);
+        Lh5Compress(s, plan);
     FlushOutput(s);
     return dest.Bytes;
 }

@@ -17,7 +17,7 @@ int64_t UnlimitedStreamSize(const std::vector<uint8_t>& input) {
     TMemoryStream source(input), dest;
     TCodecState s;
     PrepareCodecState(s, in.data(), out.data(), source, dest, static_cast<int32_t>(input.size()), INT32_MAX);
-    CompressLH5(s);
+    Lh5Compress(s);
     return s.OutCount;
 }
 } // namespace

@@ -1,11 +1,11 @@
 // The DOS device names, which Windows takes as devices in any folder and with any extension.
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 
 bool IsDosDeviceName(const std::string& component) {
     std::string base = component.substr(0, component.find('.'));
     while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : base) c = ToUpperAscii(c);
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
         base == "CONOUT$")
         return true;

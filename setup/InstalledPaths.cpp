@@ -2,6 +2,7 @@
 // system takes part: the decision is the same on every machine and in the native tests.
 #include "setup/InstalledPaths.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 #include "setup/PathText.h"
 
@@ -12,10 +13,6 @@ namespace {
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-bool IsLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 // A path split into its root ("C:" or, without drive letters, "/") and its components.
@@ -36,8 +33,8 @@ bool IsPlainComponent(const std::string& part) {
 std::optional<TFullPath> ParseFullPath(const std::string& path) {
     TFullPath full;
     size_t at = 0;
-    if (path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) {
-        full.Root = std::string(1, static_cast<char>(path[0] & ~0x20)) + ":";
+    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) {
+        full.Root = std::string(1, ToUpperAscii(path[0])) + ":";
         at = 3;
     } else if (!PlatformHasDriveLetters && path.size() >= 2 && path[0] == '/' && !IsSeparator(path[1])) {
         full.Root = "/";

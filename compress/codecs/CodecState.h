@@ -29,9 +29,7 @@ constexpr int32_t CodecChunkSize = 8192;
 
 class TCodecState {
 public:
-    bool FirstByte = false;
     bool EndOfInput = false;
-    bool InRun = false;
     uint8_t* InBuffer = nullptr;
     uint8_t* OutBuffer = nullptr;
     uint8_t* InEnd = nullptr;
@@ -40,8 +38,6 @@ public:
     uint8_t* OutPos = nullptr;
     TStream* Source = nullptr;
     TStream* Dest = nullptr;
-    uint8_t LastByte = 0;
-    int32_t RunCount = 0;
     uint32_t InSum = 0;
     uint32_t OutSum = 0;
     int32_t InRemaining = 0;

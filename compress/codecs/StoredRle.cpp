@@ -3,7 +3,7 @@
 // first byte. The compressor writes runs of 3..255 right after the literal that began them.
 #include "compress/codecs/StoredRle.h"
 
-void CopyStored(TCodecState& s) {
+void StoredCopy(TCodecState& s) {
     for (;;) {
         uint8_t b = ReadByte(s);
         if (s.EndOfInput) return;
@@ -20,39 +20,52 @@ void EmitRun(TCodecState& s, int32_t count, uint8_t b) {
     }
 }
 
-void CompressRLE(TCodecState& s) {
+namespace {
+// The RLE codec's own state for one run of it: the previous token's first byte and, while the
+// compressor counts a run, its length so far.
+struct TRleState {
+    bool FirstByte = true; // no byte read yet: the first byte never continues a run
+    bool InRun = false;
+    uint8_t LastByte = 0;
+    int32_t RunCount = 0;
+};
+} // namespace
+
+void RleCompress(TCodecState& s) {
+    TRleState r;
     for (;;) {
         uint8_t b = ReadByte(s);
         if (s.EndOfInput) break;
-        if (s.InRun) {
-            if (b == s.LastByte && s.RunCount < 255) {
-                ++s.RunCount;
+        if (r.InRun) {
+            if (b == r.LastByte && r.RunCount < 255) {
+                ++r.RunCount;
             } else {
-                EmitRun(s, s.RunCount, s.LastByte);
-                s.LastByte = b;
+                EmitRun(s, r.RunCount, r.LastByte);
+                r.LastByte = b;
                 if (b == RleMarker)
                     EmitRun(s, 0, RleMarker);
                 else
                     WriteByte(s, b);
-                s.InRun = false;
+                r.InRun = false;
             }
         } else {
             if (b == RleMarker) {
                 EmitRun(s, 0, RleMarker);
-            } else if (b != s.LastByte || s.FirstByte) {
+            } else if (b != r.LastByte || r.FirstByte) {
                 WriteByte(s, b);
             } else {
-                s.RunCount = 2;
-                s.InRun = true;
+                r.RunCount = 2;
+                r.InRun = true;
             }
-            s.LastByte = b;
+            r.LastByte = b;
         }
-        s.FirstByte = false;
+        r.FirstByte = false;
     }
-    if (s.InRun) EmitRun(s, s.RunCount, s.LastByte);
+    if (r.InRun) EmitRun(s, r.RunCount, r.LastByte);
 }
 
-void ExpandRLE(TCodecState& s) {
+void RleExpand(TCodecState& s) {
+    TRleState r;
     for (;;) {
         uint8_t b = ReadByte(s);
         if (s.EndOfInput) return;
@@ -64,10 +77,10 @@ void ExpandRLE(TCodecState& s) {
             if (n == 0) {
                 WriteByte(s, RleMarker);
             } else {
-                s.RunCount = n - 1;
-                for (int32_t i = 0; i < s.RunCount; ++i) WriteByte(s, s.LastByte);
+                r.RunCount = n - 1;
+                for (int32_t i = 0; i < r.RunCount; ++i) WriteByte(s, r.LastByte);
             }
         }
-        s.LastByte = b;
+        r.LastByte = b;
     }
 }

@@ -6,9 +6,9 @@
 
 constexpr uint8_t RleMarker = 0x94;
 
-void CopyStored(TCodecState& s);
-void CompressRLE(TCodecState& s);
-void ExpandRLE(TCodecState& s);
+void StoredCopy(TCodecState& s);
+void RleCompress(TCodecState& s);
+void RleExpand(TCodecState& s);
 // Output step of the RLE compressor for a finished run (count 3..255: marker and count;
 // 1 or 2: the repeats as literals) or, with count 0, an escaped marker.
 void EmitRun(TCodecState& s, int32_t count, uint8_t b);

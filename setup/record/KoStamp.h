@@ -1,6 +1,7 @@
 // File time stamps in the packed date-time form (date in the high 16 bits, time in the low 16
 // bits, local time, two-second resolution) that archive members carry, so that an installed
-// file and a member can be compared as two signed 32-bit numbers.
+// file and a member can be compared as two unsigned 32-bit numbers (the date in the high bits
+// makes the numeric order the order in time).
 #pragma once
 
 #include "platform/Exception.h"

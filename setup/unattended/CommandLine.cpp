@@ -4,21 +4,19 @@
 // trimmed, as administrators pass them unquoted.
 #include "setup/unattended/CommandLine.h"
 
+#include "platform/AsciiCase.h"
+
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // True when text begins with prefix, ignoring the case of A to Z.
 bool StartsWithText(const std::string& text, size_t at, const std::string& prefix) {
     if (text.size() - at < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (Upper(text[at + i]) != prefix[i]) return false;
+        if (ToUpperAscii(text[at + i]) != prefix[i]) return false;
     return true;
 }
 
@@ -89,7 +87,7 @@ TSetupOptions ParseCommandLine(const std::string& arguments, TOptionSet set, TSe
             std::string name;
             for (char c : argument.substr(1, argument.find('=') == std::string::npos ? std::string::npos
                                                                                      : argument.find('=')))
-                name += Upper(c);
+                name += ToUpperAscii(c);
             if (name == "S") {
                 options.Silent = true;
             } else if (name == "?") {

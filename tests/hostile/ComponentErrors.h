@@ -19,7 +19,7 @@ inline std::string ComponentClassOf(const std::exception& e) {
     if (dynamic_cast<const EUnrecognizedCompressionMethod*>(&e)) return "EUnrecognizedCompressionMethod";
     if (dynamic_cast<const EBadChecksum*>(&e)) return "EBadChecksum";
     if (dynamic_cast<const EInvalidKey*>(&e)) return "EInvalidKey";
-    if (dynamic_cast<const ELZHBadDecodeTable*>(&e)) return "ELZHBadDecodeTable";
+    if (dynamic_cast<const ELh5BadDecodeTable*>(&e)) return "ELh5BadDecodeTable";
     if (dynamic_cast<const EDenseDataError*>(&e)) return "EDenseDataError";
     if (dynamic_cast<const EInsufficientDiskSpace*>(&e)) return "EInsufficientDiskSpace";
     if (dynamic_cast<const EUnableToCompress*>(&e)) return "EUnableToCompress";
@@ -36,5 +36,5 @@ inline std::string ComponentClassOf(const std::exception& e) {
 inline bool IsDamagedDataError(const std::string& cls) {
     return cls == "EDamagedArchive" || cls == "EInvalidHeader" || cls == "EInvalidHeaderArchiveType" ||
            cls == "EUnrecognizedCompressionMethod" || cls == "EBadChecksum" || cls == "EInvalidKey" ||
-           cls == "ELZHBadDecodeTable" || cls == "EDenseDataError";
+           cls == "ELh5BadDecodeTable" || cls == "EDenseDataError";
 }

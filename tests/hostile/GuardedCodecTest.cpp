@@ -30,16 +30,16 @@ struct TCodec {
 };
 
 void ExpandStoredEntry(TCodecState& s, int32_t) {
-    CopyStored(s);
+    StoredCopy(s);
 }
 void ExpandRleEntry(TCodecState& s, int32_t) {
-    ExpandRLE(s);
+    RleExpand(s);
 }
 
-const TCodec Codecs[] = {{"Stored", miStored, CopyStored, ExpandStoredEntry, false},
-                         {"Rle", miRLE, CompressRLE, ExpandRleEntry, false},
+const TCodec Codecs[] = {{"Stored", miStored, StoredCopy, ExpandStoredEntry, false},
+                         {"Rle", miRLE, RleCompress, ExpandRleEntry, false},
                          {"Lzh", miLZH, LzhCompress, LzhExpand, true},
-                         {"Lh5", miLH5, CompressLH5, ExpandLH5, true}};
+                         {"Lh5", miLH5, Lh5Compress, Lh5Expand, true}};
 
 std::vector<uint8_t> Sample(size_t n, uint32_t seed) {
     std::mt19937 random(seed);
@@ -177,14 +177,14 @@ TEST_P(GuardedCodecs, DamagedStreamsStayWithinTheBlocks) {
                 EXPECT_LE(r.Output.size(), most) << codec.Name << " seed " << seed;
                 ++endings[std::string(codec.Name) + " expanded"];
             } catch (const std::exception& e) {
-                EXPECT_EQ(ComponentClassOf(e), "ELZHBadDecodeTable")
+                EXPECT_EQ(ComponentClassOf(e), "ELh5BadDecodeTable")
                     << codec.Name << " seed " << seed << ": " << e.what();
                 ++endings[std::string(codec.Name) + " " + ComponentClassOf(e)];
             }
         }
     }
     EXPECT_GT(endings["Lh5 expanded"], 0);
-    EXPECT_GT(endings["Lh5 ELZHBadDecodeTable"], 0);
+    EXPECT_GT(endings["Lh5 ELh5BadDecodeTable"], 0);
 }
 
 // The lh5 members of the hostile archives, expanded on guarded memory.
@@ -207,9 +207,9 @@ TEST_P(GuardedCodecs, HostileLh5MembersStayWithinTheBlocks) {
         std::vector<uint8_t> stream(bytes.begin() + 46 + nameLength,
                                     bytes.begin() + 46 + nameLength + compressed);
         try {
-            RunGuarded(stream, GetParam(), INT32_MAX, [&](TCodecState& s) { ExpandLH5(s, expandedSize); });
+            RunGuarded(stream, GetParam(), INT32_MAX, [&](TCodecState& s) { Lh5Expand(s, expandedSize); });
             ++expanded;
-        } catch (const ELZHBadDecodeTable&) {
+        } catch (const ELh5BadDecodeTable&) {
             ++rejected;
         }
     }

@@ -174,7 +174,7 @@ TEST_P(ArchiveMutation, EveryCorruptedCopyEndsWithOutputOrAComponentError) {
     }
     // The corruption must reach the codecs, not only the headers: some copies expand in full and
     // some fail their checksum or table check.
-    EXPECT_GT(endings["expanded"] + endings["EBadChecksum"] + endings["ELZHBadDecodeTable"] +
+    EXPECT_GT(endings["expanded"] + endings["EBadChecksum"] + endings["ELh5BadDecodeTable"] +
                   endings["EInvalidKey"],
               0);
     std::string summary;

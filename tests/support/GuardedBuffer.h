@@ -115,7 +115,6 @@ public:
     TGuardedCodecRun(const std::vector<uint8_t>& input, TGuardSide side, int32_t budget)
         : In(CodecChunkSize, side), Out(CodecChunkSize, side), Source(input, side) {
         PrepareCodecState(S, In.Data(), Out.Data(), Source, Dest, static_cast<int32_t>(input.size()), budget);
-        S.FirstByte = true;
         S.OutCount = 1;
     }
     // Writes what is left in the output buffer and gives back everything written.

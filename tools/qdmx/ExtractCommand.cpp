@@ -10,6 +10,7 @@
 
 #include "compress/Archiver.h"
 #include "compress/dense/DenseMethod.h"
+#include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -17,15 +18,7 @@
 #include <filesystem>
 
 namespace qdmx {
-namespace {
-
-bool SameName(const std::string& a, const std::string& b) {
-    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
-}
-
-} // namespace
+namespace {} // namespace
 
 int Extract(const TExtractOptions& options) {
     int32_t key = KeyFromOption(options.Key);
@@ -89,7 +82,8 @@ int Extract(const TExtractOptions& options) {
     for (const auto& wanted : options.Names) {
         std::string name = wanted;
         std::replace(name.begin(), name.end(), '/', '\\');
-        if (std::none_of(seen.begin(), seen.end(), [&](const std::string& s) { return SameName(s, name); })) {
+        if (std::none_of(seen.begin(), seen.end(),
+                         [&](const std::string& s) { return EqualsIgnoringAsciiCase(s, name); })) {
             ReportError(wanted, "not found in archive");
             failed = true;
         }

@@ -3,6 +3,7 @@
 #include "tools/qdmx/MemberNames.h"
 
 #include "compress/MemberNameRules.h"
+#include "platform/AsciiCase.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,9 +13,6 @@ namespace qdmx {
 namespace {
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
-}
-[[maybe_unused]] bool IsLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 std::vector<std::string> Components(const std::string& path) {
@@ -41,7 +39,7 @@ std::optional<std::string> MemberNameOfPath(const std::string& path, bool& rootS
     std::string rest = path;
     rootStripped = false;
 #ifdef _WIN32
-    if (rest.size() >= 2 && IsLetter(rest[0]) && rest[1] == ':') {
+    if (rest.size() >= 2 && IsAsciiLetter(rest[0]) && rest[1] == ':') {
         rest.erase(0, 2);
         rootStripped = true;
     }

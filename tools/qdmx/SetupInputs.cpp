@@ -2,6 +2,7 @@
 // wizard's own parser and date decoding, so whatever passes here is what the wizard shows.
 #include "tools/qdmx/SetupInputs.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 #include "setup/record/DateTimeText.h"
@@ -21,8 +22,7 @@ const char* const RecordFormat = "one line of five TAB-separated fields: reserve
 
 bool IsProjectFile(const fs::path& path) {
     std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(extension.begin(), extension.end(), extension.begin(), ToLowerAscii);
     return extension == ".vlp";
 }
 
@@ -32,8 +32,7 @@ bool HasProjectSection(const fs::path& path) {
     while (std::getline(in, line)) {
         line.erase(std::remove_if(line.begin(), line.end(), [](char c) { return c == '\r' || c == ' '; }),
                    line.end());
-        std::transform(line.begin(), line.end(), line.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        std::transform(line.begin(), line.end(), line.begin(), ToLowerAscii);
         if (line == "[project]") return true;
     }
     return false;

@@ -5,10 +5,10 @@
 #include "compress/codecs/lh5/Lh5Expand.h"
 
 void ThrowBadDecodeTable() {
-    throw ELZHBadDecodeTable();
+    throw ELh5BadDecodeTable();
 }
 
-void FetchBits(TCodecState& s, TLh5Storage& z, int n) {
+void FetchBits(TCodecState& s, TLh5ExpandStorage& z, int n) {
     while (n > z.PendingBits) {
         n -= z.PendingBits;
         z.BitWindow = static_cast<uint16_t>((static_cast<uint32_t>(z.BitWindow) << z.PendingBits) +
@@ -22,7 +22,7 @@ void FetchBits(TCodecState& s, TLh5Storage& z, int n) {
     z.PendingByte = static_cast<uint8_t>(z.PendingByte << n);
 }
 
-uint16_t TakeBits(TCodecState& s, TLh5Storage& z, int n) {
+uint16_t TakeBits(TCodecState& s, TLh5ExpandStorage& z, int n) {
     auto bits = static_cast<uint16_t>(static_cast<uint32_t>(z.BitWindow) >> (16 - n));
     FetchBits(s, z, n);
     return bits;

@@ -11,7 +11,7 @@
 
 class TLh5BitWriter {
 public:
-    TLh5BitWriter(TCodecState& s, TLh5Storage& z)
+    TLh5BitWriter(TCodecState& s, TLh5EncoderStorage& z)
         : State(s), Storage(z), Count(8u - z.PendingBits),
           Word(static_cast<uint64_t>(z.PendingByte >> z.PendingBits)) {}
 
@@ -49,7 +49,7 @@ private:
     }
 
     TCodecState& State;
-    TLh5Storage& Storage;
+    TLh5EncoderStorage& Storage;
     unsigned Count; // bits in Word not yet written
     uint64_t Word;
 };

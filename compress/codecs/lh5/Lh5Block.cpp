@@ -10,10 +10,6 @@
 #include <cstring>
 
 namespace {
-constexpr int LenCodeCountBits = 5;
-constexpr int SymbolCountBits = 9;
-constexpr int DistanceCountBits = 4;
-constexpr int LenCodeZeroRunIndex = 3; // a 2-bit zero run follows length-code entry 2
 constexpr int NoZeroRun = -1;
 
 // Symbols up to the last one with a non-zero length.
@@ -31,7 +27,7 @@ int ZeroRun(const uint8_t* lengths, int i, int n) {
 
 // How often each length-code symbol is needed to send the symbol lengths: 0 for one zero, 1 for
 // 3..18 zeros (4 more bits), 2 for 20 or more (9 more bits), 3..18 for lengths 1..16.
-void CountLenCodeFreq(TLh5Storage& z) {
+void CountLenCodeFreq(TLh5EncoderStorage& z) {
     uint16_t* freq = z.LenCodeFreq;
     std::memset(freq, 0, Lh5LenCodeSymbols * sizeof(uint16_t));
     const int n = UsedSymbols(z.SymLen, Lh5SymbolCount);
@@ -57,7 +53,7 @@ void CountLenCodeFreq(TLh5Storage& z) {
     }
 }
 
-void WriteAuxLengths(TLh5BitWriter& out, TLh5Storage& z, int n, int countBits, int zeroRunIndex) {
+void WriteAuxLengths(TLh5BitWriter& out, TLh5EncoderStorage& z, int n, int countBits, int zeroRunIndex) {
     const int m = UsedSymbols(z.AuxLen, n);
     out.PutBits(static_cast<unsigned>(countBits), static_cast<uint32_t>(m));
     for (int i = 0; i < m;) {
@@ -67,19 +63,19 @@ void WriteAuxLengths(TLh5BitWriter& out, TLh5Storage& z, int n, int countBits, i
         else
             out.PutBits(len - 3, (1u << (len - 3)) - 2); // len - 4 one bits and a zero bit
         if (i == zeroRunIndex) {
-            while (i < 6 && z.AuxLen[i] == 0) ++i;
+            while (i < zeroRunIndex + Lh5LenCodeZeroRunMax && z.AuxLen[i] == 0) ++i;
             out.PutBits(2, static_cast<uint32_t>(i - zeroRunIndex));
         }
     }
 }
 
-void PutLenCode(TLh5BitWriter& out, const TLh5Storage& z, int t) {
+void PutLenCode(TLh5BitWriter& out, const TLh5EncoderStorage& z, int t) {
     out.PutCode(z.AuxLen[t], z.AuxCode[t]);
 }
 
-void WriteSymbolLengths(TLh5BitWriter& out, TLh5Storage& z) {
+void WriteSymbolLengths(TLh5BitWriter& out, TLh5EncoderStorage& z) {
     const int n = UsedSymbols(z.SymLen, Lh5SymbolCount);
-    out.PutBits(SymbolCountBits, static_cast<uint32_t>(n));
+    out.PutBits(Lh5SymbolCountBits, static_cast<uint32_t>(n));
     for (int i = 0; i < n;) {
         int len = z.SymLen[i];
         if (len != 0) {
@@ -112,7 +108,7 @@ void RightAlign(int n, const uint8_t* lengths, const uint16_t* codes, uint16_t* 
 }
 
 // EncodeSymbol and EncodeDistance for every buffered symbol.
-void EncodeSymbols(TLh5BitWriter& out, const TLh5Storage& z, unsigned size) {
+void EncodeSymbols(TLh5BitWriter& out, const TLh5EncoderStorage& z, unsigned size) {
     uint16_t symCode[Lh5SymbolCount];
     uint16_t distCode[Lh5DistanceClasses];
     RightAlign(Lh5SymbolCount, z.SymLen, z.SymCode, symCode);
@@ -143,7 +139,7 @@ void EncodeSymbols(TLh5BitWriter& out, const TLh5Storage& z, unsigned size) {
 }
 } // namespace
 
-void SendBlock(TCodecState& s, TLh5Storage& z) {
+void SendBlock(TCodecState& s, TLh5EncoderStorage& z) {
     TLh5BitWriter out(s, z);
     const uint16_t root = BuildHuffman(z, Lh5SymbolCount, z.SymFreq, z.SymLen, z.SymCode);
     const uint16_t size = z.SymFreq[root];
@@ -152,25 +148,25 @@ void SendBlock(TCodecState& s, TLh5Storage& z) {
         CountLenCodeFreq(z);
         uint16_t r = BuildHuffman(z, Lh5LenCodeSymbols, z.LenCodeFreq, z.AuxLen, z.AuxCode);
         if (r >= Lh5LenCodeSymbols) {
-            WriteAuxLengths(out, z, Lh5LenCodeSymbols, LenCodeCountBits, LenCodeZeroRunIndex);
+            WriteAuxLengths(out, z, Lh5LenCodeSymbols, Lh5LenCodeCountBits, Lh5LenCodeZeroRunAfter);
         } else {
-            out.PutBits(LenCodeCountBits, 0);
-            out.PutBits(LenCodeCountBits, r);
+            out.PutBits(Lh5LenCodeCountBits, 0);
+            out.PutBits(Lh5LenCodeCountBits, r);
         }
         WriteSymbolLengths(out, z);
     } else {
         // One symbol only: its code has no bits. Distances of matches are still sent.
-        out.PutBits(LenCodeCountBits, 0);
-        out.PutBits(LenCodeCountBits, 0);
-        out.PutBits(SymbolCountBits, 0);
-        out.PutBits(SymbolCountBits, root);
+        out.PutBits(Lh5LenCodeCountBits, 0);
+        out.PutBits(Lh5LenCodeCountBits, 0);
+        out.PutBits(Lh5SymbolCountBits, 0);
+        out.PutBits(Lh5SymbolCountBits, root);
     }
     uint16_t r = BuildHuffman(z, Lh5DistanceClasses, z.DistFreq, z.AuxLen, z.AuxCode);
     if (r >= Lh5DistanceClasses) {
-        WriteAuxLengths(out, z, Lh5DistanceClasses, DistanceCountBits, NoZeroRun);
+        WriteAuxLengths(out, z, Lh5DistanceClasses, Lh5DistanceCountBits, NoZeroRun);
     } else {
-        out.PutBits(DistanceCountBits, 0);
-        out.PutBits(DistanceCountBits, r);
+        out.PutBits(Lh5DistanceCountBits, 0);
+        out.PutBits(Lh5DistanceCountBits, r);
     }
     EncodeSymbols(out, z, size);
     out.Finish();

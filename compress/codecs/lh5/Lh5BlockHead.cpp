@@ -3,24 +3,21 @@
 // (14). A list sent with count 0 defines a single code of zero bits.
 //
 // Damaged lists are stopped before they can leave a table: a unary length above 16, a symbol
-// count above 510 and a zero run past the last symbol raise ELZHBadDecodeTable; a one-code list
+// count above 510 and a zero run past the last symbol raise ELh5BadDecodeTable; a one-code list
 // naming a symbol outside its alphabet gets a table of Lh5NoCode like a list without codes.
-// Auxiliary counts above the alphabet stay inside the 129-entry AuxLen and are read and ignored.
+// Auxiliary counts above the alphabet stay inside AuxLen, which holds the longest list a count can
+// announce, and are read and ignored.
 #include "compress/codecs/lh5/Lh5Expand.h"
 
 #include <algorithm>
 #include <iterator>
 
 namespace {
-constexpr int LengthCodeCountBits = 5;
-constexpr int SymbolCountBits = 9;
-constexpr int DistanceCountBits = 4;
-constexpr int LengthCodeZeroRunAfter = 3;
 constexpr int UnaryLengthStart = 7;
 
 // One auxiliary code length: 0..6 in three bits; 7 and more as 111 followed by a 1 bit for each
 // step above 7 and a closing 0 bit.
-int ReadAuxLength(TCodecState& s, TLh5Storage& z) {
+int ReadAuxLength(TCodecState& s, TLh5ExpandStorage& z) {
     int len = z.BitWindow >> 13;
     if (len == UnaryLengthStart) {
         for (unsigned mask = 1u << 12; mask != 0 && (z.BitWindow & mask); mask >>= 1) ++len;
@@ -31,7 +28,7 @@ int ReadAuxLength(TCodecState& s, TLh5Storage& z) {
 }
 
 // The length-code symbol at the front of the bit window (0..18).
-uint16_t DecodeLengthCode(TCodecState& s, TLh5Storage& z) {
+uint16_t DecodeLengthCode(TCodecState& s, TLh5ExpandStorage& z) {
     uint16_t code = z.AuxTable[z.BitWindow >> 8];
     for (unsigned mask = 0x80; code >= Lh5LenCodeSymbols; mask >>= 1) {
         if (code >= Lh5TreeNodes || mask == 0) ThrowBadDecodeTable();
@@ -42,7 +39,7 @@ uint16_t DecodeLengthCode(TCodecState& s, TLh5Storage& z) {
 }
 } // namespace
 
-void ReadAuxLengths(TCodecState& s, TLh5Storage& z, int symbolCount, int countBits, int zeroRunAfter) {
+void ReadAuxLengths(TCodecState& s, TLh5ExpandStorage& z, int symbolCount, int countBits, int zeroRunAfter) {
     const int count = TakeBits(s, z, countBits);
     if (count == 0) {
         const uint16_t value = TakeBits(s, z, countBits);
@@ -50,8 +47,8 @@ void ReadAuxLengths(TCodecState& s, TLh5Storage& z, int symbolCount, int countBi
         std::fill(z.AuxTable, z.AuxTable + (1 << Lh5AuxTableBits), value < symbolCount ? value : Lh5NoCode);
         return;
     }
-    // A zero run may write three entries beyond the count.
-    if (count + 3 > static_cast<int>(std::size(z.AuxLen))) ThrowBadDecodeTable();
+    // A zero run may write entries beyond the count.
+    if (count + Lh5LenCodeZeroRunMax > static_cast<int>(std::size(z.AuxLen))) ThrowBadDecodeTable();
     int i = 0;
     while (i < count) {
         z.AuxLen[i++] = static_cast<uint8_t>(ReadAuxLength(s, z));
@@ -63,10 +60,10 @@ void ReadAuxLengths(TCodecState& s, TLh5Storage& z, int symbolCount, int countBi
     BuildDecodeTable(z, symbolCount, z.AuxLen, Lh5AuxTableBits, z.AuxTable);
 }
 
-void ReadSymbolLengths(TCodecState& s, TLh5Storage& z) {
-    const int count = TakeBits(s, z, SymbolCountBits);
+void ReadSymbolLengths(TCodecState& s, TLh5ExpandStorage& z) {
+    const int count = TakeBits(s, z, Lh5SymbolCountBits);
     if (count == 0) {
-        const uint16_t value = TakeBits(s, z, SymbolCountBits);
+        const uint16_t value = TakeBits(s, z, Lh5SymbolCountBits);
         std::fill(z.SymLen, z.SymLen + Lh5SymbolCount, uint8_t{0});
         std::fill(z.SymTable, z.SymTable + (1 << Lh5SymTableBits),
                   value < Lh5SymbolCount ? value : Lh5NoCode);
@@ -89,9 +86,9 @@ void ReadSymbolLengths(TCodecState& s, TLh5Storage& z) {
     BuildDecodeTable(z, Lh5SymbolCount, z.SymLen, Lh5SymTableBits, z.SymTable);
 }
 
-void ReadBlockHead(TCodecState& s, TLh5Storage& z) {
+void ReadBlockHead(TCodecState& s, TLh5ExpandStorage& z) {
     z.BlockRemaining = TakeBits(s, z, 16);
-    ReadAuxLengths(s, z, Lh5LenCodeSymbols, LengthCodeCountBits, LengthCodeZeroRunAfter);
+    ReadAuxLengths(s, z, Lh5LenCodeSymbols, Lh5LenCodeCountBits, Lh5LenCodeZeroRunAfter);
     ReadSymbolLengths(s, z);
-    ReadAuxLengths(s, z, Lh5DistanceClasses, DistanceCountBits, -1);
+    ReadAuxLengths(s, z, Lh5DistanceClasses, Lh5DistanceCountBits, -1);
 }

@@ -18,7 +18,7 @@ int DistanceClass(uint16_t p) {
     return std::bit_width(p);
 }
 
-void EmitSymbol(TCodecState& s, TLh5Storage& z, uint16_t c, uint16_t p) {
+void EmitSymbol(TCodecState& s, TLh5EncoderStorage& z, uint16_t c, uint16_t p) {
     z.FlagMask >>= 1;
     if (z.FlagMask == 0) {
         z.FlagMask = 0x80;
@@ -42,17 +42,18 @@ void EmitSymbol(TCodecState& s, TLh5Storage& z, uint16_t c, uint16_t p) {
 }
 
 namespace {
-void StartFrequencies(TLh5Storage& z) {
+void StartFrequencies(TLh5EncoderStorage& z) {
     std::memset(z.SymFreq, 0, Lh5SymbolCount * sizeof(uint16_t));
     std::memset(z.DistFreq, 0, Lh5DistanceClasses * sizeof(uint16_t));
 }
 
-inline void ClampMatch(TLh5Storage& z) {
+inline void ClampMatch(TLh5FinderStorage& z) {
     if (z.BytesLeft < z.MatchLen) z.MatchLen = z.BytesLeft;
 }
 } // namespace
 
-void CompressRest(TCodecState& out, TLh5Storage& enc, TCodecState& in, TLh5Storage& find, int skip) {
+void CompressRest(TCodecState& out, TLh5EncoderStorage& enc, TCodecState& in, TLh5FinderStorage& find,
+                  int skip) {
     if (skip > 0) {
         AdvancePositions(in, find, skip);
         ClampMatch(find);
@@ -72,13 +73,13 @@ void CompressRest(TCodecState& out, TLh5Storage& enc, TCodecState& in, TLh5Stora
     }
 }
 
-void StartBlock(TLh5Storage& z) {
+void StartBlock(TLh5EncoderStorage& z) {
     StartFrequencies(z);
     z.SymbolBuf[0] = 0;
     z.SymbolBufPos = z.FlagMask = z.FlagPos = 0;
 }
 
-void FinishStream(TCodecState& s, TLh5Storage& z) {
+void FinishStream(TCodecState& s, TLh5EncoderStorage& z) {
     SendBlock(s, z);
     TLh5BitWriter out(s, z);
     out.PutBits(7, 0);
@@ -95,11 +96,11 @@ TLh5ParallelPlan DefaultLh5Plan(int64_t total) {
     return plan;
 }
 
-void CompressLH5(TCodecState& s) {
-    CompressLH5(s, DefaultLh5Plan(static_cast<int64_t>(s.InRemaining) + (s.InEnd - s.InPos)));
+void Lh5Compress(TCodecState& s) {
+    Lh5Compress(s, DefaultLh5Plan(static_cast<int64_t>(s.InRemaining) + (s.InEnd - s.InPos)));
 }
 
-void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
+void Lh5Compress(TCodecState& s, const TLh5ParallelPlan& wanted) {
     // Chunks and warm-ups are whole windows, so that every finder's window slides at the same
     // input offsets; a warm-up of one window at least fills the dictionary.
     TLh5ParallelPlan plan = wanted;
@@ -107,7 +108,7 @@ void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
     plan.WarmupBytes = std::max(Lh5DictSize, plan.WarmupBytes / Lh5DictSize * Lh5DictSize);
     const int64_t total = static_cast<int64_t>(s.InRemaining) + (s.InEnd - s.InPos);
     if (plan.Threads > 1 && total >= static_cast<int64_t>(plan.ChunkBytes) * 2 + Lh5LiveTail) {
-        CompressInParallel(s, plan, total);
+        Lh5CompressInParallel(s, plan, total);
         return;
     }
     if (total > 2 * Lh5LiveTail) {
@@ -116,18 +117,20 @@ void CompressLH5(TCodecState& s, const TLh5ParallelPlan& wanted) {
         TLh5ParallelPlan one = plan;
         one.Threads = 1;
         one.ChunkBytes = std::min(plan.ChunkBytes, Lh5OneThreadRound);
-        CompressInParallel(s, one, total);
+        Lh5CompressInParallel(s, one, total);
         return;
     }
-    CompressOnePass(s);
+    Lh5CompressOnePass(s);
 }
 
-void CompressOnePass(TCodecState& s) {
-    TLh5Storage z;
-    AllocLH5Storage(z, true);
-    StartBlock(z);
-    StartSearch(s, z);
-    if (z.BytesLeft == 0) return; // empty input: no stream at all
-    CompressRest(s, z, s, z, 0);
-    FinishStream(s, z);
+void Lh5CompressOnePass(TCodecState& s) {
+    TLh5EncoderStorage enc;
+    Lh5AllocStorage(enc);
+    TLh5FinderStorage find;
+    Lh5AllocStorage(find);
+    StartBlock(enc);
+    StartSearch(s, find);
+    if (find.BytesLeft == 0) return; // empty input: no stream at all
+    CompressRest(s, enc, s, find, 0);
+    FinishStream(s, enc);
 }

@@ -5,7 +5,7 @@
 
 namespace {
 // Walks from a tree node down to a leaf below leafLimit, testing BitWindow from firstMask down.
-uint16_t WalkTree(const TLh5Storage& z, uint16_t node, uint16_t leafLimit, unsigned firstMask) {
+uint16_t WalkTree(const TLh5ExpandStorage& z, uint16_t node, uint16_t leafLimit, unsigned firstMask) {
     for (unsigned mask = firstMask; node >= leafLimit; mask >>= 1) {
         if (node >= Lh5TreeNodes || mask == 0) ThrowBadDecodeTable();
         node = (z.BitWindow & mask) ? z.RightChild[node] : z.LeftChild[node];
@@ -14,7 +14,7 @@ uint16_t WalkTree(const TLh5Storage& z, uint16_t node, uint16_t leafLimit, unsig
 }
 } // namespace
 
-uint16_t DecodeSymbol(TCodecState& s, TLh5Storage& z) {
+uint16_t DecodeSymbol(TCodecState& s, TLh5ExpandStorage& z) {
     if (z.BlockRemaining == 0) ReadBlockHead(s, z);
     --z.BlockRemaining;
     uint16_t sym = z.SymTable[z.BitWindow >> (16 - Lh5SymTableBits)];
@@ -29,7 +29,7 @@ uint16_t DecodeSymbol(TCodecState& s, TLh5Storage& z) {
     return sym;
 }
 
-uint16_t DecodeDistance(TCodecState& s, TLh5Storage& z) {
+uint16_t DecodeDistance(TCodecState& s, TLh5ExpandStorage& z) {
     uint16_t p = z.AuxTable[z.BitWindow >> (16 - Lh5AuxTableBits)];
     if (p < Lh5DistanceClasses) {
         FetchBits(s, z, z.AuxLen[p]);

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-void BuildDecodeTable(TLh5Storage& z, int symbolCount, const uint8_t* lengths, int tableBits,
+void BuildDecodeTable(TLh5ExpandStorage& z, int symbolCount, const uint8_t* lengths, int tableBits,
                       uint16_t* table) {
     uint32_t count[Lh5MaxCodeLength + 1] = {};
     for (int s = 0; s < symbolCount; ++s) {

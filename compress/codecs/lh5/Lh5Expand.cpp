@@ -1,9 +1,9 @@
-// ExpandLH5, the codec entry of method 4 in the expand direction. It alternates between the
+// Lh5Expand, the codec entry of method 4 in the expand direction. It alternates between the
 // word-wise fast loop and single bit-wise steps (DecodeSymbol/DecodeDistance): the fast loop
 // runs while the current block has symbols left and eight input bytes lie ahead in the chunk;
 // block heads and the last bytes of each chunk go bit by bit through ReadByte, so refills,
 // progress reports and the final stream position happen exactly as the byte-wise definition
-// has them. Keyed runs take ExpandLH5ByteWise.
+// has them. Keyed runs take Lh5ExpandByteWise.
 //
 // The window is linear: output is decoded into Window after 8192 bytes of history and copied to
 // OutBuffer in bulk (with the sums, counts and budget kept as WriteByte keeps them) before every
@@ -17,8 +17,11 @@
 #include <memory>
 
 namespace {
-// Stands in for the input once it has ended: the bit-wise reader then reads zero bits only.
-constexpr uint8_t EndedInput[256] = {};
+// Stands in for the input once it has ended: the bit-wise reader then reads zero bits only. Any
+// size from Lh5FastMinInput on works; a longer one lets the fast loop run further per call.
+constexpr int EndedInputBytes = 256;
+static_assert(EndedInputBytes >= Lh5FastMinInput);
+constexpr uint8_t EndedInput[EndedInputBytes] = {};
 
 // Moves the bytes the bit-wise reader has now read past InPos, adding them to InSum.
 void ConsumeInput(TCodecState& s, const uint8_t* to) {
@@ -82,14 +85,14 @@ private:
 };
 } // namespace
 
-void ExpandLH5(TCodecState& s, int32_t destSize) {
+void Lh5Expand(TCodecState& s, int32_t destSize) {
     if (destSize == 0) return;
     if (s.KeyIn || s.KeyOut) {
-        ExpandLH5ByteWise(s, destSize);
+        Lh5ExpandByteWise(s, destSize);
         return;
     }
-    TLh5Storage z;
-    AllocLH5Storage(z, false);
+    TLh5ExpandStorage z;
+    Lh5AllocStorage(z);
     auto fast = std::make_unique<TLh5FastTables>();
     bool fastUsable = false;
     FetchBits(s, z, 16);

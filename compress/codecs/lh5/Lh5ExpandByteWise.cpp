@@ -6,10 +6,10 @@
 
 #include <algorithm>
 
-void ExpandLH5ByteWise(TCodecState& s, int32_t destSize) {
+void Lh5ExpandByteWise(TCodecState& s, int32_t destSize) {
     if (destSize == 0) return;
-    TLh5Storage z;
-    AllocLH5Storage(z, false);
+    TLh5ExpandStorage z;
+    Lh5AllocStorage(z);
     FetchBits(s, z, 16);
     std::fill(z.Window, z.Window + Lh5DictSize, Lh5WindowFill);
     constexpr uint32_t ringMask = Lh5DictSize - 1;

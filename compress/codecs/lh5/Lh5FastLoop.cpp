@@ -26,7 +26,7 @@ inline uint64_t LoadBigEndian64(const uint8_t* p) {
 }
 
 // Tree walk of a code longer than its lookup width; bits holds the code's remaining bits at the top.
-inline uint32_t WalkTree(const TLh5Storage& z, uint32_t node, uint64_t bits, uint32_t leafLimit) {
+inline uint32_t WalkTree(const TLh5ExpandStorage& z, uint32_t node, uint64_t bits, uint32_t leafLimit) {
     while (node >= leafLimit) {
         node = (bits >> 63) ? z.RightChild[node] : z.LeftChild[node];
         bits <<= 1;
@@ -34,7 +34,7 @@ inline uint32_t WalkTree(const TLh5Storage& z, uint32_t node, uint64_t bits, uin
     return node;
 }
 
-inline uint32_t PackDistance(const TLh5Storage& z, uint32_t p) {
+inline uint32_t PackDistance(const TLh5ExpandStorage& z, uint32_t p) {
     const uint32_t extra = p > 1 ? p - 1 : 0;
     const uint32_t base = p == 0 ? 0 : 1u << (p - 1);
     return base | static_cast<uint32_t>(z.AuxLen[p]) << LengthShift | extra << ExtraShift;
@@ -54,7 +54,7 @@ inline void CopyMatch(uint8_t* dst, uint32_t offset, uint32_t len) {
 }
 } // namespace
 
-bool BuildFastTables(const TLh5Storage& z, TLh5FastTables& t) {
+bool BuildFastTables(const TLh5ExpandStorage& z, TLh5FastTables& t) {
     // A table that defines no code holds Lh5NoCode in every entry, any other table in none.
     if (z.SymTable[0] == Lh5NoCode || z.AuxTable[0] == Lh5NoCode) return false;
     // Code lengths by table entry value: tree node numbers get length 0.
@@ -71,8 +71,8 @@ bool BuildFastTables(const TLh5Storage& z, TLh5FastTables& t) {
     return true;
 }
 
-const uint8_t* RunFastLoop(TLh5Storage& z, const TLh5FastTables& t, const uint8_t* in, const uint8_t* inEnd,
-                           uint32_t& w, uint32_t wStop) {
+const uint8_t* RunFastLoop(TLh5ExpandStorage& z, const TLh5FastTables& t, const uint8_t* in,
+                           const uint8_t* inEnd, uint32_t& w, uint32_t wStop) {
     if (inEnd - in < Lh5FastMinInput) return in;
     uint64_t buf = static_cast<uint64_t>(z.BitWindow) << 48 | static_cast<uint64_t>(z.PendingByte) << 40;
     uint32_t nbits = 16 + z.PendingBits;

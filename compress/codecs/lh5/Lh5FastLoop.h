@@ -23,11 +23,11 @@ constexpr int Lh5FastMinInput = 8;
 
 // Packs the current block's symbol and distance tables. False when either defines no code
 // (Lh5NoCode): such a block is left to the bit-wise decoders, which report it when used.
-bool BuildFastTables(const TLh5Storage& z, TLh5FastTables& t);
+bool BuildFastTables(const TLh5ExpandStorage& z, TLh5FastTables& t);
 
 // Decodes symbols of the current block (BlockRemaining > 0) into Window from index w on. Stops
 // before a symbol when the block is used up, when w has reached wStop (at most
 // Lh5FastWriteLimit) or when fewer than Lh5FastMinInput bytes lie between the read position and
 // inEnd. in is where the bit-wise reader stands; the return value is where it would stand now.
-const uint8_t* RunFastLoop(TLh5Storage& z, const TLh5FastTables& t, const uint8_t* in, const uint8_t* inEnd,
-                           uint32_t& w, uint32_t wStop);
+const uint8_t* RunFastLoop(TLh5ExpandStorage& z, const TLh5FastTables& t, const uint8_t* in,
+                           const uint8_t* inEnd, uint32_t& w, uint32_t wStop);

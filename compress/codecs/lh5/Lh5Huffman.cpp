@@ -8,7 +8,7 @@
 
 namespace {
 struct THuffmanBuild {
-    TLh5Storage& Z;
+    TLh5EncoderStorage& Z;
     int N;
     uint16_t* Freq;
     uint16_t Heap[Lh5SymbolCount + 1]; // 1-based
@@ -31,7 +31,7 @@ void SiftDown(THuffmanBuild& h, int i) {
 // Depth of every leaf below node, deeper ones counted as 16. Trees of real blocks are at most
 // about 20 deep (frequencies add up to fewer than 65536 symbols).
 void CountLeafDepths(THuffmanBuild& h, uint16_t node) {
-    TLh5Storage& z = h.Z;
+    TLh5EncoderStorage& z = h.Z;
     if (node < h.N) {
         ++h.Count[std::min<int>(z.TreeDepth, Lh5MaxCodeLength)];
         return;
@@ -83,7 +83,7 @@ void AssignCodes(int n, const uint8_t* lengths, uint16_t* codes) {
     }
 }
 
-uint16_t BuildHuffman(TLh5Storage& z, int n, uint16_t* f, uint8_t* lengths, uint16_t* codes) {
+uint16_t BuildHuffman(TLh5EncoderStorage& z, int n, uint16_t* f, uint8_t* lengths, uint16_t* codes) {
     THuffmanBuild h{z, n, f, {}};
     h.Heap[1] = 0;
     for (int i = 0; i < n; ++i) {

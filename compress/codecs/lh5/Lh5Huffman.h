@@ -11,7 +11,7 @@
 // symbols) and the left-aligned codes of the present symbols. Returns the root: a node number of
 // n or more, or the only symbol that occurs (then its code is 0 and every length stays 0), or 0
 // when none does.
-uint16_t BuildHuffman(TLh5Storage& z, int n, uint16_t* f, uint8_t* lengths, uint16_t* codes);
+uint16_t BuildHuffman(TLh5EncoderStorage& z, int n, uint16_t* f, uint8_t* lengths, uint16_t* codes);
 
 // The canonical code for n lengths: within one length, codes go to symbols in increasing order and
 // shorter codes have smaller values; each code is left-aligned in 16 bits.

@@ -1,5 +1,5 @@
 // The PATRICIA-trie dictionary of the LH5 compressor. Every operation works in place on the
-// 16-bit arrays of TLh5Storage: nothing is allocated per position, children are found by walking
+// 16-bit arrays of TLh5FinderStorage: nothing is allocated per position, children are found by walking
 // one short hash chain, and an insertion compares only the bytes along the edges it follows
 // (eight at a time while at least eight remain before the edge's end).
 //
@@ -68,7 +68,7 @@ int ReadInputBytes(TCodecState& s, uint8_t* dst, int n) {
 
 namespace {
 
-void ShiftWindow(TCodecState& s, TLh5Storage& z) {
+void ShiftWindow(TCodecState& s, TLh5FinderStorage& z) {
     uint8_t* w = z.Window;
     std::memmove(w, w + Lh5DictSize, Lh5ReadAheadEnd - Lh5DictSize);
     const int real = ReadInputBytes(s, w + Lh5FirstPosition, Lh5ReadAheadEnd - Lh5FirstPosition);
@@ -78,7 +78,7 @@ void ShiftWindow(TCodecState& s, TLh5Storage& z) {
 
 class TTrie {
 public:
-    explicit TTrie(TLh5Storage& z)
+    explicit TTrie(TLh5FinderStorage& z)
         : Z(z), W(z.Window), N(z.Trie), Pos(z.WindowPos), MatchPos(z.MatchPos), MatchLen(z.MatchLen),
           FreeNode(z.FreeNode) {}
     TLh5Finding Finding() const { return {static_cast<int16_t>(MatchLen), static_cast<int16_t>(MatchPos)}; }
@@ -261,7 +261,7 @@ private:
         return reinterpret_cast<uint16_t*>(Base() + Lh5NodeChildXorOffset)[x];
     }
 
-    TLh5Storage& Z;
+    TLh5FinderStorage& Z;
     uint8_t* const W;
     TLh5TrieNode* const N;
     int Pos;
@@ -271,7 +271,7 @@ private:
 };
 } // namespace
 
-void FillWindow(TCodecState& s, TLh5Storage& z) {
+void FillWindow(TCodecState& s, TLh5FinderStorage& z) {
     z.WindowPos = Lh5FirstPosition;
     z.BytesLeft = 0;
     for (int i = Lh5FirstPosition; i < Lh5ReadAheadEnd; ++i) {
@@ -285,7 +285,7 @@ void FillWindow(TCodecState& s, TLh5Storage& z) {
     }
 }
 
-void StartSearch(TCodecState& s, TLh5Storage& z) {
+void StartSearch(TCodecState& s, TLh5FinderStorage& z) {
     InitDictionary(z);
     FillWindow(s, z);
     z.MatchPos = 0;
@@ -293,7 +293,7 @@ void StartSearch(TCodecState& s, TLh5Storage& z) {
     InsertPosition(z);
 }
 
-void InitDictionary(TLh5Storage& z) {
+void InitDictionary(TLh5FinderStorage& z) {
     for (int i = Lh5RootBase; i < Lh5RootBase + 256; ++i) {
         z.NodeLevel[i] = 1;
         z.NodeChildXor[i] = 0;
@@ -306,33 +306,33 @@ void InitDictionary(TLh5Storage& z) {
     for (int i = Lh5ChainHeadBase; i < Lh5TrieRecords; ++i) z.Trie[i].Next = 0;
 }
 
-uint16_t FindChild(TLh5Storage& z, uint16_t q, uint8_t b) {
+uint16_t FindChild(TLh5FinderStorage& z, uint16_t q, uint8_t b) {
     return static_cast<uint16_t>(TTrie(z).FindChild(q, b));
 }
 
-void AddChild(TLh5Storage& z, uint16_t q, uint8_t b, uint16_t r) {
+void AddChild(TLh5FinderStorage& z, uint16_t q, uint8_t b, uint16_t r) {
     TTrie(z).AddChild(q, b, r);
 }
 
-void SplitNode(TLh5Storage& z, uint16_t old) {
+void SplitNode(TLh5FinderStorage& z, uint16_t old) {
     TTrie trie(z);
     trie.SplitNode(old);
     trie.Store();
 }
 
-void InsertPosition(TLh5Storage& z) {
+void InsertPosition(TLh5FinderStorage& z) {
     TTrie trie(z);
     trie.Insert();
     trie.Store();
 }
 
-void DeletePosition(TLh5Storage& z) {
+void DeletePosition(TLh5FinderStorage& z) {
     TTrie trie(z);
     trie.Delete();
     trie.Store();
 }
 
-void AdvancePosition(TCodecState& s, TLh5Storage& z) {
+void AdvancePosition(TCodecState& s, TLh5FinderStorage& z) {
     --z.BytesLeft;
     if (++z.WindowPos == Lh5WindowEnd) ShiftWindow(s, z);
     TTrie trie(z);
@@ -344,7 +344,7 @@ void AdvancePosition(TCodecState& s, TLh5Storage& z) {
 namespace {
 // AdvancePosition count times; with Record, the match of every position entered goes to out.
 template <bool Record>
-void AdvanceBy(TCodecState& s, TLh5Storage& z, int count, TLh5Finding* out) {
+void AdvanceBy(TCodecState& s, TLh5FinderStorage& z, int count, TLh5Finding* out) {
     while (count > 0) {
         // One view serves every step up to the next window shift.
         const int steps = std::min(count, Lh5WindowEnd - 1 - z.WindowPos);
@@ -369,10 +369,10 @@ void AdvanceBy(TCodecState& s, TLh5Storage& z, int count, TLh5Finding* out) {
 }
 } // namespace
 
-void AdvancePositions(TCodecState& s, TLh5Storage& z, int count) {
+void AdvancePositions(TCodecState& s, TLh5FinderStorage& z, int count) {
     AdvanceBy<false>(s, z, count, nullptr);
 }
 
-void AdvanceRecording(TCodecState& s, TLh5Storage& z, int count, TLh5Finding* out) {
+void AdvanceRecording(TCodecState& s, TLh5FinderStorage& z, int count, TLh5Finding* out) {
     AdvanceBy<true>(s, z, count, out);
 }

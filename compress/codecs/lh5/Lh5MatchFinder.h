@@ -41,9 +41,9 @@ struct TLh5Finding {
 
 // Starts the search: an empty dictionary, the first window read, and its first position entered
 // (with no earlier match to start from).
-void StartSearch(TCodecState& s, TLh5Storage& z);
+void StartSearch(TCodecState& s, TLh5FinderStorage& z);
 // The match of the position entered last.
-inline TLh5Finding LastFinding(const TLh5Storage& z) {
+inline TLh5Finding LastFinding(const TLh5FinderStorage& z) {
     return {z.MatchLen, z.MatchPos};
 }
 
@@ -52,25 +52,25 @@ inline TLh5Finding LastFinding(const TLh5Storage& z) {
 int ReadInputBytes(TCodecState& s, uint8_t* dst, int n);
 // Reads the first 8192 input bytes into Window[8448..16639], spaces where the input has ended
 // (all 8192 reads are made), sets WindowPos to 8448 and BytesLeft to the real bytes read.
-void FillWindow(TCodecState& s, TLh5Storage& z);
+void FillWindow(TCodecState& s, TLh5FinderStorage& z);
 // Empties the trie and puts inner nodes 1..8191 on the free list.
-void InitDictionary(TLh5Storage& z);
+void InitDictionary(TLh5FinderStorage& z);
 // Enters the string at WindowPos and sets MatchLen and MatchPos to its longest earlier match,
 // starting from the previous position's match when that was 4 bytes or longer.
-void InsertPosition(TLh5Storage& z);
+void InsertPosition(TLh5FinderStorage& z);
 // Moves on by one position (shifting and refilling the window at 16384), removes the string that
 // leaves the dictionary and enters the new one.
-void AdvancePosition(TCodecState& s, TLh5Storage& z);
+void AdvancePosition(TCodecState& s, TLh5FinderStorage& z);
 // AdvancePosition count times.
-void AdvancePositions(TCodecState& s, TLh5Storage& z, int count);
+void AdvancePositions(TCodecState& s, TLh5FinderStorage& z, int count);
 // AdvancePosition count times, storing the match of each position entered in out[0..count).
-void AdvanceRecording(TCodecState& s, TLh5Storage& z, int count, TLh5Finding* out);
+void AdvanceRecording(TCodecState& s, TLh5FinderStorage& z, int count, TLh5Finding* out);
 
 // The child of q whose edge starts with byte b, or 0.
-uint16_t FindChild(TLh5Storage& z, uint16_t q, uint8_t b);
+uint16_t FindChild(TLh5FinderStorage& z, uint16_t q, uint8_t b);
 // Links r at the front of the chain of (q, b) as a child of q.
-void AddChild(TLh5Storage& z, uint16_t q, uint8_t b, uint16_t r);
+void AddChild(TLh5FinderStorage& z, uint16_t q, uint8_t b, uint16_t r);
 // Puts a new inner node above old where the current string leaves old's edge after MatchLen bytes.
-void SplitNode(TLh5Storage& z, uint16_t old);
+void SplitNode(TLh5FinderStorage& z, uint16_t old);
 // Removes the leaf WindowPos (the string 8192 positions back) and frees a parent left with one child.
-void DeletePosition(TLh5Storage& z);
+void DeletePosition(TLh5FinderStorage& z);

@@ -16,7 +16,7 @@ inline int WindowIndexOf(int64_t o) {
 // finding Current, possibly inside a match with Skip positions still to pass.
 class TFindingDriver {
 public:
-    TFindingDriver(TCodecState& s, TLh5Storage& enc) : S(s), Enc(enc) {}
+    TFindingDriver(TCodecState& s, TLh5EncoderStorage& enc) : S(s), Enc(enc) {}
 
     // Consumes the findings of offsets [from, to) (from = At + 1, or 0 at the start).
     void Consume(const TLh5InputWindow& in, const TLh5Finding* found, int64_t from, int64_t to) {
@@ -49,7 +49,7 @@ public:
 
 private:
     TCodecState& S;
-    TLh5Storage& Enc;
+    TLh5EncoderStorage& Enc;
 };
 
 // Drops the bytes before keepFrom when the window could not otherwise hold the input up to
@@ -130,9 +130,9 @@ TRoundSplit SplitRound(const TLh5ParallelPlan& plan, const TRoundCosts& cost, in
 
 } // namespace
 
-void CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total) {
-    TLh5Storage enc;
-    AllocLH5Storage(enc, true);
+void Lh5CompressInParallel(TCodecState& s, const TLh5ParallelPlan& plan, int64_t total) {
+    TLh5EncoderStorage enc;
+    Lh5AllocStorage(enc);
     StartBlock(enc);
     TFindingDriver driver(s, enc);
     TLh5InputWindow in;

@@ -70,7 +70,7 @@ struct TRoundSync {
 std::unique_ptr<TLh5FinderRun> NewRun(TLh5Spares* spares, const TLh5InputView& in, int64_t start) {
     return spares ? spares->Run(in, start) : std::make_unique<TLh5FinderRun>(in, start);
 }
-std::unique_ptr<TLh5DictionaryCopy> NewCopy(TLh5Spares* spares, const TLh5Storage& z) {
+std::unique_ptr<TLh5DictionaryCopy> NewCopy(TLh5Spares* spares, const TLh5FinderStorage& z) {
     return spares ? spares->Copy(z) : std::make_unique<TLh5DictionaryCopy>(z);
 }
 
@@ -133,12 +133,12 @@ private:
 } // namespace
 
 TLh5FinderRun::TLh5FinderRun(const TLh5InputView& in, int64_t start) {
-    AllocLH5Storage(Z, true);
+    Lh5AllocStorage(Z);
     Begin(in, start);
 }
 
 void TLh5FinderRun::Restart(const TLh5InputView& in, int64_t start) {
-    ClearLH5Storage(Z, true);
+    Lh5ClearStorage(Z);
     Begin(in, start);
 }
 
@@ -168,11 +168,11 @@ void TLh5FinderRun::Advance(int64_t to, TLh5Finding* out, int64_t outBase) {
     Offset = to;
 }
 
-TLh5DictionaryCopy::TLh5DictionaryCopy(const TLh5Storage& z) {
+TLh5DictionaryCopy::TLh5DictionaryCopy(const TLh5FinderStorage& z) {
     Take(z);
 }
 
-void TLh5DictionaryCopy::Take(const TLh5Storage& z) {
+void TLh5DictionaryCopy::Take(const TLh5FinderStorage& z) {
     Trie.assign(z.Trie, z.Trie + Lh5NodeRecords);
     Level.assign(z.NodeLevel, z.NodeLevel + FirstLeaf + 256);
     ChildCount.assign(z.NodeChildCount, z.NodeChildCount + FirstLeaf + 256);
@@ -193,7 +193,7 @@ std::unique_ptr<TLh5FinderRun> TLh5Spares::Run(const TLh5InputView& in, int64_t 
     return run;
 }
 
-std::unique_ptr<TLh5DictionaryCopy> TLh5Spares::Copy(const TLh5Storage& z) {
+std::unique_ptr<TLh5DictionaryCopy> TLh5Spares::Copy(const TLh5FinderStorage& z) {
     std::unique_ptr<TLh5DictionaryCopy> copy;
     {
         std::lock_guard lock(M);
@@ -217,7 +217,7 @@ void TLh5Spares::Keep(std::unique_ptr<TLh5DictionaryCopy> copy) {
     Copies.push_back(std::move(copy));
 }
 
-bool SameDictionary(const TLh5DictionaryCopy& a, const TLh5Storage& b) {
+bool SameDictionary(const TLh5DictionaryCopy& a, const TLh5FinderStorage& b) {
     if (a.WindowPos != b.WindowPos || a.MatchLen != b.MatchLen || a.MatchPos != b.MatchPos) return false;
     // Every leaf of the window: in both tries or in neither (then both point on to the same newer
     // leaf), and along its path to the root the same levels, child counts and positions.

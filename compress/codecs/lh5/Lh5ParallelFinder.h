@@ -71,7 +71,7 @@ public:
 
     int64_t Offset = 0; // the position entered last
     TCodecState S;      // reads straight from the window's bytes
-    TLh5Storage Z;
+    TLh5FinderStorage Z;
 
 private:
     // Reads from offset start of a freshly allocated or cleared storage and enters it.
@@ -80,9 +80,9 @@ private:
 
 // A copy of the parts of a dictionary that decide the finder's results.
 struct TLh5DictionaryCopy {
-    explicit TLh5DictionaryCopy(const TLh5Storage& z);
+    explicit TLh5DictionaryCopy(const TLh5FinderStorage& z);
     // Copies z over what the copy held, in the storage it already has.
-    void Take(const TLh5Storage& z);
+    void Take(const TLh5FinderStorage& z);
     std::vector<TLh5TrieNode> Trie;
     std::vector<uint8_t> Level;
     std::vector<uint8_t> ChildCount;
@@ -97,7 +97,7 @@ public:
     // A run started at offset start, in a spare run's storage when there is one.
     std::unique_ptr<TLh5FinderRun> Run(const TLh5InputView& in, int64_t start);
     // A copy of z's dictionary, in a spare copy's storage when there is one.
-    std::unique_ptr<TLh5DictionaryCopy> Copy(const TLh5Storage& z);
+    std::unique_ptr<TLh5DictionaryCopy> Copy(const TLh5FinderStorage& z);
     void Keep(std::unique_ptr<TLh5FinderRun> run);
     void Keep(std::unique_ptr<TLh5DictionaryCopy> copy);
 
@@ -109,7 +109,7 @@ private:
 
 // True when the copy and z hold the same strings under the same node levels and positions (node
 // numbers may differ), with the same last match: from here on they find the same matches.
-bool SameDictionary(const TLh5DictionaryCopy& copy, const TLh5Storage& z);
+bool SameDictionary(const TLh5DictionaryCopy& copy, const TLh5FinderStorage& z);
 
 // Seconds of wall time since start, for the costs that balance the rounds.
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {

@@ -723,7 +723,7 @@ def damaged_symbol_list(tokens, count=None):
 def lh5_cases():
     block = Lh5Block([*b"abcd"] * 5)
     expected = lh5_expand(block.symbols)
-    bad_table = ("ELZHBadDecodeTable", MSG_BAD_TABLE)
+    bad_table = ("ELh5BadDecodeTable", MSG_BAD_TABLE)
     lh5_member(b"plain.txt", block.stream(), expected, "lh5_good.qdmx",
                "a well-formed lh5 member (the reference of the lh5 faults below)")
 

@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Lh5Compress, EmptyInputWritesNothing) {
     TDirectCodecRun run({}, INT32_MAX);
-    CompressLH5(run.S);
+    Lh5Compress(run.S);
     EXPECT_EQ(run.S.OutCount, 0);
     EXPECT_TRUE(run.Finish().empty());
 }
@@ -108,12 +108,12 @@ TEST_P(Lh5CompressBudget, RaisesAtTheFirstByteBeyondTheBudgetAndNotBefore) {
     ASSERT_GT(n, 1);
 
     TDirectCodecRun exact(input, n);
-    EXPECT_NO_THROW(CompressLH5(exact.S));
+    EXPECT_NO_THROW(Lh5Compress(exact.S));
     EXPECT_EQ(exact.S.OutCount, n);
     EXPECT_EQ(exact.Finish(), stream);
 
     TDirectCodecRun shorter(input, n - 1);
-    EXPECT_THROW(CompressLH5(shorter.S), EUnableToCompress);
+    EXPECT_THROW(Lh5Compress(shorter.S), EUnableToCompress);
     EXPECT_EQ(shorter.S.OutCount, n - 1);
     std::vector<uint8_t> partial = shorter.Finish();
     EXPECT_TRUE(std::equal(partial.begin(), partial.end(), stream.begin()));
@@ -173,8 +173,8 @@ TEST(Lh5CompressBlocks, MatchesMakeGroupsLongerAndBlocksShorter) {
 std::vector<uint8_t> BlockOfLiterals(const std::vector<std::pair<uint8_t, int>>& counts,
                                      std::vector<uint8_t>& expanded) {
     TDirectCodecRun run({}, INT32_MAX);
-    TLh5Storage z;
-    AllocLH5Storage(z, true);
+    TLh5EncoderStorage z;
+    Lh5AllocStorage(z);
     // Interleave the symbols so that the block holds them in a mixed order.
     std::vector<int> left;
     for (auto& c : counts) left.push_back(c.second);
@@ -215,11 +215,11 @@ TEST(Lh5CompressBlocks, CodesDeeperThanSixteenBitsAreLimitedToACompletePrefixCod
 // Huffman construction
 
 struct THuffmanFixture {
-    TLh5Storage Z;
+    TLh5EncoderStorage Z;
     uint16_t Freq[2 * Lh5SymbolCount] = {};
     uint8_t Len[Lh5SymbolCount + 1] = {};
     uint16_t Code[Lh5SymbolCount + 1] = {};
-    THuffmanFixture() { AllocLH5Storage(Z, true); }
+    THuffmanFixture() { Lh5AllocStorage(Z); }
 };
 
 // Sum over the present symbols of 2^(16 - length); a complete prefix code gives 65536.

@@ -1,6 +1,6 @@
 // The lh5 expander on damaged streams: code-length lists that would lead a decoder outside its
 // tables or onto unset entries, and input that ends early. Each case either raises
-// ELZHBadDecodeTable or decodes to the documented bytes, and the fast and the symbol-by-symbol
+// ELh5BadDecodeTable or decodes to the documented bytes, and the fast and the symbol-by-symbol
 // expanders agree on every observable result, including what was written before the error.
 #include "compress/Archiver.h"
 #include "compress/codecs/lh5/Lh5ExpandHarness.h"
@@ -16,8 +16,8 @@ namespace {
 const std::string BadTable = "Bad decode table in archive!";
 
 TExpandOutcome ExpandBothWays(const TBytes& stream, int32_t destSize) {
-    TExpandOutcome fast = RunExpander(ExpandLH5, stream, destSize);
-    TExpandOutcome byteWise = RunExpander(ExpandLH5ByteWise, stream, destSize);
+    TExpandOutcome fast = RunExpander(Lh5Expand, stream, destSize);
+    TExpandOutcome byteWise = RunExpander(Lh5ExpandByteWise, stream, destSize);
     EXPECT_TRUE(fast == byteWise) << "fast and byte-wise expansion differ";
     return fast;
 }
@@ -209,7 +209,7 @@ TEST(Lh5BadTableDispatch, ReachesTheCallerWithItsMessage) {
     try {
         archiver.RunCodec(out, in, static_cast<int32_t>(stream.size()), 4, miLH5, checksum, pmExpand, false);
         FAIL() << "no exception";
-    } catch (const ELZHBadDecodeTable& e) {
+    } catch (const ELh5BadDecodeTable& e) {
         EXPECT_EQ(e.Message, BadTable);
     }
 }

@@ -52,8 +52,8 @@ TEST_P(Lh5JlhaStreams, ExpandToTheOriginal) {
 
     TExpandOptions member;
     member.SourceSize = static_cast<int32_t>(stream.size());
-    EXPECT_TRUE(RunExpander(ExpandLH5, source, size, member) ==
-                RunExpander(ExpandLH5ByteWise, source, size, member));
+    EXPECT_TRUE(RunExpander(Lh5Expand, source, size, member) ==
+                RunExpander(Lh5ExpandByteWise, source, size, member));
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, Lh5JlhaStreams,

@@ -30,8 +30,8 @@ uint32_t MatchSymbol(int length) {
 
 // Expands with both entries and requires them to agree on everything observable.
 TExpandOutcome ExpandBothWays(const TBytes& stream, int32_t destSize, const TExpandOptions& options = {}) {
-    TExpandOutcome fast = RunExpander(ExpandLH5, stream, destSize, options);
-    TExpandOutcome byteWise = RunExpander(ExpandLH5ByteWise, stream, destSize, options);
+    TExpandOutcome fast = RunExpander(Lh5Expand, stream, destSize, options);
+    TExpandOutcome byteWise = RunExpander(Lh5ExpandByteWise, stream, destSize, options);
     EXPECT_TRUE(fast == byteWise) << "fast and byte-wise expansion differ";
     return fast;
 }

@@ -13,7 +13,7 @@ namespace {
 class TFinder {
 public:
     explicit TFinder(std::vector<uint8_t> data) : Run(data, INT32_MAX), Data(std::move(data)) {
-        AllocLH5Storage(Z, true);
+        Lh5AllocStorage(Z);
         InitDictionary(Z);
         FillWindow(Run.S, Z);
         Z.MatchPos = 0;
@@ -113,7 +113,7 @@ public:
     }
 
     TDirectCodecRun Run;
-    TLh5Storage Z;
+    TLh5FinderStorage Z;
     std::vector<uint8_t> Data;
     int64_t Offset = 0; // data offset of WindowPos
 };

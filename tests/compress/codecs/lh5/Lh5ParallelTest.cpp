@@ -17,9 +17,9 @@ namespace {
 std::vector<uint8_t> CompressWith(const std::vector<uint8_t>& input, const TLh5ParallelPlan& plan) {
     TDirectCodecRun run(input, INT32_MAX);
     if (plan.Threads == 0)
-        CompressOnePass(run.S);
+        Lh5CompressOnePass(run.S);
     else
-        CompressLH5(run.S, plan);
+        Lh5Compress(run.S, plan);
     const uint32_t sum = run.S.InSum;
     auto out = run.Finish();
     uint32_t expected = 0;
@@ -89,7 +89,7 @@ TEST(Lh5Parallel, CancelInALaterRoundCodesTheInputReadSoFar) {
     run.S.OnProgress = [&refills](int32_t& percent) {
         if (++refills == 30) percent = -1;
     };
-    CompressLH5(run.S, Plan(2, 64 << 10, 32 << 10));
+    Lh5Compress(run.S, Plan(2, 64 << 10, 32 << 10));
     const auto stream = run.Finish();
     const size_t read = 29 * CodecChunkSize;
     const std::vector<uint8_t> prefix(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(read));
@@ -139,7 +139,7 @@ TEST(Lh5Spares, ReusedRunsAndCopiesAreLikeFreshOnes) {
     auto used = spares.Run(in.View(), 0);
     used->Advance(in.Total - 1, nullptr, 0);
     spares.Keep(spares.Copy(used->Z));
-    const TLh5Storage* storage = &used->Z;
+    const TLh5FinderStorage* storage = &used->Z;
     spares.Keep(std::move(used));
 
     auto reused = spares.Run(in.View(), start);
@@ -321,7 +321,7 @@ TEST(Lh5Parallel, AStreamErrorInAnyRoundReachesTheCaller) {
         PrepareCodecState(s, in.data(), out.data(), source, dest, static_cast<int32_t>(input.size()),
                           INT32_MAX);
         try {
-            CompressLH5(s, Plan(2, 64 << 10, 32 << 10));
+            Lh5Compress(s, Plan(2, 64 << 10, 32 << 10));
             FAIL() << "no exception";
         } catch (const EStreamError& e) {
             EXPECT_EQ(e.Message, failingSource ? "read failure" : "write failure");

@@ -17,7 +17,7 @@
 // The compressed stream of input, without the dispatcher's budget.
 inline std::vector<uint8_t> Lh5CompressBytes(const std::vector<uint8_t>& input, int32_t budget = INT32_MAX) {
     TDirectCodecRun run(input, budget);
-    CompressLH5(run.S);
+    Lh5Compress(run.S);
     return run.Finish();
 }
 
