@@ -20,9 +20,8 @@ if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     if [ ! -f "$WINEPREFIX/.parlavox-ready" ]; then
-        echo "Creating the Wine prefix $WINEPREFIX (once)"
-        wineboot -i >/dev/null 2>&1
-        wineserver -w
+        echo "Making the Wine prefix $WINEPREFIX (once)"
+        tests/support/fresh-wine-prefix.sh "$build/wine-template" "$WINEPREFIX"
         touch "$WINEPREFIX/.parlavox-ready"
     fi
     echo "Starting the wizard on display $DISPLAY; it installs below $WINEPREFIX/drive_c"

@@ -54,9 +54,8 @@ for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.1; done
 [ -s "$out/display" ] || { echo "silent-e2e: Xvfb did not start" >&2; exit 2; }
 export DISPLAY=:$(head -1 "$out/display")
 
-echo "silent-e2e: creating a fresh Wine prefix on display $DISPLAY"
-wineboot -i >"$out/wineboot.log" 2>&1
-wineserver -w
+echo "silent-e2e: a fresh Wine prefix on display $DISPLAY"
+"$here/../support/fresh-wine-prefix.sh" "$build/wine-template" "$WINEPREFIX" || exit 2
 
 # DLL planting: a DLL that records its own loading in C:\planted.txt lies, under names of system DLLs
 # that installers have been bitten by, beside every program this run starts elevated and in the

@@ -53,9 +53,8 @@ for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.1; done
 [ -s "$out/display" ] || { echo "e2e: Xvfb did not start" >&2; exit 2; }
 export DISPLAY=:$(head -1 "$out/display")
 
-echo "e2e: creating a fresh Wine prefix on display $DISPLAY"
-wineboot -i >"$out/wineboot.log" 2>&1
-wineserver -w
+echo "e2e: a fresh Wine prefix on display $DISPLAY"
+"$here/../support/fresh-wine-prefix.sh" "$build/wine-template" "$WINEPREFIX" || exit 2
 # Without a window manager Wine draws the window frames itself, so the captions show.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 
