@@ -29,6 +29,12 @@ mkdir -p "$(dirname "$template")" "$(dirname "$prefix")"
         fi
         echo "$wine_version" >"$template/.parlavox-booted"
     fi
+    # Debian's Wine 8.0 looks for the fonts of fonts-wine under "/usr/share/wine/../fonts", a name
+    # its NT path lookup refuses; without Marlett its captions draw the letter "r" where the close
+    # box belongs. A copy in the prefix's Fonts folder is found.
+    marlett=/usr/share/wine/fonts/marlett.ttf
+    fonts="$template/drive_c/windows/Fonts"
+    if [ -f "$marlett" ] && [ ! -f "$fonts/marlett.ttf" ]; then cp "$marlett" "$fonts/"; fi
     rm -rf "$prefix"
     mkdir "$prefix"
     system32=drive_c/windows/system32
