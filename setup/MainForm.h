@@ -3,9 +3,10 @@
 // starts Vellumor. The form holds the wizard's state and handlers and owns the archive component
 // Compressor; it reaches its controls and the desktop only through TFormControls and TDesktop.
 //
-// The implementation is split by role: MainForm.cpp (start-up and navigation), MainSupport.cpp
-// (support record), MainInstall.cpp (installation), MainCheckFile.cpp (existing-file check) and
-// MainRegister.cpp (registration as an installed program, with its uninstaller and record).
+// The implementation is split by role: MainForm.cpp (start-up and navigation),
+// record/SupportRecord.cpp (support record), MainInstall.cpp (installation),
+// install/ExistingFilePolicy.cpp (existing-file check) and install/Registration.cpp (registration
+// as an installed program, with its uninstaller and record).
 #pragma once
 
 #include "compress/Archiver.h"
