@@ -1,10 +1,11 @@
-// TMainForm: construction with the archive component's settings, start-up, page navigation,
-// captions, the directory defaults and the Browse buttons.
+// TMainForm: construction with the archive component's settings, start-up with the support record
+// (found as the resource "PARLAVOX"/"SUPPORT" or in the fallback file beside the executable), page
+// navigation, captions, the directory defaults and the Browse buttons.
 #include "setup/MainForm.h"
 
 #include "setup/PathText.h"
 #include "setup/integrity/SetupDigests.h"
-#include "setup/unattended/InstallLog.h"
+#include "setup/record/DateTimeText.h"
 
 namespace {
 const char* const FormTitle = "Parlavox Dictionary Setup";
@@ -38,10 +39,6 @@ void TMainForm::HandleEvent(const std::function<void()>& handler) {
     }
 }
 
-void TMainForm::Note(const std::string& line) {
-    if (Log) Log->Write(line);
-}
-
 TModalResult TMainForm::ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
     static const char* const Kinds[] = {"Error: ", "Information: ", "Question: "};
     Note(Kinds[static_cast<int>(kind)] + text);
@@ -65,13 +62,16 @@ void TMainForm::FormCreate() {
 
     const std::optional<std::string> record = LoadSupportRecord();
     if (!record) return;
-    try {
-        ParseSupportRecord(*record);
-    } catch (...) {
+    Support = ParseSupportRecord(*record);
+    Controls.SetText(TControlName::Description, Support.Description);
+    Controls.SetText(TControlName::Author, Support.Author);
+    // The texts read before an invalid date stay on show.
+    if (!Support.Created) {
         ShowMessage("Invalid support data!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         Controls.Terminate();
         return;
     }
+    Controls.SetText(TControlName::Created, DateTimeToDisplayText(Desktop, *Support.Created));
     UpdateDictionaryDirectory();
     SetNotebookPageIndex(0);
     NotebookPageChanged();
@@ -127,6 +127,21 @@ void TMainForm::DictionaryDirectoryButtonClick() {
                      BrowseDirectory(Controls.Text(TControlName::DictionaryDirectory)));
 }
 
+std::optional<std::string> TMainForm::LoadSupportRecord() {
+    if (std::optional<std::string> resource = Desktop.LoadResource("PARLAVOX", "SUPPORT")) {
+        const size_t nul = resource->find('\0');
+        if (nul != std::string::npos) resource->resize(nul);
+        return resource;
+    }
+    const std::string path = GetFallbackFileName(1);
+    if (!Desktop.FileExists(path)) {
+        ShowMessage(path + " file is missing!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        Controls.Terminate();
+        return std::nullopt;
+    }
+    return Desktop.ReadFirstLine(path);
+}
+
 std::string TMainForm::GetFallbackFileName(int number) const {
     return FSetupDirectory + "\\" + FSetupBaseName + ".vl" + std::to_string(number);
 }
@@ -137,7 +152,7 @@ std::string TMainForm::GetVellumorDirectory() const {
 
 void TMainForm::UpdateDictionaryDirectory() {
     Controls.SetText(TControlName::DictionaryDirectory,
-                     Controls.Text(TControlName::PVDirectory) + "\\" + FDictionaryName);
+                     Controls.Text(TControlName::PVDirectory) + "\\" + Support.DictionaryName);
 }
 
 void TMainForm::SetPageCaption(const std::string& pageName) {

@@ -1,13 +1,15 @@
 // TMainForm's installation procedure, run by the Install button: both archives are expanded, the
 // Vellumor directory goes into the registry, the Start-menu shortcuts are made, the outcome is
 // reported and the wizard closes; then the installed project is marked as deployed and Vellumor
-// is started on it when the user asked for that. Nothing is rolled back after a failure.
+// is started on it when the user asked for that. Nothing is rolled back after a failure. While an
+// archive is expanded, Compressor asks about each member's target (CompressorCheckFile) and reports
+// its progress (CompressorShowProgress).
 #include "setup/MainForm.h"
 
 #include "compress/MemberNameRules.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
-#include "setup/unattended/InstallLog.h"
+#include "setup/install/ExistingFilePolicy.h"
 
 #include <algorithm>
 
@@ -54,11 +56,8 @@ private:
 } // namespace
 
 void TMainForm::RunInstallation() {
-    WrittenFiles.clear();
-    CreatedFolders.clear();
-    CreatedShortcuts.clear();
-    Registered = false;
-    EarlierInstallation.reset();
+    Journal.Clear();
+    Registration.Clear();
     Controls.SetBusyCursor(true);
     try {
         Controls.SetVisible(TControlName::ProgressBarLabel, true);
@@ -76,18 +75,21 @@ void TMainForm::RunInstallation() {
         InstallArchive("VELLUMOR", GetVellumorDirectory());
         Desktop.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
                                            GetVellumorDirectory());
+        Journal.AddValue(VellumorRegistryKey, VellumorRegistryValue, GetVellumorDirectory());
         Note(std::string("Registry: HKLM\\") + VellumorRegistryKey + " " + VellumorRegistryValue + " = " +
              GetVellumorDirectory());
 
         // Without a Programs folder there is no place for the program group.
         const std::string programs = Desktop.ProgramsFolder();
         if (!programs.empty()) {
-            FProgramGroup = programs + "\\Parlavox";
-            Desktop.MakeDirectory(FProgramGroup);
+            Journal.SetProgramGroup(programs + "\\Parlavox");
+            Desktop.MakeDirectory(Journal.ProgramGroupFolder());
             CreateShortcutIfPresent(GetVellumorDirectory(), VellumorExe, "Vellumor.lnk");
             CreateShortcutIfPresent(GetVellumorDirectory(), "velmor.pdf", "Vellumor Manual.lnk");
         }
-        RegisterInstallation();
+        Registration.Register({Support.DictionaryName, Controls.Text(TControlName::Description),
+                               Controls.Text(TControlName::Author), Support.Created.value_or(0),
+                               Controls.Text(TControlName::DictionaryDirectory), GetVellumorDirectory()});
         ShowMessage("Parlavox Dictionary setup complete.", TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
     } catch (const ELinkedFolder& e) {
         ShowMessage(e.Message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
@@ -102,23 +104,24 @@ void TMainForm::RunInstallation() {
     Controls.Close();
 
     // No project file was met: there is nothing to mark and nothing to open.
-    if (FProjectFile.empty()) {
-        SaveUninstallRecord();
+    const std::string& projectFile = Journal.ProjectFile();
+    if (projectFile.empty()) {
+        Registration.SaveUninstallRecord();
         return;
     }
-    const bool marked = Desktop.WritePrivateProfile("Project", "Deployed", "1", FProjectFile);
+    const bool marked = Desktop.WritePrivateProfile("Project", "Deployed", "1", projectFile);
     // Recorded after the mark, so that the mark does not count as a change on uninstall.
-    SaveUninstallRecord();
-    if (!marked) throw EIniFileException("Unable to write to " + FProjectFile);
-    Note("Project marked: " + FProjectFile + " [Project] Deployed=1");
+    Registration.SaveUninstallRecord();
+    if (!marked) throw EIniFileException("Unable to write to " + projectFile);
+    Note("Project marked: " + projectFile + " [Project] Deployed=1");
     const std::string exePath = GetVellumorDirectory() + "\\" + VellumorExe;
     if (Controls.Checked(TControlName::OpenDictionary) && Desktop.FileExists(exePath) &&
-        Desktop.FileExists(FProjectFile))
+        Desktop.FileExists(projectFile))
         LaunchVellumor(exePath);
 }
 
 void TMainForm::LaunchVellumor(const std::string& exePath) {
-    const std::string parameters = "\"" + FProjectFile + "\"";
+    const std::string parameters = "\"" + Journal.ProjectFile() + "\"";
     const std::string commandLine = "\"" + exePath + "\" " + parameters;
     const bool elevated = Desktop.Elevated();
     for (const TStartRoute route : StartRoutes(elevated)) {
@@ -134,8 +137,7 @@ void TMainForm::LaunchVellumor(const std::string& exePath) {
 
 void TMainForm::ReportFailure(const std::string& reason) {
     // The box does not say why; the log does.
-    if (!FPendingFile.empty()) Note("Failed: " + FPendingFile);
-    FPendingFile.clear();
+    Journal.FailPendingFile();
     Note("Error: " + reason);
     ShowMessage("Parlavox Dictionary setup failed!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
 }
@@ -174,7 +176,7 @@ void TMainForm::OpenInstallArchive(const std::string& archiveName) {
 }
 
 void TMainForm::InstallArchive(const std::string& archiveName, const std::string& destination) {
-    CurrentPart = archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary;
+    Journal.SetPart(archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary);
     Compressor.SetTargetPath(destination);
     auto opened = [&] {
         return std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
@@ -193,17 +195,17 @@ void TMainForm::InstallArchive(const std::string& archiveName, const std::string
 
     TArchiveRun run(Compressor, MemberList, std::move(archive.Stream), std::move(archive.Directory));
     Compressor.ExpandArchive(run.Source(), nullptr);
-    FinishPendingFile();
+    Journal.FinishPendingFile();
 }
 
 void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
                                         const std::string& shortcutName) {
     if (!Desktop.FileExists(directory + "\\" + fileName)) return;
-    const std::string linkPath = FProgramGroup + "\\" + shortcutName;
+    const std::string linkPath = Journal.ProgramGroupFolder() + "\\" + shortcutName;
     try {
         if (CreateShellLink(directory, fileName, linkPath, "") >= 0) {
             Note("Shortcut: " + linkPath + " -> " + directory + "\\" + fileName);
-            CreatedShortcuts.push_back(linkPath);
+            Journal.AddShortcut(linkPath);
         } else
             Note("Shortcut not created: " + linkPath);
     } catch (...) {
@@ -214,4 +216,25 @@ void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std:
 int32_t TMainForm::CreateShellLink(const std::string& directory, const std::string& fileName,
                                    const std::string& shortcutPath, const std::string& description) {
     return Desktop.CreateShellLink(directory + "\\" + fileName, directory, description, shortcutPath);
+}
+
+void TMainForm::CompressorCheckFile(std::string& filepath, TProcessMode) {
+    if (!Journal.BeginFile(filepath)) return;
+    const TExistingFileChoice choice =
+        DecideExistingFile(Desktop, filepath, MemberList, [this](const std::string& question) {
+            return ShowMessage(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
+                   TModalResult::mrNo;
+        });
+    if (choice == TExistingFileChoice::Write) return;
+    Journal.KeepPendingFile(
+        choice == TExistingFileChoice::KeepUserFile ? "user file" : "newer than the file to be installed");
+    filepath.clear();
+}
+
+void TMainForm::CompressorShowProgress(int32_t& PercentageDone) {
+    // Reports often repeat a position (a member's last chunk reports 100, then its end does);
+    // the bar is moved, and so repainted, only when the position changes.
+    if (PercentageDone == FProgressPosition) return;
+    FProgressPosition = PercentageDone;
+    Controls.SetProgress(PercentageDone);
 }
