@@ -15,30 +15,30 @@
 
 class TArchiver;
 
-// The form's controls that the wizard reads or changes, named as on the form.
+// The form's controls that the wizard reads or changes, each named by what it is.
 enum class TControlName {
     Notebook,
     BackButton,
     NextButton,
     CancelButton,
     Welcome,
-    Label2,
-    GroupBox1,
+    DictionaryPrompt,
+    DictionaryGroup,
     DictionaryDirectoryButton,
-    Image1,
-    Label3,
+    Picture,
+    PackageTitle,
     ProgressBar,
     ProgressBarLabel,
-    Label5,
-    GroupBox2,
+    VellumorPrompt,
+    VellumorGroup,
     PVDirectoryButton,
     PVDirectory,
     DictionaryDirectory,
-    Label1,
-    Label4,
+    AuthorCaption,
+    CreatedCaption,
     Author,
     Created,
-    Label6,
+    DescriptionCaption,
     Description,
     OpenDictionary,
 };
