@@ -58,8 +58,8 @@ std::string TRegistration::UninstallKeyName() const {
            ZeroPaddedHex(UpdateCrc32(0, reinterpret_cast<const uint8_t*>(where.data()), where.size()), 8);
 }
 
-void TRegistration::Register(const TInstallationIdentity& identity) {
-    Identity = identity;
+void TRegistration::Register(TInstallationIdentity identity) {
+    Identity = std::move(identity);
     // The uninstaller travels packed, as an archive of the one member UninstallerName; a setup
     // without it installs but cannot register.
     TArchiver unpacker;

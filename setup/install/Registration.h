@@ -32,7 +32,7 @@ public:
     void Clear();
     // Places the uninstaller beside the dictionary and registers the installation with Windows
     // and as a user of Vellumor; does nothing for a setup without an uninstaller.
-    void Register(const TInstallationIdentity& identity);
+    void Register(TInstallationIdentity identity);
     // Writes the record of what the installation wrote (merged with an earlier one in the same
     // place) and the installation's size; nothing when the installation was not registered.
     void SaveUninstallRecord();

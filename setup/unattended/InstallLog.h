@@ -19,9 +19,7 @@ public:
 class TRunNotes {
 public:
     void SetLog(TInstallLog* log) { Log = log; }
-    void operator()(const std::string& line) const {
-        if (Log) Log->Write(line);
-    }
+    void operator()(const std::string& line) const;
 
 private:
     TInstallLog* Log = nullptr;
