@@ -1,13 +1,13 @@
-// The Win32 desktop services; most are one call into platform/win32/Desktop.h, the rest turn the
+// The Win32 desktop services; most are one call into setup/win32/desktop/Desktop.h, the rest turn the
 // platform's failures into the exceptions the wizard expects.
 #include "setup/win32/Win32Desktop.h"
 
 #include "compress/Archiver.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
-#include "platform/win32/Desktop.h"
 #include "setup/MainForm.h"
 #include "setup/record/TextLine.h"
+#include "setup/win32/desktop/Desktop.h"
 
 TModalResult TWin32Desktop::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
     UINT flags = buttons == TMsgDlgButtons::mbYesNo ? MB_YESNO : MB_OK;

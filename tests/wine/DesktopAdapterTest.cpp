@@ -6,11 +6,11 @@
 // "MS Sans Serif".
 #include "compress/Archiver.h"
 #include "platform/Exception.h"
-#include "platform/win32/Desktop.h"
 #include "setup/MainForm.h"
 #include "setup/record/KoStamp.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"
+#include "setup/win32/desktop/Desktop.h"
 #include "tests/support/ToolRunner.h"
 
 #include <gtest/gtest.h>
