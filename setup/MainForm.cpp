@@ -15,7 +15,8 @@ const char* const SetupDamagedMessage =
 constexpr int LastPage = 2;
 } // namespace
 
-TMainForm::TMainForm(TFormControls& controls, TDesktop& desktop) : Controls(controls), Desktop(desktop) {
+TMainForm::TMainForm(TFormControls& controls, const TDesktop& desktop)
+    : Controls(controls), Desktop(desktop) {
     Compressor.OnCheckFile = [this](std::string& filepath, TProcessMode mode) {
         CompressorCheckFile(filepath, mode);
     };
@@ -35,25 +36,25 @@ void TMainForm::HandleEvent(const std::function<void()>& handler) {
         handler();
     } catch (const std::exception& e) {
         Note(std::string("Error: ") + e.what());
-        Desktop.ShowException(e.what());
+        Desktop.Dialogs.ShowException(e.what());
     }
 }
 
 TModalResult TMainForm::ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
     static const char* const Kinds[] = {"Error: ", "Information: ", "Question: "};
     Note(Kinds[static_cast<int>(kind)] + text);
-    const TModalResult answer = Desktop.MessageDlg(text, kind, buttons);
+    const TModalResult answer = Desktop.Dialogs.MessageDlg(text, kind, buttons);
     if (buttons == TMsgDlgButtons::mbYesNo) Note(answer == TModalResult::mrNo ? "Answer: No" : "Answer: Yes");
     return answer;
 }
 
 void TMainForm::FormCreate() {
-    const std::string modulePath = Desktop.ModulePath();
+    const std::string modulePath = Desktop.Module.ModulePath();
     FSetupDirectory = ExtractFileDir(modulePath);
     FSetupBaseName = ExtractFileBaseName(modulePath);
     // Before the first page, and so before anything is written: a damaged download is refused
     // whole instead of failing halfway through the installation.
-    if (const std::optional<std::string> damage = FindSetupDamage(Desktop, Compressor)) {
+    if (const std::optional<std::string> damage = FindSetupDamage(Desktop.Module, Compressor)) {
         Note("Setup damaged: " + *damage);
         ShowMessage(SetupDamagedMessage, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         Controls.Terminate();
@@ -71,7 +72,7 @@ void TMainForm::FormCreate() {
         Controls.Terminate();
         return;
     }
-    Controls.SetText(TControlName::Created, DateTimeToDisplayText(Desktop, *Support.Created));
+    Controls.SetText(TControlName::Created, DateTimeToDisplayText(Desktop.Locale, *Support.Created));
     UpdateDictionaryDirectory();
     SetNotebookPageIndex(0);
     NotebookPageChanged();
@@ -128,18 +129,18 @@ void TMainForm::DictionaryDirectoryButtonClick() {
 }
 
 std::optional<std::string> TMainForm::LoadSupportRecord() {
-    if (std::optional<std::string> resource = Desktop.LoadResource("PARLAVOX", "SUPPORT")) {
+    if (std::optional<std::string> resource = Desktop.Module.LoadResource("PARLAVOX", "SUPPORT")) {
         const size_t nul = resource->find('\0');
         if (nul != std::string::npos) resource->resize(nul);
         return resource;
     }
     const std::string path = GetFallbackFileName(1);
-    if (!Desktop.FileExists(path)) {
+    if (!Desktop.Files.FileExists(path)) {
         ShowMessage(path + " file is missing!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         Controls.Terminate();
         return std::nullopt;
     }
-    return Desktop.ReadFirstLine(path);
+    return Desktop.Files.ReadFirstLine(path);
 }
 
 std::string TMainForm::GetFallbackFileName(int number) const {
@@ -160,7 +161,7 @@ void TMainForm::SetPageCaption(const std::string& pageName) {
 }
 
 std::string TMainForm::BrowseDirectory(const std::string& start) {
-    const std::optional<std::string> chosen = Desktop.ChooseDirectory(start);
+    const std::optional<std::string> chosen = Desktop.Dialogs.ChooseDirectory(start);
     return chosen ? *chosen : start;
 }
 

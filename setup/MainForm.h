@@ -34,7 +34,7 @@ class ERegistryException : public Exception {
 
 class TMainForm {
 public:
-    TMainForm(TFormControls& controls, TDesktop& desktop);
+    TMainForm(TFormControls& controls, const TDesktop& desktop);
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
 
@@ -99,7 +99,7 @@ private:
     TModalResult ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons);
 
     TFormControls& Controls;
-    TDesktop& Desktop;
+    TDesktop Desktop;
     TRunNotes Note;
 
     std::string FSetupDirectory;
@@ -115,7 +115,7 @@ private:
         TDirectoryList Directory;
     };
     std::vector<TOpenedArchive> OpenedArchives;
-    TInstallJournal Journal{Desktop, Note};
+    TInstallJournal Journal{Desktop.Files, Note};
     TRegistration Registration{Desktop, Journal, Note};
     // The position last given to the progress bar; -1 before the first.
     int32_t FProgressPosition = -1;

@@ -22,8 +22,8 @@ class ELinkedFolder : public Exception {
     using Exception::Exception;
 };
 
-void RefuseLinkedFolder(TDesktop& desktop, const std::string& folder) {
-    if (desktop.IsReparsePoint(folder))
+void RefuseLinkedFolder(TFiles& files, const std::string& folder) {
+    if (files.IsReparsePoint(folder))
         throw ELinkedFolder(
             "The folder " + folder +
             " is a link (a junction or symbolic link) to another place. Choose another folder.");
@@ -67,23 +67,23 @@ void TMainForm::RunInstallation() {
         Controls.SetEnabled(TControlName::CancelButton, false);
 
         // Both folders and both archives' member names are checked before anything is written.
-        RefuseLinkedFolder(Desktop, Controls.Text(TControlName::DictionaryDirectory));
-        RefuseLinkedFolder(Desktop, GetVellumorDirectory());
+        RefuseLinkedFolder(Desktop.Files, Controls.Text(TControlName::DictionaryDirectory));
+        RefuseLinkedFolder(Desktop.Files, GetVellumorDirectory());
         OpenInstallArchive("DICTIONARY");
         OpenInstallArchive("VELLUMOR");
         InstallArchive("DICTIONARY", Controls.Text(TControlName::DictionaryDirectory));
         InstallArchive("VELLUMOR", GetVellumorDirectory());
-        Desktop.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
-                                           GetVellumorDirectory());
+        Desktop.Registry.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
+                                                    GetVellumorDirectory());
         Journal.AddValue(VellumorRegistryKey, VellumorRegistryValue, GetVellumorDirectory());
         Note(std::string("Registry: HKLM\\") + VellumorRegistryKey + " " + VellumorRegistryValue + " = " +
              GetVellumorDirectory());
 
         // Without a Programs folder there is no place for the program group.
-        const std::string programs = Desktop.ProgramsFolder();
+        const std::string programs = Desktop.Shortcuts.ProgramsFolder();
         if (!programs.empty()) {
             Journal.SetProgramGroup(programs + "\\Parlavox");
-            Desktop.MakeDirectory(Journal.ProgramGroupFolder());
+            Desktop.Files.MakeDirectory(Journal.ProgramGroupFolder());
             CreateShortcutIfPresent(GetVellumorDirectory(), VellumorExe, "Vellumor.lnk");
             CreateShortcutIfPresent(GetVellumorDirectory(), "velmor.pdf", "Vellumor Manual.lnk");
         }
@@ -109,23 +109,23 @@ void TMainForm::RunInstallation() {
         Registration.SaveUninstallRecord();
         return;
     }
-    const bool marked = Desktop.WritePrivateProfile("Project", "Deployed", "1", projectFile);
+    const bool marked = Desktop.Files.WritePrivateProfile("Project", "Deployed", "1", projectFile);
     // Recorded after the mark, so that the mark does not count as a change on uninstall.
     Registration.SaveUninstallRecord();
     if (!marked) throw EIniFileException("Unable to write to " + projectFile);
     Note("Project marked: " + projectFile + " [Project] Deployed=1");
     const std::string exePath = GetVellumorDirectory() + "\\" + VellumorExe;
-    if (Controls.Checked(TControlName::OpenDictionary) && Desktop.FileExists(exePath) &&
-        Desktop.FileExists(projectFile))
+    if (Controls.Checked(TControlName::OpenDictionary) && Desktop.Files.FileExists(exePath) &&
+        Desktop.Files.FileExists(projectFile))
         LaunchVellumor(exePath);
 }
 
 void TMainForm::LaunchVellumor(const std::string& exePath) {
     const std::string parameters = "\"" + Journal.ProjectFile() + "\"";
     const std::string commandLine = "\"" + exePath + "\" " + parameters;
-    const bool elevated = Desktop.Elevated();
+    const bool elevated = Desktop.Module.Elevated();
     for (const TStartRoute route : StartRoutes(elevated)) {
-        if (!Desktop.StartProcess(route, exePath, parameters, GetVellumorDirectory())) continue;
+        if (!Desktop.Starter.StartProcess(route, exePath, parameters, GetVellumorDirectory())) continue;
         Note((route == TStartRoute::DesktopShell ? "Started through the desktop's shell: " : "Started: ") +
              commandLine);
         return;
@@ -146,7 +146,7 @@ void TMainForm::OpenInstallArchive(const std::string& archiveName) {
     TOpenedArchive opened;
     opened.Name = archiveName;
     try {
-        opened.Stream = Desktop.OpenArchiveResource(Compressor, archiveName);
+        opened.Stream = Desktop.Module.OpenArchiveResource(Compressor, archiveName);
     } catch (...) {
         // A missing or unreadable resource is not an error: the fallback file may stand in.
     }
@@ -156,10 +156,10 @@ void TMainForm::OpenInstallArchive(const std::string& archiveName) {
         if (archiveName == "VELLUMOR") number = 3;
         if (number == 0) return;
         const std::string path = GetFallbackFileName(number);
-        if (!Desktop.FileExists(path)) return;
+        if (!Desktop.Files.FileExists(path)) return;
         // Read whole, so that what was checked is what gets expanded: the file lies in a folder
         // that others may write to while the setup runs.
-        std::unique_ptr<TStream> file = Desktop.OpenFileRead(path);
+        std::unique_ptr<TStream> file = Desktop.Files.OpenFileRead(path);
         opened.Stream = std::make_unique<TMemoryStream>(ReadAll(*file));
         opened.FallbackFile = path;
     }
@@ -200,7 +200,7 @@ void TMainForm::InstallArchive(const std::string& archiveName, const std::string
 
 void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
                                         const std::string& shortcutName) {
-    if (!Desktop.FileExists(directory + "\\" + fileName)) return;
+    if (!Desktop.Files.FileExists(directory + "\\" + fileName)) return;
     const std::string linkPath = Journal.ProgramGroupFolder() + "\\" + shortcutName;
     try {
         if (CreateShellLink(directory, fileName, linkPath, "") >= 0) {
@@ -215,13 +215,14 @@ void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std:
 
 int32_t TMainForm::CreateShellLink(const std::string& directory, const std::string& fileName,
                                    const std::string& shortcutPath, const std::string& description) {
-    return Desktop.CreateShellLink(directory + "\\" + fileName, directory, description, shortcutPath);
+    return Desktop.Shortcuts.CreateShellLink(directory + "\\" + fileName, directory, description,
+                                             shortcutPath);
 }
 
 void TMainForm::CompressorCheckFile(std::string& filepath, TProcessMode) {
     if (!Journal.BeginFile(filepath)) return;
     const TExistingFileChoice choice =
-        DecideExistingFile(Desktop, filepath, MemberList, [this](const std::string& question) {
+        DecideExistingFile(Desktop.Files, filepath, MemberList, [this](const std::string& question) {
             return ShowMessage(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
                    TModalResult::mrNo;
         });

@@ -8,8 +8,7 @@ namespace {
 const char* const ProtectedNames[] = {"velmor.pvm", "velmor.pvl"};
 } // namespace
 
-TExistingFileChoice DecideExistingFile(TDesktop& desktop, const std::string& path,
-                                       const TDirectoryList* members,
+TExistingFileChoice DecideExistingFile(TFiles& files, const std::string& path, const TDirectoryList* members,
                                        const TReplaceQuestion& agreesToReplace) {
     const std::string name = ExtractFileName(path);
     for (const char* protectedName : ProtectedNames)
@@ -25,7 +24,7 @@ TExistingFileChoice DecideExistingFile(TDesktop& desktop, const std::string& pat
     if (!member) return TExistingFileChoice::Write;
     // Packed times order by time as unsigned numbers: from 2044 on the year sets the top bit.
     const auto memberTime = static_cast<uint32_t>(member->DateTime);
-    const auto fileTime = static_cast<uint32_t>(::GetFileTimeStamp(desktop, path));
+    const auto fileTime = static_cast<uint32_t>(::GetFileTimeStamp(files, path));
     if (memberTime >= fileTime) return TExistingFileChoice::Write;
     const std::string question = "The current " + path + " is newer than the file to be installed!" + '\n' +
                                  "Overwrite the current file?";

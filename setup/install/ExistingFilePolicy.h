@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-class TDesktop;
+class TFiles;
 
 enum class TExistingFileChoice { Write, KeepUserFile, KeepNewer };
 
@@ -18,6 +18,5 @@ using TReplaceQuestion = std::function<bool(const std::string& question)>;
 // The choice for the existing file at path. members: the directory of the archive being expanded,
 // whose first entry of the file's name (letter case ignored) gives the member's time; with none,
 // only the user files are kept. Raises ETimeStampError when the installed file's time cannot be read.
-TExistingFileChoice DecideExistingFile(TDesktop& desktop, const std::string& path,
-                                       const TDirectoryList* members,
+TExistingFileChoice DecideExistingFile(TFiles& files, const std::string& path, const TDirectoryList* members,
                                        const TReplaceQuestion& agreesToReplace);

@@ -19,7 +19,7 @@ bool TInstallJournal::BeginFile(const std::string& path) {
     FinishPendingFile();
     if (SameText(ExtractFileExt(ExtractFileName(path)), ProjectExtension)) FProjectFile = path;
     PendingFile = path;
-    if (Desktop.FileExists(path)) return true;
+    if (Files.FileExists(path)) return true;
     NoteMissingFolders(path);
     return false;
 }
@@ -32,7 +32,7 @@ void TInstallJournal::KeepPendingFile(const std::string& reason) {
 void TInstallJournal::FinishPendingFile() {
     if (PendingFile.empty()) return;
     // The archive component skips a file it cannot create without raising an error.
-    if (Desktop.FileExists(PendingFile)) {
+    if (Files.FileExists(PendingFile)) {
         Note("Written: " + PendingFile);
         WrittenFiles.emplace_back(CurrentPart, PendingFile);
     } else
@@ -48,7 +48,7 @@ void TInstallJournal::FailPendingFile() {
 void TInstallJournal::NoteMissingFolders(const std::string& path) {
     std::vector<std::string> missing;
     std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
-    while (!folder.empty() && !Desktop.DirectoryExists(folder)) {
+    while (!folder.empty() && !Files.DirectoryExists(folder)) {
         missing.push_back(folder);
         const std::string parent = TrimTrailingBackslashes(ExtractFileDir(folder));
         if (parent == folder) break;
@@ -62,7 +62,7 @@ TUninstallRecord TInstallJournal::Record() const {
     record.ProgramGroup = ProgramGroup;
     std::vector<uint8_t> buffer;
     for (const auto& [part, path] : WrittenFiles)
-        if (const std::optional<TFileDigest> digest = DigestFile(Desktop, path, buffer))
+        if (const std::optional<TFileDigest> digest = DigestFile(Files, path, buffer))
             record.Files.push_back({part, path, digest->Size, digest->Checksum});
     record.Folders = Folders;
     record.Shortcuts = Shortcuts;

@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-class TDesktop;
+class TFiles;
 class TRunNotes;
 
 class TInstallJournal {
 public:
-    TInstallJournal(TDesktop& desktop, const TRunNotes& note) : Desktop(desktop), Note(note) {}
+    TInstallJournal(TFiles& files, const TRunNotes& note) : Files(files), Note(note) {}
 
     // Forgets the files, folders and shortcuts of an earlier run.
     void Clear();
@@ -51,7 +51,7 @@ public:
     TUninstallRecord Record() const;
 
 private:
-    TDesktop& Desktop;
+    TFiles& Files;
     const TRunNotes& Note;
 
     TRecordPart CurrentPart = TRecordPart::Dictionary;

@@ -65,7 +65,7 @@ void TRegistration::Register(TInstallationIdentity identity) {
     TArchiver unpacker;
     std::unique_ptr<TStream> uninstaller;
     try {
-        uninstaller = Desktop.OpenArchiveResource(unpacker, "UNINSTALL");
+        uninstaller = Desktop.Module.OpenArchiveResource(unpacker, "UNINSTALL");
     } catch (const EResNotFound&) {
     }
     if (!uninstaller) {
@@ -80,7 +80,7 @@ void TRegistration::Register(TInstallationIdentity identity) {
     Journal.SetPart(TRecordPart::Dictionary);
     Journal.NoteMissingFolders(directory + "\\" + UninstallerName);
     for (const TRecordedFolder& folder : Journal.CreatedFolders())
-        if (!Desktop.DirectoryExists(folder.Path)) Desktop.MakeDirectory(folder.Path);
+        if (!Desktop.Files.DirectoryExists(folder.Path)) Desktop.Files.MakeDirectory(folder.Path);
     const std::string exe = directory + "\\" + UninstallerName;
     // Its own unpacker: the form's asks about existing files and moves the progress bar, neither
     // of which concerns the uninstaller. Replaced only once complete and verified.
@@ -95,7 +95,7 @@ void TRegistration::Register(TInstallationIdentity identity) {
     const std::string version = ZeroPaddedDecimal(created.Year, 4) + "." +
                                 ZeroPaddedDecimal(created.Month, 2) + "." + ZeroPaddedDecimal(created.Day, 2);
     int year = 0, month = 0, day = 0;
-    Desktop.CurrentDate(year, month, day);
+    Desktop.Locale.CurrentDate(year, month, day);
     const std::string today = ZeroPaddedDecimal(year % 10000, 4) + ZeroPaddedDecimal(month % 100, 2) +
                               ZeroPaddedDecimal(day % 100, 2);
 
@@ -110,12 +110,13 @@ void TRegistration::Register(TInstallationIdentity identity) {
         {"UninstallString", Quoted(exe)},
         {"QuietUninstallString", Quoted(exe) + " /S"},
     };
-    for (const auto& [name, data] : values) Desktop.WriteMachineRegistryString(key, name, data);
-    Desktop.WriteMachineRegistryDword(key, "NoModify", 1);
-    Desktop.WriteMachineRegistryDword(key, "NoRepair", 1);
+    for (const auto& [name, data] : values) Desktop.Registry.WriteMachineRegistryString(key, name, data);
+    Desktop.Registry.WriteMachineRegistryDword(key, "NoModify", 1);
+    Desktop.Registry.WriteMachineRegistryDword(key, "NoRepair", 1);
     WriteCreatedAbove(key);
     Note("Registry: HKLM\\" + key);
-    Desktop.WriteMachineRegistryString(VellumorUsersKey, UninstallKeyName(), Identity.VellumorDirectory);
+    Desktop.Registry.WriteMachineRegistryString(VellumorUsersKey, UninstallKeyName(),
+                                                Identity.VellumorDirectory);
     Note("Registry: HKLM\\" + std::string(VellumorUsersKey) + " " + UninstallKeyName() + " = " +
          Identity.VellumorDirectory);
     Registered = true;
@@ -138,9 +139,9 @@ void TRegistration::WriteCreatedAbove(const std::string& key) {
         {CreatedAboveVellumorValue, OutermostAbove(Identity.VellumorDirectory, vellumor)}};
     for (const auto& [name, folder] : values) {
         if (folder.empty())
-            Desktop.DeleteMachineRegistryValue(key, name);
+            Desktop.Registry.DeleteMachineRegistryValue(key, name);
         else
-            Desktop.WriteMachineRegistryString(key, name, folder);
+            Desktop.Registry.WriteMachineRegistryString(key, name, folder);
     }
 }
 
@@ -150,7 +151,7 @@ void TRegistration::MergeEarlierRecord(TUninstallRecord& record, const std::stri
         return;
     }
     try {
-        std::unique_ptr<TStream> stream = Desktop.OpenFileRead(path);
+        std::unique_ptr<TStream> stream = Desktop.Files.OpenFileRead(path);
         const std::vector<uint8_t> bytes = ReadAll(*stream);
         const TUninstallRecord earlier = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
         std::optional<TInstallationFolders> folders = TInstallationFolders::Read(Desktop, record.KeyName);
@@ -164,7 +165,7 @@ void TRegistration::MergeEarlierRecord(TUninstallRecord& record, const std::stri
             earlier, *folders, [this](const std::string& line) { Note("Earlier record: " + line); });
         std::vector<uint8_t> buffer;
         std::erase_if(confirmed.Files, [&](const TRecordedFile& file) {
-            const std::optional<TFileDigest> digest = DigestFile(Desktop, file.Path, buffer);
+            const std::optional<TFileDigest> digest = DigestFile(Desktop.Files, file.Path, buffer);
             return !digest || digest->Size != file.Size || digest->Checksum != file.Checksum;
         });
         record.Merge(confirmed);
@@ -184,12 +185,12 @@ void TRegistration::SaveUninstallRecord() {
     for (const TRecordedFile& file : record.Files) size += file.Size;
 
     const std::string path = record.DictionaryDirectory + "\\" + RecordName;
-    if (Desktop.FileExists(path)) MergeEarlierRecord(record, path);
-    if (!Desktop.WriteWholeFile(path, record.Text())) throw EInOutError("Cannot write " + path);
+    if (Desktop.Files.FileExists(path)) MergeEarlierRecord(record, path);
+    if (!Desktop.Files.WriteWholeFile(path, record.Text())) throw EInOutError("Cannot write " + path);
     Note("Uninstall record: " + path);
     try {
-        Desktop.WriteMachineRegistryDword(UninstallKeyRoot + record.KeyName, "EstimatedSize",
-                                          static_cast<uint32_t>((size + 1023) / 1024));
+        Desktop.Registry.WriteMachineRegistryDword(UninstallKeyRoot + record.KeyName, "EstimatedSize",
+                                                   static_cast<uint32_t>((size + 1023) / 1024));
     } catch (const std::exception&) {
         // The size is only what Apps & Features shows; the installation stands without it.
     }

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-class TDesktop;
+#include "setup/FormPorts.h"
 class TInstallJournal;
 class TRunNotes;
 
@@ -25,7 +25,7 @@ struct TInstallationIdentity {
 
 class TRegistration {
 public:
-    TRegistration(TDesktop& desktop, TInstallJournal& journal, const TRunNotes& note)
+    TRegistration(const TDesktop& desktop, TInstallJournal& journal, const TRunNotes& note)
         : Desktop(desktop), Journal(journal), Note(note) {}
 
     // Forgets an earlier run's registration.
@@ -38,7 +38,7 @@ public:
     void SaveUninstallRecord();
 
 private:
-    TDesktop& Desktop;
+    const TDesktop& Desktop;
     TInstallJournal& Journal;
     const TRunNotes& Note;
 
