@@ -1,7 +1,7 @@
 // The interfaces through which TMainForm reaches the outside world: its own controls
-// (TFormControls) and the desktop and operating system (TDesktop, a few interfaces by role). The Win32 build
-// implements them with real windows and API calls; the native tests implement them with recording fakes, so
-// every decision of the wizard runs without a screen.
+// (TFormControls) and the desktop and operating system (TDesktop, a few interfaces by role). The
+// Win32 build implements them with real windows and API calls; the native tests implement them
+// with recording fakes, so every decision of the wizard runs without a screen.
 #pragma once
 
 #include "platform/Stream.h"
