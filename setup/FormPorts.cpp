@@ -18,40 +18,40 @@ const char* ControlNameText(TControlName name) {
         return "CancelButton";
     case TControlName::Welcome:
         return "Welcome";
-    case TControlName::Label2:
-        return "Label2";
-    case TControlName::GroupBox1:
-        return "GroupBox1";
+    case TControlName::DictionaryPrompt:
+        return "DictionaryPrompt";
+    case TControlName::DictionaryGroup:
+        return "DictionaryGroup";
     case TControlName::DictionaryDirectoryButton:
         return "DictionaryDirectoryButton";
-    case TControlName::Image1:
-        return "Image1";
-    case TControlName::Label3:
-        return "Label3";
+    case TControlName::Picture:
+        return "Picture";
+    case TControlName::PackageTitle:
+        return "PackageTitle";
     case TControlName::ProgressBar:
         return "ProgressBar";
     case TControlName::ProgressBarLabel:
         return "ProgressBarLabel";
-    case TControlName::Label5:
-        return "Label5";
-    case TControlName::GroupBox2:
-        return "GroupBox2";
+    case TControlName::VellumorPrompt:
+        return "VellumorPrompt";
+    case TControlName::VellumorGroup:
+        return "VellumorGroup";
     case TControlName::PVDirectoryButton:
         return "PVDirectoryButton";
     case TControlName::PVDirectory:
         return "PVDirectory";
     case TControlName::DictionaryDirectory:
         return "DictionaryDirectory";
-    case TControlName::Label1:
-        return "Label1";
-    case TControlName::Label4:
-        return "Label4";
+    case TControlName::AuthorCaption:
+        return "AuthorCaption";
+    case TControlName::CreatedCaption:
+        return "CreatedCaption";
     case TControlName::Author:
         return "Author";
     case TControlName::Created:
         return "Created";
-    case TControlName::Label6:
-        return "Label6";
+    case TControlName::DescriptionCaption:
+        return "DescriptionCaption";
     case TControlName::Description:
         return "Description";
     case TControlName::OpenDictionary:

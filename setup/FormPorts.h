@@ -1,7 +1,7 @@
-// The two narrow interfaces through which TMainForm reaches the outside world: its own controls
-// (TFormControls) and the desktop and operating system (TDesktop). The Win32 build implements them
-// with real windows and API calls; the native tests implement them with recording fakes, so every
-// decision of the wizard runs without a screen.
+// The interfaces through which TMainForm reaches the outside world: its own controls
+// (TFormControls) and the desktop and operating system (TDesktop, a few interfaces by role). The
+// Win32 build implements them with real windows and API calls; the native tests implement them
+// with recording fakes, so every decision of the wizard runs without a screen.
 #pragma once
 
 #include "platform/Stream.h"
@@ -15,30 +15,30 @@
 
 class TArchiver;
 
-// The form's controls that the wizard reads or changes, named as on the form.
+// The form's controls that the wizard reads or changes, each named by what it is.
 enum class TControlName {
     Notebook,
     BackButton,
     NextButton,
     CancelButton,
     Welcome,
-    Label2,
-    GroupBox1,
+    DictionaryPrompt,
+    DictionaryGroup,
     DictionaryDirectoryButton,
-    Image1,
-    Label3,
+    Picture,
+    PackageTitle,
     ProgressBar,
     ProgressBarLabel,
-    Label5,
-    GroupBox2,
+    VellumorPrompt,
+    VellumorGroup,
     PVDirectoryButton,
     PVDirectory,
     DictionaryDirectory,
-    Label1,
-    Label4,
+    AuthorCaption,
+    CreatedCaption,
     Author,
     Created,
-    Label6,
+    DescriptionCaption,
     Description,
     OpenDictionary,
 };
@@ -88,10 +88,13 @@ enum class TStartRoute { DesktopShell, Direct };
 // shell may start the program, and when it cannot, nothing is started.
 std::vector<TStartRoute> StartRoutes(bool elevated);
 
-class TDesktop {
-public:
-    virtual ~TDesktop() = default;
+// The desktop and the operating system, split by the roles the code uses together: each part is
+// an interface of its own, so that a desktop that answers some of them differently (the unattended
+// run) replaces only those parts. The parts are never deleted through their interfaces.
 
+// Modal boxes and the folder chooser, owned by the form.
+class TDialogs {
+public:
     // A modal message box owned by the form; the answer is the button pressed (mrNone when the
     // box was closed another way).
     virtual TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) = 0;
@@ -100,11 +103,17 @@ public:
     // The modal directory chooser starting at start; empty when the user cancelled.
     virtual std::optional<std::string> ChooseDirectory(const std::string& start) = 0;
 
-    // Opens or creates key under HKEY_LOCAL_MACHINE with full access and writes a string value;
-    // raises an exception when the value cannot be written.
+protected:
+    ~TDialogs() = default;
+};
+
+// The registry below HKEY_LOCAL_MACHINE that registration and uninstall need.
+class TMachineRegistry {
+public:
+    // Opens or creates key with full access and writes a string value; raises an exception when
+    // the value cannot be written.
     virtual void WriteMachineRegistryString(const std::string& key, const std::string& name,
                                             const std::string& value) = 0;
-    // The rest of the registry work below HKEY_LOCAL_MACHINE that registration and uninstall need.
     // A DWORD value, written like the string value (raises when it cannot be written).
     virtual void WriteMachineRegistryDword(const std::string& key, const std::string& name,
                                            uint32_t value) = 0;
@@ -118,32 +127,44 @@ public:
     // Deletes a key with its values; with onlyIfEmpty only a key that has neither values nor
     // subkeys. False when nothing was deleted.
     virtual bool DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) = 0;
-    // Today's local date.
-    virtual void CurrentDate(int& year, int& month, int& day) = 0;
 
+protected:
+    ~TMachineRegistry() = default;
+};
+
+// The Start menu's program group and its shortcuts.
+class TShortcuts {
+public:
     // The current user's Start-menu Programs folder; empty when the shell cannot tell.
     virtual std::string ProgramsFolder() = 0;
-    // Creates one directory level; false when it cannot (for example because it exists).
-    virtual bool MakeDirectory(const std::string& path) = 0;
     // Creates and saves a shell link; returns the COM result code (negative on failure).
     virtual int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
                                     const std::string& description, const std::string& linkPath) = 0;
-    // Writes key=value into section of an initialization file; false when it cannot.
-    virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
-                                     const std::string& value, const std::string& fileName) = 0;
-    // True when this process runs with an administrator's elevated token.
-    virtual bool Elevated() = 0;
+
+protected:
+    ~TShortcuts() = default;
+};
+
+// Starting a program for the person at the desktop.
+class TProgramStarter {
+public:
     // Starts program by route with parameters (what follows the program on its command line) in
     // workingDirectory, with a normal window; does not wait. False when it could not.
     virtual bool StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
                               const std::string& workingDirectory) = 0;
 
-    // The full path of the running executable.
-    virtual std::string ModulePath() = 0;
-    // The bytes of a resource of the executable, or nothing when it has no such resource.
-    virtual std::optional<std::string> LoadResource(const std::string& type, const std::string& name) = 0;
-    // A new read-only stream over an archive resource of the executable; raises when it cannot.
-    virtual std::unique_ptr<TStream> OpenArchiveResource(TArchiver& archiver, const std::string& name) = 0;
+protected:
+    ~TProgramStarter() = default;
+};
+
+// Files and folders.
+class TFiles {
+public:
+    // Creates one directory level; false when it cannot (for example because it exists).
+    virtual bool MakeDirectory(const std::string& path) = 0;
+    // Writes key=value into section of an initialization file; false when it cannot.
+    virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
+                                     const std::string& value, const std::string& fileName) = 0;
     // A read-only stream over a file; raises EFOpenError when it cannot.
     virtual std::unique_ptr<TStream> OpenFileRead(const std::string& path) = 0;
     // The first line of a text file; raises EInOutError when it cannot be opened or read.
@@ -163,7 +184,46 @@ public:
     // that are neither directories, hidden nor system files; nothing when there is none.
     virtual std::optional<int32_t> FindFileTimeStamp(const std::string& path) = 0;
 
+protected:
+    ~TFiles() = default;
+};
+
+// The running program: its executable, its resources and its rights.
+class TModule {
+public:
+    // The full path of the running executable.
+    virtual std::string ModulePath() = 0;
+    // True when this process runs with an administrator's elevated token.
+    virtual bool Elevated() = 0;
+    // The bytes of a resource of the executable, or nothing when it has no such resource.
+    virtual std::optional<std::string> LoadResource(const std::string& type, const std::string& name) = 0;
+    // A new read-only stream over an archive resource of the executable; raises when it cannot.
+    virtual std::unique_ptr<TStream> OpenArchiveResource(TArchiver& archiver, const std::string& name) = 0;
+
+protected:
+    ~TModule() = default;
+};
+
+// Today's date and the locale's formats.
+class TLocale {
+public:
+    // Today's local date.
+    virtual void CurrentDate(int& year, int& month, int& day) = 0;
     // The locale's short date and long time formats.
     virtual std::string FormatShortDate(int year, int month, int day) = 0;
     virtual std::string FormatLongTime(int hour, int minute, int second) = 0;
+
+protected:
+    ~TLocale() = default;
+};
+
+// The parts of one desktop, each by reference.
+struct TDesktop {
+    TDialogs& Dialogs;
+    TMachineRegistry& Registry;
+    TShortcuts& Shortcuts;
+    TProgramStarter& Starter;
+    TFiles& Files;
+    TModule& Module;
+    TLocale& Locale;
 };

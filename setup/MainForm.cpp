@@ -1,10 +1,11 @@
-// TMainForm: construction with the archive component's settings, start-up, page navigation,
-// captions, the directory defaults and the Browse buttons.
+// TMainForm: construction with the archive component's settings, start-up with the support record
+// (found as the resource "PARLAVOX"/"SUPPORT" or in the fallback file beside the executable), page
+// navigation, captions, the directory defaults and the Browse buttons.
 #include "setup/MainForm.h"
 
 #include "setup/PathText.h"
 #include "setup/integrity/SetupDigests.h"
-#include "setup/unattended/InstallLog.h"
+#include "setup/record/DateTimeText.h"
 
 namespace {
 const char* const FormTitle = "Parlavox Dictionary Setup";
@@ -14,7 +15,8 @@ const char* const SetupDamagedMessage =
 constexpr int LastPage = 2;
 } // namespace
 
-TMainForm::TMainForm(TFormControls& controls, TDesktop& desktop) : Controls(controls), Desktop(desktop) {
+TMainForm::TMainForm(TFormControls& controls, const TDesktop& desktop)
+    : Controls(controls), Desktop(desktop) {
     Compressor.OnCheckFile = [this](std::string& filepath, TProcessMode mode) {
         CompressorCheckFile(filepath, mode);
     };
@@ -34,29 +36,25 @@ void TMainForm::HandleEvent(const std::function<void()>& handler) {
         handler();
     } catch (const std::exception& e) {
         Note(std::string("Error: ") + e.what());
-        Desktop.ShowException(e.what());
+        Desktop.Dialogs.ShowException(e.what());
     }
-}
-
-void TMainForm::Note(const std::string& line) {
-    if (Log) Log->Write(line);
 }
 
 TModalResult TMainForm::ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
     static const char* const Kinds[] = {"Error: ", "Information: ", "Question: "};
     Note(Kinds[static_cast<int>(kind)] + text);
-    const TModalResult answer = Desktop.MessageDlg(text, kind, buttons);
+    const TModalResult answer = Desktop.Dialogs.MessageDlg(text, kind, buttons);
     if (buttons == TMsgDlgButtons::mbYesNo) Note(answer == TModalResult::mrNo ? "Answer: No" : "Answer: Yes");
     return answer;
 }
 
 void TMainForm::FormCreate() {
-    const std::string modulePath = Desktop.ModulePath();
+    const std::string modulePath = Desktop.Module.ModulePath();
     FSetupDirectory = ExtractFileDir(modulePath);
     FSetupBaseName = ExtractFileBaseName(modulePath);
     // Before the first page, and so before anything is written: a damaged download is refused
     // whole instead of failing halfway through the installation.
-    if (const std::optional<std::string> damage = FindSetupDamage(Desktop, Compressor)) {
+    if (const std::optional<std::string> damage = FindSetupDamage(Desktop.Module, Compressor)) {
         Note("Setup damaged: " + *damage);
         ShowMessage(SetupDamagedMessage, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         Controls.Terminate();
@@ -65,13 +63,16 @@ void TMainForm::FormCreate() {
 
     const std::optional<std::string> record = LoadSupportRecord();
     if (!record) return;
-    try {
-        ParseSupportRecord(*record);
-    } catch (...) {
+    Support = ParseSupportRecord(*record);
+    Controls.SetText(TControlName::Description, Support.Description);
+    Controls.SetText(TControlName::Author, Support.Author);
+    // The texts read before an invalid date stay on show.
+    if (!Support.Created) {
         ShowMessage("Invalid support data!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         Controls.Terminate();
         return;
     }
+    Controls.SetText(TControlName::Created, DateTimeToDisplayText(Desktop.Locale, *Support.Created));
     UpdateDictionaryDirectory();
     SetNotebookPageIndex(0);
     NotebookPageChanged();
@@ -127,6 +128,21 @@ void TMainForm::DictionaryDirectoryButtonClick() {
                      BrowseDirectory(Controls.Text(TControlName::DictionaryDirectory)));
 }
 
+std::optional<std::string> TMainForm::LoadSupportRecord() {
+    if (std::optional<std::string> resource = Desktop.Module.LoadResource("PARLAVOX", "SUPPORT")) {
+        const size_t nul = resource->find('\0');
+        if (nul != std::string::npos) resource->resize(nul);
+        return resource;
+    }
+    const std::string path = GetFallbackFileName(1);
+    if (!Desktop.Files.FileExists(path)) {
+        ShowMessage(path + " file is missing!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        Controls.Terminate();
+        return std::nullopt;
+    }
+    return Desktop.Files.ReadFirstLine(path);
+}
+
 std::string TMainForm::GetFallbackFileName(int number) const {
     return FSetupDirectory + "\\" + FSetupBaseName + ".vl" + std::to_string(number);
 }
@@ -137,7 +153,7 @@ std::string TMainForm::GetVellumorDirectory() const {
 
 void TMainForm::UpdateDictionaryDirectory() {
     Controls.SetText(TControlName::DictionaryDirectory,
-                     Controls.Text(TControlName::PVDirectory) + "\\" + FDictionaryName);
+                     Controls.Text(TControlName::PVDirectory) + "\\" + Support.DictionaryName);
 }
 
 void TMainForm::SetPageCaption(const std::string& pageName) {
@@ -145,7 +161,7 @@ void TMainForm::SetPageCaption(const std::string& pageName) {
 }
 
 std::string TMainForm::BrowseDirectory(const std::string& start) {
-    const std::optional<std::string> chosen = Desktop.ChooseDirectory(start);
+    const std::optional<std::string> chosen = Desktop.Dialogs.ChooseDirectory(start);
     return chosen ? *chosen : start;
 }
 

@@ -1,17 +1,21 @@
 // TMainForm, the three-page setup wizard: Welcome, the Vellumor destination and the dictionary
 // destination, then one Install press that expands both archives, records the installation and
-// starts Vellumor. The form holds the wizard's state and handlers and owns the archive component
+// starts Vellumor. The form holds navigation and the event handlers, and owns the archive component
 // Compressor; it reaches its controls and the desktop only through TFormControls and TDesktop.
+// The roles it connects are units of their own: the support record (record/SupportRecord.h), what
+// the installation wrote (install/InstallJournal.h), the existing-file decision
+// (install/ExistingFilePolicy.h) and the registration (install/Registration.h).
 //
-// The implementation is split by role: MainForm.cpp (start-up and navigation), MainSupport.cpp
-// (support record), MainInstall.cpp (installation), MainCheckFile.cpp (existing-file check) and
-// MainRegister.cpp (registration as an installed program, with its uninstaller and record).
+// MainForm.cpp holds start-up and navigation, MainInstall.cpp the installation's handlers.
 #pragma once
 
 #include "compress/Archiver.h"
 #include "compress/dense/DenseMethod.h"
 #include "setup/FormPorts.h"
-#include "setup/uninstall/InstallationFolders.h"
+#include "setup/install/InstallJournal.h"
+#include "setup/install/Registration.h"
+#include "setup/record/SupportRecord.h"
+#include "setup/unattended/InstallLog.h"
 
 #include <cstdint>
 #include <functional>
@@ -28,11 +32,9 @@ class ERegistryException : public Exception {
     using Exception::Exception;
 };
 
-class TInstallLog;
-
 class TMainForm {
 public:
-    TMainForm(TFormControls& controls, TDesktop& desktop);
+    TMainForm(TFormControls& controls, const TDesktop& desktop);
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
 
@@ -62,7 +64,6 @@ public:
     std::string BrowseDirectory(const std::string& start);
     static std::string ExtractFileBaseName(const std::string& path);
     std::optional<std::string> LoadSupportRecord();
-    void ParseSupportRecord(const std::string& record);
     void RunInstallation();
     void InstallArchive(const std::string& archiveName, const std::string& destination);
     // Opens the archive InstallArchive will expand (the resource, else its fallback file) and
@@ -80,36 +81,32 @@ public:
 
     const std::string& SetupDirectory() const { return FSetupDirectory; }
     const std::string& SetupBaseName() const { return FSetupBaseName; }
-    const std::string& ProjectFile() const { return FProjectFile; }
-    const std::string& DictionaryName() const { return FDictionaryName; }
+    const std::string& ProjectFile() const { return Journal.ProjectFile(); }
+    const std::string& DictionaryName() const { return Support.DictionaryName; }
 
     // Where the installation notes what it does (/LOG=); nothing is noted without one.
-    void SetLog(TInstallLog* log) { Log = log; }
+    void SetLog(TInstallLog* log) { Note.SetLog(log); }
 
     TArchiver Compressor;
     // Expands the members of dense archives through Compressor's OnRecognize and OnExpand.
     TDenseExpander DenseMembers{Compressor};
 
 private:
-    friend struct TMainFormProbe; // the native tests' view of the member list
-
     // Starts Vellumor on the project by the routes that StartRoutes allows, logging the outcome.
     void LaunchVellumor(const std::string& exePath);
+    void ReportFailure(const std::string& reason);
+    // A message box of the desktop, with its text and answer noted in the log.
+    TModalResult ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons);
 
     TFormControls& Controls;
-    TDesktop& Desktop;
+    TDesktop Desktop;
+    TRunNotes Note;
 
     std::string FSetupDirectory;
     std::string FSetupBaseName;
-    std::string FProjectFile;
-    std::string FDictionaryName;
-    double FCreated = 0; // the support record's creation date
-    std::string FProgramGroup;
-    // The target of the member being expanded; empty when it is skipped.
-    std::string FPendingFile;
+    TSupportRecord Support;
     // The directory of the archive being expanded; set only inside InstallArchive.
     TDirectoryList* MemberList = nullptr;
-    TInstallLog* Log = nullptr;
     // Archives opened and checked ahead of the installation, until InstallArchive takes them.
     struct TOpenedArchive {
         std::string Name;
@@ -118,39 +115,8 @@ private:
         TDirectoryList Directory;
     };
     std::vector<TOpenedArchive> OpenedArchives;
-
-    void Note(const std::string& line);
-    // Notes the member that the archive component was last allowed to write, once it is done.
-    void FinishPendingFile();
-    void ReportFailure(const std::string& reason);
-    // Notes the folders of path that do not exist yet, which writing the file will create.
-    void NoteMissingFolders(const std::string& path);
-    // Places the uninstaller beside the dictionary and registers the installation with Windows
-    // and as a user of Vellumor; does nothing for a setup without an uninstaller.
-    void RegisterInstallation();
-    // Writes the record of what this installation wrote (merged with an earlier one in the same
-    // place), once the project mark is in, and the installation's size.
-    void SaveUninstallRecord();
-    // Takes into record the entries of the record found at path that this installation can
-    // confirm (see MainRegister.cpp).
-    void MergeEarlierRecord(TUninstallRecord& record, const std::string& path);
-    // Records below the installation's Uninstall key the outermost folders it (or an earlier
-    // installation here) created above the dictionary's and Vellumor's folder.
-    void WriteCreatedAbove(const std::string& key);
-    std::string DictionaryDirectoryText() const;
-    std::string UninstallKeyName() const;
-
-    // What this installation wrote, for its uninstaller.
-    TRecordPart CurrentPart = TRecordPart::Dictionary;
-    std::vector<std::pair<TRecordPart, std::string>> WrittenFiles;
-    std::vector<TRecordedFolder> CreatedFolders;
-    std::vector<std::string> CreatedShortcuts;
-    bool Registered = false;
-    // What the registry said of an earlier installation of the same key, before this one
-    // registered; nothing when there was none.
-    std::optional<TInstallationFolders> EarlierInstallation;
-    // A message box of the desktop, with its text and answer noted in the log.
-    TModalResult ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons);
+    TInstallJournal Journal{Desktop.Files, Note};
+    TRegistration Registration{Desktop, Journal, Note};
     // The position last given to the progress bar; -1 before the first.
     int32_t FProgressPosition = -1;
 };

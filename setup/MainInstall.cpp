@@ -1,13 +1,15 @@
 // TMainForm's installation procedure, run by the Install button: both archives are expanded, the
 // Vellumor directory goes into the registry, the Start-menu shortcuts are made, the outcome is
 // reported and the wizard closes; then the installed project is marked as deployed and Vellumor
-// is started on it when the user asked for that. Nothing is rolled back after a failure.
+// is started on it when the user asked for that. Nothing is rolled back after a failure. While an
+// archive is expanded, Compressor asks about each member's target (CompressorCheckFile) and reports
+// its progress (CompressorShowProgress).
 #include "setup/MainForm.h"
 
 #include "compress/MemberNameRules.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
-#include "setup/unattended/InstallLog.h"
+#include "setup/install/ExistingFilePolicy.h"
 
 #include <algorithm>
 
@@ -20,8 +22,8 @@ class ELinkedFolder : public Exception {
     using Exception::Exception;
 };
 
-void RefuseLinkedFolder(TDesktop& desktop, const std::string& folder) {
-    if (desktop.IsReparsePoint(folder))
+void RefuseLinkedFolder(TFiles& files, const std::string& folder) {
+    if (files.IsReparsePoint(folder))
         throw ELinkedFolder(
             "The folder " + folder +
             " is a link (a junction or symbolic link) to another place. Choose another folder.");
@@ -54,11 +56,8 @@ private:
 } // namespace
 
 void TMainForm::RunInstallation() {
-    WrittenFiles.clear();
-    CreatedFolders.clear();
-    CreatedShortcuts.clear();
-    Registered = false;
-    EarlierInstallation.reset();
+    Journal.Clear();
+    Registration.Clear();
     Controls.SetBusyCursor(true);
     try {
         Controls.SetVisible(TControlName::ProgressBarLabel, true);
@@ -68,26 +67,29 @@ void TMainForm::RunInstallation() {
         Controls.SetEnabled(TControlName::CancelButton, false);
 
         // Both folders and both archives' member names are checked before anything is written.
-        RefuseLinkedFolder(Desktop, Controls.Text(TControlName::DictionaryDirectory));
-        RefuseLinkedFolder(Desktop, GetVellumorDirectory());
+        RefuseLinkedFolder(Desktop.Files, Controls.Text(TControlName::DictionaryDirectory));
+        RefuseLinkedFolder(Desktop.Files, GetVellumorDirectory());
         OpenInstallArchive("DICTIONARY");
         OpenInstallArchive("VELLUMOR");
         InstallArchive("DICTIONARY", Controls.Text(TControlName::DictionaryDirectory));
         InstallArchive("VELLUMOR", GetVellumorDirectory());
-        Desktop.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
-                                           GetVellumorDirectory());
+        Desktop.Registry.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
+                                                    GetVellumorDirectory());
+        Journal.AddValue(VellumorRegistryKey, VellumorRegistryValue, GetVellumorDirectory());
         Note(std::string("Registry: HKLM\\") + VellumorRegistryKey + " " + VellumorRegistryValue + " = " +
              GetVellumorDirectory());
 
         // Without a Programs folder there is no place for the program group.
-        const std::string programs = Desktop.ProgramsFolder();
+        const std::string programs = Desktop.Shortcuts.ProgramsFolder();
         if (!programs.empty()) {
-            FProgramGroup = programs + "\\Parlavox";
-            Desktop.MakeDirectory(FProgramGroup);
+            Journal.SetProgramGroup(programs + "\\Parlavox");
+            Desktop.Files.MakeDirectory(Journal.ProgramGroupFolder());
             CreateShortcutIfPresent(GetVellumorDirectory(), VellumorExe, "Vellumor.lnk");
             CreateShortcutIfPresent(GetVellumorDirectory(), "velmor.pdf", "Vellumor Manual.lnk");
         }
-        RegisterInstallation();
+        Registration.Register({Support.DictionaryName, Controls.Text(TControlName::Description),
+                               Controls.Text(TControlName::Author), Support.Created.value_or(0),
+                               Controls.Text(TControlName::DictionaryDirectory), GetVellumorDirectory()});
         ShowMessage("Parlavox Dictionary setup complete.", TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
     } catch (const ELinkedFolder& e) {
         ShowMessage(e.Message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
@@ -102,27 +104,28 @@ void TMainForm::RunInstallation() {
     Controls.Close();
 
     // No project file was met: there is nothing to mark and nothing to open.
-    if (FProjectFile.empty()) {
-        SaveUninstallRecord();
+    const std::string& projectFile = Journal.ProjectFile();
+    if (projectFile.empty()) {
+        Registration.SaveUninstallRecord();
         return;
     }
-    const bool marked = Desktop.WritePrivateProfile("Project", "Deployed", "1", FProjectFile);
+    const bool marked = Desktop.Files.WritePrivateProfile("Project", "Deployed", "1", projectFile);
     // Recorded after the mark, so that the mark does not count as a change on uninstall.
-    SaveUninstallRecord();
-    if (!marked) throw EIniFileException("Unable to write to " + FProjectFile);
-    Note("Project marked: " + FProjectFile + " [Project] Deployed=1");
+    Registration.SaveUninstallRecord();
+    if (!marked) throw EIniFileException("Unable to write to " + projectFile);
+    Note("Project marked: " + projectFile + " [Project] Deployed=1");
     const std::string exePath = GetVellumorDirectory() + "\\" + VellumorExe;
-    if (Controls.Checked(TControlName::OpenDictionary) && Desktop.FileExists(exePath) &&
-        Desktop.FileExists(FProjectFile))
+    if (Controls.Checked(TControlName::OpenDictionary) && Desktop.Files.FileExists(exePath) &&
+        Desktop.Files.FileExists(projectFile))
         LaunchVellumor(exePath);
 }
 
 void TMainForm::LaunchVellumor(const std::string& exePath) {
-    const std::string parameters = "\"" + FProjectFile + "\"";
+    const std::string parameters = "\"" + Journal.ProjectFile() + "\"";
     const std::string commandLine = "\"" + exePath + "\" " + parameters;
-    const bool elevated = Desktop.Elevated();
+    const bool elevated = Desktop.Module.Elevated();
     for (const TStartRoute route : StartRoutes(elevated)) {
-        if (!Desktop.StartProcess(route, exePath, parameters, GetVellumorDirectory())) continue;
+        if (!Desktop.Starter.StartProcess(route, exePath, parameters, GetVellumorDirectory())) continue;
         Note((route == TStartRoute::DesktopShell ? "Started through the desktop's shell: " : "Started: ") +
              commandLine);
         return;
@@ -134,8 +137,7 @@ void TMainForm::LaunchVellumor(const std::string& exePath) {
 
 void TMainForm::ReportFailure(const std::string& reason) {
     // The box does not say why; the log does.
-    if (!FPendingFile.empty()) Note("Failed: " + FPendingFile);
-    FPendingFile.clear();
+    Journal.FailPendingFile();
     Note("Error: " + reason);
     ShowMessage("Parlavox Dictionary setup failed!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
 }
@@ -144,7 +146,7 @@ void TMainForm::OpenInstallArchive(const std::string& archiveName) {
     TOpenedArchive opened;
     opened.Name = archiveName;
     try {
-        opened.Stream = Desktop.OpenArchiveResource(Compressor, archiveName);
+        opened.Stream = Desktop.Module.OpenArchiveResource(Compressor, archiveName);
     } catch (...) {
         // A missing or unreadable resource is not an error: the fallback file may stand in.
     }
@@ -154,10 +156,10 @@ void TMainForm::OpenInstallArchive(const std::string& archiveName) {
         if (archiveName == "VELLUMOR") number = 3;
         if (number == 0) return;
         const std::string path = GetFallbackFileName(number);
-        if (!Desktop.FileExists(path)) return;
+        if (!Desktop.Files.FileExists(path)) return;
         // Read whole, so that what was checked is what gets expanded: the file lies in a folder
         // that others may write to while the setup runs.
-        std::unique_ptr<TStream> file = Desktop.OpenFileRead(path);
+        std::unique_ptr<TStream> file = Desktop.Files.OpenFileRead(path);
         opened.Stream = std::make_unique<TMemoryStream>(ReadAll(*file));
         opened.FallbackFile = path;
     }
@@ -174,7 +176,7 @@ void TMainForm::OpenInstallArchive(const std::string& archiveName) {
 }
 
 void TMainForm::InstallArchive(const std::string& archiveName, const std::string& destination) {
-    CurrentPart = archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary;
+    Journal.SetPart(archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary);
     Compressor.SetTargetPath(destination);
     auto opened = [&] {
         return std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
@@ -193,17 +195,17 @@ void TMainForm::InstallArchive(const std::string& archiveName, const std::string
 
     TArchiveRun run(Compressor, MemberList, std::move(archive.Stream), std::move(archive.Directory));
     Compressor.ExpandArchive(run.Source(), nullptr);
-    FinishPendingFile();
+    Journal.FinishPendingFile();
 }
 
 void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
                                         const std::string& shortcutName) {
-    if (!Desktop.FileExists(directory + "\\" + fileName)) return;
-    const std::string linkPath = FProgramGroup + "\\" + shortcutName;
+    if (!Desktop.Files.FileExists(directory + "\\" + fileName)) return;
+    const std::string linkPath = Journal.ProgramGroupFolder() + "\\" + shortcutName;
     try {
         if (CreateShellLink(directory, fileName, linkPath, "") >= 0) {
             Note("Shortcut: " + linkPath + " -> " + directory + "\\" + fileName);
-            CreatedShortcuts.push_back(linkPath);
+            Journal.AddShortcut(linkPath);
         } else
             Note("Shortcut not created: " + linkPath);
     } catch (...) {
@@ -213,5 +215,27 @@ void TMainForm::CreateShortcutIfPresent(const std::string& directory, const std:
 
 int32_t TMainForm::CreateShellLink(const std::string& directory, const std::string& fileName,
                                    const std::string& shortcutPath, const std::string& description) {
-    return Desktop.CreateShellLink(directory + "\\" + fileName, directory, description, shortcutPath);
+    return Desktop.Shortcuts.CreateShellLink(directory + "\\" + fileName, directory, description,
+                                             shortcutPath);
+}
+
+void TMainForm::CompressorCheckFile(std::string& filepath, TProcessMode) {
+    if (!Journal.BeginFile(filepath)) return;
+    const TExistingFileChoice choice =
+        DecideExistingFile(Desktop.Files, filepath, MemberList, [this](const std::string& question) {
+            return ShowMessage(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
+                   TModalResult::mrNo;
+        });
+    if (choice == TExistingFileChoice::Write) return;
+    Journal.KeepPendingFile(
+        choice == TExistingFileChoice::KeepUserFile ? "user file" : "newer than the file to be installed");
+    filepath.clear();
+}
+
+void TMainForm::CompressorShowProgress(int32_t& PercentageDone) {
+    // Reports often repeat a position (a member's last chunk reports 100, then its end does);
+    // the bar is moved, and so repainted, only when the position changes.
+    if (PercentageDone == FProgressPosition) return;
+    FProgressPosition = PercentageDone;
+    Controls.SetProgress(PercentageDone);
 }

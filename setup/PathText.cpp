@@ -33,3 +33,8 @@ std::string ExtractFileDir(const std::string& path) {
 bool SameText(const std::string& a, const std::string& b) {
     return SameFileName(a, b);
 }
+
+std::string TrimTrailingBackslashes(std::string path) {
+    while (path.size() > 1 && path.back() == '\\' && path[path.size() - 2] != ':') path.pop_back();
+    return path;
+}

@@ -13,3 +13,5 @@ std::string ExtractFileExt(const std::string& path);
 std::string ExtractFileDir(const std::string& path);
 // Equality ignoring the case of A to Z.
 bool SameText(const std::string& a, const std::string& b);
+// The path without trailing "\", except for the one of a drive's root ("C:\").
+std::string TrimTrailingBackslashes(std::string path);

@@ -25,16 +25,16 @@ uint64_t ParseNumber(const std::string& text, int base) {
 }
 
 // The digest of the resource as the running setup holds it; nothing when it has no such resource.
-std::optional<TResourceDigest> DigestOfOwnResource(TDesktop& desktop, TArchiver& archiver,
+std::optional<TResourceDigest> DigestOfOwnResource(TModule& module, TArchiver& archiver,
                                                    const std::string& type, const std::string& name) {
     if (type != "ARCHIVE") {
-        const std::optional<std::string> bytes = desktop.LoadResource(type, name);
+        const std::optional<std::string> bytes = module.LoadResource(type, name);
         if (!bytes) return std::nullopt;
         return DigestOf(type, name, reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
     }
     std::unique_ptr<TStream> stream;
     try {
-        stream = desktop.OpenArchiveResource(archiver, name);
+        stream = module.OpenArchiveResource(archiver, name);
     } catch (const std::exception&) {
         return std::nullopt;
     }
@@ -94,8 +94,8 @@ bool IsDigestedResource(const std::string& type, const std::string& name) {
     return type == "ARCHIVE";
 }
 
-std::optional<std::string> FindSetupDamage(TDesktop& desktop, TArchiver& archiver) {
-    const std::optional<std::string> text = desktop.LoadResource(DigestsResourceType, DigestsResourceName);
+std::optional<std::string> FindSetupDamage(TModule& module, TArchiver& archiver) {
+    const std::optional<std::string> text = module.LoadResource(DigestsResourceType, DigestsResourceName);
     if (!text) return std::nullopt;
     std::vector<TResourceDigest> expected;
     try {
@@ -105,7 +105,7 @@ std::optional<std::string> FindSetupDamage(TDesktop& desktop, TArchiver& archive
     }
     for (const TResourceDigest& want : expected) {
         const std::optional<TResourceDigest> have =
-            DigestOfOwnResource(desktop, archiver, want.Type, want.Name);
+            DigestOfOwnResource(module, archiver, want.Type, want.Name);
         if (!have || have->Size != want.Size || have->Crc != want.Crc)
             return "resource " + want.Type + "/" + want.Name + (have ? " is damaged" : " is missing");
     }
@@ -114,7 +114,7 @@ std::optional<std::string> FindSetupDamage(TDesktop& desktop, TArchiver& archive
         bool covered = false;
         for (const TResourceDigest& want : expected)
             covered = covered || (want.Type == type && want.Name == name);
-        if (!covered && DigestOfOwnResource(desktop, archiver, type, name))
+        if (!covered && DigestOfOwnResource(module, archiver, type, name))
             return std::string("resource ") + type + "/" + name + " has no digest";
     }
     return std::nullopt;

@@ -14,7 +14,7 @@
 #include <vector>
 
 class TArchiver;
-class TDesktop;
+class TModule;
 
 inline const char* const DigestsResourceType = "PARLAVOX";
 inline const char* const DigestsResourceName = "DIGESTS";
@@ -42,4 +42,4 @@ bool IsDigestedResource(const std::string& type, const std::string& name);
 // Checks the running setup's embedded data against its digests: nothing when it is whole (or
 // carries no digests, as the template and setups made before digests existed), else what is
 // wrong, for the log.
-std::optional<std::string> FindSetupDamage(TDesktop& desktop, TArchiver& archiver);
+std::optional<std::string> FindSetupDamage(TModule& module, TArchiver& archiver);

@@ -17,26 +17,26 @@ constexpr TControlLayout Controls[] = {
      "Welcome to the Parlavox Dictionary setup program. This program will install dictionary files and "
      "Vellumor on your computer.",
      -1, cfWordWrap},
-    {Label2, ckLabel, P::Page2, 8, 8, 0, 0, "Setup will install the dictionary into following directory.", -1,
-     cfAutoSize},
-    {GroupBox1, ckGroupBox, P::Page2, 8, 32, 369, 49, "&Destination Directory", 0, cfNone},
-    {DictionaryDirectoryButton, ckButton, P::GroupBox1, 280, 14, 75, 25, "&Browse...", 1, cfNone},
-    {Image1, ckImage, P::Page0, 128, 40, 120, 120, "", -1, cfNone},
-    {Label3, ckLabel, P::Page0, 8, 8, 369, 24, "Parlavox Package", -1, cfCentered | cfTitleFont},
+    {DictionaryPrompt, ckLabel, P::Page2, 8, 8, 0, 0,
+     "Setup will install the dictionary into following directory.", -1, cfAutoSize},
+    {DictionaryGroup, ckGroupBox, P::Page2, 8, 32, 369, 49, "&Destination Directory", 0, cfNone},
+    {DictionaryDirectoryButton, ckButton, P::DictionaryGroup, 280, 14, 75, 25, "&Browse...", 1, cfNone},
+    {Picture, ckImage, P::Page0, 128, 40, 120, 120, "", -1, cfNone},
+    {PackageTitle, ckLabel, P::Page0, 8, 8, 369, 24, "Parlavox Package", -1, cfCentered | cfTitleFont},
     {ProgressBar, ckProgressBar, P::Page2, 8, 184, 369, 16, "", 2, cfHidden},
     {ProgressBarLabel, ckLabel, P::Page2, 8, 168, 0, 0, "Installing files...", -1, cfAutoSize | cfHidden},
-    {Label5, ckLabel, P::Page1, 8, 8, 0, 0, "Setup will install Vellumor into following directory.", -1,
-     cfAutoSize},
-    {GroupBox2, ckGroupBox, P::Page1, 8, 32, 369, 49, "&Destination Directory", 0, cfNone},
-    {PVDirectoryButton, ckButton, P::GroupBox2, 280, 14, 75, 25, "&Browse...", 1, cfNone},
-    {PVDirectory, ckEdit, P::GroupBox2, 8, 16, 265, 21, "C:\\Program Files\\Parlavox", 0, cfNone},
-    {DictionaryDirectory, ckEdit, P::GroupBox1, 8, 16, 265, 21, "C:\\Program Files\\Parlavox\\Diction", 0,
-     cfNone},
-    {Label1, ckLabel, P::Page0, 8, 216, 0, 0, "Author:", -1, cfAutoSize},
-    {Label4, ckLabel, P::Page0, 216, 216, 0, 0, "Created:", -1, cfAutoSize},
+    {VellumorPrompt, ckLabel, P::Page1, 8, 8, 0, 0, "Setup will install Vellumor into following directory.",
+     -1, cfAutoSize},
+    {VellumorGroup, ckGroupBox, P::Page1, 8, 32, 369, 49, "&Destination Directory", 0, cfNone},
+    {PVDirectoryButton, ckButton, P::VellumorGroup, 280, 14, 75, 25, "&Browse...", 1, cfNone},
+    {PVDirectory, ckEdit, P::VellumorGroup, 8, 16, 265, 21, "C:\\Program Files\\Parlavox", 0, cfNone},
+    {DictionaryDirectory, ckEdit, P::DictionaryGroup, 8, 16, 265, 21, "C:\\Program Files\\Parlavox\\Diction",
+     0, cfNone},
+    {AuthorCaption, ckLabel, P::Page0, 8, 216, 0, 0, "Author:", -1, cfAutoSize},
+    {CreatedCaption, ckLabel, P::Page0, 216, 216, 0, 0, "Created:", -1, cfAutoSize},
     {Author, ckLabel, P::Page0, 48, 216, 161, 13, "Author", -1, cfNone},
     {Created, ckLabel, P::Page0, 264, 216, 113, 13, "Created", -1, cfNone},
-    {Label6, ckLabel, P::Page0, 8, 200, 0, 0, "Description:", -1, cfAutoSize},
+    {DescriptionCaption, ckLabel, P::Page0, 8, 200, 0, 0, "Description:", -1, cfAutoSize},
     {Description, ckLabel, P::Page0, 72, 200, 0, 0, "Description", -1, cfAutoSize},
     {OpenDictionary, ckCheckBox, P::Page2, 16, 88, 353, 17, "&Open dictionary after installation", 1,
      cfChecked},
@@ -66,10 +66,10 @@ int PageOf(const TControlLayout& control) {
     case P::Page0:
         return 0;
     case P::Page1:
-    case P::GroupBox2:
+    case P::VellumorGroup:
         return 1;
     case P::Page2:
-    case P::GroupBox1:
+    case P::DictionaryGroup:
         return 2;
     }
     return -1;

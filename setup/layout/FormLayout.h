@@ -11,7 +11,7 @@
 enum class TControlKind { ckLabel, ckEdit, ckButton, ckCheckBox, ckGroupBox, ckImage, ckProgressBar };
 
 // Where a control sits: directly on the form, on a notebook page, or inside a group box.
-enum class TControlParent { Form, Page0, Page1, Page2, GroupBox1, GroupBox2 };
+enum class TControlParent { Form, Page0, Page1, Page2, DictionaryGroup, VellumorGroup };
 
 enum TControlFlag : unsigned {
     cfNone = 0,

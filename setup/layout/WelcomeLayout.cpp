@@ -71,20 +71,22 @@ public:
 
         const TControlLayout& welcome = ControlLayout(N::Welcome);
         const int descriptionTop =
-            RowTop(N::Label6, at[N::Welcome].Bottom(), S(welcome.Top) + S(welcome.Height));
-        at[N::Label6] = Caption(N::Label6, S(ControlLayout(N::Label6).Left), descriptionTop);
+            RowTop(N::DescriptionCaption, at[N::Welcome].Bottom(), S(welcome.Top) + S(welcome.Height));
+        at[N::DescriptionCaption] =
+            Caption(N::DescriptionCaption, S(ControlLayout(N::DescriptionCaption).Left), descriptionTop);
         at[N::Description] =
-            Value(N::Description, ValueLeft(N::Description, at[N::Label6]), descriptionTop, 0);
-        const int descriptionBottom = std::max(at[N::Label6].Bottom(), at[N::Description].Bottom());
+            Value(N::Description, ValueLeft(N::Description, at[N::DescriptionCaption]), descriptionTop, 0);
+        const int descriptionBottom =
+            std::max(at[N::DescriptionCaption].Bottom(), at[N::Description].Bottom());
 
         // The stored rows are one line of the stored font high, as tall as the author's box.
         const TControlLayout& author = ControlLayout(N::Author);
-        const int authorTop =
-            RowTop(N::Label1, descriptionBottom, S(ControlLayout(N::Label6).Top) + S(author.Height));
+        const int authorTop = RowTop(N::AuthorCaption, descriptionBottom,
+                                     S(ControlLayout(N::DescriptionCaption).Top) + S(author.Height));
         const TControlLayout& created = ControlLayout(N::Created);
-        const TControlLayout& createdCaption = ControlLayout(N::Label4);
-        at[N::Label1] = Caption(N::Label1, S(ControlLayout(N::Label1).Left), authorTop);
-        const int authorLeft = ValueLeft(N::Author, at[N::Label1]);
+        const TControlLayout& createdCaption = ControlLayout(N::CreatedCaption);
+        at[N::AuthorCaption] = Caption(N::AuthorCaption, S(ControlLayout(N::AuthorCaption).Left), authorTop);
+        const int authorLeft = ValueLeft(N::Author, at[N::AuthorCaption]);
         const TTextSize authorText = Measure(Text(N::Author), 0);
         // The author's box keeps its stored right edge unless its text runs past it; "Created:"
         // keeps its stored distance from that edge.
@@ -92,8 +94,9 @@ public:
         const int authorWidth =
             std::max(S(author.Left) + S(author.Width) - authorLeft, authorText.Width + S(TextPad));
         const int createdNeeds = Measure(Text(N::Created), 0).Width + S(TextPad);
-        TPlace createdLabel = Caption(
-            N::Label4, std::max(S(createdCaption.Left), authorLeft + authorWidth + spacing), authorTop);
+        TPlace createdLabel =
+            Caption(N::CreatedCaption, std::max(S(createdCaption.Left), authorLeft + authorWidth + spacing),
+                    authorTop);
         int createdLeft = ValueLeft(N::Created, createdLabel);
         // Too long for the stored places: the pair moves left, up to a short author's text.
         if (createdLeft + createdNeeds > PageRight) {
@@ -103,7 +106,7 @@ public:
         }
 
         if (createdLeft + createdNeeds <= PageRight) {
-            at[N::Label4] = createdLabel;
+            at[N::CreatedCaption] = createdLabel;
             at[N::Author] = {authorLeft, authorTop, createdLabel.Left - spacing - authorLeft,
                              std::max(S(author.Height), authorText.Height)};
             at[N::Created] = Value(N::Created, createdLeft, authorTop, S(created.Width));
@@ -113,9 +116,10 @@ public:
             // up with the author's unless the caption needs more room.
             at[N::Author] = Value(N::Author, authorLeft, authorTop, S(author.Width));
             at[N::Author].Height = std::max(at[N::Author].Height, S(author.Height));
-            const int createdTop = std::max(at[N::Label1].Bottom(), at[N::Author].Bottom()) + S(RowGap);
-            at[N::Label4] = Caption(N::Label4, at[N::Label1].Left, createdTop);
-            const int createdLeft = std::max(authorLeft, at[N::Label4].Right() + S(CaptionGap));
+            const int createdTop =
+                std::max(at[N::AuthorCaption].Bottom(), at[N::Author].Bottom()) + S(RowGap);
+            at[N::CreatedCaption] = Caption(N::CreatedCaption, at[N::AuthorCaption].Left, createdTop);
+            const int createdLeft = std::max(authorLeft, at[N::CreatedCaption].Right() + S(CaptionGap));
             at[N::Created] = Value(N::Created, createdLeft, createdTop, 0);
             at[N::Created].Height = std::max(at[N::Created].Height, S(created.Height));
         }

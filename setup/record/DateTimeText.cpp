@@ -53,12 +53,12 @@ TDateTimeParts DecodeDateTime(double value) {
     return parts;
 }
 
-std::string DateTimeToDisplayText(TDesktop& desktop, double value) {
+std::string DateTimeToDisplayText(TLocale& locale, double value) {
     const TDateTimeParts p = DecodeDateTime(value);
-    std::string text = desktop.FormatShortDate(p.Year, p.Month, p.Day);
+    std::string text = locale.FormatShortDate(p.Year, p.Month, p.Day);
     if (p.Hour != 0 || p.Minute != 0 || p.Second != 0) {
         text += ' ';
-        text += desktop.FormatLongTime(p.Hour, p.Minute, p.Second);
+        text += locale.FormatLongTime(p.Hour, p.Minute, p.Second);
     }
     return text;
 }

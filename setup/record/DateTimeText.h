@@ -5,7 +5,7 @@
 
 #include <string>
 
-class TDesktop;
+class TLocale;
 
 struct TDateTimeParts {
     int Year = 0, Month = 0, Day = 0;
@@ -16,5 +16,5 @@ struct TDateTimeParts {
 // EConvertError for values outside the years 1 to 9999 (and for NaN or infinity).
 TDateTimeParts DecodeDateTime(double value);
 
-// Display text of a date-time number through the desktop's locale formats.
-std::string DateTimeToDisplayText(TDesktop& desktop, double value);
+// Display text of a date-time number through the locale's formats.
+std::string DateTimeToDisplayText(TLocale& locale, double value);

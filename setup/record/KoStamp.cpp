@@ -4,8 +4,8 @@
 
 #include "setup/FormPorts.h"
 
-int32_t GetFileTimeStamp(TDesktop& desktop, const std::string& path) {
-    const std::optional<int32_t> stamp = desktop.FindFileTimeStamp(path);
+int32_t GetFileTimeStamp(TFiles& files, const std::string& path) {
+    const std::optional<int32_t> stamp = files.FindFileTimeStamp(path);
     if (!stamp) throw ETimeStampError("Could not get the time stamp of " + path);
     return *stamp;
 }

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-class TDesktop;
+class TFiles;
 
 // The time stamp of a file cannot be read (no such file, or a hidden or system file).
 class ETimeStampError : public Exception {
@@ -18,4 +18,4 @@ class ETimeStampError : public Exception {
 
 // The packed last-write time of the file at exactly path, seen only when it is neither a
 // directory, hidden nor a system file; raises ETimeStampError otherwise.
-int32_t GetFileTimeStamp(TDesktop& desktop, const std::string& path);
+int32_t GetFileTimeStamp(TFiles& files, const std::string& path);

@@ -4,6 +4,10 @@
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 
+void TRunNotes::operator()(const std::string& line) const {
+    if (Log) Log->Write(line);
+}
+
 // A link planted at the log's path would have the elevated setup write wherever it points.
 TFileInstallLog::TFileInstallLog(const std::string& path) : File(TFileStream::CreateNoLink(path)) {}
 

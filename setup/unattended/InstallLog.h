@@ -15,6 +15,16 @@ public:
     virtual void Write(const std::string& line) = 0;
 };
 
+// Where the parts of a run note what they do: the log set for the run, and nowhere while none is.
+class TRunNotes {
+public:
+    void SetLog(TInstallLog* log) { Log = log; }
+    void operator()(const std::string& line) const;
+
+private:
+    TInstallLog* Log = nullptr;
+};
+
 class TFileInstallLog : public TInstallLog {
 public:
     // Creates (or empties) the file; raises EFCreateError when it cannot.

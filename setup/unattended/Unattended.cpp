@@ -22,20 +22,14 @@ bool TWindowlessControls::Checked(TControlName control) const {
     return found != Ticked.end() && found->second;
 }
 
-TModalResult TUnattendedDesktop::MessageDlg(const std::string&, TMsgDlgType kind, TMsgDlgButtons buttons) {
+TModalResult TUnattendedDialogs::MessageDlg(const std::string&, TMsgDlgType kind, TMsgDlgButtons buttons) {
     if (kind == TMsgDlgType::mtError) HasFailed = true;
     // The only question is whether to replace a newer installed file: keeping it is the safe answer.
     return buttons == TMsgDlgButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk;
 }
 
-void TUnattendedDesktop::ShowException(const std::string&) {
+void TUnattendedDialogs::ShowException(const std::string&) {
     HasFailed = true;
-}
-
-bool TUnattendedDesktop::StartProcess(TStartRoute, const std::string&, const std::string&,
-                                      const std::string&) {
-    // Nothing is started without a person to use it.
-    return false;
 }
 
 void ApplySetupOptions(TMainForm& form, TFormControls& controls, const TSetupOptions& options) {

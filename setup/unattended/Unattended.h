@@ -5,7 +5,7 @@
 // handler caught marks the run as failed. The form itself writes every message to the log.
 #pragma once
 
-#include "setup/ForwardingDesktop.h"
+#include "setup/FormPorts.h"
 #include "setup/unattended/CommandLine.h"
 
 #include <map>
@@ -40,21 +40,46 @@ private:
     std::map<TControlName, bool> Ticked;
 };
 
-class TUnattendedDesktop : public TForwardingDesktop {
+// The boxes of the unattended run: answered as it must, an error marking the run as failed.
+class TUnattendedDialogs : public TDialogs {
 public:
-    explicit TUnattendedDesktop(TDesktop& inner) : TForwardingDesktop(inner) {}
-
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
     void ShowException(const std::string& message) override;
     std::optional<std::string> ChooseDirectory(const std::string&) override { return std::nullopt; }
-    bool StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
-                      const std::string& workingDirectory) override;
 
     // An error was shown or raised during the run.
     bool Failed() const { return HasFailed; }
 
 private:
     bool HasFailed = false;
+};
+
+// Nothing is started without a person to use it.
+class TNoProgramStarter : public TProgramStarter {
+public:
+    bool StartProcess(TStartRoute, const std::string&, const std::string&, const std::string&) override {
+        return false;
+    }
+};
+
+// The desktop of the unattended run: inner's, with the boxes, the chooser and the start of
+// programs replaced. (Parts, not bases: a class of several polymorphic bases would bring the
+// run-time type support for multiple inheritance into the setup.)
+class TUnattendedDesktop {
+public:
+    explicit TUnattendedDesktop(const TDesktop& inner)
+        : Parts{Dialogs, inner.Registry, inner.Shortcuts, Starter, inner.Files, inner.Module, inner.Locale} {}
+    TUnattendedDesktop(const TUnattendedDesktop&) = delete;
+    TUnattendedDesktop& operator=(const TUnattendedDesktop&) = delete;
+
+    const TDesktop& Desktop() const { return Parts; }
+    // An error was shown or raised during the run.
+    bool Failed() const { return Dialogs.Failed(); }
+
+private:
+    TUnattendedDialogs Dialogs;
+    TNoProgramStarter Starter;
+    TDesktop Parts;
 };
 
 // Puts the directories and the launch choice of the command line into the form, after start-up

@@ -162,10 +162,9 @@ std::optional<TFileDigest> ParseDigestText(const std::string& text) {
     }
 }
 
-std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path,
-                                      std::vector<uint8_t>& buffer) {
+std::optional<TFileDigest> DigestFile(TFiles& files, const std::string& path, std::vector<uint8_t>& buffer) {
     try {
-        std::unique_ptr<TStream> stream = desktop.OpenFileRead(path);
+        std::unique_ptr<TStream> stream = files.OpenFileRead(path);
         TFileDigest digest;
         if (buffer.size() < 256 * 1024) buffer.resize(256 * 1024);
         for (;;) {

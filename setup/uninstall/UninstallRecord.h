@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-class TDesktop;
+class TFiles;
 
 // The record cannot be read or makes no sense.
 class ERecordError : public Exception {
@@ -57,15 +57,14 @@ struct TUninstallRecord {
     void Merge(const TUninstallRecord& earlier);
 };
 
-// Size and CRC-32 of a file read through the desktop; nothing when it cannot be read.
+// Size and CRC-32 of a file read through the desktop's files; nothing when it cannot be read.
 struct TFileDigest {
     int64_t Size = 0;
     uint32_t Checksum = 0;
 };
 // buffer: where the file is read, kept by the caller for the next file (a fresh 256 KB for every
 // file cost more than reading it); made large enough here.
-std::optional<TFileDigest> DigestFile(TDesktop& desktop, const std::string& path,
-                                      std::vector<uint8_t>& buffer);
+std::optional<TFileDigest> DigestFile(TFiles& files, const std::string& path, std::vector<uint8_t>& buffer);
 // A digest as "SIZE CRC" (decimal, eight hexadecimal digits), the way the record writes them, and
 // back; nothing when the text is not one.
 std::string DigestText(const TFileDigest& digest);

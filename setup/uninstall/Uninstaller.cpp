@@ -50,13 +50,13 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
     const std::string recordPath = directory + "\\" + RecordName;
     TUninstallRecord written;
     try {
-        std::unique_ptr<TStream> stream = Desktop.OpenFileRead(recordPath);
+        std::unique_ptr<TStream> stream = Desktop.Files.OpenFileRead(recordPath);
         const std::vector<uint8_t> bytes = ReadAll(*stream);
         written = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
     } catch (const std::exception& e) {
         const std::string message = "Cannot read the uninstall record " + recordPath + ": " + e.what();
         Note("Error: " + message);
-        if (!silent) Desktop.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         return outcome;
     }
 
@@ -67,14 +67,14 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
         const std::string message =
             "The registry records no installation of " + written.DisplayName + " in " + directory;
         Note("Error: " + message);
-        if (!silent) Desktop.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         return outcome;
     }
 
     if (!silent) {
         const std::string question = "Remove " + written.DisplayName + " and its files?";
         Note("Question: " + question);
-        if (Desktop.MessageDlg(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
+        if (Desktop.Dialogs.MessageDlg(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
             TModalResult::mrYes) {
             Note("Answer: No");
             return outcome;
@@ -87,7 +87,7 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
 
     // Who else uses this Vellumor, and whether any dictionary stays at all.
     bool lastOfVellumor = true, lastOverall = true;
-    for (const auto& [name, vellumor] : Desktop.ReadMachineRegistryStrings(VellumorUsersKey)) {
+    for (const auto& [name, vellumor] : Desktop.Registry.ReadMachineRegistryStrings(VellumorUsersKey)) {
         if (SameText(name, record.KeyName)) continue;
         lastOverall = false;
         if (IsSamePath(vellumor, record.VellumorDirectory)) lastOfVellumor = false;
@@ -96,12 +96,13 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
          (lastOfVellumor ? "has no other dictionary: removed too" : "stays for other dictionaries"));
 
     RemoveFiles(record, lastOfVellumor, lastOverall);
-    if (Desktop.RemoveFile(recordPath)) Note("Removed: " + recordPath);
+    if (Desktop.Files.RemoveFile(recordPath)) Note("Removed: " + recordPath);
     if (lastOverall) {
         for (const std::string& shortcut : record.Shortcuts)
-            if (Desktop.FileExists(shortcut) && Desktop.RemoveFile(shortcut)) Note("Removed: " + shortcut);
+            if (Desktop.Files.FileExists(shortcut) && Desktop.Files.RemoveFile(shortcut))
+                Note("Removed: " + shortcut);
         // The group computed from this user's Programs folder, whatever the record says.
-        if (!record.ProgramGroup.empty() && Desktop.RemoveEmptyDirectory(record.ProgramGroup))
+        if (!record.ProgramGroup.empty() && Desktop.Files.RemoveEmptyDirectory(record.ProgramGroup))
             Note("Removed folder: " + record.ProgramGroup);
     }
     RemoveFromRegistry(record, lastOfVellumor, lastOverall);
@@ -116,7 +117,7 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
         }
     }
     Note(message.substr(0, message.find('\n')));
-    if (!silent) Desktop.MessageDlg(message, TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
+    if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
     outcome.ExitCode = Failed ? ExitFailure : ExitSuccess;
     return outcome;
 }
@@ -140,7 +141,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
     // Vellumor archive may not have had them all.
     std::vector<std::string> handedOn;
     if (lastOfVellumor) {
-        for (const auto& [path, text] : Desktop.ReadMachineRegistryStrings(LeftFilesKey)) {
+        for (const auto& [path, text] : Desktop.Registry.ReadMachineRegistryStrings(LeftFilesKey)) {
             if (!IsInsideFolder(record.VellumorDirectory, path)) continue;
             handedOn.push_back(path);
             if (const std::optional<TFileDigest> digest = ParseDigestText(text))
@@ -149,7 +150,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
     }
 
     for (const TRemovable& file : files) {
-        if (!Desktop.FileExists(file.Path)) continue;
+        if (!Desktop.Files.FileExists(file.Path)) continue;
         if (BehindLink(file.Folder, file.Path)) {
             Note("Skipped file behind a link: " + file.Path);
             continue;
@@ -158,49 +159,51 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
             Kept.push_back(file.Path + " (your file)");
             continue;
         }
-        const std::optional<TFileDigest> digest = DigestFile(Desktop, file.Path, DigestBuffer);
+        const std::optional<TFileDigest> digest = DigestFile(Desktop.Files, file.Path, DigestBuffer);
         if (std::none_of(file.Digests.begin(), file.Digests.end(),
                          [&](const TFileDigest& d) { return Matches(digest, d.Size, d.Checksum); })) {
             Kept.push_back(file.Path + " (changed since it was installed)");
             continue;
         }
-        if (Desktop.RemoveFile(file.Path)) {
+        if (Desktop.Files.RemoveFile(file.Path)) {
             Note("Removed: " + file.Path);
         } else {
             Kept.push_back(file.Path + " (could not be removed)");
             Failed = true;
         }
     }
-    for (const std::string& path : handedOn) Desktop.DeleteMachineRegistryValue(LeftFilesKey, path);
-    Desktop.DeleteMachineRegistryKey(LeftFilesKey, !lastOverall);
+    for (const std::string& path : handedOn) Desktop.Registry.DeleteMachineRegistryValue(LeftFilesKey, path);
+    Desktop.Registry.DeleteMachineRegistryKey(LeftFilesKey, !lastOverall);
 }
 
 void TUninstaller::HandOn(const TRecordedFile& file, const std::string& folder) {
-    if (IsUserFile(file.Path) || !Desktop.FileExists(file.Path) || BehindLink(folder, file.Path)) return;
-    if (Matches(DigestFile(Desktop, file.Path, DigestBuffer), file.Size, file.Checksum))
-        Desktop.WriteMachineRegistryString(LeftFilesKey, file.Path, DigestText({file.Size, file.Checksum}));
+    if (IsUserFile(file.Path) || !Desktop.Files.FileExists(file.Path) || BehindLink(folder, file.Path))
+        return;
+    if (Matches(DigestFile(Desktop.Files, file.Path, DigestBuffer), file.Size, file.Checksum))
+        Desktop.Registry.WriteMachineRegistryString(LeftFilesKey, file.Path,
+                                                    DigestText({file.Size, file.Checksum}));
 }
 
 bool TUninstaller::BehindLink(const std::string& folder, const std::string& path) {
     for (std::string at = ExtractFileDir(path); IsFolderOrInside(folder, at); at = ExtractFileDir(at))
-        if (Desktop.IsReparsePoint(at)) return true;
+        if (Desktop.Files.IsReparsePoint(at)) return true;
     return false;
 }
 
 void TUninstaller::RemoveFromRegistry(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall) {
-    if (Desktop.DeleteMachineRegistryKey(UninstallKeyRoot + record.KeyName, false))
+    if (Desktop.Registry.DeleteMachineRegistryKey(UninstallKeyRoot + record.KeyName, false))
         Note("Removed: HKLM\\" + std::string(UninstallKeyRoot) + record.KeyName);
-    Desktop.DeleteMachineRegistryValue(VellumorUsersKey, record.KeyName);
+    Desktop.Registry.DeleteMachineRegistryValue(VellumorUsersKey, record.KeyName);
     // The one value this setup writes outside its own keys, whatever the record's value lines
     // say; a value that a later installation elsewhere has changed belongs to that installation.
     if (lastOfVellumor) {
         const std::optional<std::string> now =
-            Desktop.ReadMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue);
+            Desktop.Registry.ReadMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue);
         if (now && IsSamePath(*now, record.VellumorDirectory) &&
-            Desktop.DeleteMachineRegistryValue(VellumorRegistryKey, VellumorRegistryValue))
+            Desktop.Registry.DeleteMachineRegistryValue(VellumorRegistryKey, VellumorRegistryValue))
             Note("Removed: HKLM\\" + std::string(VellumorRegistryKey) + " " + VellumorRegistryValue);
     }
-    if (lastOverall) Desktop.DeleteMachineRegistryKey(VellumorUsersKey, false);
+    if (lastOverall) Desktop.Registry.DeleteMachineRegistryKey(VellumorUsersKey, false);
 }
 
 void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::string& directory,
@@ -212,27 +215,28 @@ void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::stri
             folders.push_back(folder);
     };
     for (const TRecordedFolder& folder : record.Folders) add(folder.Path);
-    for (const auto& [folder, unused] : Desktop.ReadMachineRegistryStrings(LeftFoldersKey)) add(folder);
+    for (const auto& [folder, unused] : Desktop.Registry.ReadMachineRegistryStrings(LeftFoldersKey))
+        add(folder);
     std::stable_sort(folders.begin(), folders.end(),
                      [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
 
     for (const std::string& folder : folders) {
-        if (!Desktop.DirectoryExists(folder)) {
-            Desktop.DeleteMachineRegistryValue(LeftFoldersKey, folder);
+        if (!Desktop.Files.DirectoryExists(folder)) {
+            Desktop.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
             continue;
         }
         const bool holdsUninstaller = IsFolderOrInside(folder, directory);
         if (holdsUninstaller) outcome.FoldersAfterSelf.push_back(folder);
-        if (!holdsUninstaller && Desktop.RemoveEmptyDirectory(folder)) {
+        if (!holdsUninstaller && Desktop.Files.RemoveEmptyDirectory(folder)) {
             Note("Removed folder: " + folder);
-            Desktop.DeleteMachineRegistryValue(LeftFoldersKey, folder);
+            Desktop.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
         } else if (!lastOverall && !IsSamePath(folder, directory)) {
             // Still in use: the dictionary that is uninstalled last removes it. The uninstaller's
             // own folder goes with the uninstaller.
-            Desktop.WriteMachineRegistryString(LeftFoldersKey, folder, "");
+            Desktop.Registry.WriteMachineRegistryString(LeftFoldersKey, folder, "");
         }
     }
-    if (lastOverall) Desktop.DeleteMachineRegistryKey(LeftFoldersKey, false);
+    if (lastOverall) Desktop.Registry.DeleteMachineRegistryKey(LeftFoldersKey, false);
     for (const char* key : KeysToPrune)
-        if (!Desktop.DeleteMachineRegistryKey(key, true)) break;
+        if (!Desktop.Registry.DeleteMachineRegistryKey(key, true)) break;
 }

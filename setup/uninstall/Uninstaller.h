@@ -9,12 +9,13 @@
 // logged.
 #pragma once
 
+#include "setup/FormPorts.h"
+
 #include "setup/uninstall/InstallationFolders.h"
 
 #include <string>
 #include <vector>
 
-class TDesktop;
 class TInstallLog;
 
 struct TUninstallOutcome {
@@ -27,7 +28,7 @@ struct TUninstallOutcome {
 
 class TUninstaller {
 public:
-    TUninstaller(TDesktop& desktop, TInstallLog* log) : Desktop(desktop), Log(log) {}
+    TUninstaller(const TDesktop& desktop, TInstallLog* log) : Desktop(desktop), Log(log) {}
 
     // Removes the installation whose uninstaller and record are in directory; asks first unless
     // silent, and shows what it kept at the end unless silent.
@@ -46,7 +47,7 @@ private:
     void RemoveFolders(const TUninstallRecord& record, const std::string& directory, bool lastOverall,
                        TUninstallOutcome& outcome);
 
-    TDesktop& Desktop;
+    TDesktop Desktop;
     TInstallLog* Log;
     std::vector<std::string> Kept;
     std::vector<uint8_t> DigestBuffer; // where each installed file is read to be compared

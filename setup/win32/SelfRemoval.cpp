@@ -5,10 +5,10 @@
 // with the uninstaller's rights.
 #include "setup/win32/SelfRemoval.h"
 
-#include "platform/win32/Desktop.h"
 #include "setup/PathText.h"
 #include "setup/unattended/CommandLine.h"
 #include "setup/uninstall/UninstallRecord.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include <cstdlib>
 

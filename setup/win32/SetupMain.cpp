@@ -68,7 +68,7 @@ int RunSilent(const TSetupOptions& options, TInstallLog* log) {
     TWin32Desktop desktop(nullptr, ApplicationTitle);
     TUnattendedDesktop unattended(desktop);
     TWindowlessControls controls;
-    TMainForm form(controls, unattended);
+    TMainForm form(controls, unattended.Desktop());
     form.SetLog(log);
     return RunUnattendedSetup(form, controls, unattended, options);
 }

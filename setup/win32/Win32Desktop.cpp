@@ -1,15 +1,15 @@
-// The Win32 desktop services; most are one call into platform/win32/Desktop.h, the rest turn the
+// The Win32 desktop services; most are one call into setup/win32/desktop/Desktop.h, the rest turn the
 // platform's failures into the exceptions the wizard expects.
 #include "setup/win32/Win32Desktop.h"
 
 #include "compress/Archiver.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
-#include "platform/win32/Desktop.h"
 #include "setup/MainForm.h"
 #include "setup/record/TextLine.h"
+#include "setup/win32/desktop/Desktop.h"
 
-TModalResult TWin32Desktop::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
+TModalResult TWin32Dialogs::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
     UINT flags = buttons == TMsgDlgButtons::mbYesNo ? MB_YESNO : MB_OK;
     const char* caption = "Error";
     switch (kind) {
@@ -38,46 +38,46 @@ TModalResult TWin32Desktop::MessageDlg(const std::string& text, TMsgDlgType kind
     }
 }
 
-void TWin32Desktop::ShowException(const std::string& message) {
+void TWin32Dialogs::ShowException(const std::string& message) {
     MessageBoxA(IsWindowVisible(Owner) ? Owner : nullptr, message.c_str(), Title.c_str(),
                 MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
-std::optional<std::string> TWin32Desktop::ChooseDirectory(const std::string& start) {
+std::optional<std::string> TWin32Dialogs::ChooseDirectory(const std::string& start) {
     return desktop::ChooseDirectory(Owner, start, "Select Directory");
 }
 
-void TWin32Desktop::WriteMachineRegistryString(const std::string& key, const std::string& name,
-                                               const std::string& value) {
+void TWin32Registry::WriteMachineRegistryString(const std::string& key, const std::string& name,
+                                                const std::string& value) {
     if (!desktop::WriteMachineString(key, name, value))
         throw ERegistryException("Failed to set data for '" + name + "'");
 }
 
-void TWin32Desktop::WriteMachineRegistryDword(const std::string& key, const std::string& name,
-                                              uint32_t value) {
+void TWin32Registry::WriteMachineRegistryDword(const std::string& key, const std::string& name,
+                                               uint32_t value) {
     if (!desktop::WriteMachineDword(key, name, value))
         throw ERegistryException("Failed to set data for '" + name + "'");
 }
 
-std::optional<std::string> TWin32Desktop::ReadMachineRegistryString(const std::string& key,
-                                                                    const std::string& name) {
+std::optional<std::string> TWin32Registry::ReadMachineRegistryString(const std::string& key,
+                                                                     const std::string& name) {
     return desktop::ReadMachineString(key, name);
 }
 
 std::vector<std::pair<std::string, std::string>>
-TWin32Desktop::ReadMachineRegistryStrings(const std::string& key) {
+TWin32Registry::ReadMachineRegistryStrings(const std::string& key) {
     return desktop::ReadMachineStrings(key);
 }
 
-bool TWin32Desktop::DeleteMachineRegistryValue(const std::string& key, const std::string& name) {
+bool TWin32Registry::DeleteMachineRegistryValue(const std::string& key, const std::string& name) {
     return desktop::DeleteMachineValue(key, name);
 }
 
-bool TWin32Desktop::DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) {
+bool TWin32Registry::DeleteMachineRegistryKey(const std::string& key, bool onlyIfEmpty) {
     return desktop::DeleteMachineKey(key, onlyIfEmpty);
 }
 
-void TWin32Desktop::CurrentDate(int& year, int& month, int& day) {
+void TWin32Locale::CurrentDate(int& year, int& month, int& day) {
     SYSTEMTIME now{};
     GetLocalTime(&now);
     year = now.wYear;
@@ -85,30 +85,30 @@ void TWin32Desktop::CurrentDate(int& year, int& month, int& day) {
     day = now.wDay;
 }
 
-std::string TWin32Desktop::ProgramsFolder() {
+std::string TWin32Shortcuts::ProgramsFolder() {
     return desktop::ProgramsFolder(Owner);
 }
 
-bool TWin32Desktop::MakeDirectory(const std::string& path) {
+bool TWin32Files::MakeDirectory(const std::string& path) {
     return CreateDirectoryAt(path);
 }
 
-int32_t TWin32Desktop::CreateShellLink(const std::string& target, const std::string& workingDirectory,
-                                       const std::string& description, const std::string& linkPath) {
+int32_t TWin32Shortcuts::CreateShellLink(const std::string& target, const std::string& workingDirectory,
+                                         const std::string& description, const std::string& linkPath) {
     return static_cast<int32_t>(desktop::CreateShellLink(target, workingDirectory, description, linkPath));
 }
 
-bool TWin32Desktop::WritePrivateProfile(const std::string& section, const std::string& key,
-                                        const std::string& value, const std::string& fileName) {
+bool TWin32Files::WritePrivateProfile(const std::string& section, const std::string& key,
+                                      const std::string& value, const std::string& fileName) {
     return desktop::WriteProfileString(section, key, value, fileName);
 }
 
-bool TWin32Desktop::Elevated() {
+bool TWin32Module::Elevated() {
     return desktop::ProcessIsElevated();
 }
 
-bool TWin32Desktop::StartProcess(TStartRoute route, const std::string& program, const std::string& parameters,
-                                 const std::string& workingDirectory) {
+bool TWin32ProgramStarter::StartProcess(TStartRoute route, const std::string& program,
+                                        const std::string& parameters, const std::string& workingDirectory) {
     // The shell quotes the program itself; the direct start gets it quoted, so that a path with
     // blanks cannot be taken for a shorter one.
     if (route == TStartRoute::DesktopShell)
@@ -116,23 +116,23 @@ bool TWin32Desktop::StartProcess(TStartRoute route, const std::string& program, 
     return desktop::StartProcess(program, "\"" + program + "\" " + parameters, workingDirectory);
 }
 
-std::string TWin32Desktop::ModulePath() {
+std::string TWin32Module::ModulePath() {
     return desktop::ModuleFileName();
 }
 
-std::optional<std::string> TWin32Desktop::LoadResource(const std::string& type, const std::string& name) {
+std::optional<std::string> TWin32Module::LoadResource(const std::string& type, const std::string& name) {
     return desktop::LoadModuleResource(type, name);
 }
 
-std::unique_ptr<TStream> TWin32Desktop::OpenArchiveResource(TArchiver& archiver, const std::string& name) {
+std::unique_ptr<TStream> TWin32Module::OpenArchiveResource(TArchiver& archiver, const std::string& name) {
     return archiver.OpenArchiveResource(name, "");
 }
 
-std::unique_ptr<TStream> TWin32Desktop::OpenFileRead(const std::string& path) {
+std::unique_ptr<TStream> TWin32Files::OpenFileRead(const std::string& path) {
     return TFileStream::OpenRead(path);
 }
 
-std::string TWin32Desktop::ReadFirstLine(const std::string& path) {
+std::string TWin32Files::ReadFirstLine(const std::string& path) {
     try {
         std::unique_ptr<TFileStream> file = TFileStream::OpenRead(path);
         return ::ReadFirstLine(*file);
@@ -141,15 +141,15 @@ std::string TWin32Desktop::ReadFirstLine(const std::string& path) {
     }
 }
 
-bool TWin32Desktop::FileExists(const std::string& path) {
+bool TWin32Files::FileExists(const std::string& path) {
     return ::FileExists(path);
 }
 
-bool TWin32Desktop::DirectoryExists(const std::string& path) {
+bool TWin32Files::DirectoryExists(const std::string& path) {
     return ::DirectoryExists(path);
 }
 
-bool TWin32Desktop::IsReparsePoint(const std::string& path) {
+bool TWin32Files::IsReparsePoint(const std::string& path) {
     // Without its trailing backslash, so that the entry itself is asked about, not what it leads to.
     std::string entry = path;
     while (entry.size() > 3 && (entry.back() == '\\' || entry.back() == '/')) entry.pop_back();
@@ -157,7 +157,7 @@ bool TWin32Desktop::IsReparsePoint(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool TWin32Desktop::WriteWholeFile(const std::string& path, const std::string& bytes) {
+bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& bytes) {
     try {
         TFileStream::Create(path)->Write(bytes.data(), static_cast<int32_t>(bytes.size()));
         return true;
@@ -166,7 +166,7 @@ bool TWin32Desktop::WriteWholeFile(const std::string& path, const std::string& b
     }
 }
 
-bool TWin32Desktop::RemoveFile(const std::string& path) {
+bool TWin32Files::RemoveFile(const std::string& path) {
     // Installed files keep the archive's attributes, the read-only bit among them.
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
@@ -174,18 +174,18 @@ bool TWin32Desktop::RemoveFile(const std::string& path) {
     return DeleteFileA(path.c_str()) != 0;
 }
 
-bool TWin32Desktop::RemoveEmptyDirectory(const std::string& path) {
+bool TWin32Files::RemoveEmptyDirectory(const std::string& path) {
     return RemoveDirectoryA(path.c_str()) != 0;
 }
 
-std::optional<int32_t> TWin32Desktop::FindFileTimeStamp(const std::string& path) {
+std::optional<int32_t> TWin32Files::FindFileTimeStamp(const std::string& path) {
     return desktop::FindFileTimeStamp(path);
 }
 
-std::string TWin32Desktop::FormatShortDate(int year, int month, int day) {
+std::string TWin32Locale::FormatShortDate(int year, int month, int day) {
     return desktop::FormatShortDate(year, month, day);
 }
 
-std::string TWin32Desktop::FormatLongTime(int hour, int minute, int second) {
+std::string TWin32Locale::FormatLongTime(int hour, int minute, int second) {
     return desktop::FormatLongTime(hour, minute, second);
 }

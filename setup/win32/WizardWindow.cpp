@@ -27,9 +27,10 @@ POINT ParentOrigin(TControlParent parent) {
     const TFormLayout& form = FormLayout();
     POINT origin{form.NotebookLeft, form.NotebookTop};
     if (parent == TControlParent::Form) return POINT{0, 0};
-    if (parent == TControlParent::GroupBox1 || parent == TControlParent::GroupBox2) {
-        const TControlLayout& box = ControlLayout(
-            parent == TControlParent::GroupBox1 ? TControlName::GroupBox1 : TControlName::GroupBox2);
+    if (parent == TControlParent::DictionaryGroup || parent == TControlParent::VellumorGroup) {
+        const TControlLayout& box =
+            ControlLayout(parent == TControlParent::DictionaryGroup ? TControlName::DictionaryGroup
+                                                                    : TControlName::VellumorGroup);
         origin.x += box.Left;
         origin.y += box.Top;
     }
@@ -47,11 +48,11 @@ std::vector<int> TabPath(const TControlLayout& control) {
     case TControlParent::Page2:
         path = {FormLayout().NotebookTabOrder};
         break;
-    case TControlParent::GroupBox1:
-        path = {FormLayout().NotebookTabOrder, ControlLayout(TControlName::GroupBox1).TabOrder};
+    case TControlParent::DictionaryGroup:
+        path = {FormLayout().NotebookTabOrder, ControlLayout(TControlName::DictionaryGroup).TabOrder};
         break;
-    case TControlParent::GroupBox2:
-        path = {FormLayout().NotebookTabOrder, ControlLayout(TControlName::GroupBox2).TabOrder};
+    case TControlParent::VellumorGroup:
+        path = {FormLayout().NotebookTabOrder, ControlLayout(TControlName::VellumorGroup).TabOrder};
         break;
     }
     path.push_back(control.TabOrder);

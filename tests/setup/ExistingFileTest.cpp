@@ -1,13 +1,9 @@
-// The existing-file check run before each member is written, and the progress display.
+// The existing-file check run before each member is written (the journal's note of the member and
+// the existing-file policy), and the progress display.
 #include "platform/FileTime.h"
+#include "setup/install/ExistingFilePolicy.h"
 #include "setup/record/KoStamp.h"
 #include "tests/setup/WizardFixture.h"
-
-// The member list exists only while InstallArchive expands an archive; the decisions of the
-// check depend only on the list, so the tests hand it over directly.
-struct TMainFormProbe {
-    static void SetMemberList(TMainForm& form, TDirectoryList* list) { form.MemberList = list; }
-};
 
 namespace {
 
@@ -39,24 +35,27 @@ protected:
         info->DateTime = time;
         Members.push_back({name, std::move(info)});
     }
-    // Calls the handler as Compressor does, with the member list in place and errors shown.
+    // Checks a target as the form does while Compressor expands the members, with errors shown.
     std::string Check(const std::string& target) {
         std::string path = target;
         Form->HandleEvent([&] { CheckWithList(path); });
         return path;
     }
     void CheckWithList(std::string& path) {
-        TMainFormProbe::SetMemberList(*Form, &Members);
-        try {
-            Form->CompressorCheckFile(path, pmExpand);
-        } catch (...) {
-            TMainFormProbe::SetMemberList(*Form, nullptr);
-            throw;
-        }
-        TMainFormProbe::SetMemberList(*Form, nullptr);
+        if (!Journal.BeginFile(path)) return;
+        const TExistingFileChoice choice =
+            DecideExistingFile(Desktop, path, &Members, [&](const std::string& question) {
+                return Desktop.MessageDlg(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
+                       TModalResult::mrNo;
+            });
+        if (choice == TExistingFileChoice::Write) return;
+        Journal.KeepPendingFile("kept");
+        path.clear();
     }
 
     TDirectoryList Members;
+    TRunNotes Notes;
+    TInstallJournal Journal{Desktop, Notes};
 };
 
 TEST_F(WizardExistingFile, AbsentFileIsWrittenWithoutQuestion) {
@@ -200,7 +199,7 @@ class WizardProjectFile : public WizardExistingFile, public ::testing::WithParam
 TEST_P(WizardProjectFile, ProjectExtensionInAnyCaseIsRemembered) {
     const std::string path = std::string("C:\\Dict\\") + GetParam();
     Check(path);
-    EXPECT_EQ(Form->ProjectFile(), path);
+    EXPECT_EQ(Journal.ProjectFile(), path);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, WizardProjectFile, ::testing::Values("x.vlp", "Project.VLP", "a.b.VlP"));
@@ -209,7 +208,7 @@ TEST_F(WizardExistingFile, ProjectFileIsRememberedAlsoWhenKept) {
     Desktop.Files["C:\\Dict\\Project.VLP"] = {"newer", Stamp(2002, 1, 1, 0, 0, 0)};
     Desktop.Answers.push_back(TModalResult::mrNo);
     EXPECT_EQ(Check("C:\\Dict\\Project.VLP"), "");
-    EXPECT_EQ(Form->ProjectFile(), "C:\\Dict\\Project.VLP");
+    EXPECT_EQ(Journal.ProjectFile(), "C:\\Dict\\Project.VLP");
 }
 
 TEST_F(WizardExistingFile, LastProjectMemberWinsAndOtherExtensionsDoNot) {
@@ -217,7 +216,7 @@ TEST_F(WizardExistingFile, LastProjectMemberWinsAndOtherExtensionsDoNot) {
     Check("C:\\Dict\\second.vlp");
     Check("C:\\Dict\\third.vlpx");
     Check("C:\\Dict\\vlp");
-    EXPECT_EQ(Form->ProjectFile(), "C:\\Dict\\second.vlp");
+    EXPECT_EQ(Journal.ProjectFile(), "C:\\Dict\\second.vlp");
 }
 
 TEST_F(WizardExistingFile, ProgressMovesTheBarAndKeepsTheValue) {

@@ -47,9 +47,18 @@ struct TLinesLog : TInstallLog {
     std::vector<std::string> Lines;
 };
 
-class TFakeDesktop : public TDesktop {
+class TFakeDesktop : public TDialogs,
+                     public TMachineRegistry,
+                     public TShortcuts,
+                     public TProgramStarter,
+                     public TFiles,
+                     public TModule,
+                     public TLocale {
 public:
     explicit TFakeDesktop(TCallLog& log) : Log(log) {}
+
+    // Every part of the desktop is this fake.
+    operator TDesktop() { return {*this, *this, *this, *this, *this, *this, *this}; }
 
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
     void ShowException(const std::string& message) override;

@@ -62,9 +62,10 @@ TEST(FormLayoutTable, ControlsFitInsideTheirParents) {
             width = form.NotebookWidth;
             height = form.NotebookHeight;
         }
-        if (control.Parent == TControlParent::GroupBox1 || control.Parent == TControlParent::GroupBox2) {
-            const TControlLayout& box =
-                ControlLayout(control.Parent == TControlParent::GroupBox1 ? N::GroupBox1 : N::GroupBox2);
+        if (control.Parent == TControlParent::DictionaryGroup ||
+            control.Parent == TControlParent::VellumorGroup) {
+            const TControlLayout& box = ControlLayout(
+                control.Parent == TControlParent::DictionaryGroup ? N::DictionaryGroup : N::VellumorGroup);
             width = box.Width;
             height = box.Height;
         }
@@ -76,7 +77,7 @@ TEST(FormLayoutTable, ControlsFitInsideTheirParents) {
 TEST(FormLayoutTable, PagesOfTheGroupBoxes) {
     EXPECT_EQ(PageOf(ControlLayout(N::PVDirectory)), 1);
     EXPECT_EQ(PageOf(ControlLayout(N::DictionaryDirectoryButton)), 2);
-    EXPECT_EQ(PageOf(ControlLayout(N::Image1)), 0);
+    EXPECT_EQ(PageOf(ControlLayout(N::Picture)), 0);
     EXPECT_EQ(PageOf(ControlLayout(N::CancelButton)), -1);
 }
 
@@ -92,11 +93,11 @@ struct TFixedFont {
 
 const std::map<N, std::string> SampleTexts = {
     {N::Welcome, ControlLayout(N::Welcome).Text},
-    {N::Label6, "Description:"},
+    {N::DescriptionCaption, "Description:"},
     {N::Description, "English-German software terminology"},
-    {N::Label1, "Author:"},
+    {N::AuthorCaption, "Author:"},
     {N::Author, "Parlavox Localisation Team"},
-    {N::Label4, "Created:"},
+    {N::CreatedCaption, "Created:"},
     {N::Created, "2/20/1999 11:11:29"},
 };
 
@@ -141,7 +142,7 @@ TEST_P(WelcomeLayoutScaling, NarrowFontKeepsTheStoredPlaces) {
                   (TPlace{S(stored.Left), S(stored.Top), S(stored.Width), S(stored.Height)}))
             << ControlNameText(name);
     }
-    for (N name : {N::Label6, N::Description, N::Label1, N::Label4}) {
+    for (N name : {N::DescriptionCaption, N::Description, N::AuthorCaption, N::CreatedCaption}) {
         EXPECT_EQ(layout.Places.at(name).Left, S(ControlLayout(name).Left)) << ControlNameText(name);
         EXPECT_EQ(layout.Places.at(name).Top, S(ControlLayout(name).Top)) << ControlNameText(name);
     }
@@ -165,8 +166,8 @@ TEST(WelcomeLayout, LongDateMovesCreatedTowardsAShortAuthor) {
     texts[N::Created] = "Saturday, 20 February 1999 11:11:29";
     const TWelcomeLayout layout = Fit(96, font, texts);
     ExpectAllTextVisible(layout, 96, font, texts);
-    EXPECT_LT(layout.Places.at(N::Label4).Left, 216);
-    EXPECT_EQ(layout.Places.at(N::Label4).Top, layout.Places.at(N::Label1).Top);
+    EXPECT_LT(layout.Places.at(N::CreatedCaption).Left, 216);
+    EXPECT_EQ(layout.Places.at(N::CreatedCaption).Top, layout.Places.at(N::AuthorCaption).Top);
     EXPECT_EQ(layout.ExtraHeight, 0);
 }
 
@@ -181,9 +182,9 @@ TEST(WelcomeLayout, LongRecordTextsWrapAndCreatedGetsARowOfItsOwn) {
     const auto& at = layout.Places;
     EXPECT_EQ(at.at(N::Description).Right(), 377);
     EXPECT_EQ(at.at(N::Description).Height, 26);
-    EXPECT_EQ(at.at(N::Label4).Left, 8);
-    EXPECT_EQ(at.at(N::Label4).Top, at.at(N::Author).Bottom() + 2);
-    EXPECT_EQ(at.at(N::Created).Top, at.at(N::Label4).Top);
+    EXPECT_EQ(at.at(N::CreatedCaption).Left, 8);
+    EXPECT_EQ(at.at(N::CreatedCaption).Top, at.at(N::Author).Bottom() + 2);
+    EXPECT_EQ(at.at(N::Created).Top, at.at(N::CreatedCaption).Top);
     EXPECT_GE(at.at(N::Created).Left, at.at(N::Author).Left);
 }
 

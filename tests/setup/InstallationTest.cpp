@@ -459,7 +459,7 @@ protected:
         if (!options.DictionaryDirectory) options.DictionaryDirectory = Root + "\\dict";
         TWindowlessControls controls;
         TUnattendedDesktop unattended(Desktop);
-        TMainForm form(controls, unattended);
+        TMainForm form(controls, unattended.Desktop());
         form.SetLog(&Lines);
         Log.Entries.clear();
         const int code = RunUnattendedSetup(form, controls, unattended, options);

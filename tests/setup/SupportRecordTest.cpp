@@ -1,5 +1,6 @@
 // The support record: where it is read from, how it is split and what an invalid or missing
 // record does to start-up.
+#include "setup/record/SupportRecord.h"
 #include "setup/integrity/SetupDigests.h"
 #include "tests/setup/WizardFixture.h"
 
@@ -171,6 +172,20 @@ TEST_F(WizardTest, SixthFieldIsIgnored) {
     Start();
     EXPECT_TRUE(Desktop.Messages.empty());
     EXPECT_EQ(Text(N::Created), "20.02.1999 11:11:29");
+}
+
+TEST(SupportRecordParse, TextsAreKeptWhenTheDateMakesTheRecordInvalid) {
+    const TSupportRecord valid = ParseSupportRecord(SampleRecord + "\tignored");
+    EXPECT_EQ(valid.DictionaryName, "EnglishGerman");
+    EXPECT_EQ(valid.Description, "General English-German");
+    EXPECT_EQ(valid.Author, "Parlavox Team");
+    EXPECT_EQ(valid.Created, 36211.466317);
+    for (const char* date : {"", "36211,5", "1e9", "-700000"}) {
+        const TSupportRecord invalid = ParseSupportRecord(std::string("r\tName\tdesc\tauthor\t") + date);
+        EXPECT_FALSE(invalid.Created) << date;
+        EXPECT_EQ(invalid.Author, "author") << date;
+    }
+    EXPECT_FALSE(ParseSupportRecord("r").Created);
 }
 
 TEST_F(WizardTest, RecordWithoutFractionShowsDateAlone) {

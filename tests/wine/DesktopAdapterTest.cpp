@@ -6,12 +6,12 @@
 // "MS Sans Serif".
 #include "compress/Archiver.h"
 #include "platform/Exception.h"
-#include "platform/win32/Desktop.h"
 #include "setup/MainForm.h"
 #include "setup/record/KoStamp.h"
 #include "setup/win32/PackedPicture.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"
+#include "setup/win32/desktop/Desktop.h"
 #include "tests/support/ToolRunner.h"
 
 #include <gtest/gtest.h>
@@ -63,12 +63,12 @@ TEST(DesktopResources, MissingResourceIsNothing) {
 TEST(DesktopResources, ArchiveResourceOpensAsStream) {
     TWin32Desktop desktop(nullptr, "test");
     TArchiver archiver;
-    std::unique_ptr<TStream> stream = desktop.OpenArchiveResource(archiver, "DICTIONARY");
+    std::unique_ptr<TStream> stream = desktop.Module.OpenArchiveResource(archiver, "DICTIONARY");
     ASSERT_TRUE(stream);
     std::vector<uint8_t> bytes(static_cast<size_t>(stream->Size()));
     EXPECT_EQ(stream->Read(bytes.data(), static_cast<int32_t>(bytes.size())), 8);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "QDMX\x1aNON");
-    EXPECT_ANY_THROW(desktop.OpenArchiveResource(archiver, "VELLUMOR"));
+    EXPECT_ANY_THROW(desktop.Module.OpenArchiveResource(archiver, "VELLUMOR"));
 }
 
 // The Welcome page's picture as the build packs it: stretched to the asked size with its colours
@@ -117,7 +117,7 @@ TEST(DesktopRegistry, WritesStringBelowLocalMachine) {
 TEST(DesktopRegistry, FailureRaisesRegistryError) {
     TWin32Desktop desktop(nullptr, "test");
     // A key name may not start with a backslash.
-    EXPECT_THROW(desktop.WriteMachineRegistryString("\\", "RootDir", "x"), ERegistryException);
+    EXPECT_THROW(desktop.Registry.WriteMachineRegistryString("\\", "RootDir", "x"), ERegistryException);
 }
 
 TEST_F(ComTest, ShellLinkPointsToTargetWithWorkingDirectory) {
@@ -277,7 +277,7 @@ TEST_F(DesktopTimeStamp, HiddenFileFailsWithPathInMessage) {
     SetAttributes(FILE_ATTRIBUTE_HIDDEN);
     TWin32Desktop desktop(nullptr, "test");
     try {
-        GetFileTimeStamp(desktop, File);
+        GetFileTimeStamp(desktop.Files, File);
         FAIL() << "no error for a hidden file";
     } catch (const ETimeStampError& e) {
         EXPECT_EQ(e.Message, "Could not get the time stamp of " + File);
@@ -309,17 +309,17 @@ TEST(DesktopFiles, FileExistsOnlyForFiles) {
     TScratchFolder scratch("adapter-files");
     WriteText(scratch.Path / "a.txt", "x");
     TWin32Desktop desktop(nullptr, "test");
-    EXPECT_TRUE(desktop.FileExists(scratch.File("a.txt")));
-    EXPECT_FALSE(desktop.FileExists(Win(scratch.Path)));
-    EXPECT_FALSE(desktop.FileExists(scratch.File("b.txt")));
+    EXPECT_TRUE(desktop.Files.FileExists(scratch.File("a.txt")));
+    EXPECT_FALSE(desktop.Files.FileExists(Win(scratch.Path)));
+    EXPECT_FALSE(desktop.Files.FileExists(scratch.File("b.txt")));
 }
 
 TEST(DesktopFiles, ReadFirstLineStopsAtLineEnd) {
     TScratchFolder scratch("adapter-lines");
     WriteText(scratch.Path / "setup.vl1", "r\tName\td\ta\t36211\r\nsecond line\r\n");
     TWin32Desktop desktop(nullptr, "test");
-    EXPECT_EQ(desktop.ReadFirstLine(scratch.File("setup.vl1")), "r\tName\td\ta\t36211");
-    EXPECT_THROW(desktop.ReadFirstLine(scratch.File("missing.vl1")), EInOutError);
+    EXPECT_EQ(desktop.Files.ReadFirstLine(scratch.File("setup.vl1")), "r\tName\td\ta\t36211");
+    EXPECT_THROW(desktop.Files.ReadFirstLine(scratch.File("missing.vl1")), EInOutError);
 }
 
 TEST(DesktopLocale, FormatsDateAndTimeWithTheirNumbers) {

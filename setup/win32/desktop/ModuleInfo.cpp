@@ -1,5 +1,5 @@
 // The running executable's own path, resources and elevation.
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include <vector>
 

@@ -4,7 +4,7 @@
 // taken as typed, relative names below the selected folder. The display name itself, even one
 // that looks like a path ("Local Disk (C:)", a network share's), means the selected folder.
 // The dialog creates nothing and asks nothing.
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

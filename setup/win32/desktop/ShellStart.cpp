@@ -6,8 +6,8 @@
 // interface is released on every way out.
 #include <initguid.h>
 
-#include "platform/win32/ComPtr.h"
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/ComPtr.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include <exdisp.h>
 #include <servprov.h>

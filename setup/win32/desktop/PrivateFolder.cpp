@@ -5,7 +5,7 @@
 // has 64 random bits so that it cannot be claimed in advance, an elevated program gives it a
 // protected DACL that lets only Administrators and SYSTEM write, and a folder that turns out to be
 // a reparse point is refused.
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include <ntsecapi.h>
 #include <sddl.h>

@@ -1,7 +1,7 @@
 // The time stamp search of the existing-file check: a find-first search for exactly the path that
 // sees only files that are neither directories, hidden nor system files (read-only and archive
 // files are seen), with the last-write time converted to local time and packed.
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include "platform/FileTime.h"
 

@@ -1,7 +1,7 @@
 // The registry work of registration and uninstall below HKEY_LOCAL_MACHINE: DWORD values, reading
 // string values one by one or all of a key, and deleting values and keys. Every handle is closed on
 // every way out.
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // Shell links and the Start-menu Programs folder, through the shell's COM objects. Both
 // interfaces of a link are held by owners that release them on every way out.
-#include "platform/win32/ComPtr.h"
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/ComPtr.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include <objbase.h>
 #include <shlobj.h>

@@ -1,6 +1,4 @@
-// TMainForm's registration as an installed program, the way Windows expects it: an uninstaller
-// beside the dictionary, a key below the Uninstall key for Apps & Features, the dictionary as one
-// more user of the Vellumor it installed over, and the record of what the installation wrote.
+// Registering an installation (Registration.h).
 //
 // Vellumor's users are counted as a set, one value per installed dictionary below Vellumor's own
 // key (name: the dictionary's Uninstall key, data: its Vellumor directory), rather than as the
@@ -13,12 +11,15 @@
 // installation of the same key in the same place, and then only with the entries that lie in this
 // installation's folders: files while they still hold what the earlier installation wrote,
 // folders and shortcuts where the uninstaller would accept them.
-#include "setup/MainForm.h"
+#include "setup/install/Registration.h"
 
+#include "compress/Archiver.h"
 #include "platform/FileStream.h"
 #include "platform/NumberText.h"
+#include "setup/FormPorts.h"
 #include "setup/InstalledPaths.h"
 #include "setup/PathText.h"
+#include "setup/install/InstallJournal.h"
 #include "setup/record/DateTimeText.h"
 #include "setup/unattended/InstallLog.h"
 
@@ -30,11 +31,6 @@ std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-std::string TrimTrailingBackslashes(std::string path) {
-    while (path.size() > 1 && path.back() == '\\' && path[path.size() - 2] != ':') path.pop_back();
-    return path;
-}
-
 std::string Upper(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -43,55 +39,49 @@ std::string Upper(std::string text) {
 
 } // namespace
 
-std::string TMainForm::DictionaryDirectoryText() const {
-    return TrimTrailingBackslashes(Controls.Text(TControlName::DictionaryDirectory));
+void TRegistration::Clear() {
+    Registered = false;
+    EarlierInstallation.reset();
 }
 
-std::string TMainForm::UninstallKeyName() const {
+std::string TRegistration::DictionaryDirectory() const {
+    return TrimTrailingBackslashes(Identity.DictionaryDirectory);
+}
+
+std::string TRegistration::UninstallKeyName() const {
     // The name keeps two dictionaries apart, and the same dictionary in two places too.
-    std::string name = "Parlavox " + FDictionaryName;
+    std::string name = "Parlavox " + Identity.DictionaryName;
     for (char& c : name)
         if (c == '\\' || static_cast<unsigned char>(c) < 32) c = '_';
-    const std::string where = Upper(DictionaryDirectoryText());
+    const std::string where = Upper(DictionaryDirectory());
     return name + " " +
            ZeroPaddedHex(UpdateCrc32(0, reinterpret_cast<const uint8_t*>(where.data()), where.size()), 8);
 }
 
-void TMainForm::NoteMissingFolders(const std::string& path) {
-    std::vector<std::string> missing;
-    std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
-    while (!folder.empty() && !Desktop.DirectoryExists(folder)) {
-        missing.push_back(folder);
-        const std::string parent = TrimTrailingBackslashes(ExtractFileDir(folder));
-        if (parent == folder) break;
-        folder = parent;
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) CreatedFolders.push_back({CurrentPart, *it});
-}
-
-void TMainForm::RegisterInstallation() {
+void TRegistration::Register(TInstallationIdentity identity) {
+    Identity = std::move(identity);
     // The uninstaller travels packed, as an archive of the one member UninstallerName; a setup
     // without it installs but cannot register.
     TArchiver unpacker;
     TDenseExpander dense(unpacker); // the build packs it with the dense method
     std::unique_ptr<TStream> uninstaller;
     try {
-        uninstaller = Desktop.OpenArchiveResource(unpacker, "UNINSTALL");
+        uninstaller = Desktop.Module.OpenArchiveResource(unpacker, "UNINSTALL");
     } catch (const EResNotFound&) {
     }
     if (!uninstaller) {
         Note("No uninstaller in this setup: not registered");
         return;
     }
-    const std::string directory = DictionaryDirectoryText();
+    const std::string directory = DictionaryDirectory();
     EarlierInstallation = TInstallationFolders::Read(Desktop, UninstallKeyName());
     if (EarlierInstallation && !IsSamePath(EarlierInstallation->Dictionary, directory))
         EarlierInstallation.reset();
     // Without a dictionary archive nothing has made the dictionary folder yet.
-    CurrentPart = TRecordPart::Dictionary;
-    NoteMissingFolders(directory + "\\" + UninstallerName);
-    for (const TRecordedFolder& folder : CreatedFolders)
-        if (!Desktop.DirectoryExists(folder.Path)) Desktop.MakeDirectory(folder.Path);
+    Journal.SetPart(TRecordPart::Dictionary);
+    Journal.NoteMissingFolders(directory + "\\" + UninstallerName);
+    for (const TRecordedFolder& folder : Journal.CreatedFolders())
+        if (!Desktop.Files.DirectoryExists(folder.Path)) Desktop.Files.MakeDirectory(folder.Path);
     const std::string exe = directory + "\\" + UninstallerName;
     // Its own unpacker: the form's asks about existing files and moves the progress bar, neither
     // of which concerns the uninstaller. Replaced only once complete and verified.
@@ -102,66 +92,67 @@ void TMainForm::RegisterInstallation() {
     if (written.empty()) throw EResNotFound("Resource UNINSTALL holds no " + std::string(UninstallerName));
     Note("Uninstaller: " + exe);
 
-    const TDateTimeParts created = DecodeDateTime(FCreated);
+    const TDateTimeParts created = DecodeDateTime(Identity.Created);
     const std::string version = ZeroPaddedDecimal(created.Year, 4) + "." +
                                 ZeroPaddedDecimal(created.Month, 2) + "." + ZeroPaddedDecimal(created.Day, 2);
     int year = 0, month = 0, day = 0;
-    Desktop.CurrentDate(year, month, day);
+    Desktop.Locale.CurrentDate(year, month, day);
     const std::string today = ZeroPaddedDecimal(year % 10000, 4) + ZeroPaddedDecimal(month % 100, 2) +
                               ZeroPaddedDecimal(day % 100, 2);
 
     const std::string key = UninstallKeyRoot + UninstallKeyName();
     const std::pair<const char*, std::string> values[] = {
-        {"DisplayName", DisplayNamePrefix + Controls.Text(TControlName::Description)},
+        {"DisplayName", DisplayNamePrefix + Identity.Description},
         {"DisplayVersion", version},
-        {"Publisher", Controls.Text(TControlName::Author)},
+        {"Publisher", Identity.Author},
         {"InstallLocation", directory},
         {"InstallDate", today},
-        {"DisplayIcon", GetVellumorDirectory() + "\\velmor.exe"},
+        {"DisplayIcon", Identity.VellumorDirectory + "\\velmor.exe"},
         {"UninstallString", Quoted(exe)},
         {"QuietUninstallString", Quoted(exe) + " /S"},
     };
-    for (const auto& [name, data] : values) Desktop.WriteMachineRegistryString(key, name, data);
-    Desktop.WriteMachineRegistryDword(key, "NoModify", 1);
-    Desktop.WriteMachineRegistryDword(key, "NoRepair", 1);
+    for (const auto& [name, data] : values) Desktop.Registry.WriteMachineRegistryString(key, name, data);
+    Desktop.Registry.WriteMachineRegistryDword(key, "NoModify", 1);
+    Desktop.Registry.WriteMachineRegistryDword(key, "NoRepair", 1);
     WriteCreatedAbove(key);
     Note("Registry: HKLM\\" + key);
-    Desktop.WriteMachineRegistryString(VellumorUsersKey, UninstallKeyName(), GetVellumorDirectory());
+    Desktop.Registry.WriteMachineRegistryString(VellumorUsersKey, UninstallKeyName(),
+                                                Identity.VellumorDirectory);
     Note("Registry: HKLM\\" + std::string(VellumorUsersKey) + " " + UninstallKeyName() + " = " +
-         GetVellumorDirectory());
+         Identity.VellumorDirectory);
     Registered = true;
 }
 
-void TMainForm::WriteCreatedAbove(const std::string& key) {
+void TRegistration::WriteCreatedAbove(const std::string& key) {
     std::vector<std::string> dictionary, vellumor;
-    for (const TRecordedFolder& folder : CreatedFolders) {
+    for (const TRecordedFolder& folder : Journal.CreatedFolders()) {
         dictionary.push_back(folder.Path);
         vellumor.push_back(folder.Path);
     }
     // An earlier installation here created them as well, for the same folders.
     if (EarlierInstallation) {
         dictionary.push_back(EarlierInstallation->CreatedAboveDictionary);
-        if (IsSamePath(EarlierInstallation->Vellumor, GetVellumorDirectory()))
+        if (IsSamePath(EarlierInstallation->Vellumor, Identity.VellumorDirectory))
             vellumor.push_back(EarlierInstallation->CreatedAboveVellumor);
     }
     const std::pair<const char*, std::string> values[] = {
-        {CreatedAboveDictionaryValue, OutermostAbove(DictionaryDirectoryText(), dictionary)},
-        {CreatedAboveVellumorValue, OutermostAbove(GetVellumorDirectory(), vellumor)}};
+        {CreatedAboveDictionaryValue, OutermostAbove(DictionaryDirectory(), dictionary)},
+        {CreatedAboveVellumorValue, OutermostAbove(Identity.VellumorDirectory, vellumor)}};
     for (const auto& [name, folder] : values) {
         if (folder.empty())
-            Desktop.DeleteMachineRegistryValue(key, name);
+            Desktop.Registry.DeleteMachineRegistryValue(key, name);
         else
-            Desktop.WriteMachineRegistryString(key, name, folder);
+            Desktop.Registry.WriteMachineRegistryString(key, name, folder);
     }
 }
 
-void TMainForm::MergeEarlierRecord(TUninstallRecord& record, const std::string& path) {
+void TRegistration::MergeEarlierRecord(TUninstallRecord& record, const std::string& path) {
     if (!EarlierInstallation) {
         Note("Earlier uninstall record not used: the registry shows no earlier installation here");
         return;
     }
     try {
-        std::unique_ptr<TStream> stream = Desktop.OpenFileRead(path);
+        std::unique_ptr<TStream> stream = Desktop.Files.OpenFileRead(path);
         const std::vector<uint8_t> bytes = ReadAll(*stream);
         const TUninstallRecord earlier = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
         std::optional<TInstallationFolders> folders = TInstallationFolders::Read(Desktop, record.KeyName);
@@ -175,7 +166,7 @@ void TMainForm::MergeEarlierRecord(TUninstallRecord& record, const std::string& 
             earlier, *folders, [this](const std::string& line) { Note("Earlier record: " + line); });
         std::vector<uint8_t> buffer;
         std::erase_if(confirmed.Files, [&](const TRecordedFile& file) {
-            const std::optional<TFileDigest> digest = DigestFile(Desktop, file.Path, buffer);
+            const std::optional<TFileDigest> digest = DigestFile(Desktop.Files, file.Path, buffer);
             return !digest || digest->Size != file.Size || digest->Checksum != file.Checksum;
         });
         record.Merge(confirmed);
@@ -184,33 +175,23 @@ void TMainForm::MergeEarlierRecord(TUninstallRecord& record, const std::string& 
     }
 }
 
-void TMainForm::SaveUninstallRecord() {
+void TRegistration::SaveUninstallRecord() {
     if (!Registered) return;
-    TUninstallRecord record;
+    TUninstallRecord record = Journal.Record();
     record.KeyName = UninstallKeyName();
-    record.DisplayName = DisplayNamePrefix + Controls.Text(TControlName::Description);
-    record.DictionaryDirectory = DictionaryDirectoryText();
-    record.VellumorDirectory = GetVellumorDirectory();
-    record.ProgramGroup = FProgramGroup;
+    record.DisplayName = DisplayNamePrefix + Identity.Description;
+    record.DictionaryDirectory = DictionaryDirectory();
+    record.VellumorDirectory = Identity.VellumorDirectory;
     int64_t size = 0;
-    std::vector<uint8_t> buffer;
-    for (const auto& [part, path] : WrittenFiles) {
-        if (const std::optional<TFileDigest> digest = DigestFile(Desktop, path, buffer)) {
-            record.Files.push_back({part, path, digest->Size, digest->Checksum});
-            size += digest->Size;
-        }
-    }
-    record.Folders = CreatedFolders;
-    record.Shortcuts = CreatedShortcuts;
-    record.Values.push_back({VellumorRegistryKey, VellumorRegistryValue, GetVellumorDirectory()});
+    for (const TRecordedFile& file : record.Files) size += file.Size;
 
     const std::string path = record.DictionaryDirectory + "\\" + RecordName;
-    if (Desktop.FileExists(path)) MergeEarlierRecord(record, path);
-    if (!Desktop.WriteWholeFile(path, record.Text())) throw EInOutError("Cannot write " + path);
+    if (Desktop.Files.FileExists(path)) MergeEarlierRecord(record, path);
+    if (!Desktop.Files.WriteWholeFile(path, record.Text())) throw EInOutError("Cannot write " + path);
     Note("Uninstall record: " + path);
     try {
-        Desktop.WriteMachineRegistryDword(UninstallKeyRoot + record.KeyName, "EstimatedSize",
-                                          static_cast<uint32_t>((size + 1023) / 1024));
+        Desktop.Registry.WriteMachineRegistryDword(UninstallKeyRoot + record.KeyName, "EstimatedSize",
+                                                   static_cast<uint32_t>((size + 1023) / 1024));
     } catch (const std::exception&) {
         // The size is only what Apps & Features shows; the installation stands without it.
     }

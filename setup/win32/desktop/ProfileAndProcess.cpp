@@ -1,7 +1,7 @@
 // Private-profile writes and process start, the two things the wizard does after it has closed.
 // The process is started with the program named separately from its command line, so that an
 // unquoted program path with blanks cannot be taken for a shorter program path.
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // Writing one string value below HKEY_LOCAL_MACHINE. The key is opened with full access and
 // created when missing; the handle is closed on every way out.
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/Desktop.h"
 
 namespace desktop {
 

@@ -1,5 +1,5 @@
 // The user's locale formats for a date (short date format) and a time (long time format).
-#include "platform/win32/Desktop.h"
+#include "setup/win32/desktop/Desktop.h"
 
 #include "platform/NumberText.h"
 

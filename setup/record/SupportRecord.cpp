@@ -1,0 +1,21 @@
+// The support record's fields, read in their order.
+#include "setup/record/SupportRecord.h"
+
+#include "setup/record/DateTimeText.h"
+#include "setup/record/KoParser.h"
+
+TSupportRecord ParseSupportRecord(const std::string& text) {
+    TKoAnsiParser parser(text, '\t');
+    parser.NextString(); // reserved
+    TSupportRecord record;
+    record.DictionaryName = parser.NextString();
+    record.Description = parser.NextString();
+    record.Author = parser.NextString();
+    try {
+        const double created = parser.NextFloat();
+        DecodeDateTime(created); // a date the calendar has, or the record is invalid
+        record.Created = created;
+    } catch (const EConvertError&) {
+    }
+    return record;
+}

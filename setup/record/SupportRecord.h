@@ -1,0 +1,18 @@
+// The support record that a setup carries: one tab-separated line of a reserved field, the
+// dictionary's name, its description, its author and its creation date as a date-time number.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct TSupportRecord {
+    std::string DictionaryName;
+    std::string Description;
+    std::string Author;
+    // Nothing when the date is missing, not a number with "." as its separator, or outside the
+    // calendar: the record is then invalid, though the texts before it were read.
+    std::optional<double> Created;
+};
+
+// Splits a record into its fields; fields past the fifth are ignored.
+TSupportRecord ParseSupportRecord(const std::string& text);
