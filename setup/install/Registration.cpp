@@ -14,6 +14,8 @@
 #include "setup/install/Registration.h"
 
 #include "compress/Archiver.h"
+#include "compress/dense/DenseMethod.h"
+#include "platform/AsciiCase.h"
 #include "platform/FileStream.h"
 #include "platform/NumberText.h"
 #include "setup/FormPorts.h"
@@ -32,8 +34,7 @@ std::string Quoted(const std::string& text) {
 }
 
 std::string Upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : text) c = ToUpperAscii(c);
     return text;
 }
 

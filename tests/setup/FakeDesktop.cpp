@@ -2,6 +2,7 @@
 #include "tests/setup/FakeDesktop.h"
 
 #include "compress/Archiver.h"
+#include "platform/AsciiCase.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
@@ -13,10 +14,6 @@
 #include <filesystem>
 
 namespace {
-char Fold(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 const char* KindText(TMsgDlgType kind) {
     switch (kind) {
     case TMsgDlgType::mtError:
@@ -32,7 +29,7 @@ const char* KindText(TMsgDlgType kind) {
 
 bool TPathLess::operator()(const std::string& a, const std::string& b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Fold(x) < Fold(y); });
+                                        [](char x, char y) { return ToUpperAscii(x) < ToUpperAscii(y); });
 }
 
 TModalResult TFakeDesktop::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
