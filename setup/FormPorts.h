@@ -6,6 +6,8 @@
 
 #include "platform/Stream.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -41,6 +43,16 @@ enum class TControlName {
     DescriptionCaption,
     Description,
     OpenDictionary,
+};
+constexpr size_t ControlCount = static_cast<size_t>(TControlName::OpenDictionary) + 1;
+
+// One value per control, indexed by its name: a plain array, where a map would bring its tree code
+// into every setup program.
+template <typename T>
+struct TPerControl {
+    std::array<T, ControlCount> Values{};
+    T& operator[](TControlName name) { return Values[static_cast<size_t>(name)]; }
+    const T& operator[](TControlName name) const { return Values[static_cast<size_t>(name)]; }
 };
 
 // The name of a control as it appears on the form ("NextButton").

@@ -13,13 +13,11 @@ TWindowlessControls::TWindowlessControls() : Page(FormLayout().StoredPageIndex) 
 }
 
 std::string TWindowlessControls::Text(TControlName control) const {
-    auto found = Texts.find(control);
-    return found == Texts.end() ? std::string() : found->second;
+    return Texts[control];
 }
 
 bool TWindowlessControls::Checked(TControlName control) const {
-    auto found = Ticked.find(control);
-    return found != Ticked.end() && found->second;
+    return Ticked[control];
 }
 
 TModalResult TUnattendedDialogs::MessageDlg(const std::string&, TMsgDlgType kind, TMsgDlgButtons buttons) {

@@ -8,8 +8,6 @@
 #include "setup/FormPorts.h"
 #include "setup/unattended/CommandLine.h"
 
-#include <map>
-
 class TMainForm;
 
 class TWindowlessControls : public TFormControls {
@@ -36,8 +34,8 @@ public:
 private:
     int Page;
     bool Ended = false;
-    std::map<TControlName, std::string> Texts;
-    std::map<TControlName, bool> Ticked;
+    TPerControl<std::string> Texts;
+    TPerControl<bool> Ticked;
 };
 
 // The boxes of the unattended run: answered as it must, an error marking the run as failed.

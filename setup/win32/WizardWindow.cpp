@@ -246,8 +246,7 @@ void TWizardWindow::ApplyVisibility(const TControlLayout& layout) {
 }
 
 HWND TWizardWindow::ControlHandle(TControlName control) const {
-    auto found = Controls.find(control);
-    return found == Controls.end() ? nullptr : found->second;
+    return Controls[control];
 }
 
 void TWizardWindow::Show() {

@@ -8,7 +8,6 @@
 #include "setup/layout/FormLayout.h"
 #include "setup/layout/WelcomeLayout.h"
 
-#include <map>
 #include <string>
 
 #include <windows.h>
@@ -80,6 +79,6 @@ private:
     HFONT Font = nullptr;
     HFONT TitleFont = nullptr;
     HBITMAP Picture = nullptr;
-    std::map<TControlName, HWND> Controls;
-    std::map<TControlName, bool> OwnVisible;
+    TPerControl<HWND> Controls;
+    TPerControl<bool> OwnVisible;
 };
