@@ -26,11 +26,10 @@ public:
     enum class TDirection { ToTargets, ToDistances };
     explicit TBranchFilter(TDirection direction) : Direction(direction) {}
 
-    // Converts bytes[0, size), which continue the member after Position() bytes, in place.
+    // Converts bytes[0, size), which continue the member after the bytes converted so far, in place.
     // Returns how many leading bytes are final; the rest (fewer than a branch's five bytes) go
     // again at the front of the next call, or stay as they are at the member's end.
     size_t Convert(uint8_t* bytes, size_t size);
-    int64_t Position() const { return Done; }
 
 private:
     TDirection Direction;
