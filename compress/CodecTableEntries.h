@@ -6,7 +6,7 @@
 #include "compress/ArchiveFormat.h"
 #include "compress/CodecTable.h"
 #include "compress/codecs/StoredRle.h"
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 #include "compress/codecs/lzh/LzhCodec.h"
 
 inline void StoredExpandMember(TCodecState& s, int32_t) {

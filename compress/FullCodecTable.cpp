@@ -3,7 +3,7 @@
 #include "compress/CodecTable.h"
 
 #include "compress/CodecTableEntries.h"
-#include "compress/codecs/lh5/Lh5Compress.h"
+#include "compress/codecs/lh5/compress/Lh5Compress.h"
 
 namespace {
 constexpr TCodecEntry Entries[4] = {{StoredCopy, StoredExpandMember},

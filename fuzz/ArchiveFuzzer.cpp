@@ -6,7 +6,7 @@
 // archive, a file outside the scratch folder, a member read past its stored data, and output
 // beyond what the member's codec may write.
 #include "compress/Archiver.h"
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 
 #include <cstdint>
 #include <cstdlib>

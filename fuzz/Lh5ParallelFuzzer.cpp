@@ -3,7 +3,7 @@
 // input is a recipe for a longer input (so that small fuzz inputs still cross many chunk borders): each
 // 4-byte step appends fresh pseudo-random bytes, a run of one byte, or a copy of earlier output from some
 // distance back, which is where dictionaries that disagree would find different matches.
-#include "compress/codecs/lh5/Lh5Compress.h"
+#include "compress/codecs/lh5/compress/Lh5Compress.h"
 #include "tests/support/CodecStateSetup.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // libFuzzer target of the LH5 compressor: any input that the compressor accepts must survive the
 // round trip, and an input that cannot be compressed must raise EUnableToCompress, and only when
 // its stream, made without a budget, is longer than the input.
-#include "compress/codecs/lh5/Lh5Compress.h"
+#include "compress/codecs/lh5/compress/Lh5Compress.h"
 #include "fuzz/RoundTripCheck.h"
 #include "tests/support/CodecStateSetup.h"
 

@@ -5,7 +5,7 @@
 
 #include "compress/ArchiveFormat.h"
 #include "compress/Archiver.h"
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 #include "compress/dense/DenseMethod.h"
 
 #include <exception>

@@ -11,7 +11,7 @@
 
 #include "compress/CodecTable.h"
 #include "compress/codecs/StoredRle.h"
-#include "compress/codecs/lh5/Lh5Compress.h"
+#include "compress/codecs/lh5/compress/Lh5Compress.h"
 #include "compress/codecs/lzh/LzhCodec.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "compress/codecs/CodecState.h"
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 #include "platform/Stream.h"
 #include "tests/support/CodecStateSetup.h"
 

@@ -5,7 +5,7 @@
 
 #include "compress/Archiver.h"
 #include "compress/codecs/CodecState.h"
-#include "compress/codecs/lh5/Lh5Compress.h"
+#include "compress/codecs/lh5/compress/Lh5Compress.h"
 #include "support/DirectCodecRun.h"
 #include "support/TestStreams.h"
 

@@ -3,9 +3,9 @@
 // length-code table is built and written before the distance table because both use AuxLen and
 // AuxCode in turn. The symbol walk works from right-aligned copies of the codes so that each
 // code is a single shift-and-or into the bit writer's word.
-#include "compress/codecs/lh5/Lh5BitWriter.h"
-#include "compress/codecs/lh5/Lh5Compress.h"
-#include "compress/codecs/lh5/Lh5Huffman.h"
+#include "compress/codecs/lh5/compress/Lh5BitWriter.h"
+#include "compress/codecs/lh5/compress/Lh5Compress.h"
+#include "compress/codecs/lh5/compress/Lh5Huffman.h"
 
 #include <cstring>
 

@@ -7,7 +7,7 @@
 // naming a symbol outside its alphabet gets a table of Lh5NoCode like a list without codes.
 // Auxiliary counts above the alphabet stay inside AuxLen, which holds the longest list a count can
 // announce, and are read and ignored.
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 
 #include <algorithm>
 #include <iterator>

@@ -19,7 +19,7 @@
 #pragma once
 
 #include "compress/codecs/CodecState.h"
-#include "compress/codecs/lh5/Lh5MatchFinder.h"
+#include "compress/codecs/lh5/compress/Lh5MatchFinder.h"
 
 #include <chrono>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // frequencies and leaves a sifted entry above an equal child; the symbols leave the heap least
 // frequent first into a list (kept in the code array until the codes overwrite it), and the
 // lengths are dealt out from that list, longest first, after the depth counts have been limited.
-#include "compress/codecs/lh5/Lh5Huffman.h"
+#include "compress/codecs/lh5/compress/Lh5Huffman.h"
 
 #include <algorithm>
 

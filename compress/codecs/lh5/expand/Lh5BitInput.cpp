@@ -2,7 +2,7 @@
 // bits; PendingByte keeps the unused bits of the last byte read, left-aligned. A byte is read
 // only when a fetch needs bits beyond both, so after T bits have passed through BitWindow exactly
 // ceil(T / 8) bytes have been read: the stream never runs ahead of what the codes require.
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 
 void ThrowBadDecodeTable() {
     throw ELh5BadDecodeTable();

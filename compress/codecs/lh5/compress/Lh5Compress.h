@@ -5,8 +5,8 @@
 #pragma once
 
 #include "compress/codecs/CodecState.h"
-#include "compress/codecs/lh5/Lh5ParallelFinder.h"
 #include "compress/codecs/lh5/Lh5Storage.h"
+#include "compress/codecs/lh5/compress/Lh5ParallelFinder.h"
 
 // A group of eight symbols takes at most 1 + 8 * 3 bytes of the block buffer, so a group that
 // starts before the send point always fits.

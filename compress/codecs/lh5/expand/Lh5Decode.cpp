@@ -1,7 +1,7 @@
 // Symbol and distance decoding of the lh5 expander, one code at a time on the bit window: a
 // lookup with the top 12 (symbols) or 8 (distance classes) bits decodes every short code; a
 // longer code continues in its tree from the table entry, one bit per level.
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 
 namespace {
 // Walks from a tree node down to a leaf below leafLimit, testing BitWindow from firstMask down.

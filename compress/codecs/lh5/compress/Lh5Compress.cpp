@@ -4,10 +4,10 @@
 // byte per literal, three per match), so that a block is coded with codes fitted to it alone.
 // Most inputs are searched ahead of the decisions, on one or several cores
 // (Lh5ParallelCompress.cpp), with the same results.
-#include "compress/codecs/lh5/Lh5Compress.h"
+#include "compress/codecs/lh5/compress/Lh5Compress.h"
 
-#include "compress/codecs/lh5/Lh5BitWriter.h"
-#include "compress/codecs/lh5/Lh5MatchFinder.h"
+#include "compress/codecs/lh5/compress/Lh5BitWriter.h"
+#include "compress/codecs/lh5/compress/Lh5MatchFinder.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,8 +1,8 @@
 // The LH5 compressor on several cores: findings computed ahead in rounds, turned into symbols by
 // the one-pass decisions, and the last positions found live by the finder that got there.
-#include "compress/codecs/lh5/Lh5Compress.h"
-#include "compress/codecs/lh5/Lh5MatchFinder.h"
-#include "compress/codecs/lh5/Lh5ParallelFinder.h"
+#include "compress/codecs/lh5/compress/Lh5Compress.h"
+#include "compress/codecs/lh5/compress/Lh5MatchFinder.h"
+#include "compress/codecs/lh5/compress/Lh5ParallelFinder.h"
 
 #include <algorithm>
 

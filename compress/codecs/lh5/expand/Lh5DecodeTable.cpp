@@ -7,7 +7,7 @@
 // entry set and needs fewer than symbolCount tree nodes. Any other sum - including those that
 // wrap to 0 in 16 bits - is damaged data. A list without any code fills the table with
 // Lh5NoCode, which every decoder rejects when it meets it.
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 
 #include <algorithm>
 

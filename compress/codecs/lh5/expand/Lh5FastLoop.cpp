@@ -7,7 +7,7 @@
 // Bytes are loaded ahead of the bit-wise reader, but only from the current chunk and without
 // touching InPos; on the way out the loop reports how far the bit-wise reader would have read,
 // and the caller accounts for exactly those bytes.
-#include "compress/codecs/lh5/Lh5FastLoop.h"
+#include "compress/codecs/lh5/expand/Lh5FastLoop.h"
 
 #include <bit>
 #include <cstring>

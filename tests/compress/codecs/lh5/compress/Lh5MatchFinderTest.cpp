@@ -1,4 +1,4 @@
-#include "compress/codecs/lh5/Lh5MatchFinder.h"
+#include "compress/codecs/lh5/compress/Lh5MatchFinder.h"
 #include "compress/codecs/lh5/Lh5TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 // The operations run on TTrie, a view that holds the array addresses and the scalar state in
 // locals for the length of one step, so that the compiler keeps them in registers instead of
 // reloading them from the storage after every byte-sized store.
-#include "compress/codecs/lh5/Lh5MatchFinder.h"
+#include "compress/codecs/lh5/compress/Lh5MatchFinder.h"
 
 #include <algorithm>
 #include <bit>

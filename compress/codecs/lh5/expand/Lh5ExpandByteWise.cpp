@@ -2,7 +2,7 @@
 // 8192-byte ring Window and WriteByte, every input byte through ReadByte. This loop defines the
 // results that the fast expander reproduces; it also serves keyed runs, whose bytes must pass
 // the key transform one by one.
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // Rounds of chunks found side by side, each checked against the dictionary of the chunk before.
-#include "compress/codecs/lh5/Lh5ParallelFinder.h"
+#include "compress/codecs/lh5/compress/Lh5ParallelFinder.h"
 
 #include <algorithm>
 #include <atomic>

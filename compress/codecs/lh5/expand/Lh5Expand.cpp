@@ -9,8 +9,8 @@
 // OutBuffer in bulk (with the sums, counts and budget kept as WriteByte keeps them) before every
 // bit-wise step and before the history slides back to the start of Window. Flushes of the full
 // output buffer therefore fall between the same reads as with one WriteByte per byte.
-#include "compress/codecs/lh5/Lh5Expand.h"
-#include "compress/codecs/lh5/Lh5FastLoop.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5FastLoop.h"
 
 #include <algorithm>
 #include <cstring>

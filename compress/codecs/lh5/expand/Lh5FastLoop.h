@@ -6,7 +6,7 @@
 // BlockRemaining) exactly as the bit-by-bit reader would have it.
 #pragma once
 
-#include "compress/codecs/lh5/Lh5Expand.h"
+#include "compress/codecs/lh5/expand/Lh5Expand.h"
 
 #include <cstdint>
 
