@@ -3,7 +3,7 @@
 // that all of its operations share, so one component runs one operation at a time.
 #pragma once
 
-#include "compress/ArchiveFormat.h"
+#include "compress/archive/ArchiveFormat.h"
 #include "compress/codecs/CodecState.h"
 
 #include <functional>

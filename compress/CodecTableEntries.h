@@ -3,8 +3,8 @@
 // the order stored, RLE, LZH, LH5 and differs only in whether they carry a compressor.
 #pragma once
 
-#include "compress/ArchiveFormat.h"
 #include "compress/CodecTable.h"
+#include "compress/archive/ArchiveFormat.h"
 #include "compress/codecs/StoredRle.h"
 #include "compress/codecs/lh5/expand/Lh5Expand.h"
 #include "compress/codecs/lzh/LzhCodec.h"

@@ -3,7 +3,7 @@
 // byte chooses no key, a scrambling lock or a checksum-only lock). The writer packs them, falling
 // back to storing a member that will not shrink; ReadDirectory must list them with their names and
 // sizes, and ExpandMember must give each one back byte for byte with its checksum verified.
-#include "compress/ArchiveWriter.h"
+#include "compress/archive/ArchiveWriter.h"
 
 #include <cstdint>
 #include <cstdlib>

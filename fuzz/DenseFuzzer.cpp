@@ -8,7 +8,7 @@
 //   then expanded with the flags' skip pattern: every member expanded must come back exactly.
 #include "compress/dense/DenseMethod.h"
 
-#include "compress/ArchiveWriter.h"
+#include "compress/archive/ArchiveWriter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -6,7 +6,7 @@
 // its progress (CompressorShowProgress).
 #include "setup/MainForm.h"
 
-#include "compress/MemberNameRules.h"
+#include "compress/archive/MemberNameRules.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 #include "setup/install/ExistingFilePolicy.h"

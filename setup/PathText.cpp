@@ -1,7 +1,7 @@
 // Path and name helpers, written out over the bytes so that no locale takes part.
 #include "setup/PathText.h"
 
-#include "compress/FileNames.h"
+#include "compress/archive/FileNames.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // else (a standard-library exception, an allocation failure, an unnamed Exception).
 #pragma once
 
-#include "compress/ArchiveFormat.h"
 #include "compress/Archiver.h"
+#include "compress/archive/ArchiveFormat.h"
 #include "compress/codecs/lh5/expand/Lh5Expand.h"
 #include "compress/dense/DenseMethod.h"
 

@@ -8,8 +8,8 @@
 #include "support/TestStreams.h"
 #include "support/ToolRunner.h"
 
-#include "compress/ArchiveWriter.h"
 #include "compress/CodecTable.h"
+#include "compress/archive/ArchiveWriter.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 

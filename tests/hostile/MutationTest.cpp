@@ -7,8 +7,8 @@
 #include "support/TestStreams.h"
 #include "support/ToolRunner.h"
 
-#include "compress/ArchiveWriter.h"
 #include "compress/CodecTable.h"
+#include "compress/archive/ArchiveWriter.h"
 
 #include <gtest/gtest.h>
 

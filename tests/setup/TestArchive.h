@@ -3,7 +3,7 @@
 // component can expand them without any codec beyond the stored one.
 #pragma once
 
-#include "compress/ArchiveWriter.h"
+#include "compress/archive/ArchiveWriter.h"
 #include "compress/dense/DenseMethod.h"
 
 #include <string>

@@ -2,7 +2,7 @@
 // names, and which keys are accepted.
 #include "tools/qdmx/MemberNames.h"
 
-#include "compress/MemberNameRules.h"
+#include "compress/archive/MemberNameRules.h"
 
 #include <gtest/gtest.h>
 

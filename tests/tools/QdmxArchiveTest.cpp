@@ -1,12 +1,12 @@
 // The archive subcommands of qdmx (create, list, test, extract, make-setup), run as a user would
 // run them on a tree with nested folders, empty files, a read-only file and names with spaces;
 // and the setup image that make-setup writes, also from damaged and hostile templates.
-#include "compress/ArchiveTestSupport.h"
+#include "compress/archive/ArchiveTestSupport.h"
 #include "support/ToolRunner.h"
 
 #include "ParlavoxVersion.h"
-#include "compress/ArchiveWriter.h"
 #include "compress/CodecTable.h"
+#include "compress/archive/ArchiveWriter.h"
 #include "compress/dense/BranchFilter.h"
 #include "compress/dense/DenseMethod.h"
 #include "platform/Crc32.h"

@@ -4,7 +4,7 @@
 #include "tools/qdmx/MemberNames.h"
 #include "tools/qdmx/Methods.h"
 
-#include "compress/ArchiveFormat.h"
+#include "compress/archive/ArchiveFormat.h"
 
 #include <cstdio>
 

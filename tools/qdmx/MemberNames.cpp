@@ -2,7 +2,7 @@
 // either can separate directories on Windows and a name made on another system may carry it.
 #include "tools/qdmx/MemberNames.h"
 
-#include "compress/MemberNameRules.h"
+#include "compress/archive/MemberNameRules.h"
 #include "platform/AsciiCase.h"
 
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "tools/qdmx/Methods.h"
 
-#include "compress/ArchiveFormat.h"
 #include "compress/CodecTable.h"
+#include "compress/archive/ArchiveFormat.h"
 
 namespace {
 struct TMethodName {

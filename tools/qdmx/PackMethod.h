@@ -2,7 +2,7 @@
 // method (zstd through the custom-method door, with its compression level and window).
 #pragma once
 
-#include "compress/ArchiveWriter.h"
+#include "compress/archive/ArchiveWriter.h"
 #include "compress/dense/DenseMethod.h"
 
 #include <memory>

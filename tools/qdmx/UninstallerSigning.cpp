@@ -1,7 +1,7 @@
 #include "tools/qdmx/UninstallerSigning.h"
 
-#include "compress/ArchiveWriter.h"
 #include "compress/Archiver.h"
+#include "compress/archive/ArchiveWriter.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/ProcessSeed.h"

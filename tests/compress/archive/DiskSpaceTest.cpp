@@ -1,6 +1,6 @@
 // The space check before each member (with the free-space query replaced, so that any amount of
 // free space can be simulated), the drive numbers of paths, and MakeDirectoryPath.
-#include "compress/ArchiveTestSupport.h"
+#include "compress/archive/ArchiveTestSupport.h"
 #include "support/TempDirectory.h"
 
 #include "compress/Archiver.h"

@@ -1,5 +1,5 @@
 // Little-endian encoding and decoding of the archive and member headers.
-#include "compress/ArchiveFormat.h"
+#include "compress/archive/ArchiveFormat.h"
 
 #include "platform/LittleEndian.h"
 

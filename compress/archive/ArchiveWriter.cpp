@@ -3,7 +3,7 @@
 // destination is rewound to the member's data and the stored copy overwrites that partial output
 // with exactly the source's bytes, so no stale byte remains. The member header is written as a
 // placeholder first and rewritten with the final sizes and checksum.
-#include "compress/ArchiveWriter.h"
+#include "compress/archive/ArchiveWriter.h"
 
 #include "compress/CodecTable.h"
 #include "platform/FileStream.h"

@@ -1,4 +1,4 @@
-#include "compress/FileNames.h"
+#include "compress/archive/FileNames.h"
 
 #include "platform/AsciiCase.h"
 bool SameFileName(const std::string& a, const std::string& b) {

@@ -6,8 +6,8 @@
 // failing member's target stays exactly as it was (or absent), with its date and attributes.
 #include "compress/Archiver.h"
 
-#include "compress/FileNames.h"
-#include "compress/PendingFile.h"
+#include "compress/archive/FileNames.h"
+#include "compress/archive/PendingFile.h"
 #include "platform/FileSystem.h"
 
 #include <memory>

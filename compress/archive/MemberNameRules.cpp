@@ -1,4 +1,4 @@
-#include "compress/MemberNameRules.h"
+#include "compress/archive/MemberNameRules.h"
 
 #include "platform/AsciiCase.h"
 #include "platform/FileSystem.h"

@@ -1,7 +1,7 @@
 // Temporary files beside their targets, and the one-step replacement of the target.
-#include "compress/PendingFile.h"
+#include "compress/archive/PendingFile.h"
 
-#include "compress/FileNames.h"
+#include "compress/archive/FileNames.h"
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
