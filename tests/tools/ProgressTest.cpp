@@ -1,5 +1,5 @@
 // qdmx's progress line: one rewrite per new percentage, a newline at 100, nothing when disabled.
-#include "tools/qdmx/Progress.h"
+#include "tools/qdmx/commands/Progress.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // failure with the member's name and the component's message.
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
-#include "tools/qdmx/Progress.h"
+#include "tools/qdmx/commands/Progress.h"
 
 #include "compress/Archiver.h"
 #include "compress/dense/DenseMethod.h"

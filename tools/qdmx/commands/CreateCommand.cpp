@@ -6,7 +6,7 @@
 #include "tools/qdmx/CommandSupport.h"
 #include "tools/qdmx/MemberNames.h"
 #include "tools/qdmx/PackMethod.h"
-#include "tools/qdmx/Progress.h"
+#include "tools/qdmx/commands/Progress.h"
 
 #include "platform/FileSystem.h"
 

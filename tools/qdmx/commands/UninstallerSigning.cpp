@@ -1,4 +1,4 @@
-#include "tools/qdmx/UninstallerSigning.h"
+#include "tools/qdmx/commands/UninstallerSigning.h"
 
 #include "compress/Archiver.h"
 #include "compress/archive/ArchiveWriter.h"

@@ -6,7 +6,7 @@
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
 #include "tools/qdmx/MemberNames.h"
-#include "tools/qdmx/Progress.h"
+#include "tools/qdmx/commands/Progress.h"
 
 #include "compress/Archiver.h"
 #include "compress/dense/DenseMethod.h"

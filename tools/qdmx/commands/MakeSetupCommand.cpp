@@ -7,14 +7,14 @@
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
 #include "tools/qdmx/PackMethod.h"
-#include "tools/qdmx/SetupInputs.h"
+#include "tools/qdmx/commands/SetupInputs.h"
 
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "setup/integrity/SetupDigests.h"
 #include "tools/pe/PeImage.h"
 #include "tools/pe/SetupTemplate.h"
-#include "tools/qdmx/UninstallerSigning.h"
+#include "tools/qdmx/commands/UninstallerSigning.h"
 
 #include <cstdio>
 #include <filesystem>

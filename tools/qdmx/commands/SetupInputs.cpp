@@ -1,6 +1,6 @@
 // Record and folder checks of make-setup. The record is split and its date converted by the
 // wizard's own parser and date decoding, so whatever passes here is what the wizard shows.
-#include "tools/qdmx/SetupInputs.h"
+#include "tools/qdmx/commands/SetupInputs.h"
 
 #include "platform/AsciiCase.h"
 #include "platform/Exception.h"

@@ -1,6 +1,6 @@
 // Progress lines: "\rNAME  42%" while a member is coded, ended by a newline at 100%. The line is
 // written only when the percentage changes, so a member of many chunks costs a few writes.
-#include "tools/qdmx/Progress.h"
+#include "tools/qdmx/commands/Progress.h"
 
 #ifdef _WIN32
 #include <io.h>
