@@ -1,5 +1,8 @@
 # Warnings, sanitizers and static linking shared by every target.
 add_compile_options(-Wall -Wextra)
+# Debug information names files relative to the source tree: no build machine's path is recorded,
+# and two clones compile to the same objects, so that a compiler cache serves a fresh clone too.
+add_compile_options(-fdebug-prefix-map=${PROJECT_SOURCE_DIR}=.)
 if(PARLAVOX_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     add_link_options(-fsanitize=address,undefined)
