@@ -43,7 +43,9 @@ fi
 # The Windows build of zstd needs Debian's source package (scripts/deps.sh).
 source "$root/scripts/deps.sh"
 parlavox_fetch_zstd_source
-(cd "$root" && cmake --preset windows >/dev/null && cmake --build --preset windows -j 2 --target setup-template host_tools)
+# The payload is packed by the optimised Linux qdmx of the bench build.
+(cd "$root" && cmake --preset windows >/dev/null && cmake --build --preset windows -j 2 --target setup-template)
+(cd "$root" && cmake --preset bench >/dev/null && cmake --build --preset bench -j 2 --target qdmx)
 mkdir -p "$data"
-exec python3 "$root/bench/install_compare.py" --qdmx "$root/build/windows/host-tools/tools/qdmx/qdmx" \
+exec python3 "$root/bench/install_compare.py" --qdmx "$root/build/bench/tools/qdmx/qdmx" \
     --data "$data" --ours "ours=$root/build/windows/setup/win32/setup-template.exe" "${args[@]}"

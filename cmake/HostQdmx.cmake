@@ -1,7 +1,18 @@
 # The qdmx that packs the setup's payload at build time must run on the build machine. When
 # cross-compiling, the same sources are configured once more for the host (tests off) as an
-# external project inside this build folder and only its qdmx is built; otherwise the qdmx of
-# this build serves. Sets PARLAVOX_HOST_QDMX (the program) and PARLAVOX_HOST_QDMX_TARGET.
+# external project inside this build folder and only its qdmx is built, unless
+# PARLAVOX_BUILD_MACHINE_QDMX names a qdmx built already (scripts/test passes its Linux build's,
+# which saves compiling the library a third time); otherwise the qdmx of this build serves. Sets
+# PARLAVOX_HOST_QDMX (the program) and PARLAVOX_HOST_QDMX_TARGET (what packing depends on).
+set(PARLAVOX_BUILD_MACHINE_QDMX "" CACHE FILEPATH "A qdmx for the build machine; empty: built with this build")
+if(CMAKE_CROSSCOMPILING AND PARLAVOX_BUILD_MACHINE_QDMX)
+    if(NOT EXISTS ${PARLAVOX_BUILD_MACHINE_QDMX})
+        message(FATAL_ERROR "PARLAVOX_BUILD_MACHINE_QDMX: no program ${PARLAVOX_BUILD_MACHINE_QDMX}")
+    endif()
+    set(PARLAVOX_HOST_QDMX ${PARLAVOX_BUILD_MACHINE_QDMX})
+    set(PARLAVOX_HOST_QDMX_TARGET ${PARLAVOX_BUILD_MACHINE_QDMX})
+    return()
+endif()
 if(CMAKE_CROSSCOMPILING)
     include(ExternalProject)
     set(_host_dir ${CMAKE_BINARY_DIR}/host-tools)

@@ -19,7 +19,8 @@ source "$here/install-checks.sh"
 setup_exe=$build/setup/win32/setup.exe
 template_exe=$build/setup/win32/setup-template.exe
 payload=$build/setup/win32/payload
-qdmx=$build/host-tools/tools/qdmx/qdmx
+# The build machine's qdmx: the one the build packed with (cmake/HostQdmx.cmake).
+qdmx=${PARLAVOX_BUILD_MACHINE_QDMX:-$build/host-tools/tools/qdmx/qdmx}
 [ -x "$qdmx" ] || qdmx=$build/tools/qdmx/qdmx
 
 
