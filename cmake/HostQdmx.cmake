@@ -5,10 +5,11 @@
 # which saves compiling the library a third time); otherwise the qdmx of this build serves. Sets
 # PARLAVOX_HOST_QDMX (the program) and PARLAVOX_HOST_QDMX_TARGET (what packing depends on).
 set(PARLAVOX_BUILD_MACHINE_QDMX "" CACHE FILEPATH "A qdmx for the build machine; empty: built with this build")
+if(PARLAVOX_BUILD_MACHINE_QDMX AND NOT EXISTS ${PARLAVOX_BUILD_MACHINE_QDMX})
+    message(WARNING "PARLAVOX_BUILD_MACHINE_QDMX: no program ${PARLAVOX_BUILD_MACHINE_QDMX}; building one")
+    set(PARLAVOX_BUILD_MACHINE_QDMX "" CACHE FILEPATH "" FORCE)
+endif()
 if(CMAKE_CROSSCOMPILING AND PARLAVOX_BUILD_MACHINE_QDMX)
-    if(NOT EXISTS ${PARLAVOX_BUILD_MACHINE_QDMX})
-        message(FATAL_ERROR "PARLAVOX_BUILD_MACHINE_QDMX: no program ${PARLAVOX_BUILD_MACHINE_QDMX}")
-    endif()
     set(PARLAVOX_HOST_QDMX ${PARLAVOX_BUILD_MACHINE_QDMX})
     set(PARLAVOX_HOST_QDMX_TARGET ${PARLAVOX_BUILD_MACHINE_QDMX})
     return()

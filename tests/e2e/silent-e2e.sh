@@ -19,9 +19,7 @@ source "$here/install-checks.sh"
 setup_exe=$build/setup/win32/setup.exe
 template_exe=$build/setup/win32/setup-template.exe
 payload=$build/setup/win32/payload
-# The build machine's qdmx: the one the build packed with (cmake/HostQdmx.cmake).
-qdmx=${PARLAVOX_BUILD_MACHINE_QDMX:-$build/host-tools/tools/qdmx/qdmx}
-[ -x "$qdmx" ] || qdmx=$build/tools/qdmx/qdmx
+qdmx=$(build_machine_qdmx "$build")
 
 
 planted_dll=$build/tests/e2e/planted.dll
