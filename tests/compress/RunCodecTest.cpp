@@ -1,6 +1,6 @@
 #include "compress/Archiver.h"
 #include "compress/codecs/StoredRle.h"
-#include "support/TestStreams.h"
+#include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
 

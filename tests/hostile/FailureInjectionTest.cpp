@@ -4,9 +4,9 @@
 // file that the failing member would have replaced must stay as it was (contents, date and
 // attributes) with no temporary file beside it, and the run's buffers must be released (the LH5
 // and LZH storage too: the ASan build's leak checker watches these tests).
-#include "hostile/ComponentErrors.h"
-#include "support/TestStreams.h"
-#include "support/ToolRunner.h"
+#include "tests/hostile/ComponentErrors.h"
+#include "tests/support/TestStreams.h"
+#include "tests/support/ToolRunner.h"
 
 #include "compress/CodecTable.h"
 #include "compress/archive/ArchiveWriter.h"

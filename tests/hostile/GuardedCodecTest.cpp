@@ -3,11 +3,11 @@
 // LH5 and LZH tables, the fast decoder's tables and the dispatcher's own buffers. Any read or
 // write one byte outside a block faults at once, in the plain build as in the sanitizer build.
 // Every case runs with the blocks against their end guards and again against their start guards.
-#include "hostile/ComponentErrors.h"
-#include "hostile/HostileManifest.h"
-#include "support/GuardedAllocator.h"
-#include "support/GuardedBuffer.h"
-#include "support/TestStreams.h"
+#include "tests/hostile/ComponentErrors.h"
+#include "tests/hostile/HostileManifest.h"
+#include "tests/support/GuardedAllocator.h"
+#include "tests/support/GuardedBuffer.h"
+#include "tests/support/TestStreams.h"
 
 #include "compress/CodecTable.h"
 #include "compress/codecs/StoredRle.h"

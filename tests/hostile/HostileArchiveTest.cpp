@@ -2,9 +2,9 @@
 // ReadDirectory, ExpandArchive into a scratch folder (OnCheckFile redirects member k to "m<k>"
 // there and records the target it was offered), `qdmx test` and `qdmx extract` in its safe mode.
 // The outcomes come from expected.txt, written by the generator beside the files.
-#include "hostile/ComponentErrors.h"
-#include "hostile/HostileManifest.h"
-#include "support/ToolRunner.h"
+#include "tests/hostile/ComponentErrors.h"
+#include "tests/hostile/HostileManifest.h"
+#include "tests/support/ToolRunner.h"
 
 #include "compress/Archiver.h"
 #include "platform/FileStream.h"

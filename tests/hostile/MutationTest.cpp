@@ -3,9 +3,9 @@
 // 100 times each with fixed seeds. Each copy is listed, expanded into files and expanded member by
 // member into memory; every run must end normally or with a component exception, and whatever a
 // member produces stays within what its codec may write.
-#include "hostile/ComponentErrors.h"
-#include "support/TestStreams.h"
-#include "support/ToolRunner.h"
+#include "tests/hostile/ComponentErrors.h"
+#include "tests/support/TestStreams.h"
+#include "tests/support/ToolRunner.h"
 
 #include "compress/CodecTable.h"
 #include "compress/archive/ArchiveWriter.h"

@@ -1,7 +1,7 @@
 // The platform layer below the archive component: packed date-times, last-write times of files,
 // attributes, existence tests, directory creation, free space and (on POSIX) the absence of
 // resources. The POSIX checks compare with the C library's own view of the file.
-#include "support/TempDirectory.h"
+#include "tests/support/TempDirectory.h"
 
 #include "platform/DiskSpace.h"
 #include "platform/Exception.h"

@@ -1,7 +1,7 @@
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
-#include "support/TempDirectory.h"
-#include "support/TestStreams.h"
+#include "tests/support/TempDirectory.h"
+#include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "compress/codecs/CodecState.h"
-#include "support/CodecStateSetup.h"
-#include "support/TestStreams.h"
+#include "tests/support/CodecStateSetup.h"
+#include "tests/support/TestStreams.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 // The allocation hook of TGuardedAllocations. It must not allocate itself: the registry of live
 // guarded blocks is a fixed array, and everything else goes straight to the C library's
 // allocator (__real_*). One thread only, as the codec tests are.
-#include "support/GuardedAllocator.h"
+#include "tests/support/GuardedAllocator.h"
 
 #include <malloc.h>
 

@@ -8,7 +8,7 @@
 // Blocks made inside a scope may be freed after it; free and delete recognise them at any time.
 #pragma once
 
-#include "support/GuardedBuffer.h"
+#include "tests/support/GuardedBuffer.h"
 
 #include <cstddef>
 

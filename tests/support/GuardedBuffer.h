@@ -6,7 +6,7 @@
 #pragma once
 
 #include "compress/codecs/CodecState.h"
-#include "support/CodecStateSetup.h"
+#include "tests/support/CodecStateSetup.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

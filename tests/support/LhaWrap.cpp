@@ -1,7 +1,7 @@
 // Level-0 LHA header layout: header size (bytes after the first two), header checksum (byte sum
 // of those bytes), method, compressed and original size, DOS date-time, attribute, level, name
 // length and name, CRC-16 of the original data; all integers little-endian.
-#include "support/LhaWrap.h"
+#include "tests/support/LhaWrap.h"
 
 #include <stdexcept>
 

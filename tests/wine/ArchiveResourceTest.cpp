@@ -1,7 +1,7 @@
 // Archive sources on Windows: resources of the test executable and of a resource-only library,
 // a name that exists only under another type, a library that cannot be loaded, and the library's
 // lifetime being that of the stream.
-#include "support/TempDirectory.h"
+#include "tests/support/TempDirectory.h"
 
 #include "compress/Archiver.h"
 #include "platform/FileStream.h"

@@ -1,7 +1,7 @@
 // Expansion as Windows sees it: dates through the Win32 file-time calls, attribute bits,
 // directories created below a drive root, and the free-space check with drive numbers.
-#include "compress/archive/ArchiveTestSupport.h"
-#include "support/TempDirectory.h"
+#include "tests/compress/archive/ArchiveTestSupport.h"
+#include "tests/support/TempDirectory.h"
 
 #include "compress/Archiver.h"
 

@@ -1,8 +1,8 @@
 // TArchiver's listing and expansion on real files in a temporary directory: target paths,
 // directory lists, OnCheckFile, selection, creation failures, dates and attributes, the
 // verification order with the key lock, and what survives a failure.
-#include "compress/archive/ArchiveTestSupport.h"
-#include "support/TempDirectory.h"
+#include "tests/compress/archive/ArchiveTestSupport.h"
+#include "tests/support/TempDirectory.h"
 
 #include "compress/Archiver.h"
 #include "compress/archive/PendingFile.h"

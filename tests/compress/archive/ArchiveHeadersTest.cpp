@@ -1,5 +1,5 @@
 #include "compress/Archiver.h"
-#include "support/TestStreams.h"
+#include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
 

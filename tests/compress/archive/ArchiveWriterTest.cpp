@@ -1,9 +1,9 @@
 // The archive writer: the exact bytes of small archives (expected bytes written out by hand from
 // the layout), the key lock kinds, the fallback to stored members, files' dates and attributes,
 // and round trips through TArchiver for every method this build can compress.
-#include "compress/archive/ArchiveTestSupport.h"
-#include "support/TempDirectory.h"
-#include "support/TestStreams.h"
+#include "tests/compress/archive/ArchiveTestSupport.h"
+#include "tests/support/TempDirectory.h"
+#include "tests/support/TestStreams.h"
 
 #include "compress/CodecTable.h"
 #include "compress/archive/ArchiveWriter.h"

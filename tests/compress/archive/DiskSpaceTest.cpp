@@ -1,7 +1,7 @@
 // The space check before each member (with the free-space query replaced, so that any amount of
 // free space can be simulated), the drive numbers of paths, and MakeDirectoryPath.
-#include "compress/archive/ArchiveTestSupport.h"
-#include "support/TempDirectory.h"
+#include "tests/compress/archive/ArchiveTestSupport.h"
+#include "tests/support/TempDirectory.h"
 
 #include "compress/Archiver.h"
 #include "platform/FileSystem.h"

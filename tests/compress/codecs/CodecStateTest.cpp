@@ -1,5 +1,5 @@
 #include "compress/codecs/CodecState.h"
-#include "support/TestStreams.h"
+#include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
 

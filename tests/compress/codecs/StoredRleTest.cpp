@@ -1,6 +1,6 @@
 #include "compress/codecs/StoredRle.h"
 #include "compress/Archiver.h"
-#include "support/TestStreams.h"
+#include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
 

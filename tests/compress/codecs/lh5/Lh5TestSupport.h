@@ -6,8 +6,8 @@
 #include "compress/Archiver.h"
 #include "compress/codecs/CodecState.h"
 #include "compress/codecs/lh5/compress/Lh5Compress.h"
-#include "support/DirectCodecRun.h"
-#include "support/TestStreams.h"
+#include "tests/support/DirectCodecRun.h"
+#include "tests/support/TestStreams.h"
 
 #include <climits>
 #include <cstdint>

@@ -3,8 +3,8 @@
 // bytes, which lhasa also verifies against the header's CRC-16. Native builds only: lhasa is a
 // Linux tool, and the test skips when it is not installed.
 #include "LzhTestSupport.h"
-#include "support/LhaWrap.h"
-#include "support/TempDirectory.h"
+#include "tests/support/LhaWrap.h"
+#include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 

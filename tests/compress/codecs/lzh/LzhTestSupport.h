@@ -9,8 +9,8 @@
 #include "compress/codecs/lzh/LzhCoding.h"
 #include "compress/codecs/lzh/LzhModel.h"
 #include "compress/codecs/lzh/LzhStorage.h"
-#include "support/DirectCodecRun.h"
-#include "support/TestStreams.h"
+#include "tests/support/DirectCodecRun.h"
+#include "tests/support/TestStreams.h"
 
 #include <climits>
 #include <string>

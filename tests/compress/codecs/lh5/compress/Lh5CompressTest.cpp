@@ -1,8 +1,8 @@
 #include "compress/codecs/lh5/compress/Lh5Compress.h"
 #include "compress/codecs/lh5/Lh5Storage.h"
-#include "compress/codecs/lh5/Lh5TestSupport.h"
 #include "compress/codecs/lh5/compress/Lh5BitWriter.h"
 #include "compress/codecs/lh5/compress/Lh5Huffman.h"
+#include "tests/compress/codecs/lh5/Lh5TestSupport.h"
 
 #include <gtest/gtest.h>
 

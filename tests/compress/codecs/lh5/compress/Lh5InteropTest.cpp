@@ -1,9 +1,9 @@
 // Our lh5 streams, wrapped as the single member of a level-0 LHA archive, handed to peer
 // archivers as black boxes: each must extract the original bytes. Native only; a missing tool
 // skips its cases (CI installs lhasa, p7zip-full and libarchive-tools).
-#include "compress/codecs/lh5/Lh5TestSupport.h"
-#include "support/LhaWrap.h"
-#include "support/ToolRunner.h"
+#include "tests/compress/codecs/lh5/Lh5TestSupport.h"
+#include "tests/support/LhaWrap.h"
+#include "tests/support/ToolRunner.h"
 
 #include <gtest/gtest.h>
 

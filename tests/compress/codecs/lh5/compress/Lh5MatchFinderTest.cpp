@@ -1,5 +1,5 @@
 #include "compress/codecs/lh5/compress/Lh5MatchFinder.h"
-#include "compress/codecs/lh5/Lh5TestSupport.h"
+#include "tests/compress/codecs/lh5/Lh5TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The compressor's search on several threads must give exactly the one-pass stream: small chunks
 // and warm-ups put many chunk borders, window shifts and recomputed chunks into a short input.
-#include "compress/codecs/lh5/Lh5TestSupport.h"
 #include "compress/codecs/lh5/compress/Lh5ParallelFinder.h"
-#include "support/CodecStateSetup.h"
+#include "tests/compress/codecs/lh5/Lh5TestSupport.h"
+#include "tests/support/CodecStateSetup.h"
 
 #include <gtest/gtest.h>
 

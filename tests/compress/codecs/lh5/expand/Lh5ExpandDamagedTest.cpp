@@ -3,9 +3,9 @@
 // ELh5BadDecodeTable or decodes to the documented bytes, and the fast and the symbol-by-symbol
 // expanders agree on every observable result, including what was written before the error.
 #include "compress/Archiver.h"
-#include "compress/codecs/lh5/Lh5ExpandHarness.h"
-#include "compress/codecs/lh5/Lh5StreamBuilder.h"
-#include "support/TestStreams.h"
+#include "tests/compress/codecs/lh5/Lh5ExpandHarness.h"
+#include "tests/compress/codecs/lh5/Lh5StreamBuilder.h"
+#include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
 

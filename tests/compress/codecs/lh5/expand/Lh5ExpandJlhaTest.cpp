@@ -2,7 +2,7 @@
 // expand to the original bytes, with the checksum of those bytes, and leave the source right
 // after the member's data when more bytes follow it.
 #include "compress/Archiver.h"
-#include "compress/codecs/lh5/Lh5ExpandHarness.h"
+#include "tests/compress/codecs/lh5/Lh5ExpandHarness.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 // expander checked against the symbol-by-symbol one on random streams, down to the order of
 // every read, write and progress report.
 #include "compress/Archiver.h"
-#include "compress/codecs/lh5/Lh5ExpandHarness.h"
-#include "compress/codecs/lh5/Lh5StreamBuilder.h"
-#include "support/TestStreams.h"
+#include "tests/compress/codecs/lh5/Lh5ExpandHarness.h"
+#include "tests/compress/codecs/lh5/Lh5StreamBuilder.h"
+#include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The raw-stream subcommands of qdmx, run as a user would run them.
-#include "support/TestStreams.h"
-#include "support/ToolRunner.h"
+#include "tests/support/TestStreams.h"
+#include "tests/support/ToolRunner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The archive subcommands of qdmx (create, list, test, extract, make-setup), run as a user would
 // run them on a tree with nested folders, empty files, a read-only file and names with spaces;
 // and the setup image that make-setup writes, also from damaged and hostile templates.
-#include "compress/archive/ArchiveTestSupport.h"
-#include "support/ToolRunner.h"
+#include "tests/compress/archive/ArchiveTestSupport.h"
+#include "tests/support/ToolRunner.h"
 
 #include "ParlavoxVersion.h"
 #include "compress/CodecTable.h"
