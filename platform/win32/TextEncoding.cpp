@@ -1,0 +1,22 @@
+// Code pages through MultiByteToWideChar, which knows every code page the machine has installed.
+#include "platform/TextEncoding.h"
+
+#include "platform/Exception.h"
+#include "platform/win32/WideText.h"
+
+#include <windows.h>
+
+unsigned AnsiCodePage() {
+    return GetACP();
+}
+
+std::string CodePageToUtf8(std::string_view text, unsigned codePage) {
+    if (IsAscii(text)) return std::string(text);
+    if (!IsValidCodePage(codePage))
+        throw Exception("Code page " + std::to_string(codePage) + " is not known on this machine");
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    if (length > 0) MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
+    return WideToUtf8(wide);
+}

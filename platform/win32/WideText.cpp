@@ -1,0 +1,42 @@
+// UTF-8 and UTF-16 through the system's own converters; extended-length paths through
+// GetFullPathNameW, which resolves "." and ".." and separators as every Win32 file call would.
+#include "platform/win32/WideText.h"
+
+#include <windows.h>
+
+#include <vector>
+
+std::wstring Utf8ToWide(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring WidePath(std::string_view path) {
+    std::wstring wide = Utf8ToWide(path);
+    const bool driveAbsolute = wide.size() >= 3 && wide[1] == L':' && (wide[2] == L'\\' || wide[2] == L'/');
+    const bool share = wide.size() >= 3 && (wide[0] == L'\\' || wide[0] == L'/') &&
+                       (wide[1] == L'\\' || wide[1] == L'/') && wide[2] != L'?' && wide[2] != L'.';
+    if (!driveAbsolute && !share) return wide;
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return wide;
+    std::vector<wchar_t> full(needed + 1);
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed + 1, full.data(), nullptr);
+    if (length == 0 || length > needed) return wide;
+    const std::wstring resolved(full.data(), length);
+    if (driveAbsolute) return L"\\\\?\\" + resolved;
+    return L"\\\\?\\UNC\\" + resolved.substr(2);
+}
