@@ -18,7 +18,7 @@ else
     trap 'rm -rf "$work"' EXIT
 fi
 
-source "$(dirname "$0")/../support/checks.sh"
+source "$(dirname "$0")/../../support/checks.sh"
 
 # Prints, for each member, 1 or 2 (the version it holds), - (no file) or "torn".
 versions() {
