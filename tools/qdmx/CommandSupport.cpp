@@ -14,7 +14,7 @@ int32_t KeyFromOption(const std::string& text) {
     if (text.empty()) return 0;
     auto key = ParseKey(text);
     if (!key)
-        throw TUsageError{"invalid key '" + text + "' (a non-zero 32-bit number, decimal or 0x hexadecimal)"};
+        throw EUsageError{"invalid key '" + text + "' (a non-zero 32-bit number, decimal or 0x hexadecimal)"};
     return *key;
 }
 
@@ -27,9 +27,9 @@ uint8_t CompressMethodFromOption(const std::string& name) {
         return miStored;
     }
     auto index = MethodIndexOfName(name);
-    if (!index) throw TUsageError{"unknown method '" + name + "' (use none, rle, lzh or lh5)"};
+    if (!index) throw EUsageError{"unknown method '" + name + "' (use none, rle, lzh or lh5)"};
     if (!MethodAvailable(*index, false))
-        throw TUsageError{"method '" + name + "' cannot compress in this build"};
+        throw EUsageError{"method '" + name + "' cannot compress in this build"};
     return *index;
 }
 

@@ -10,7 +10,7 @@
 
 namespace qdmx {
 
-// The key of a -k option: 0 when the option is empty; TUsageError when it is malformed or 0.
+// The key of a -k option: 0 when the option is empty; EUsageError when it is malformed or 0.
 int32_t KeyFromOption(const std::string& text);
 // The method of a -m option for compressing; empty chooses the best method this build has.
 uint8_t CompressMethodFromOption(const std::string& name);

@@ -1,6 +1,8 @@
 // The qdmx subcommands and the exit statuses they share.
 #pragma once
 
+#include "platform/Exception.h"
+
 #include <cstdint>
 #include <string>
 
@@ -8,9 +10,10 @@ namespace qdmx {
 
 enum ExitStatus : int { ExitOk = 0, ExitFailure = 1, ExitUsage = 2, ExitUnableToCompress = 3 };
 
-// A command-line mistake: reported with a usage hint and exit status 2.
-struct TUsageError {
-    std::string Message;
+// A command-line mistake: reported with a usage hint and exit status 2. The commands raise it
+// before their own handlers of Exception, which report archive and file errors with status 1.
+class EUsageError : public Exception {
+    using Exception::Exception;
 };
 
 struct TCodecOptions {

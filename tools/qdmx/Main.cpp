@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         if (auto status = archiveCommands.Run()) return *status;
         if (*encode) return qdmx::Encode(encodeOptions);
         return qdmx::Decode(decodeOptions);
-    } catch (const qdmx::TUsageError& e) {
+    } catch (const qdmx::EUsageError& e) {
         return Usage(e.Message);
     } catch (const Exception& e) {
         std::fprintf(stderr, "qdmx: %s\n", e.what());

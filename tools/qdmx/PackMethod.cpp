@@ -8,7 +8,7 @@ namespace qdmx {
 TPackMethod PackMethodFromOptions(const std::string& name, int level, int windowLog) {
     TPackMethod method;
     if (name != "zstd") {
-        if (level != 0 || windowLog != 0) throw TUsageError{"--level and --window-log need -m zstd"};
+        if (level != 0 || windowLog != 0) throw EUsageError{"--level and --window-log need -m zstd"};
         method.Index = CompressMethodFromOption(name);
         return method;
     }
@@ -16,12 +16,12 @@ TPackMethod PackMethodFromOptions(const std::string& name, int level, int window
     method.Dense = true;
     if (level != 0) {
         if (level < 1 || level > DenseMaxLevel)
-            throw TUsageError{"--level must be 1 to " + std::to_string(DenseMaxLevel)};
+            throw EUsageError{"--level must be 1 to " + std::to_string(DenseMaxLevel)};
         method.Level = level;
     }
     if (windowLog != 0) {
         if (windowLog < DenseWindowLogMin || windowLog > DenseWindowLogMax)
-            throw TUsageError{"--window-log must be " + std::to_string(DenseWindowLogMin) + " to " +
+            throw EUsageError{"--window-log must be " + std::to_string(DenseWindowLogMin) + " to " +
                               std::to_string(DenseWindowLogMax)};
         method.WindowLog = windowLog;
     }
@@ -39,7 +39,7 @@ TPackWriter::TPackWriter(TStream& dest, const TPackMethod& method, int32_t key, 
     : Method(method) {
     if (method.Dense) {
         if (key != 0 && lock == 2)
-            throw TUsageError{"-m zstd locks with --lock 1 only (its data cannot be scrambled)"};
+            throw EUsageError{"-m zstd locks with --lock 1 only (its data cannot be scrambled)"};
         Dense = std::make_unique<TDenseCompressor>(method.Level, method.WindowLog, method.BranchFilter);
         Writer = std::make_unique<TArchiveWriter>(dest, Dense->MethodID(), key, 1);
         Writer->OnCompress = Dense->Handler();

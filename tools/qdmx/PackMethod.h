@@ -20,7 +20,7 @@ struct TPackMethod {
 };
 
 // The method of a -m option ("zstd" or a name that CompressMethodFromOption knows), with --level
-// and --window-log (0: not given), which only the dense method takes. TUsageError when invalid.
+// and --window-log (0: not given), which only the dense method takes. EUsageError when invalid.
 TPackMethod PackMethodFromOptions(const std::string& name, int level = 0, int windowLog = 0);
 
 // The method with the dense method's window cut to the smallest power of two that holds all of

@@ -48,7 +48,7 @@ std::vector<TInputFile> CollectFiles(const TCreateOptions& options) {
         bool rootStripped = false;
         auto name = MemberNameOfPath(given, rootStripped);
         if (!name)
-            throw TUsageError{given + ": a '..' component would make an unsafe member name (use -C DIR)"};
+            throw EUsageError{given + ": a '..' component would make an unsafe member name (use -C DIR)"};
         if (rootStripped && !warnedRoot) {
             std::fprintf(stderr, "qdmx: removing leading root from member names\n");
             warnedRoot = true;
@@ -97,9 +97,9 @@ void PackFolder(const std::string& folder, const TPackMethod& method, TStream& d
 int Create(const TCreateOptions& options) {
     const TPackMethod method = PackMethodFromOptions(options.Method, options.Level, options.WindowLog);
     int32_t key = KeyFromOption(options.Key);
-    if (options.Lock != 0 && key == 0) throw TUsageError{"--lock needs a key (-k KEY)"};
+    if (options.Lock != 0 && key == 0) throw EUsageError{"--lock needs a key (-k KEY)"};
     if (method.Dense && key != 0 && options.Lock == 2)
-        throw TUsageError{"-m zstd locks with --lock 1 only (its data cannot be scrambled)"};
+        throw EUsageError{"-m zstd locks with --lock 1 only (its data cannot be scrambled)"};
     std::vector<TInputFile> files = CollectFiles(options);
 
     auto archive = TFileStream::Create(options.Archive);

@@ -29,9 +29,9 @@ std::unique_ptr<TStream> CreateOutput(const std::string& path) {
 
 uint8_t CheckedMethod(const std::string& name, bool expanding) {
     auto index = MethodIndexOfName(name);
-    if (!index) throw TUsageError{"unknown method '" + name + "' (use none, rle, lzh or lh5)"};
+    if (!index) throw EUsageError{"unknown method '" + name + "' (use none, rle, lzh or lh5)"};
     if (!MethodAvailable(*index, expanding))
-        throw TUsageError{"method '" + name + "' is not available for " + (expanding ? "decode" : "encode") +
+        throw EUsageError{"method '" + name + "' is not available for " + (expanding ? "decode" : "encode") +
                           " in this build"};
     return *index;
 }
@@ -65,9 +65,9 @@ int Encode(const TCodecOptions& options) {
 int Decode(const TCodecOptions& options) {
     uint8_t method = CheckedMethod(options.Method, true);
     bool needsSize = method == miLZH || method == miLH5;
-    if (needsSize && options.Size < 0) throw TUsageError{"decode -m " + options.Method + " needs -s SIZE"};
+    if (needsSize && options.Size < 0) throw EUsageError{"decode -m " + options.Method + " needs -s SIZE"};
     if (options.Size > INT32_MAX)
-        throw TUsageError{"SIZE is larger than 2 GiB, the limit of the archive format"};
+        throw EUsageError{"SIZE is larger than 2 GiB, the limit of the archive format"};
     auto input = OpenInput(options.Input);
     int32_t size = CheckedSourceSize(*input);
     auto output = CreateOutput(options.Output);
