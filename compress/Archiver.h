@@ -5,6 +5,7 @@
 
 #include "compress/archive/ArchiveFormat.h"
 #include "compress/codecs/CodecState.h"
+#include "platform/TextEncoding.h"
 
 #include <functional>
 #include <memory>
@@ -56,7 +57,8 @@ public:
     TArchiver(const TArchiver&) = delete;
     TArchiver& operator=(const TArchiver&) = delete;
 
-    // Published properties and events; all start with the zero values of their types.
+    // Published properties and events; all but NamesCodePage start with the zero values of their
+    // types.
     TCompressEvent OnCompress;
     TExpandEvent OnExpand;
     TFilenameCheckEvent OnCheckFile;
@@ -66,13 +68,17 @@ public:
     bool ExceptionOnFileError = false;
     int32_t Key = 0;
     bool CheckSpaceBeforeExpand = false;
+    // The Windows code page of member names without the UTF-8 mark: names are read as the
+    // original tools wrote them, in the ANSI code page of the machine that expands them, and
+    // converted to UTF-8 as they are read.
+    unsigned NamesCodePage = AnsiCodePage();
 
     // Reads and validates the archive header at the stream's position. With fewer than 21 bytes
     // left nothing is read and a default header (TotalSize 0) comes back; methodID is then kept.
     TArchiveHeader ReadArchiveHeader(TStream& stream, std::string& methodID);
     // The method index of an identifier (0..4), asking OnRecognize about unknown ones (then 3).
     uint8_t RecognizeMethod(const std::string& methodID);
-    // Reads the next member header and name; false at the end of the archive.
+    // Reads the next member header and name (as UTF-8); false at the end of the archive.
     bool ReadMemberHeader(TStream& stream, TMemberHeader& header, std::string& name);
 
     // Runs sourceSize bytes of source through the codec of the method index in the given

@@ -16,48 +16,55 @@ void PutI16(uint8_t* p, int16_t v) {
 }
 } // namespace
 
+namespace A = ArchiveHeaderOffset;
+namespace M = MemberHeaderOffset;
+
 TArchiveHeader DecodeArchiveHeader(const uint8_t (&b)[ArchiveHeaderSize]) {
     TArchiveHeader h;
-    for (int i = 0; i < 5; ++i) h.Signature[i] = b[i];
-    for (int i = 0; i < 3; ++i) h.MethodID[i] = static_cast<char>(b[5 + i]);
-    h.TotalSize = GetI32(b + 8);
-    h.ArchiveType = b[12];
-    h.Reserved = GetI32(b + 13);
-    h.LockMark = GetI32(b + 17);
+    for (int i = 0; i < SignatureSize; ++i) h.Signature[i] = b[A::Signature + i];
+    for (int i = 0; i < MethodIDSize; ++i) h.MethodID[i] = static_cast<char>(b[A::MethodID + i]);
+    h.TotalSize = GetI32(b + A::TotalSize);
+    h.ArchiveType = b[A::ArchiveType];
+    h.Reserved = GetI32(b + A::Reserved);
+    h.LockMark = GetI32(b + A::LockMark);
     return h;
 }
 
 void EncodeArchiveHeader(const TArchiveHeader& h, uint8_t (&b)[ArchiveHeaderSize]) {
-    for (int i = 0; i < 5; ++i) b[i] = h.Signature[i];
-    for (int i = 0; i < 3; ++i) b[5 + i] = static_cast<uint8_t>(h.MethodID[i]);
-    Put32(b + 8, static_cast<uint32_t>(h.TotalSize));
-    b[12] = h.ArchiveType;
-    Put32(b + 13, static_cast<uint32_t>(h.Reserved));
-    Put32(b + 17, static_cast<uint32_t>(h.LockMark));
+    for (int i = 0; i < SignatureSize; ++i) b[A::Signature + i] = h.Signature[i];
+    for (int i = 0; i < MethodIDSize; ++i) b[A::MethodID + i] = static_cast<uint8_t>(h.MethodID[i]);
+    Put32(b + A::TotalSize, static_cast<uint32_t>(h.TotalSize));
+    b[A::ArchiveType] = h.ArchiveType;
+    Put32(b + A::Reserved, static_cast<uint32_t>(h.Reserved));
+    Put32(b + A::LockMark, static_cast<uint32_t>(h.LockMark));
 }
 
 TMemberHeader DecodeMemberHeader(const uint8_t (&b)[MemberHeaderSize]) {
     TMemberHeader h;
-    h.NameLength = GetI16(b + 0);
-    h.DateTime = GetI32(b + 2);
-    h.Attributes = GetI16(b + 6);
-    h.ExpandedSize = GetI32(b + 8);
-    h.CompressedSize = GetI32(b + 12);
-    h.Method = b[16];
-    h.Checksum = Get32(b + 17);
-    h.Lock = GetI32(b + 21);
+    h.NameLength = GetI16(b + M::NameLength);
+    h.DateTime = GetI32(b + M::DateTime);
+    const uint16_t attributes = Get16(b + M::Attributes);
+    h.Attributes = static_cast<int16_t>(attributes & ~Utf8NameMark);
+    h.Utf8Name = (attributes & Utf8NameMark) != 0;
+    h.ExpandedSize = GetI32(b + M::ExpandedSize);
+    h.CompressedSize = GetI32(b + M::CompressedSize);
+    h.Method = b[M::Method];
+    h.Checksum = Get32(b + M::Checksum);
+    h.Lock = GetI32(b + M::Lock);
     return h;
 }
 
+// The mark follows Utf8Name alone, whatever Attributes holds in its place.
 void EncodeMemberHeader(const TMemberHeader& h, uint8_t (&b)[MemberHeaderSize]) {
-    PutI16(b + 0, h.NameLength);
-    Put32(b + 2, static_cast<uint32_t>(h.DateTime));
-    PutI16(b + 6, h.Attributes);
-    Put32(b + 8, static_cast<uint32_t>(h.ExpandedSize));
-    Put32(b + 12, static_cast<uint32_t>(h.CompressedSize));
-    b[16] = h.Method;
-    Put32(b + 17, h.Checksum);
-    Put32(b + 21, static_cast<uint32_t>(h.Lock));
+    PutI16(b + M::NameLength, h.NameLength);
+    Put32(b + M::DateTime, static_cast<uint32_t>(h.DateTime));
+    const uint16_t attributes = static_cast<uint16_t>(h.Attributes) & ~Utf8NameMark;
+    Put16(b + M::Attributes, h.Utf8Name ? attributes | Utf8NameMark : attributes);
+    Put32(b + M::ExpandedSize, static_cast<uint32_t>(h.ExpandedSize));
+    Put32(b + M::CompressedSize, static_cast<uint32_t>(h.CompressedSize));
+    b[M::Method] = h.Method;
+    Put32(b + M::Checksum, h.Checksum);
+    Put32(b + M::Lock, static_cast<uint32_t>(h.Lock));
 }
 
 std::string SignatureText(const TArchiveHeader& h) {

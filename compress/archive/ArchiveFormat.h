@@ -1,6 +1,6 @@
-// The archive container's byte layout: a 21-byte archive header, then members, each a 25-byte
-// member header, its name and its stored data. All integers are little-endian and are encoded
-// and decoded byte by byte, never by laying a struct over a buffer.
+// The archive container's byte layout (docs/FORMAT.md): a 21-byte archive header, then members,
+// each a 25-byte member header, its name and its stored data. All integers are little-endian and
+// are encoded and decoded byte by byte at the offsets below, never by laying a struct over a buffer.
 #pragma once
 
 #include "platform/Exception.h"
@@ -11,9 +11,40 @@
 
 constexpr int ArchiveHeaderSize = 21;
 constexpr int MemberHeaderSize = 25;
+constexpr int SignatureSize = 5;
+constexpr int MethodIDSize = 3;
 constexpr uint8_t atMulti = 1;
 // "QDMX" followed by 0x1A.
 inline const std::string ArchiveSignature = std::string("QDMX") + '\x1A';
+
+// Where each field of the archive header starts.
+namespace ArchiveHeaderOffset {
+constexpr int Signature = 0;    // 5 bytes
+constexpr int MethodID = 5;     // 3 ASCII characters
+constexpr int TotalSize = 8;    // int32
+constexpr int ArchiveType = 12; // uint8
+constexpr int Reserved = 13;    // int32, written 0, never read
+constexpr int LockMark = 17;    // int32, never read
+} // namespace ArchiveHeaderOffset
+
+// Where each field of the member header starts; the name follows at MemberHeaderSize.
+namespace MemberHeaderOffset {
+constexpr int NameLength = 0;      // int16
+constexpr int DateTime = 2;        // int32, packed local time
+constexpr int Attributes = 6;      // int16, with the UTF-8 name mark
+constexpr int ExpandedSize = 8;    // int32
+constexpr int CompressedSize = 12; // int32
+constexpr int Method = 16;         // uint8, the method index
+constexpr int Checksum = 17;       // uint32
+constexpr int Lock = 21;           // int32
+} // namespace MemberHeaderOffset
+
+// The UTF-8 name mark: bit 3 (0x0008) of a member's Attributes says that its name is UTF-8.
+// Without it the name is in the ANSI code page of the machine that reads it, as the first tools
+// wrote names. The bit is the DOS volume-label bit, which Windows never reports for a file and
+// SetFileAttributes cannot set, so no archive written from a file's attributes has it, and the
+// readers take it out before they apply the attributes. Decoding moves it into Utf8Name.
+constexpr uint16_t Utf8NameMark = 0x0008;
 
 // The five methods by index; a member's Method byte selects its codec.
 enum TMethodIndex : uint8_t { miStored = 0, miRLE = 1, miLZH = 2, miCustom = 3, miLH5 = 4 };
@@ -31,12 +62,13 @@ struct TArchiveHeader {
 struct TMemberHeader {
     int16_t NameLength = 0;
     int32_t DateTime = 0;
-    int16_t Attributes = 0;
+    int16_t Attributes = 0; // without the UTF-8 name mark, which Utf8Name carries
     int32_t ExpandedSize = 0;
     int32_t CompressedSize = 0;
     uint8_t Method = 0;
     uint32_t Checksum = 0;
     int32_t Lock = 0;
+    bool Utf8Name = false; // the name is UTF-8 (Utf8NameMark)
 };
 
 // One member's directory entry, attached to the member's name in a directory list.

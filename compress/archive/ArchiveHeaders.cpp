@@ -1,7 +1,9 @@
 // Reading the archive header and member headers, and resolving method identifiers.
 #include "compress/Archiver.h"
 
+#include "compress/archive/FileNames.h"
 #include "compress/codecs/CodecState.h"
+#include "platform/TextEncoding.h"
 
 TArchiver::TArchiver() : State(std::make_unique<TCodecState>()) {}
 TArchiver::~TArchiver() = default;
@@ -45,27 +47,14 @@ bool HasControlCharacter(const std::string& name) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
     return false;
 }
-
-// The name with control characters written as \xNN, so that a message can show it.
-std::string PrintableName(const std::string& name) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (char c : name) {
-        const auto code = static_cast<unsigned char>(c);
-        if (code < 0x20 || code == 0x7F)
-            text += std::string("\\x") + digits[code >> 4] + digits[code & 0xF];
-        else
-            text += c;
-    }
-    return text;
-}
 } // namespace
 
 // A short header or name ends the archive (false). Values that no writer produces end it with
 // EDamagedArchive, before anything trusts them: a negative name length (checked before the name
-// is read), a name holding a control character, a negative expanded or compressed size, and
-// stored data that would run past the end of the stream (checked once the name is read, so the
-// message can name the member).
+// is read), a name holding a control character, a name marked UTF-8 that is not, a negative
+// expanded or compressed size, and stored data that would run past the end of the stream
+// (checked once the name is read, so the message can name the member). A name without the mark
+// is converted from NamesCodePage, so that every name leaves here as UTF-8.
 bool TArchiver::ReadMemberHeader(TStream& stream, TMemberHeader& header, std::string& name) {
     int64_t offset = stream.Position();
     uint8_t bytes[MemberHeaderSize];
@@ -76,8 +65,10 @@ bool TArchiver::ReadMemberHeader(TStream& stream, TMemberHeader& header, std::st
                               " has a negative name length (" + std::to_string(header.NameLength) + ")");
     name.assign(static_cast<size_t>(header.NameLength), '\0');
     if (stream.Read(name.data(), header.NameLength) != header.NameLength) return false;
+    if (!header.Utf8Name && !IsAscii(name)) name = CodePageToUtf8(name, NamesCodePage);
     const std::string member = "member \"" + PrintableName(name) + "\"";
     if (HasControlCharacter(name)) throw EDamagedArchive(member + " has a control character in its name");
+    if (!IsValidUtf8(name)) throw EDamagedArchive(member + " has a name marked as UTF-8 that is not UTF-8");
     if (header.ExpandedSize < 0)
         throw EDamagedArchive(member + " has a negative expanded size (" +
                               std::to_string(header.ExpandedSize) + ")");

@@ -6,9 +6,11 @@
 #include "compress/archive/ArchiveWriter.h"
 
 #include "compress/CodecTable.h"
+#include "compress/archive/FileNames.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
+#include "platform/TextEncoding.h"
 
 #include <climits>
 
@@ -47,6 +49,9 @@ TMemberHeader TArchiveWriter::AddStream(const std::string& name, TStream& source
     const int64_t size = source.Remaining();
     if (name.size() > INT16_MAX)
         throw Exception("Member name longer than 32767 bytes: " + name.substr(0, 64) + "...");
+    // Every name inside is UTF-8; bytes that are not (a file name in another encoding) would be
+    // read back as some other name.
+    if (!IsValidUtf8(name)) throw Exception("Member name is not UTF-8: " + PrintableName(name));
     if (size > INT32_MAX || Total + size > INT32_MAX)
         throw Exception("Archive would exceed 2 GiB of expanded data at " + name);
     const TCodecEntry* codec = FindCodec(method);
@@ -57,6 +62,9 @@ TMemberHeader TArchiveWriter::AddStream(const std::string& name, TStream& source
 
     TMemberHeader header;
     header.NameLength = static_cast<int16_t>(name.size());
+    // A name of ASCII alone reads the same in every code page, so it stays unmarked as the first
+    // tools wrote it, and archives of such names stay byte for byte what they were.
+    header.Utf8Name = !IsAscii(name);
     header.DateTime = dateTime;
     header.Attributes = attributes;
     header.ExpandedSize = static_cast<int32_t>(size);

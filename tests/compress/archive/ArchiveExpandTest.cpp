@@ -123,7 +123,8 @@ TEST(ArchiveDirectory, CopiesTheHeaderFieldsAndPositionsAndAppendsToTheList) {
     EXPECT_FALSE(first.Locked);
     EXPECT_EQ(list[2].Name, "dir\\second.bin");
     const TMemberInfo& second = *list[2].Info;
-    EXPECT_EQ(second.Attributes, -1);
+    // Every bit but the UTF-8 name mark, which is not an attribute.
+    EXPECT_EQ(second.Attributes, static_cast<int16_t>(0xFFFF & ~Utf8NameMark));
     EXPECT_EQ(second.ExpandedSize, 40);
     EXPECT_EQ(second.CompressedSize, 5);
     EXPECT_EQ(second.Method, 1);
