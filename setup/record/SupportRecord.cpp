@@ -3,9 +3,10 @@
 
 #include "setup/record/DateTimeText.h"
 #include "setup/record/KoParser.h"
+#include "setup/record/RecordText.h"
 
-TSupportRecord ParseSupportRecord(const std::string& text) {
-    TKoAnsiParser parser(text, '\t');
+TSupportRecord ParseSupportRecord(const std::string& text, unsigned ansiCodePage) {
+    TKoAnsiParser parser(RecordTextToUtf8(text, ansiCodePage), '\t');
     parser.NextString(); // reserved
     TSupportRecord record;
     record.DictionaryName = parser.NextString();

@@ -2,6 +2,8 @@
 // dictionary's name, its description, its author and its creation date as a date-time number.
 #pragma once
 
+#include "platform/TextEncoding.h"
+
 #include <optional>
 #include <string>
 
@@ -14,5 +16,7 @@ struct TSupportRecord {
     std::optional<double> Created;
 };
 
-// Splits a record into its fields; fields past the fifth are ignored.
-TSupportRecord ParseSupportRecord(const std::string& text);
+// Splits a record into its fields, as UTF-8 whatever the record's encoding (record/RecordText.h:
+// UTF-8 with or without a byte-order mark, or ANSI in ansiCodePage); fields past the fifth are
+// ignored.
+TSupportRecord ParseSupportRecord(const std::string& text, unsigned ansiCodePage = AnsiCodePage());
