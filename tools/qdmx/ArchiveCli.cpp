@@ -1,6 +1,11 @@
 #include "tools/qdmx/ArchiveCli.h"
 
 namespace qdmx {
+namespace {
+const char* const NamesCodePageHelp = "code page of member names that an archive does not mark as UTF-8, as "
+                                      "the first tools wrote them (default: the system's ANSI code page; "
+                                      "1252 on Linux)";
+} // namespace
 
 TArchiveCli::TArchiveCli(CLI::App& app) {
     CreateCommand = app.add_subcommand("create", "pack files and directory trees into a new ARCHIVE");
@@ -25,11 +30,13 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
     ListCommand = app.add_subcommand("list", "list the members of ARCHIVE");
     ListCommand->add_flag("-v,--verbose", ListOptions.Verbose,
                           "sizes, ratio, method, date, attributes, checksum and lock of each member");
+    ListCommand->add_option("--names-codepage", ListOptions.NamesCodePage, NamesCodePageHelp);
     ListCommand->add_option("ARCHIVE", ListOptions.Archive, "archive file")->required();
 
     TestCommand = app.add_subcommand("test", "expand every member without writing files and verify it");
     TestCommand->add_option("-k,--key", TestOptions.Key, "key of locked members");
     TestCommand->add_flag("-q,--quiet", TestOptions.Quiet, "no progress display");
+    TestCommand->add_option("--names-codepage", TestOptions.NamesCodePage, NamesCodePageHelp);
     TestCommand->add_option("ARCHIVE", TestOptions.Archive, "archive file")->required();
 
     ExtractCommand =
@@ -42,6 +49,7 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
     ExtractCommand->add_flag("--unsafe-paths", ExtractOptions.UnsafePaths,
                              "also write absolute member names and names with '..' components");
     ExtractCommand->add_flag("-q,--quiet", ExtractOptions.Quiet, "no progress display");
+    ExtractCommand->add_option("--names-codepage", ExtractOptions.NamesCodePage, NamesCodePageHelp);
     ExtractCommand->add_option("ARCHIVE", ExtractOptions.Archive, "archive file")->required();
     ExtractCommand->add_option("NAME", ExtractOptions.Names, "members to extract (default: all)");
 
@@ -53,6 +61,9 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
                      "the support record file (one line, five "
                      "TAB-separated fields)")
         ->required();
+    MakeSetupCommand->add_option("--record-codepage", MakeSetupOptions.RecordCodePage,
+                                 "code page of a record that is not UTF-8 (default: the system's ANSI code "
+                                 "page; 1252 on Linux)");
     MakeSetupCommand
         ->add_option("--dictionary", MakeSetupOptions.Dictionary,
                      "the dictionary folder (exactly one project file *.vlp)")

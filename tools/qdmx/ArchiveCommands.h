@@ -25,13 +25,16 @@ struct TCreateOptions {
     bool Quiet = false;
 };
 
+// Names without the UTF-8 mark are read in NamesCodePage; 0: the machine's ANSI code page.
 struct TListOptions {
     bool Verbose = false;
+    unsigned NamesCodePage = 0;
     std::string Archive;
 };
 
 struct TTestOptions {
     std::string Key;
+    unsigned NamesCodePage = 0;
     std::string Archive;
     bool Quiet = false;
 };
@@ -42,6 +45,7 @@ struct TExtractOptions {
     bool KeepExisting = false;
     bool UnsafePaths = false;
     bool Quiet = false;
+    unsigned NamesCodePage = 0;
     std::string Archive;
     std::vector<std::string> Names;
 };
@@ -53,6 +57,7 @@ struct TMakeSetupOptions {
     std::string Template;        // empty: setup-template.exe of the kit qdmx belongs to
     std::string SignUninstaller; // empty: the uninstaller stays as the template carries it
     std::string Method = "zstd";
+    unsigned RecordCodePage = 0; // a record that is not UTF-8 is ANSI in it; 0: the machine's
     std::string Output;
     bool Quiet = false;
 };

@@ -1,10 +1,12 @@
 #include "tools/qdmx/CommandSupport.h"
 
 #include "tools/qdmx/Commands.h"
+#include "tools/qdmx/Console.h"
 #include "tools/qdmx/MemberNames.h"
 #include "tools/qdmx/Methods.h"
 
 #include "compress/archive/ArchiveFormat.h"
+#include "platform/TextEncoding.h"
 
 #include <cstdio>
 
@@ -33,6 +35,17 @@ uint8_t CompressMethodFromOption(const std::string& name) {
     return *index;
 }
 
+unsigned CodePageFromOption(unsigned codePage, const std::string& option) {
+    if (codePage == 0) return AnsiCodePage();
+    try {
+        CodePageToUtf8("\xC4", codePage);
+    } catch (const Exception&) {
+        throw EUsageError{option + " " + std::to_string(codePage) +
+                          ": not a code page this machine can convert"};
+    }
+    return codePage;
+}
+
 std::unique_ptr<TFileStream> OpenArchiveFile(const std::string& path) {
     auto file = TFileStream::OpenRead(path);
     if (file->Size() < ArchiveHeaderSize) throw Exception("not an archive (shorter than an archive header)");
@@ -40,7 +53,7 @@ std::unique_ptr<TFileStream> OpenArchiveFile(const std::string& path) {
 }
 
 void ReportError(const std::string& subject, const std::string& message) {
-    std::fprintf(stderr, "qdmx: %s: %s\n", subject.c_str(), message.c_str());
+    PrintText(stderr, "qdmx: %s: %s\n", subject.c_str(), message.c_str());
 }
 
 } // namespace qdmx

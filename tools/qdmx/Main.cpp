@@ -1,7 +1,9 @@
 // qdmx, the archive tool: command-line parsing and the mapping of failures to exit statuses
-// (1 archive or file error, 2 usage, 3 data that cannot be compressed).
+// (1 archive or file error, 2 usage, 3 data that cannot be compressed). The arguments are taken
+// as UTF-8 (tools/qdmx/Console.h), and every text goes out through WriteText.
 #include "tools/qdmx/ArchiveCli.h"
 #include "tools/qdmx/Commands.h"
+#include "tools/qdmx/Console.h"
 
 #include "ParlavoxVersion.h"
 #include "platform/Exception.h"
@@ -9,6 +11,8 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -20,7 +24,7 @@ void AddCodecOptions(CLI::App& command, qdmx::TCodecOptions& options, bool withS
 }
 
 int Usage(const std::string& message) {
-    std::fprintf(
+    qdmx::PrintText(
         stderr,
         "qdmx: %s\nUsage: qdmx create|list|test|extract|make-setup|encode|decode ... (try 'qdmx --help')\n",
         message.c_str());
@@ -42,13 +46,16 @@ int main(int argc, char** argv) {
     AddCodecOptions(*decode, decodeOptions, true);
     qdmx::TArchiveCli archiveCommands(app);
 
+    const std::vector<std::string> arguments = qdmx::Utf8Arguments(argc, argv);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::CallForHelp&) {
-        std::printf("%s", app.help().c_str());
+        qdmx::WriteText(stdout, app.help());
         return qdmx::ExitOk;
     } catch (const CLI::CallForVersion& e) {
-        std::printf("%s\n", e.what());
+        qdmx::PrintText(stdout, "%s\n", e.what());
         return qdmx::ExitOk;
     } catch (const CLI::ParseError& e) {
         return Usage(e.what());
@@ -61,10 +68,10 @@ int main(int argc, char** argv) {
     } catch (const qdmx::EUsageError& e) {
         return Usage(e.Message);
     } catch (const Exception& e) {
-        std::fprintf(stderr, "qdmx: %s\n", e.what());
+        qdmx::PrintText(stderr, "qdmx: %s\n", e.what());
         return qdmx::ExitFailure;
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "qdmx: out of memory\n");
+        qdmx::WriteText(stderr, "qdmx: out of memory\n");
         return qdmx::ExitFailure;
     }
 }

@@ -1,11 +1,14 @@
 // qdmx create: packs files and directory trees into a new archive. Directories are walked
-// recursively in name order; member names are the paths as given (relative to -C DIR), with
-// backslashes, without a leading root. The archive is removed again when anything fails, so a
+// recursively in the order of their names' UTF-8 bytes (the same on every system); member names
+// are the paths as given (relative to -C DIR), with backslashes, without a leading root, in UTF-8
+// (the writer marks those beyond ASCII). The archive is removed again when anything fails, so a
 // failed run leaves no half-written archive behind.
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/Console.h"
 #include "tools/qdmx/MemberNames.h"
 #include "tools/qdmx/PackMethod.h"
+#include "tools/qdmx/Utf8Path.h"
 #include "tools/qdmx/commands/Progress.h"
 
 #include "platform/FileSystem.h"
@@ -26,18 +29,18 @@ struct TInputFile {
 
 // Adds the regular files below directory, in name order, depth first.
 void WalkDirectory(const fs::path& directory, const std::string& prefix, std::vector<TInputFile>& files) {
-    std::vector<fs::directory_entry> entries;
-    for (const auto& entry : fs::directory_iterator(directory)) entries.push_back(entry);
-    std::sort(entries.begin(), entries.end(),
-              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
-    for (const auto& entry : entries) {
-        std::string name = (prefix.empty() ? "" : prefix + "\\") + entry.path().filename().string();
+    std::vector<std::pair<std::string, fs::directory_entry>> entries;
+    for (const auto& entry : fs::directory_iterator(directory))
+        entries.emplace_back(Utf8OfPath(entry.path().filename()), entry);
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [fileName, entry] : entries) {
+        std::string name = (prefix.empty() ? "" : prefix + "\\") + fileName;
         if (entry.is_directory() && !entry.is_symlink())
             WalkDirectory(entry.path(), name, files);
         else if (entry.is_regular_file())
             files.push_back({name, entry.path()});
         else
-            std::fprintf(stderr, "qdmx: %s: not a regular file, skipped\n", entry.path().string().c_str());
+            PrintText(stderr, "qdmx: %s: not a regular file, skipped\n", Utf8OfPath(entry.path()).c_str());
     }
 }
 
@@ -50,10 +53,11 @@ std::vector<TInputFile> CollectFiles(const TCreateOptions& options) {
         if (!name)
             throw EUsageError{given + ": a '..' component would make an unsafe member name (use -C DIR)"};
         if (rootStripped && !warnedRoot) {
-            std::fprintf(stderr, "qdmx: removing leading root from member names\n");
+            WriteText(stderr, "qdmx: removing leading root from member names\n");
             warnedRoot = true;
         }
-        fs::path path = options.Directory.empty() ? fs::path(given) : fs::path(options.Directory) / given;
+        fs::path path =
+            options.Directory.empty() ? PathOfUtf8(given) : PathOfUtf8(options.Directory) / PathOfUtf8(given);
         std::error_code error;
         auto status = fs::status(path, error);
         if (fs::is_directory(status))
@@ -89,7 +93,7 @@ void PackFolder(const std::string& folder, const TPackMethod& method, TStream& d
     writer.SetProgress(progress.Handler());
     for (const auto& file : files) {
         progress.Begin(file.Name);
-        writer.AddFile(file.Name, file.Path.string());
+        writer.AddFile(file.Name, Utf8OfPath(file.Path));
     }
     writer.Finish();
 }
@@ -109,12 +113,12 @@ int Create(const TCreateOptions& options) {
         writer.SetProgress(progress.Handler());
         for (const auto& file : files) {
             std::error_code error;
-            if (fs::equivalent(file.Path, fs::path(NativePath(options.Archive)), error)) {
-                std::fprintf(stderr, "qdmx: %s: the archive itself, skipped\n", file.Name.c_str());
+            if (fs::equivalent(file.Path, PathOfUtf8(NativePath(options.Archive)), error)) {
+                PrintText(stderr, "qdmx: %s: the archive itself, skipped\n", file.Name.c_str());
                 continue;
             }
             progress.Begin(file.Name);
-            writer.AddFile(file.Name, file.Path.string());
+            writer.AddFile(file.Name, Utf8OfPath(file.Path));
         }
         writer.Finish();
     } catch (...) {

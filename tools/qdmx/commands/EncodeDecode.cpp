@@ -2,6 +2,7 @@
 // would pass. encode collects its output in memory so that a member that cannot be compressed
 // leaves nothing behind; decode streams straight to its destination.
 #include "tools/qdmx/Commands.h"
+#include "tools/qdmx/Console.h"
 #include "tools/qdmx/Methods.h"
 
 #include "compress/Archiver.h"
@@ -54,7 +55,7 @@ int Encode(const TCodecOptions& options) {
     try {
         archiver.RunCodec(coded, *input, size, size, method, checksum, pmCompress, false);
     } catch (const EUnableToCompress& e) {
-        std::fprintf(stderr, "qdmx: %s\n", e.what());
+        PrintText(stderr, "qdmx: %s\n", e.what());
         return ExitUnableToCompress;
     }
     auto output = CreateOutput(options.Output);
@@ -78,8 +79,8 @@ int Decode(const TCodecOptions& options) {
     int64_t written =
         archiver.RunCodec(*output, *input, size, expandedSize, method, checksum, pmExpand, false) - 1;
     if (options.Size >= 0 && written != options.Size) {
-        std::fprintf(stderr, "qdmx: damaged data: decoded %lld bytes, expected %lld\n",
-                     static_cast<long long>(written), static_cast<long long>(options.Size));
+        PrintText(stderr, "qdmx: damaged data: decoded %lld bytes, expected %lld\n",
+                  static_cast<long long>(written), static_cast<long long>(options.Size));
         return ExitFailure;
     }
     return ExitOk;

@@ -5,7 +5,9 @@
 // only once its member is complete, so a failing member leaves the old file as it was.
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/Console.h"
 #include "tools/qdmx/MemberNames.h"
+#include "tools/qdmx/Utf8Path.h"
 #include "tools/qdmx/commands/Progress.h"
 
 #include "compress/Archiver.h"
@@ -18,7 +20,6 @@
 #include <filesystem>
 
 namespace qdmx {
-namespace {} // namespace
 
 int Extract(const TExtractOptions& options) {
     int32_t key = KeyFromOption(options.Key);
@@ -31,6 +32,7 @@ int Extract(const TExtractOptions& options) {
     archiver.MakeDirectories = true;
     archiver.ExceptionOnFileError = true;
     archiver.CheckSpaceBeforeExpand = true;
+    archiver.NamesCodePage = CodePageFromOption(options.NamesCodePage, "--names-codepage");
     TProgressDisplay progress(!options.Quiet && TProgressDisplay::StandardErrorIsTerminal());
     archiver.OnShowProgress = progress.Handler();
 
@@ -42,7 +44,7 @@ int Extract(const TExtractOptions& options) {
         seen.push_back(name);
         if (!options.UnsafePaths && IsUnsafeMemberName(name)) {
             progress.Finish();
-            std::fprintf(stderr, "qdmx: refusing unsafe member name: %s\n", name.c_str());
+            PrintText(stderr, "qdmx: refusing unsafe member name: %s\n", name.c_str());
             failed = true;
             filepath.clear();
             return;
@@ -62,7 +64,8 @@ int Extract(const TExtractOptions& options) {
         selection.push_back(name);
     }
     try {
-        if (!options.Directory.empty()) std::filesystem::create_directories(NativePath(options.Directory));
+        if (!options.Directory.empty())
+            std::filesystem::create_directories(PathOfUtf8(NativePath(options.Directory)));
         auto archive = OpenArchiveFile(options.Archive);
         archiver.ExpandArchive(*archive, selection.empty() ? nullptr : &selection);
     } catch (const Exception& e) {

@@ -2,6 +2,7 @@
 // method, date, attributes, checksum and lock, followed by the totals.
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/Console.h"
 #include "tools/qdmx/Methods.h"
 
 #include "compress/Archiver.h"
@@ -44,21 +45,21 @@ std::string FormatRatio(int64_t stored, int64_t expanded) {
 
 // Custom members of a dense archive are shown as zstd, the method that codes them.
 void PrintTable(const TDirectoryList& list, bool dense) {
-    std::printf("  Expanded     Stored  Ratio Method Date                Attr Checksum Locked Name\n");
+    WriteText(stdout, "  Expanded     Stored  Ratio Method Date                Attr Checksum Locked Name\n");
     int64_t expanded = 0, stored = 0;
     for (const auto& entry : list) {
         const TMemberInfo& m = *entry.Info;
-        std::printf("%10d %10d %6s %-6s %s %s %08x %-6s %s\n", m.ExpandedSize, m.CompressedSize,
-                    FormatRatio(m.CompressedSize, m.ExpandedSize).c_str(),
-                    dense && m.Method == miCustom ? "zstd" : MethodNameOfIndex(m.Method),
-                    FormatDate(m.DateTime).c_str(), FormatAttributes(m.Attributes).c_str(), m.Checksum,
-                    m.Locked ? "yes" : "no", entry.Name.c_str());
+        PrintText(stdout, "%10d %10d %6s %-6s %s %s %08x %-6s %s\n", m.ExpandedSize, m.CompressedSize,
+                  FormatRatio(m.CompressedSize, m.ExpandedSize).c_str(),
+                  dense && m.Method == miCustom ? "zstd" : MethodNameOfIndex(m.Method),
+                  FormatDate(m.DateTime).c_str(), FormatAttributes(m.Attributes).c_str(), m.Checksum,
+                  m.Locked ? "yes" : "no", entry.Name.c_str());
         expanded += m.ExpandedSize;
         stored += m.CompressedSize;
     }
-    std::printf("---------- ---------- ------\n%10lld %10lld %6s %zu member%s\n",
-                static_cast<long long>(expanded), static_cast<long long>(stored),
-                FormatRatio(stored, expanded).c_str(), list.size(), list.size() == 1 ? "" : "s");
+    PrintText(stdout, "---------- ---------- ------\n%10lld %10lld %6s %zu member%s\n",
+              static_cast<long long>(expanded), static_cast<long long>(stored),
+              FormatRatio(stored, expanded).c_str(), list.size(), list.size() == 1 ? "" : "s");
 }
 
 } // namespace
@@ -66,10 +67,12 @@ void PrintTable(const TDirectoryList& list, bool dense) {
 int List(const TListOptions& options) {
     TDirectoryList list;
     std::string methodID;
+    const unsigned namesCodePage = CodePageFromOption(options.NamesCodePage, "--names-codepage");
     try {
         auto archive = OpenArchiveFile(options.Archive);
         TArchiver archiver;
         TDenseExpander dense(archiver);
+        archiver.NamesCodePage = namesCodePage;
         // Validates the header even when the archive holds no member.
         archiver.ReadArchiveHeader(*archive, methodID);
         archive->Seek(0, TSeekOrigin::Begin);
@@ -81,7 +84,7 @@ int List(const TListOptions& options) {
     if (options.Verbose) {
         PrintTable(list, IsDenseMethodID(methodID));
     } else {
-        for (const auto& entry : list) std::printf("%s\n", entry.Name.c_str());
+        for (const auto& entry : list) PrintText(stdout, "%s\n", entry.Name.c_str());
     }
     return ExitOk;
 }

@@ -6,7 +6,9 @@
 // leaves no OUT behind (and an OUT that existed before is kept).
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/Console.h"
 #include "tools/qdmx/PackMethod.h"
+#include "tools/qdmx/Utf8Path.h"
 #include "tools/qdmx/commands/SetupInputs.h"
 
 #include "platform/FileStream.h"
@@ -28,16 +30,16 @@ const char* const TemplateFileName = "setup-template.exe";
 
 // The template beside qdmx, or where an installation under a prefix puts it.
 std::string DefaultTemplate() {
-    const fs::path self = OwnExecutablePath();
+    const fs::path self = PathOfUtf8(OwnExecutablePath());
     if (self.empty())
         throw Exception("cannot tell where qdmx is installed; name the template with --template");
     const fs::path candidates[] = {self.parent_path() / TemplateFileName, self.parent_path().parent_path() /
                                                                               "share" / "parlavox-setup" /
                                                                               TemplateFileName};
     for (const fs::path& candidate : candidates)
-        if (FileExists(candidate.string())) return candidate.string();
+        if (FileExists(Utf8OfPath(candidate))) return Utf8OfPath(candidate);
     throw Exception(std::string("no ") + TemplateFileName + " beside qdmx (looked for " +
-                    candidates[0].string() + " and " + candidates[1].string() +
+                    Utf8OfPath(candidates[0]) + " and " + Utf8OfPath(candidates[1]) +
                     "); name the template with --template");
 }
 
@@ -99,7 +101,7 @@ void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
         out->Close();
         // A program on POSIX too, where a Windows executable may be started through Wine.
         std::error_code ignored;
-        fs::permissions(NativePath(temporary),
+        fs::permissions(PathOfUtf8(NativePath(temporary)),
                         fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                         fs::perm_options::add, ignored);
         if (!MoveFileReplacing(temporary, path)) throw Exception(path + ": " + SystemErrorText());
@@ -113,7 +115,8 @@ void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& by
 
 int MakeSetup(const TMakeSetupOptions& options) {
     const TPackMethod method = PackMethodFromOptions(options.Method);
-    const std::string record = CheckedSupportRecord(options.Record);
+    const std::string record =
+        CheckedSupportRecord(options.Record, CodePageFromOption(options.RecordCodePage, "--record-codepage"));
     CheckPayloadFolder(options.Dictionary, "--dictionary", 1);
     if (!options.Vellumor.empty()) CheckPayloadFolder(options.Vellumor, "--vellumor", 0);
     const std::string templatePath = options.Template.empty() ? DefaultTemplate() : options.Template;
@@ -147,10 +150,10 @@ int MakeSetup(const TMakeSetupOptions& options) {
     WriteFileAtomically(options.Output,
                         MakeSetupImage(std::move(templateBytes), std::move(resources), replaced));
     if (options.Vellumor.empty())
-        std::fprintf(stderr,
-                     "qdmx: note: no --vellumor folder given, so %s installs Vellumor from the archive "
-                     "NAME.vl3 beside it\n",
-                     options.Output.c_str());
+        PrintText(stderr,
+                  "qdmx: note: no --vellumor folder given, so %s installs Vellumor from the archive "
+                  "NAME.vl3 beside it\n",
+                  options.Output.c_str());
     return ExitOk;
 }
 

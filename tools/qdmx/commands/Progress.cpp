@@ -2,6 +2,8 @@
 // written only when the percentage changes, so a member of many chunks costs a few writes.
 #include "tools/qdmx/commands/Progress.h"
 
+#include "tools/qdmx/Console.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -27,7 +29,7 @@ void TProgressDisplay::Begin(const std::string& name) {
 void TProgressDisplay::Update(int32_t percent) {
     if (!Enabled || percent == Shown || Shown == 100) return;
     Shown = percent;
-    std::fprintf(Out, "\r%s %3d%%", Name.c_str(), static_cast<int>(percent));
+    PrintText(Out, "\r%s %3d%%", Name.c_str(), static_cast<int>(percent));
     LineOpen = true;
     if (percent == 100) Finish();
     std::fflush(Out);
@@ -35,7 +37,7 @@ void TProgressDisplay::Update(int32_t percent) {
 
 void TProgressDisplay::Finish() {
     if (!LineOpen) return;
-    std::fputc('\n', Out);
+    WriteText(Out, "\n");
     std::fflush(Out);
     LineOpen = false;
 }

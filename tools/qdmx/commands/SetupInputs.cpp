@@ -1,12 +1,15 @@
-// Record and folder checks of make-setup. The record is split and its date converted by the
-// wizard's own parser and date decoding, so whatever passes here is what the wizard shows.
+// Record and folder checks of make-setup. The record is decoded, split and its date converted by
+// the wizard's own code, so whatever passes here is what the wizard shows.
 #include "tools/qdmx/commands/SetupInputs.h"
 
 #include "platform/AsciiCase.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
+#include "platform/TextEncoding.h"
 #include "setup/record/DateTimeText.h"
 #include "setup/record/KoParser.h"
+#include "setup/record/RecordText.h"
+#include "tools/qdmx/Utf8Path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -21,7 +24,7 @@ const char* const RecordFormat = "one line of five TAB-separated fields: reserve
                                  "description, author, creation date";
 
 bool IsProjectFile(const fs::path& path) {
-    std::string extension = path.extension().string();
+    std::string extension = Utf8OfPath(path.extension());
     std::transform(extension.begin(), extension.end(), extension.begin(), ToLowerAscii);
     return extension == ".vlp";
 }
@@ -40,19 +43,26 @@ bool HasProjectSection(const fs::path& path) {
 
 } // namespace
 
-std::string CheckedSupportRecord(const std::string& path) {
+std::string CheckedSupportRecord(const std::string& path, unsigned ansiCodePage) {
     auto stream = TFileStream::OpenRead(path);
     if (stream->Size() > 65536)
         throw Exception(path + ": too long for a support record (" + RecordFormat + ")");
     std::vector<uint8_t> bytes = ReadAll(*stream);
-    std::string record(bytes.begin(), bytes.end());
-    if (record.ends_with("\r\n"))
-        record.resize(record.size() - 2);
-    else if (record.ends_with("\n"))
-        record.pop_back();
-    if (record.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    std::string given(bytes.begin(), bytes.end());
+    if (given.starts_with("\xFF\xFE") || given.starts_with("\xFE\xFF"))
+        throw Exception(path + ": the support record is saved as UTF-16; save it as UTF-8 (or ANSI)");
+    if (given.ends_with("\r\n"))
+        given.resize(given.size() - 2);
+    else if (given.ends_with("\n"))
+        given.pop_back();
+    if (given.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
         throw Exception(path + ": the support record must be " + RecordFormat +
                         " (it has a line break or NUL byte inside)");
+    if (RecordEncodingOf(given) == TRecordEncoding::Utf8WithMark && !IsValidUtf8(given))
+        throw Exception(path + ": the support record starts with the UTF-8 byte-order mark but is not UTF-8");
+    // Stored as UTF-8 without a mark: read on the publisher's machine, in the code page it was
+    // written in, rather than on each user's, whose code page may be another.
+    const std::string record = RecordTextToUtf8(given, ansiCodePage);
 
     TKoAnsiParser parser(record, '\t');
     parser.NextString();
@@ -80,10 +90,11 @@ std::string CheckedSupportRecord(const std::string& path) {
 
 void CheckPayloadFolder(const std::string& path, const char* option, int projectFiles) {
     std::error_code error;
-    if (!fs::is_directory(fs::path(path), error))
+    const fs::path folder = PathOfUtf8(path);
+    if (!fs::is_directory(folder, error))
         throw Exception(std::string(option) + " " + path + ": not a folder");
     std::vector<fs::path> found;
-    for (auto it = fs::recursive_directory_iterator(path, error);
+    for (auto it = fs::recursive_directory_iterator(folder, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error))
         if (it->is_regular_file() && IsProjectFile(it->path())) found.push_back(it->path());
     if (error) throw Exception(std::string(option) + " " + path + ": " + error.message());
@@ -93,12 +104,12 @@ void CheckPayloadFolder(const std::string& path, const char* option, int project
                                                  : "must not hold a project file (*.vlp)") +
                               ", found " + std::to_string(found.size());
         for (size_t i = 0; i < found.size(); ++i)
-            message.append(i == 0 ? ": " : ", ").append(fs::relative(found[i], path).string());
+            message.append(i == 0 ? ": " : ", ").append(Utf8OfPath(fs::relative(found[i], folder)));
         throw Exception(message);
     }
     if (projectFiles == 1 && !HasProjectSection(found.front()))
         throw Exception(std::string(option) + " " + path + ": the project file " +
-                        fs::relative(found.front(), path).string() + " has no [Project] section");
+                        Utf8OfPath(fs::relative(found.front(), folder)) + " has no [Project] section");
 }
 
 } // namespace qdmx

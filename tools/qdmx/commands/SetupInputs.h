@@ -7,10 +7,12 @@
 
 namespace qdmx {
 
-// The record as the setup will carry it: the file's bytes without one trailing line end. Raises
-// Exception unless it is one line of at least five TAB-separated fields with a dictionary name
-// that can be a folder name and a creation date the wizard can show.
-std::string CheckedSupportRecord(const std::string& path);
+// The record as the setup will carry it: the file's text without one trailing line end, as UTF-8
+// without a byte-order mark (setup/record/RecordText.h; a record that is not UTF-8 is ANSI in
+// ansiCodePage). Raises Exception unless it is one line of at least five TAB-separated fields with
+// a dictionary name that can be a folder name and a creation date the wizard can show, or when it
+// is UTF-16 or has the UTF-8 byte-order mark but is not UTF-8.
+std::string CheckedSupportRecord(const std::string& path, unsigned ansiCodePage);
 // Raises Exception unless path is a folder whose tree holds exactly `projectFiles` project files
 // (*.vlp, any case); with projectFiles 1 that file must have a [Project] section.
 void CheckPayloadFolder(const std::string& path, const char* option, int projectFiles);

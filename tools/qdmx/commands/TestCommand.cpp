@@ -3,6 +3,7 @@
 // failure with the member's name and the component's message.
 #include "tools/qdmx/ArchiveCommands.h"
 #include "tools/qdmx/CommandSupport.h"
+#include "tools/qdmx/Console.h"
 #include "tools/qdmx/commands/Progress.h"
 
 #include "compress/Archiver.h"
@@ -17,6 +18,7 @@ int Test(const TTestOptions& options) {
     TArchiver archiver;
     TDenseExpander dense(archiver);
     archiver.Key = key;
+    archiver.NamesCodePage = CodePageFromOption(options.NamesCodePage, "--names-codepage");
     std::string methodID;
     TArchiveHeader header;
     try {
@@ -63,8 +65,8 @@ int Test(const TTestOptions& options) {
                                          " differs from the members' sum " + std::to_string(total));
         return ExitFailure;
     }
-    std::printf("%s: %lld member%s OK\n", options.Archive.c_str(), static_cast<long long>(members),
-                members == 1 ? "" : "s");
+    PrintText(stdout, "%s: %lld member%s OK\n", options.Archive.c_str(), static_cast<long long>(members),
+              members == 1 ? "" : "s");
     return ExitOk;
 }
 

@@ -6,7 +6,9 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessSeed.h"
 #include "tools/pe/PeImage.h"
+#include "tools/qdmx/Console.h"
 #include "tools/qdmx/PackMethod.h"
+#include "tools/qdmx/Utf8Path.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -61,13 +63,13 @@ std::string SigningCommandLine(const std::string& command, const std::string& in
 
 std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, const std::string& command) {
     TScratchFolder scratch;
-    const std::string unsignedPath = (scratch.Path / UninstallerMember).string();
-    const std::string signedPath = (scratch.Path / "signed.exe").string();
+    const std::string unsignedPath = Utf8OfPath(scratch.Path / UninstallerMember);
+    const std::string signedPath = Utf8OfPath(scratch.Path / "signed.exe");
 
     TArchiver archiver;
     TDenseExpander dense(archiver); // the build packs it with the dense method; older templates with lh5
     archiver.ExceptionOnFileError = true;
-    archiver.SetTargetPath(scratch.Path.string());
+    archiver.SetTargetPath(Utf8OfPath(scratch.Path));
     TStringList written{UninstallerMember};
     TMemoryStream source(packed);
     archiver.ExpandArchive(source, &written);
@@ -76,7 +78,7 @@ std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, c
 
     const bool inPlace = command.find("{out}") == std::string::npos;
     const std::string line = SigningCommandLine(command, unsignedPath, signedPath);
-    const int status = std::system(line.c_str());
+    const int status = RunCommandLine(line);
     if (status != 0)
         throw Exception("the signing command failed (status " + std::to_string(status) + "): " + line);
     const std::string result = inPlace ? unsignedPath : signedPath;
@@ -95,8 +97,8 @@ std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, c
     if (!isSigned) throw Exception("the signing command left the uninstaller unsigned: " + line);
 
     // Packed again exactly as the build packs it: with the dense method, its window cut to the file.
-    const std::string repacked = (scratch.Path / "repacked").string();
-    fs::create_directory(repacked);
+    const std::string repacked = Utf8OfPath(scratch.Path / "repacked");
+    fs::create_directory(PathOfUtf8(repacked));
     {
         auto out = TFileStream::Create(repacked + "/" + UninstallerMember);
         out->Write(signedBytes.data(), static_cast<int32_t>(signedBytes.size()));
