@@ -112,6 +112,29 @@ TEST(ArchiveWriterLayout, RejectsWhatTheFormatCannotHold) {
     EXPECT_THROW(TArchiveWriter(archive, miStored, 7, 0), Exception);
 }
 
+// A name beyond ASCII carries the UTF-8 mark, one of ASCII alone does not (so that archives of
+// such names stay what they were); bytes that are not UTF-8 are no name.
+TEST(ArchiveWriterLayout, NamesBeyondAsciiAreMarkedAndMustBeUtf8) {
+    TMemoryStream archive;
+    TArchiveWriter writer(archive, miStored);
+    const std::string name = "Ñandú\\über.dat";
+    TMemoryStream source(Bytes("abc"));
+    EXPECT_TRUE(writer.AddStream(name, source, 0x526428C4, 0x20, miStored).Utf8Name);
+    TMemoryStream latin1(Bytes("abc"));
+    try {
+        writer.AddStream("W\xF6rter.txt", latin1, 0x526428C4, 0x20, miStored);
+        ADD_FAILURE() << "a name that is not UTF-8 was written";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Member name is not UTF-8: W\\xF6rter.txt");
+    }
+    writer.Finish();
+    const auto& bytes = archive.Bytes;
+    ASSERT_EQ(bytes.size(), 21u + 25 + name.size() + 3);
+    EXPECT_EQ(bytes[21 + MemberHeaderOffset::Attributes], 0x28);
+    EXPECT_EQ(std::string(bytes.begin() + 21 + 25, bytes.end() - 3), name);
+    EXPECT_EQ(WriteOne("abc", miStored)[21 + MemberHeaderOffset::Attributes], 0x20);
+}
+
 TEST(ArchiveWriterFiles, TakesTheFilesDateAndAttributes) {
     TTempDirectory temp;
     temp.Write("file.txt", "contents");
@@ -168,6 +191,8 @@ TEST_P(ArchiveWriterRoundTrip, TheComponentExpandsWhatTheWriterWrote) {
     members.push_back({"dir\\text.txt", Bytes(text)});
     members.push_back({"dir\\random.bin", RandomBytes(30000, 5)});
     members.push_back({"markers.bin", std::vector<uint8_t>(5000, 0x94)});
+    members.push_back({"Wörterbuch.txt", Bytes("Wörter")});
+    members.push_back({"Словарь\\日本語.txt", Bytes(text.substr(0, 900))});
 
     TMemoryStream archive;
     TArchiveWriter writer(archive, method, key, lock);
@@ -188,6 +213,11 @@ TEST_P(ArchiveWriterRoundTrip, TheComponentExpandsWhatTheWriterWrote) {
     archive.Seek(0, TSeekOrigin::Begin);
     archiver.ExpandArchive(archive, nullptr);
     for (const auto& [name, data] : members) EXPECT_EQ(Bytes(temp.Read(name)), data) << name;
+    archive.Seek(0, TSeekOrigin::Begin);
+    TDirectoryList list;
+    archiver.ReadDirectory(archive, list);
+    ASSERT_EQ(list.size(), members.size());
+    for (size_t i = 0; i < members.size(); ++i) EXPECT_EQ(list[i].Name, members[i].first);
 
     if (key != 0) {
         TArchiver keyless;
