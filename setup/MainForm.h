@@ -22,16 +22,6 @@
 #include <optional>
 #include <string>
 
-// The project mark cannot be written to the installed project file.
-class EIniFileException : public Exception {
-    using Exception::Exception;
-};
-
-// The registry value cannot be written.
-class ERegistryException : public Exception {
-    using Exception::Exception;
-};
-
 class TMainForm {
 public:
     TMainForm(TFormControls& controls, const TDesktop& desktop);
