@@ -7,7 +7,7 @@
 // only as the one value this setup writes outside its own keys.
 #pragma once
 
-#include "setup/uninstall/UninstallRecord.h"
+#include "setup/UninstallRecord.h"
 
 #include <functional>
 #include <optional>
