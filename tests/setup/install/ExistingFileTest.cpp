@@ -2,7 +2,7 @@
 // the existing-file policy), and the progress display.
 #include "platform/FileTime.h"
 #include "setup/install/ExistingFilePolicy.h"
-#include "setup/record/KoStamp.h"
+#include "setup/install/KoStamp.h"
 #include "tests/setup/WizardFixture.h"
 
 namespace {
