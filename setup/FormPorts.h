@@ -244,6 +244,17 @@ protected:
     ~TLocale() = default;
 };
 
+// The parts of the desktop that an installation and an uninstallation work through: all but the
+// boxes and the chooser, which belong to whoever presents the work to a person.
+struct TInstallPorts {
+    TMachineRegistry& Registry;
+    TShortcuts& Shortcuts;
+    TProgramStarter& Starter;
+    TFiles& Files;
+    TModule& Module;
+    TLocale& Locale;
+};
+
 // The parts of one desktop, each by reference.
 struct TDesktop {
     TDialogs& Dialogs;
@@ -253,4 +264,6 @@ struct TDesktop {
     TFiles& Files;
     TModule& Module;
     TLocale& Locale;
+
+    operator TInstallPorts() const { return {Registry, Shortcuts, Starter, Files, Module, Locale}; }
 };

@@ -31,13 +31,8 @@ void TUnattendedDialogs::ShowException(const std::string&) {
 }
 
 void ApplySetupOptions(TMainForm& form, TFormControls& controls, const TSetupOptions& options) {
-    if (options.BaseDirectory) {
-        controls.SetText(TControlName::PVDirectory, *options.BaseDirectory);
-        form.UpdateDictionaryDirectory();
-    }
-    if (options.DictionaryDirectory)
-        controls.SetText(TControlName::DictionaryDirectory, *options.DictionaryDirectory);
-    if (options.NoLaunch || options.Silent) controls.SetChecked(TControlName::OpenDictionary, false);
+    form.ApplySetupOptions(options);
+    if (options.Silent) controls.SetChecked(TControlName::OpenDictionary, false);
 }
 
 int RunUnattendedSetup(TMainForm& form, TWindowlessControls& controls, TUnattendedDesktop& desktop,

@@ -222,7 +222,7 @@ TEST_F(WizardExistingFile, LastProjectMemberWinsAndOtherExtensionsDoNot) {
 TEST_F(WizardExistingFile, ProgressMovesTheBarAndKeepsTheValue) {
     for (int32_t value : {0, 37, 100}) {
         int32_t reported = value;
-        Form->CompressorShowProgress(reported);
+        Form->Engine().CompressorShowProgress(reported);
         EXPECT_EQ(reported, value);
     }
     EXPECT_EQ(Controls.ProgressPositions, (std::vector<int>{0, 37, 100}));
@@ -231,7 +231,7 @@ TEST_F(WizardExistingFile, ProgressMovesTheBarAndKeepsTheValue) {
 TEST_F(WizardExistingFile, ProgressMovesTheBarOnlyWhenThePositionChanges) {
     for (int32_t value : {0, 0, 37, 37, 100, 100, 0}) {
         int32_t reported = value;
-        Form->CompressorShowProgress(reported);
+        Form->Engine().CompressorShowProgress(reported);
         EXPECT_EQ(reported, value);
     }
     EXPECT_EQ(Controls.ProgressPositions, (std::vector<int>{0, 37, 100, 0}));

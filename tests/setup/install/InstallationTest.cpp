@@ -1,5 +1,6 @@
 // The installation procedure run by the Install button, with the real archive component
 // expanding small stored archives into a scratch folder on disk.
+#include "setup/install/Installation.h"
 #include "setup/InstalledPaths.h"
 #include "setup/unattended/InstallLog.h"
 #include "setup/unattended/Unattended.h"
@@ -449,6 +450,156 @@ TEST_F(Registration, OnlyTheUninstallerIsTakenFromItsResource) {
     EXPECT_EQ(Key(), "");
 }
 
+// The engine alone, as both presenters drive it: its questions go to the policy by name, its
+// progress to the sink, its outcome says why it failed, and it never shows a box itself.
+struct TRecordingProgress : TInstallProgress {
+    void ShowInstalling() override { Events.push_back("installing"); }
+    void ShowProgress(int32_t percentDone) override { Events.push_back(std::to_string(percentDone)); }
+    std::vector<std::string> Events;
+};
+
+struct TRecordingQuestions : TQuestionPolicy {
+    TAnswer Ask(TQuestion question, const std::string& text) override {
+        Asked.emplace_back(question, text);
+        return Answer;
+    }
+    TAnswer Answer = TAnswer::No;
+    std::vector<std::pair<TQuestion, std::string>> Asked;
+};
+
+class InstallationEngine : public ::testing::Test {
+protected:
+    InstallationEngine()
+        : Scratch(std::string("engine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()),
+          Root(Scratch.Path.string()) {
+        Desktop.UseDisk = true;
+        Desktop.ArchiveResources["DICTIONARY"] = BuildArchive(
+            {{"words.vlm", "apple\tApfel\n"}, {"words.vlp", ProjectText}, {"words.pvd", "phrases"}});
+        Desktop.ArchiveResources["VELLUMOR"] = BuildArchive({{"velmor.exe", "MZ stand-in"}});
+        Notes.SetLog(&Lines);
+        Package.SetupDirectory = "C:\\Setup";
+        Package.SetupBaseName = "setup";
+        Package.DictionaryName = "EnglishGerman";
+        Request.BaseDirectory = Root + "\\apps";
+        Request.DictionaryDirectory = Root + "\\dict";
+    }
+    std::string Disk(const std::string& relative) const {
+        std::ifstream in(Root + "/" + relative, std::ios::binary);
+        if (!in) return "<missing>";
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // An installed words.pvd written now, so newer than its member of 1999.
+    void InstallNewerProjectPhrases() {
+        std::filesystem::create_directories(Scratch.Path / "dict");
+        Scratch.Write("dict/words.pvd", {'m', 'i', 'n', 'e'});
+    }
+
+    TCallLog Log;
+    TFakeDesktop Desktop{Log};
+    TScratchFolder Scratch;
+    std::string Root;
+    TLinesLog Lines;
+    TRunNotes Notes;
+    TRecordingProgress Progress;
+    TRecordingQuestions Questions;
+    TSetupPackage Package;
+    TInstallRequest Request;
+    TInstallation Engine{Desktop, Progress, Questions, Notes};
+};
+
+TEST_F(InstallationEngine, PutsTheNewerFileQuestionByNameAndNoKeepsTheFile) {
+    InstallNewerProjectPhrases();
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Installed);
+    const std::string question = "The current " + Root +
+                                 "\\dict\\words.pvd is newer than the file to be "
+                                 "installed!\nOverwrite the current file?";
+    ASSERT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Questions.Asked[0].first, TQuestion::ReplaceNewerFile);
+    EXPECT_EQ(Questions.Asked[0].second, question);
+    EXPECT_EQ(Disk("dict/words.pvd"), "mine");
+    EXPECT_TRUE(Lines.Has("Question: " + question));
+    EXPECT_TRUE(Lines.Has("Answer: No"));
+    EXPECT_TRUE(Lines.Has("Kept (newer than the file to be installed): " + Root + "\\dict\\words.pvd"));
+    // The engine has no boxes to show: the presenter shows the outcome.
+    EXPECT_TRUE(Desktop.Messages.empty());
+}
+
+TEST_F(InstallationEngine, YesReplacesTheNewerFile) {
+    InstallNewerProjectPhrases();
+    Questions.Answer = TAnswer::Yes;
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_EQ(Disk("dict/words.pvd"), "phrases");
+    EXPECT_TRUE(Lines.Has("Answer: Yes"));
+}
+
+TEST_F(InstallationEngine, UnattendedAnswersKeepTheNewerFile) {
+    InstallNewerProjectPhrases();
+    TUnattendedAnswers unattended;
+    TInstallation engine(Desktop, Progress, unattended, Notes);
+    EXPECT_EQ(engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_EQ(Disk("dict/words.pvd"), "mine");
+    EXPECT_EQ(Disk("dict/words.vlm"), "apple\tApfel\n");
+}
+
+TEST_F(InstallationEngine, FailureOutcomeCarriesTheReasonForTheLog) {
+    Desktop.ArchiveResources["DICTIONARY"] = BuildArchive({{"words.vlm", "broken", 0x2A54598E, true}});
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Failed);
+    EXPECT_EQ(outcome.Reason, "Bad checksum during expansion -- data may be invalid");
+    EXPECT_FALSE(outcome.ReasonForUser);
+    EXPECT_TRUE(Lines.Has("Failed: " + Root + "\\dict\\words.vlm"));
+    EXPECT_TRUE(Lines.Has("Error: " + outcome.Reason));
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "<missing>");
+    EXPECT_TRUE(Desktop.Messages.empty());
+}
+
+TEST_F(InstallationEngine, LinkedFolderIsAReasonForTheUser) {
+    Desktop.ReparsePoints = {Root + "\\apps\\VL"};
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Failed);
+    EXPECT_TRUE(outcome.ReasonForUser);
+    EXPECT_EQ(outcome.Reason.rfind("The folder " + Root + "\\apps\\VL is a link", 0), 0u) << outcome.Reason;
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
+TEST_F(InstallationEngine, SinkHearsOfTheStartFirstAndThenOfEveryChunk) {
+    Desktop.ArchiveResources["DICTIONARY"] = BuildArchive({{"big.vlm", std::string(20000, 'w')}});
+    Engine.Install(Package, Request);
+    // Repeated positions too: the sink decides what is worth showing.
+    const std::vector<std::string> expected = {"installing", "0", "40",  "81", "100",
+                                               "100",        "0", "100", "100"};
+    EXPECT_EQ(Progress.Events, expected);
+}
+
+TEST_F(InstallationEngine, FinishMarksTheProjectAndStartsVellumorOnlyWhenAsked) {
+    for (const bool launch : {false, true}) {
+        SCOPED_TRACE(launch ? "launch" : "no launch");
+        Desktop.ProfileWrites.clear();
+        Desktop.StartedCommandLines.clear();
+        Request.LaunchVellumor = launch;
+        ASSERT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+        Engine.Finish();
+        EXPECT_EQ(Desktop.ProfileWrites,
+                  std::vector<std::string>{Root + "\\dict\\words.vlp [Project] Deployed=1"});
+        EXPECT_EQ(Desktop.StartedCommandLines.size(), launch ? 1u : 0u);
+    }
+}
+
+TEST_F(InstallationEngine, FinishRaisesWhenTheProjectCannotBeMarked) {
+    Desktop.ProfileFails = true;
+    Engine.Install(Package, Request);
+    EXPECT_THROW(Engine.Finish(), EIniFileException);
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+}
+
+TEST(InstallQuestions, EachHasANameAndAnUnattendedAnswer) {
+    EXPECT_STREQ(QuestionName(TQuestion::ReplaceNewerFile), "ReplaceNewerFile");
+    EXPECT_EQ(UnattendedAnswer(TQuestion::ReplaceNewerFile), TAnswer::No);
+    TUnattendedAnswers unattended;
+    EXPECT_EQ(unattended.Ask(TQuestion::ReplaceNewerFile, "Overwrite?"), TAnswer::No);
+}
+
 // The same form without a window (/S): its own form over windowless controls and the unattended
 // desktop, which hands everything but the boxes and the launch to the fake desktop.
 class UnattendedSetup : public WizardInstallation {
@@ -532,7 +683,7 @@ TEST_F(WizardTest, LaunchCommandQuotesOnlyTheProjectFile) {
     Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
     Desktop.Files["D:\\Dict\\x.vlp"] = {"[Project]"};
     std::string project = "D:\\Dict\\x.vlp";
-    form.CompressorCheckFile(project, pmExpand);
+    form.Engine().CompressorCheckFile(project, pmExpand);
     form.RunInstallation();
     EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), "C:\\Apps\\VL");
     EXPECT_EQ(Desktop.StartedCommandLines,
@@ -559,7 +710,7 @@ TEST_F(WizardTest, ElevatedSetupStartsVellumorOnlyThroughTheDesktopShell) {
         Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
         Desktop.Files["D:\\Dict\\x.vlp"] = {"[Project]"};
         std::string project = "D:\\Dict\\x.vlp";
-        form.CompressorCheckFile(project, pmExpand);
+        form.Engine().CompressorCheckFile(project, pmExpand);
         form.RunInstallation();
         const std::string commandLine = "\"C:\\Apps\\VL\\velmor.exe\" \"D:\\Dict\\x.vlp\"";
         // Never the direct start, which would hand the administrator's token on.
@@ -579,7 +730,7 @@ TEST_F(WizardTest, LaunchNeedsTheProjectFileToExist) {
     Controls.Texts[N::PVDirectory] = "C:\\Apps";
     Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
     std::string project = "D:\\Dict\\x.vlp";
-    form.CompressorCheckFile(project, pmExpand);
+    form.Engine().CompressorCheckFile(project, pmExpand);
     form.RunInstallation();
     EXPECT_EQ(Desktop.ProfileWrites.size(), 1u);
     EXPECT_TRUE(Desktop.StartedCommandLines.empty());
