@@ -6,7 +6,7 @@
 #pragma once
 
 #include "setup/FormPorts.h"
-#include "setup/install/Installation.h"
+#include "setup/install/InstallRequest.h"
 #include "setup/record/SupportRecord.h"
 
 #include <optional>

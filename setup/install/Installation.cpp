@@ -55,10 +55,6 @@ private:
 };
 } // namespace
 
-std::string TSetupPackage::FallbackFileName(int number) const {
-    return SetupDirectory + "\\" + SetupBaseName + ".vl" + std::to_string(number);
-}
-
 TInstallation::TInstallation(const TInstallPorts& ports, TInstallProgress& progress,
                              TQuestionPolicy& questions, const TRunNotes& note)
     : Ports(ports), Progress(progress), Questions(questions), Note(note) {

@@ -31,7 +31,8 @@ struct TLinesLog : TInstallLog {
 class WizardInstallation : public WizardTest {
 protected:
     // ctest runs the cases as separate processes at the same time: each gets its own folder.
-    WizardInstallation()
+    // Without the form, the scratch folder and the archives alone (the unattended run has none).
+    explicit WizardInstallation(bool withForm = true)
         : Scratch(std::string("wizard-") +
                   ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name()) {
@@ -40,9 +41,10 @@ protected:
             {{"words.vlm", "apple\tApfel\n"}, {"words.vlp", ProjectText}, {"words.pvd", "phrases"}});
         Desktop.ArchiveResources["VELLUMOR"] = BuildArchive(
             {{"velmor.exe", "MZ stand-in"}, {"velmor.pvl", "user list"}, {"lang\\en.lng", "en"}});
-        Start();
         // Windows-style paths below the scratch folder; the platform layer maps "\" to "/".
         Root = Scratch.Path.string();
+        if (!withForm) return;
+        Start();
         Controls.Texts[N::PVDirectory] = Root + "\\apps";
         Controls.Texts[N::DictionaryDirectory] = Root + "\\dict";
     }
@@ -600,22 +602,17 @@ TEST(InstallQuestions, EachHasANameAndAnUnattendedAnswer) {
     EXPECT_EQ(unattended.Ask(TQuestion::ReplaceNewerFile, "Overwrite?"), TAnswer::No);
 }
 
-// The same form without a window (/S): its own form over windowless controls and the unattended
-// desktop, which hands everything but the boxes and the launch to the fake desktop.
+// The unattended run (/S): no form, the engine called with the command line's folders, the
+// boxes' lines and everything else in the log.
 class UnattendedSetup : public WizardInstallation {
 protected:
+    UnattendedSetup() : WizardInstallation(false) {}
     int RunSilent(TSetupOptions options) {
         options.Silent = true;
         if (!options.BaseDirectory) options.BaseDirectory = Root + "\\apps";
         if (!options.DictionaryDirectory) options.DictionaryDirectory = Root + "\\dict";
-        TWindowlessControls controls;
-        TUnattendedDesktop unattended(Desktop);
-        TMainForm form(controls, unattended.Desktop());
-        form.SetLog(&Lines);
         Log.Entries.clear();
-        const int code = RunUnattendedSetup(form, controls, unattended, options);
-        Project = form.ProjectFile();
-        return code;
+        return RunUnattendedSetup(Desktop, options, &Lines);
     }
     TLinesLog Lines;
     std::string Project;
@@ -628,6 +625,7 @@ TEST_F(UnattendedSetup, InstallsIntoTheGivenDirectoriesWithoutBoxOrLaunch) {
     options.BaseDirectory = Root + "\\base";
     options.DictionaryDirectory = Root + "\\dict2";
     EXPECT_EQ(RunSilent(options), ExitSuccess);
+    Project = Root + "\\dict2\\words.vlp";
     EXPECT_EQ(Disk("base/VL/velmor.exe"), "MZ stand-in");
     EXPECT_EQ(Disk("dict2/words.vlm"), "apple\tApfel\n");
     EXPECT_EQ(Disk("dict2/words.pvd"), "mine");
@@ -653,6 +651,22 @@ TEST_F(UnattendedSetup, DamagedArchiveFailsWithTheReasonInTheLog) {
     EXPECT_TRUE(Lines.Has("Error: Parlavox Dictionary setup failed!"));
 }
 
+TEST_F(UnattendedSetup, FolderRefusedByTheEngineIsLoggedAsTheWizardWouldShowIt) {
+    Desktop.ReparsePoints = {Root + "\\dict"};
+    EXPECT_EQ(RunSilent({}), ExitFailure);
+    EXPECT_TRUE(Desktop.Messages.empty());
+    const std::string link = "Error: The folder " + Root + "\\dict is a link";
+    std::vector<size_t> at;
+    for (size_t i = 0; i < Lines.Lines.size(); ++i)
+        if (Lines.Lines[i].rfind(link, 0) == 0 ||
+            Lines.Lines[i] == "Error: Parlavox Dictionary setup failed!")
+            at.push_back(i);
+    // The reason (once for the log, once as the wizard's box), then the failure.
+    ASSERT_EQ(at.size(), 3u) << ::testing::PrintToString(Lines.Lines);
+    EXPECT_EQ(Lines.Lines[at[2]], "Error: Parlavox Dictionary setup failed!");
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
 TEST_F(UnattendedSetup, StartupFailureEndsBeforeAnyPage) {
     Desktop.Resources.clear();
     EXPECT_EQ(RunSilent({}), ExitFailure);
@@ -666,12 +680,12 @@ TEST_F(WizardTest, CommandLineDirectoriesAndNoLaunchPrefillTheWizard) {
     TSetupOptions options;
     options.BaseDirectory = "C:\\Some Folder\\Apps";
     options.NoLaunch = true;
-    ApplySetupOptions(form, Controls, options);
+    form.ApplySetupOptions(options);
     EXPECT_EQ(Text(N::PVDirectory), "C:\\Some Folder\\Apps");
     EXPECT_EQ(Text(N::DictionaryDirectory), "C:\\Some Folder\\Apps\\EnglishGerman");
     EXPECT_FALSE(Controls.Ticked.at(N::OpenDictionary));
     options.DictionaryDirectory = "D:\\Dict";
-    ApplySetupOptions(form, Controls, options);
+    form.ApplySetupOptions(options);
     EXPECT_EQ(Text(N::DictionaryDirectory), "D:\\Dict");
 }
 
