@@ -7,6 +7,7 @@
 
 namespace {
 const char* const FormTitle = "Parlavox Dictionary Setup";
+constexpr int VellumorPage = 1;
 constexpr int LastPage = 2;
 } // namespace
 
@@ -93,10 +94,19 @@ void TMainForm::BackButtonClick() {
 
 void TMainForm::NextButtonClick() {
     const int page = Controls.PageIndex();
-    if (page == LastPage)
+    if (page == LastPage) {
         RunInstallation();
-    else
-        SetNotebookPageIndex(page + 1);
+        return;
+    }
+    // A Vellumor folder that the installation would refuse is refused on its own page.
+    if (page == VellumorPage) {
+        if (const std::optional<std::string> refusal =
+                RefuseBaseFolder(Controls.Text(TControlName::PVDirectory))) {
+            ShowMessage(*refusal, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+            return;
+        }
+    }
+    SetNotebookPageIndex(page + 1);
 }
 
 void TMainForm::CancelButtonClick() {

@@ -14,6 +14,11 @@ TInstallRequest TMainForm::RequestFromPages() const {
 
 void TMainForm::RunInstallation() {
     const TInstallOutcome outcome = Installation.Install(Session.Package(), RequestFromPages());
+    // Nothing was written: the form stays on its page, and Install can be pressed again.
+    if (outcome.Status == TInstallStatus::Refused) {
+        ShowMessage(outcome.Reason, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        return;
+    }
     if (outcome.Status == TInstallStatus::Failed) {
         // The box says why only when the reason is about the user's choice; the log always does.
         if (outcome.ReasonForUser) ShowMessage(outcome.Reason, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);

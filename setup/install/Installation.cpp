@@ -73,6 +73,9 @@ std::string TInstallation::VellumorDirectory() const {
 }
 
 TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInstallRequest& request) {
+    // The presenter shows the refusal (and so notes it).
+    if (const std::optional<std::string> refusal = RefuseInstallFolders(request))
+        return {TInstallStatus::Refused, *refusal, true};
     Package = package;
     Request = request;
     Journal.Clear();

@@ -28,6 +28,8 @@ class TRunNotes;
 
 enum class TInstallStatus {
     Installed,
+    // A folder of the request cannot be used (InstallFolders.h); nothing was written or shown.
+    Refused,
     // Something failed after the installation began; what was written before it stays.
     Failed,
     // Installed, but complete only after a restart. Not returned yet: the issue on files in use
@@ -37,10 +39,10 @@ enum class TInstallStatus {
 
 struct TInstallOutcome {
     TInstallStatus Status = TInstallStatus::Installed;
-    // Why it failed, for the log.
+    // Why it was refused or failed, for the log.
     std::string Reason;
     // The reason is a message for the person at the desktop too (a folder they chose cannot be
-    // used), not only the failure's technical cause.
+    // used), not only the failure's technical cause. Always so when refused.
     bool ReasonForUser = false;
 };
 
@@ -68,8 +70,10 @@ public:
     TInstallation(const TInstallation&) = delete;
     TInstallation& operator=(const TInstallation&) = delete;
 
-    // Both archives, the registry value "RootDir", the shortcuts and the registration, in this
-    // order; a failure ends the rest. The caller shows the outcome, then calls Finish.
+    // Checks the request's folders first: one that the rules refuse ends the installation before
+    // anything else (Refused, and no Finish). Then both archives, the registry value "RootDir",
+    // the shortcuts and the registration, in this order; a failure ends the rest. The caller
+    // shows the outcome, then calls Finish.
     TInstallOutcome Install(const TSetupPackage& package, const TInstallRequest& request);
     // After success and failure alike: marks the project file met among the members as deployed,
     // saves the uninstall record and, when the request asked for it, starts Vellumor on the

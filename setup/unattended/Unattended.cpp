@@ -47,6 +47,11 @@ int RunUnattendedSetup(const TInstallPorts& ports, const TSetupOptions& options,
     }
     const TInstallOutcome outcome =
         installation.Install(session.Package(), UnattendedRequest(options, session.Support().DictionaryName));
+    // A folder of the command line that cannot be used is a usage error; nothing was written.
+    if (outcome.Status == TInstallStatus::Refused) {
+        note("Error: " + outcome.Reason);
+        return ExitUsage;
+    }
     if (outcome.Status == TInstallStatus::Failed) {
         if (outcome.ReasonForUser) note("Error: " + outcome.Reason);
         note(std::string("Error: ") + SetupFailedMessage);

@@ -19,5 +19,6 @@ class TInstallLog;
 TInstallRequest UnattendedRequest(const TSetupOptions& options, const std::string& dictionaryName);
 
 // Start-up and the installation: ExitSuccess when it completed, ExitFailure when start-up or the
-// installation failed.
+// installation failed, ExitUsage when a folder cannot be used (the log says which and why; nothing
+// was written).
 int RunUnattendedSetup(const TInstallPorts& ports, const TSetupOptions& options, TInstallLog* log);

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end run of the unattended setup and of the uninstaller under Wine: setup.exe /S with a
-# Vellumor directory that has blanks, a damaged archive, usage errors, two dictionaries over one
-# Vellumor (whose Vellumor archives differ) and their uninstallers, one of them with a tampered
-# uninstall record and one with a record planted in its folder before the installation, a made
-# setup and its uninstaller, all with DLLs planted beside them and in the temporary folder,
-# crafted and damaged setups. A private Xvfb display lets the run prove that no window
+# Vellumor directory that has blanks, a damaged archive, usage errors, folders that cannot be used,
+# two dictionaries over one Vellumor (whose Vellumor archives differ) and their uninstallers, one
+# of them with a tampered uninstall record and one with a record planted in its folder before the
+# installation, a made setup and its uninstaller, all with DLLs planted beside them and in the
+# temporary folder, crafted and damaged setups. A private Xvfb display lets the run prove that no window
 # appears at any time: a watcher lists every visible window, and Wine's msgbox trace every box.
 #
 # Usage: silent-e2e.sh WINDOWS_BUILD_DIR [OUT_DIR]
@@ -235,6 +235,19 @@ run help.log 'C:\Setup\setup.exe -s -?'
 check "/? with /S exits 2 without a box" test "$rc" -eq 2
 check "no box for usage errors with /S" no_box usage.log
 check "nothing installed by a usage error" test ! -e "$drive_c/Program Files/Parlavox"
+
+echo "silent-e2e: folders that the uninstaller would refuse are refused before anything is written"
+run dot.log 'C:\Setup\setup.exe /S /LOG=C:\dot.log /D=C:\Apps5.'
+check "a Vellumor folder ending in a point exits 2" test "$rc" -eq 2
+check "the log names it and what is wrong" has_line "$drive_c/dot.log" \
+    'Error: The Vellumor folder "C:\Apps5." cannot be used: its part "Apps5." ends in a point, which Windows drops. Choose another folder.'
+run blank.log 'C:\Setup\setup.exe /S /LOG=C:\blank.log "/DICT=C:\Dict5 " /D=C:\Apps6'
+check "a dictionary folder ending in a blank exits 2" test "$rc" -eq 2
+check "the log names it and what is wrong" has_line "$drive_c/blank.log" \
+    'Error: The dictionary folder "C:\Dict5 " cannot be used: its part "Dict5 " ends in a blank, which Windows drops. Choose another folder.'
+check "nothing written for either" test -z "$(find "$drive_c" -maxdepth 1 \( -iname 'Apps[56]*' -o -iname 'Dict5*' \))"
+check "RootDir still names the installation before" root_dir_is 'C:\Some Folder\Apps\VL'
+check "no box for a refused folder" no_box blank.log
 
 # Files that an uninstall record may name but no uninstall may touch, and their lines: "file" with
 # their true size and CRC-32 (anyone can compute them).

@@ -595,6 +595,40 @@ TEST_F(InstallationEngine, FinishRaisesWhenTheProjectCannotBeMarked) {
     EXPECT_TRUE(Desktop.StartedCommandLines.empty());
 }
 
+TEST_F(InstallationEngine, RefusedFolderEndsTheInstallationBeforeAnythingIsShownOrWritten) {
+    Request.DictionaryDirectory = Root + "\\dict.";
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Refused);
+    EXPECT_TRUE(outcome.ReasonForUser);
+    EXPECT_EQ(outcome.Reason.rfind("The dictionary folder \"" + Root + "\\dict.\" cannot be used", 0), 0u)
+        << outcome.Reason;
+    EXPECT_TRUE(Progress.Events.empty());
+    EXPECT_TRUE(Desktop.ResourceLookups.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+    EXPECT_TRUE(Lines.Lines.empty());
+}
+
+// UTF-8 names from the folders to the log and the record: nothing splits or compares them
+// inside a character. (Natively only: the Win32 file calls of this build take ANSI paths.)
+TEST_F(InstallationEngine, Utf8FoldersInstallWithTheirExactNames) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Win32 file calls take UTF-8 once they are wide";
+#endif
+    const std::string lodz = "\xC5\x81\xC3\xB3\x64\xC5\xBA"; // Łódź
+    const std::string japanese =
+        "\xE8\xA1\xA8\xE7\xA4\xBA\\\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88"; // 表示\ソフト
+    Request.BaseDirectory = Root + "\\" + lodz;
+    Request.DictionaryDirectory = Root + "\\" + japanese;
+    ASSERT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    Engine.Finish();
+    EXPECT_EQ(Disk(lodz + "/VL/velmor.exe"), "MZ stand-in");
+    EXPECT_EQ(Disk("\xE8\xA1\xA8\xE7\xA4\xBA/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88/words.vlm"),
+              "apple\tApfel\n");
+    EXPECT_EQ(Engine.ProjectFile(), Root + "\\" + japanese + "\\words.vlp");
+    EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), Root + "\\" + lodz + "\\VL");
+    EXPECT_TRUE(Lines.Has("Written: " + Root + "\\" + japanese + "\\words.vlm"));
+}
+
 TEST(InstallQuestions, EachHasANameAndAnUnattendedAnswer) {
     EXPECT_STREQ(QuestionName(TQuestion::ReplaceNewerFile), "ReplaceNewerFile");
     EXPECT_EQ(UnattendedAnswer(TQuestion::ReplaceNewerFile), TAnswer::No);
@@ -665,6 +699,37 @@ TEST_F(UnattendedSetup, FolderRefusedByTheEngineIsLoggedAsTheWizardWouldShowIt) 
     ASSERT_EQ(at.size(), 3u) << ::testing::PrintToString(Lines.Lines);
     EXPECT_EQ(Lines.Lines[at[2]], "Error: Parlavox Dictionary setup failed!");
     EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
+// The two folders that used to install halfway: refused up front, a usage error, nothing written.
+TEST_F(UnattendedSetup, FolderThatTheRulesRefuseExitsTwoWithNothingWritten) {
+    struct TCase {
+        std::string Base, Dictionary, Line;
+    };
+    const TCase cases[] = {
+        {Root + "\\Apps5.", "",
+         "Error: The Vellumor folder \"" + Root +
+             "\\Apps5.\" cannot be used: its part \"Apps5.\" ends in a "
+             "point, which Windows drops. Choose another folder."},
+        {Root + "\\Apps6", Root + "\\Dict5 ",
+         "Error: The dictionary folder \"" + Root +
+             "\\Dict5 \" cannot be used: its part \"Dict5 \" ends in a "
+             "blank, which Windows drops. Choose another folder."},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Line);
+        Lines.Lines.clear();
+        TSetupOptions options;
+        options.BaseDirectory = c.Base;
+        if (!c.Dictionary.empty()) options.DictionaryDirectory = c.Dictionary;
+        EXPECT_EQ(RunSilent(options), ExitUsage);
+        EXPECT_TRUE(Lines.Has(c.Line)) << ::testing::PrintToString(Lines.Lines);
+        EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+        EXPECT_TRUE(Desktop.Registry.empty());
+        EXPECT_TRUE(Desktop.ProfileWrites.empty());
+        EXPECT_TRUE(Desktop.CreatedDirectories.empty());
+        EXPECT_TRUE(Desktop.Messages.empty());
+    }
 }
 
 TEST_F(UnattendedSetup, StartupFailureEndsBeforeAnyPage) {
