@@ -102,7 +102,10 @@ run() {
     echo "  ($log: exit $rc after $((SECONDS - started)) s)"
 }
 no_box() { ! grep -aq "MSGBOX_OnInit" "$out/$1"; }
-has_line() { tr -d '\r' <"$1" | grep -qxF -- "$2"; }
+# A whole line of a log, which begins with UTF-8's byte-order mark.
+has_line() { tr -d '\r' <"$1" | sed '1s/^\xEF\xBB\xBF//' | grep -qxF -- "$2"; }
+# The log is UTF-8 with one byte-order mark, at its start.
+utf8_log() { [ "$(head -c 3 "$1" | od -An -tx1 | tr -d ' \n')" = efbbbf ] && [ "$(grep -c $'\xEF\xBB\xBF' "$1")" -eq 1 ]; }
 
 project_marked() {
     tr -d '\r' <"$1" | awk '/^\[/{section=$0} section=="[Project]" && $0=="Deployed=1" {found=1} END{exit !found}'
@@ -150,6 +153,7 @@ group=$(programs_group)
 check "Vellumor.lnk is in the Parlavox group" test -f "$group/Vellumor.lnk"
 check "the log lists a written file" has_line "$drive_c/silent.log" 'Written: C:\Some Folder\Apps\VL\velmor.exe'
 check "the log has the outcome" has_line "$drive_c/silent.log" 'Information: Parlavox Dictionary setup complete.'
+check "the log is UTF-8 with a byte-order mark" utf8_log "$drive_c/silent.log"
 check "no message box during the silent install" no_box install.log
 check "Vellumor was not started" test -z "$(pgrep -f velmor.exe)"
 
@@ -387,6 +391,7 @@ wine cmd /c exit >/dev/null 2>&1
 check "the uninstallers' temporary copies and their folders are gone after a restart" \
     test -z "$(find "$drive_c/users" -iname 'ParlavoxUninstall-*')"
 check "the Parlavox group is gone" test ! -e "$group"
+check "the uninstaller's log is UTF-8 with a byte-order mark" utf8_log "$drive_c/uninstall.log"
 check "the log lists what was kept" has_line "$drive_c/uninstall.log" \
     'Kept: C:\Some Folder\Apps\Legal\courts.vlm (changed since it was installed)'
 
