@@ -35,7 +35,8 @@ protected:
         info->DateTime = time;
         Members.push_back({name, std::move(info)});
     }
-    // Checks a target as the form does while Compressor expands the members, with errors shown.
+    // Checks a target as the installation does while Compressor expands the members, with errors
+    // shown.
     std::string Check(const std::string& target) {
         std::string path = target;
         Form->HandleEvent([&] { CheckWithList(path); });
