@@ -4,6 +4,7 @@
 // with recording fakes, so every decision of the wizard runs without a screen.
 #pragma once
 
+#include "platform/Exception.h"
 #include "platform/Stream.h"
 
 #include <array>
@@ -99,6 +100,20 @@ enum class TStartRoute { DesktopShell, Direct };
 // try them. An elevated setup must not hand its administrator's token on: only the desktop's
 // shell may start the program, and when it cannot, nothing is started.
 std::vector<TStartRoute> StartRoutes(bool elevated);
+
+// The failures of the ports' work, beside the platform's own that they raise too (EFOpenError,
+// EInOutError and EResNotFound of platform/Exception.h, which the platform's code raises as well).
+
+// The project mark cannot be written to the installed project file (TFiles::WritePrivateProfile
+// said it could not).
+class EIniFileException : public Exception {
+    using Exception::Exception;
+};
+
+// A registry value cannot be written (TMachineRegistry).
+class ERegistryException : public Exception {
+    using Exception::Exception;
+};
 
 // The desktop and the operating system, split by the roles the code uses together: each part is
 // an interface of its own, so that a desktop that answers some of them differently (the unattended
@@ -229,6 +244,17 @@ protected:
     ~TLocale() = default;
 };
 
+// The parts of the desktop that an installation and an uninstallation work through: all but the
+// boxes and the chooser, which belong to whoever presents the work to a person.
+struct TInstallPorts {
+    TMachineRegistry& Registry;
+    TShortcuts& Shortcuts;
+    TProgramStarter& Starter;
+    TFiles& Files;
+    TModule& Module;
+    TLocale& Locale;
+};
+
 // The parts of one desktop, each by reference.
 struct TDesktop {
     TDialogs& Dialogs;
@@ -238,4 +264,6 @@ struct TDesktop {
     TFiles& Files;
     TModule& Module;
     TLocale& Locale;
+
+    operator TInstallPorts() const { return {Registry, Shortcuts, Starter, Files, Module, Locale}; }
 };

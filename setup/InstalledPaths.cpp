@@ -21,16 +21,32 @@ struct TFullPath {
     std::vector<std::string> Parts;
 };
 
-// A component that names one entry of its folder, and only in this spelling.
-bool IsPlainComponent(const std::string& part) {
-    if (part.empty() || part == "." || part == "..") return false;
-    if (part.back() == '.' || part.back() == ' ') return false;
-    for (char c : part)
-        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"|?*", c)) return false;
-    return !IsDosDeviceName(part);
+// What is wrong with a component that does not name one entry of its folder in this one
+// spelling; nothing when it does. Bytes of 0x80 and above (UTF-8's multi-byte characters) are
+// never one of the ASCII characters looked at.
+std::optional<std::string> ComponentFault(const std::string& part) {
+    // Made only for a refused part: the uninstaller parses every path of its record.
+    auto its = [&part](const std::string& what) { return "its part \"" + part + "\" " + what; };
+    if (part.empty()) return std::string("it has two backslashes in a row");
+    if (part == "." || part == "..") return its("names another folder");
+    if (part.back() == '.') return its("ends in a point, which Windows drops");
+    if (part.back() == ' ') return its("ends in a blank, which Windows drops");
+    for (char c : part) {
+        if (static_cast<unsigned char>(c) < 0x20) return its("holds a control character");
+        if (std::strchr("<>:\"|?*", c))
+            return its("holds \"" + std::string(1, c) + "\", which no name may hold");
+    }
+    if (IsDosDeviceName(part)) return its("is the name of a device");
+    return std::nullopt;
 }
 
-std::optional<TFullPath> ParseFullPath(const std::string& path) {
+// The path's root and components, or what is wrong with it.
+struct TParsed {
+    std::optional<TFullPath> Path;
+    std::string Fault;
+};
+
+TParsed ParsePath(const std::string& path) {
     TFullPath full;
     size_t at = 0;
     if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' && IsSeparator(path[2])) {
@@ -39,8 +55,13 @@ std::optional<TFullPath> ParseFullPath(const std::string& path) {
     } else if (!PlatformHasDriveLetters && path.size() >= 2 && path[0] == '/' && !IsSeparator(path[1])) {
         full.Root = "/";
         at = 1;
+    } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        return {std::nullopt,
+                "network (\\\\server\\share) and device (\\\\?\\, \\\\.\\) paths are not accepted"};
     } else {
-        return std::nullopt;
+        return {std::nullopt,
+                "it is not a full path, which begins with a drive letter, a colon and a backslash "
+                "(C:\\...)"};
     }
     // A trailing separator after a component names the same folder; one more would be an empty
     // component.
@@ -50,13 +71,17 @@ std::optional<TFullPath> ParseFullPath(const std::string& path) {
         size_t next = at;
         while (next < end && !IsSeparator(path[next])) ++next;
         std::string part = path.substr(at, next - at);
-        if (!IsPlainComponent(part)) return std::nullopt;
+        if (std::optional<std::string> fault = ComponentFault(part)) return {std::nullopt, *fault};
         full.Parts.push_back(std::move(part));
         at = next + 1;
     }
     // The loop ends on the separator before end only when end leaves an empty component.
-    if (at == end && !full.Parts.empty()) return std::nullopt;
-    return full;
+    if (at == end && !full.Parts.empty()) return {std::nullopt, *ComponentFault("")};
+    return {full, ""};
+}
+
+std::optional<TFullPath> ParseFullPath(const std::string& path) {
+    return ParsePath(path).Path;
 }
 
 bool SameRootAndStart(const TFullPath& folder, const TFullPath& path) {
@@ -67,6 +92,12 @@ bool SameRootAndStart(const TFullPath& folder, const TFullPath& path) {
 }
 
 } // namespace
+
+std::optional<std::string> FullPathFault(const std::string& path) {
+    TParsed parsed = ParsePath(path);
+    if (parsed.Path) return std::nullopt;
+    return parsed.Fault;
+}
 
 std::optional<std::string> NormalisedFullPath(const std::string& path) {
     const std::optional<TFullPath> full = ParseFullPath(path);

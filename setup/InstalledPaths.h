@@ -1,7 +1,11 @@
 // The rules on paths that an elevated uninstaller takes from text that others can write (its
-// record, a record found in a folder before an installation): a path counts only in the one plain
-// form that names a single place, and lies inside a folder only when its components begin with
-// the folder's, so that C:\Apps2 is not inside C:\Apps.
+// record, a record found in a folder before an installation), and that the setup applies to the
+// folders it is asked to install into, so that it never installs where its uninstall would not
+// go: a path counts only in the one plain form that names a single place, and lies inside a
+// folder only when its components begin with the folder's, so that C:\Apps2 is not inside C:\Apps.
+// The rules look at ASCII bytes alone ("\", "/", ":", ".", blanks, A to Z): no byte of a UTF-8
+// multi-byte character is one of them, so UTF-8 names pass through whole. There is no limit on
+// the length: long paths are the Win32 side's to reach.
 //
 // Accepted: a drive letter, a colon and a separator, then components separated by "\" or "/" (one
 // trailing separator allowed). Refused: relative, rooted ("\x") and drive-relative ("C:x")
@@ -14,6 +18,10 @@
 
 #include <optional>
 #include <string>
+
+// What the rules above refuse in path, as the end of a sentence about it ("its part "Apps." ends
+// in a point, which Windows drops"); nothing when they accept it.
+std::optional<std::string> FullPathFault(const std::string& path);
 
 // The path as a drive letter in upper case and its components separated by "\", without a
 // trailing separator except for a drive's root ("C:\"); nothing when the rules above refuse it.

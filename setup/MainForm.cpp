@@ -1,31 +1,18 @@
-// TMainForm: construction with the archive component's settings, start-up with the support record
-// (found as the resource "PARLAVOX"/"SUPPORT" or in the fallback file beside the executable), page
+// TMainForm: start-up through the setup session (the support record fills the Welcome page), page
 // navigation, captions, the directory defaults and the Browse buttons.
 #include "setup/MainForm.h"
 
-#include "setup/PathText.h"
-#include "setup/integrity/SetupDigests.h"
+#include "setup/install/InstallFolders.h"
 #include "setup/record/DateTimeText.h"
 
 namespace {
 const char* const FormTitle = "Parlavox Dictionary Setup";
-const char* const SetupDamagedMessage =
-    "The setup file is damaged (an incomplete download or a faulty disk) and cannot install anything. "
-    "Please obtain a new copy of it.";
+constexpr int VellumorPage = 1;
 constexpr int LastPage = 2;
 } // namespace
 
 TMainForm::TMainForm(TFormControls& controls, const TDesktop& desktop)
-    : Controls(controls), Desktop(desktop) {
-    Compressor.OnCheckFile = [this](std::string& filepath, TProcessMode mode) {
-        CompressorCheckFile(filepath, mode);
-    };
-    Compressor.OnShowProgress = [this](int32_t& percentageDone) { CompressorShowProgress(percentageDone); };
-    Compressor.MakeDirectories = true;
-    Compressor.ExceptionOnFileError = false;
-    Compressor.CheckSpaceBeforeExpand = false;
-    Compressor.Key = 0;
-}
+    : Controls(controls), Desktop(desktop) {}
 
 void TMainForm::AfterConstruction() {
     HandleEvent([this] { FormCreate(); });
@@ -49,33 +36,32 @@ TModalResult TMainForm::ShowMessage(const std::string& text, TMsgDlgType kind, T
 }
 
 void TMainForm::FormCreate() {
-    const std::string modulePath = Desktop.Module.ModulePath();
-    FSetupDirectory = ExtractFileDir(modulePath);
-    FSetupBaseName = ExtractFileBaseName(modulePath);
-    // Before the first page, and so before anything is written: a damaged download is refused
-    // whole instead of failing halfway through the installation.
-    if (const std::optional<std::string> damage = FindSetupDamage(Desktop.Module, Compressor)) {
-        Note("Setup damaged: " + *damage);
-        ShowMessage(SetupDamagedMessage, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
-        Controls.Terminate();
-        return;
-    }
-
-    const std::optional<std::string> record = LoadSupportRecord();
-    if (!record) return;
-    Support = ParseSupportRecord(*record);
-    Controls.SetText(TControlName::Description, Support.Description);
-    Controls.SetText(TControlName::Author, Support.Author);
+    const TStartOutcome start = Session.Start(Installation.Compressor);
     // The texts read before an invalid date stay on show.
-    if (!Support.Created) {
-        ShowMessage("Invalid support data!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    if (start.Status == TStartStatus::Ready || start.Status == TStartStatus::RecordInvalid) {
+        Controls.SetText(TControlName::Description, Session.Support().Description);
+        Controls.SetText(TControlName::Author, Session.Support().Author);
+    }
+    if (start.Status != TStartStatus::Ready) {
+        ShowMessage(start.Message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         Controls.Terminate();
         return;
     }
-    Controls.SetText(TControlName::Created, DateTimeToDisplayText(Desktop.Locale, *Support.Created));
+    Controls.SetText(TControlName::Created,
+                     DateTimeToDisplayText(Desktop.Locale, *Session.Support().Created));
     UpdateDictionaryDirectory();
     SetNotebookPageIndex(0);
     NotebookPageChanged();
+}
+
+void TMainForm::ApplySetupOptions(const TSetupOptions& options) {
+    if (options.BaseDirectory) {
+        Controls.SetText(TControlName::PVDirectory, *options.BaseDirectory);
+        UpdateDictionaryDirectory();
+    }
+    if (options.DictionaryDirectory)
+        Controls.SetText(TControlName::DictionaryDirectory, *options.DictionaryDirectory);
+    if (options.NoLaunch) Controls.SetChecked(TControlName::OpenDictionary, false);
 }
 
 void TMainForm::SetNotebookPageIndex(int index) {
@@ -108,10 +94,19 @@ void TMainForm::BackButtonClick() {
 
 void TMainForm::NextButtonClick() {
     const int page = Controls.PageIndex();
-    if (page == LastPage)
+    if (page == LastPage) {
         RunInstallation();
-    else
-        SetNotebookPageIndex(page + 1);
+        return;
+    }
+    // A Vellumor folder that the installation would refuse is refused on its own page.
+    if (page == VellumorPage) {
+        if (const std::optional<std::string> refusal =
+                RefuseBaseFolder(Controls.Text(TControlName::PVDirectory))) {
+            ShowMessage(*refusal, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+            return;
+        }
+    }
+    SetNotebookPageIndex(page + 1);
 }
 
 void TMainForm::CancelButtonClick() {
@@ -128,32 +123,13 @@ void TMainForm::DictionaryDirectoryButtonClick() {
                      BrowseDirectory(Controls.Text(TControlName::DictionaryDirectory)));
 }
 
-std::optional<std::string> TMainForm::LoadSupportRecord() {
-    if (std::optional<std::string> resource = Desktop.Module.LoadResource("PARLAVOX", "SUPPORT")) {
-        const size_t nul = resource->find('\0');
-        if (nul != std::string::npos) resource->resize(nul);
-        return resource;
-    }
-    const std::string path = GetFallbackFileName(1);
-    if (!Desktop.Files.FileExists(path)) {
-        ShowMessage(path + " file is missing!", TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
-        Controls.Terminate();
-        return std::nullopt;
-    }
-    return Desktop.Files.ReadFirstLine(path);
-}
-
-std::string TMainForm::GetFallbackFileName(int number) const {
-    return FSetupDirectory + "\\" + FSetupBaseName + ".vl" + std::to_string(number);
-}
-
 std::string TMainForm::GetVellumorDirectory() const {
-    return Controls.Text(TControlName::PVDirectory) + "\\VL";
+    return VellumorDirectoryBelow(Controls.Text(TControlName::PVDirectory));
 }
 
 void TMainForm::UpdateDictionaryDirectory() {
     Controls.SetText(TControlName::DictionaryDirectory,
-                     Controls.Text(TControlName::PVDirectory) + "\\" + Support.DictionaryName);
+                     DictionaryDirectoryBelow(Controls.Text(TControlName::PVDirectory), DictionaryName()));
 }
 
 void TMainForm::SetPageCaption(const std::string& pageName) {
@@ -163,9 +139,4 @@ void TMainForm::SetPageCaption(const std::string& pageName) {
 std::string TMainForm::BrowseDirectory(const std::string& start) {
     const std::optional<std::string> chosen = Desktop.Dialogs.ChooseDirectory(start);
     return chosen ? *chosen : start;
-}
-
-std::string TMainForm::ExtractFileBaseName(const std::string& path) {
-    const std::string name = ExtractFileName(path);
-    return name.substr(0, name.size() - ExtractFileExt(name).size());
 }

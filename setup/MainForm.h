@@ -1,36 +1,25 @@
 // TMainForm, the three-page setup wizard: Welcome, the Vellumor destination and the dictionary
-// destination, then one Install press that expands both archives, records the installation and
-// starts Vellumor. The form holds navigation and the event handlers, and owns the archive component
-// Compressor; it reaches its controls and the desktop only through TFormControls and TDesktop.
-// The roles it connects are units of their own: the support record (record/SupportRecord.h), what
-// the installation wrote (install/InstallJournal.h), the existing-file decision
-// (install/ExistingFilePolicy.h) and the registration (install/Registration.h).
+// destination, then one Install press that runs the installation and shows it. The form is the
+// pages' presenter: it reads and writes its controls, asks the user and shows the progress; it
+// reaches its controls and the desktop only through TFormControls and TDesktop. The start-up it
+// shares with the unattended run is TSetupSession (SetupSession.h), the installation the engine
+// TInstallation (install/Installation.h), which puts its questions to the form and reports its
+// progress to it.
 //
-// MainForm.cpp holds start-up and navigation, MainInstall.cpp the installation's handlers.
+// MainForm.cpp holds start-up and navigation, MainInstall.cpp the Install step and what the form
+// shows of the installation.
 #pragma once
 
-#include "compress/Archiver.h"
-#include "compress/dense/DenseMethod.h"
 #include "setup/FormPorts.h"
-#include "setup/install/InstallJournal.h"
-#include "setup/install/Registration.h"
-#include "setup/record/SupportRecord.h"
+#include "setup/SetupSession.h"
+#include "setup/install/Installation.h"
+#include "setup/unattended/CommandLine.h"
 #include "setup/unattended/InstallLog.h"
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-
-// The project mark cannot be written to the installed project file.
-class EIniFileException : public Exception {
-    using Exception::Exception;
-};
-
-// The registry value cannot be written.
-class ERegistryException : public Exception {
-    using Exception::Exception;
-};
 
 class TMainForm {
 public:
@@ -44,6 +33,9 @@ public:
     // Runs an event handler the way the message loop does: an exception that leaves the handler
     // goes to the application's general error display.
     void HandleEvent(const std::function<void()>& handler);
+    // Puts the directories and the launch choice of the command line into the pages, after
+    // start-up and before the first page is used.
+    void ApplySetupOptions(const TSetupOptions& options);
 
     // Event handlers.
     void FormCreate();
@@ -53,70 +45,69 @@ public:
     void CancelButtonClick();
     void PVDirectoryButtonClick();
     void DictionaryDirectoryButtonClick();
-    void CompressorCheckFile(std::string& filepath, TProcessMode mode);
-    void CompressorShowProgress(int32_t& PercentageDone);
 
     // Form operations.
-    std::string GetFallbackFileName(int number) const;
+    std::string GetFallbackFileName(int number) const { return Session.GetFallbackFileName(number); }
     std::string GetVellumorDirectory() const;
     void UpdateDictionaryDirectory();
     void SetPageCaption(const std::string& pageName);
     std::string BrowseDirectory(const std::string& start);
-    static std::string ExtractFileBaseName(const std::string& path);
-    std::optional<std::string> LoadSupportRecord();
+    static std::string ExtractFileBaseName(const std::string& path) {
+        return TSetupSession::ExtractFileBaseName(path);
+    }
+    // The Install step: the request from the pages, the installation with its progress shown, the
+    // outcome's message, the form closed, and then the installation's finish.
     void RunInstallation();
-    void InstallArchive(const std::string& archiveName, const std::string& destination);
-    // Opens the archive InstallArchive will expand (the resource, else its fallback file) and
-    // checks its member names; raises EDamagedArchive naming a member that would not stay below
-    // its destination. Nothing when neither exists.
-    void OpenInstallArchive(const std::string& archiveName);
-    void CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
-                                 const std::string& shortcutName);
-    int32_t CreateShellLink(const std::string& directory, const std::string& fileName,
-                            const std::string& shortcutPath, const std::string& description);
 
     // The notebook's page index setter: an index outside 0 to 2 or equal to the current one is
     // ignored; a real change raises NotebookPageChanged.
     void SetNotebookPageIndex(int index);
 
-    const std::string& SetupDirectory() const { return FSetupDirectory; }
-    const std::string& SetupBaseName() const { return FSetupBaseName; }
-    const std::string& ProjectFile() const { return Journal.ProjectFile(); }
-    const std::string& DictionaryName() const { return Support.DictionaryName; }
+    const std::string& SetupDirectory() const { return Session.SetupDirectory(); }
+    const std::string& SetupBaseName() const { return Session.SetupBaseName(); }
+    const std::string& ProjectFile() const { return Installation.ProjectFile(); }
+    const std::string& DictionaryName() const { return Session.Support().DictionaryName; }
+    // The installation engine that Install runs (its archive component, its handlers).
+    TInstallation& Engine() { return Installation; }
 
-    // Where the installation notes what it does (/LOG=); nothing is noted without one.
+    // Where the wizard and the installation note what they do (/LOG=); nothing is noted without one.
     void SetLog(TInstallLog* log) { Note.SetLog(log); }
 
-    TArchiver Compressor;
-    // Expands the members of dense archives through Compressor's OnRecognize and OnExpand.
-    TDenseExpander DenseMembers{Compressor};
-
 private:
-    // Starts Vellumor on the project by the routes that StartRoutes allows, logging the outcome.
-    void LaunchVellumor(const std::string& exePath);
-    void ReportFailure(const std::string& reason);
     // A message box of the desktop, with its text and answer noted in the log.
     TModalResult ShowMessage(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons);
+    // The installation's request, from the pages.
+    TInstallRequest RequestFromPages() const;
+
+    // What the form shows of the installation: the progress label and bar. (Parts, not bases: a
+    // class of several polymorphic bases would bring the run-time type support for multiple
+    // inheritance into the setup.)
+    class TFormProgress : public TInstallProgress {
+    public:
+        explicit TFormProgress(TMainForm& form) : Form(form) {}
+        void ShowInstalling() override;
+        void ShowProgress(int32_t percentDone) override;
+
+    private:
+        TMainForm& Form;
+        // The position last given to the progress bar; -1 before the first.
+        int32_t Position = -1;
+    };
+    // The installation's questions, put to the user in a box.
+    class TFormQuestions : public TQuestionPolicy {
+    public:
+        explicit TFormQuestions(TMainForm& form) : Form(form) {}
+        TAnswer Ask(TQuestion question, const std::string& text) override;
+
+    private:
+        TMainForm& Form;
+    };
 
     TFormControls& Controls;
     TDesktop Desktop;
     TRunNotes Note;
-
-    std::string FSetupDirectory;
-    std::string FSetupBaseName;
-    TSupportRecord Support;
-    // The directory of the archive being expanded; set only inside InstallArchive.
-    TDirectoryList* MemberList = nullptr;
-    // Archives opened and checked ahead of the installation, until InstallArchive takes them.
-    struct TOpenedArchive {
-        std::string Name;
-        std::string FallbackFile; // empty for the embedded archive
-        std::unique_ptr<TStream> Stream;
-        TDirectoryList Directory;
-    };
-    std::vector<TOpenedArchive> OpenedArchives;
-    TInstallJournal Journal{Desktop.Files, Note};
-    TRegistration Registration{Desktop, Journal, Note};
-    // The position last given to the progress bar; -1 before the first.
-    int32_t FProgressPosition = -1;
+    TFormProgress Progress{*this};
+    TFormQuestions Questions{*this};
+    TSetupSession Session{Desktop.Module, Desktop.Files, Note};
+    TInstallation Installation{Desktop, Progress, Questions, Note};
 };

@@ -2,7 +2,7 @@
 #include "setup/install/ExistingFilePolicy.h"
 
 #include "setup/PathText.h"
-#include "setup/record/KoStamp.h"
+#include "setup/install/KoStamp.h"
 
 namespace {
 const char* const ProtectedNames[] = {"velmor.pvm", "velmor.pvl"};

@@ -4,7 +4,7 @@
 // members is remembered here too, as the installation marks and opens it afterwards.
 #pragma once
 
-#include "setup/uninstall/UninstallRecord.h"
+#include "setup/UninstallRecord.h"
 
 #include <string>
 #include <utility>

@@ -67,7 +67,7 @@ void TRegistration::Register(TInstallationIdentity identity) {
     TDenseExpander dense(unpacker); // the build packs it with the dense method
     std::unique_ptr<TStream> uninstaller;
     try {
-        uninstaller = Desktop.Module.OpenArchiveResource(unpacker, "UNINSTALL");
+        uninstaller = Ports.Module.OpenArchiveResource(unpacker, "UNINSTALL");
     } catch (const EResNotFound&) {
     }
     if (!uninstaller) {
@@ -75,14 +75,14 @@ void TRegistration::Register(TInstallationIdentity identity) {
         return;
     }
     const std::string directory = DictionaryDirectory();
-    EarlierInstallation = TInstallationFolders::Read(Desktop, UninstallKeyName());
+    EarlierInstallation = TInstallationFolders::Read(Ports, UninstallKeyName());
     if (EarlierInstallation && !IsSamePath(EarlierInstallation->Dictionary, directory))
         EarlierInstallation.reset();
     // Without a dictionary archive nothing has made the dictionary folder yet.
     Journal.SetPart(TRecordPart::Dictionary);
     Journal.NoteMissingFolders(directory + "\\" + UninstallerName);
     for (const TRecordedFolder& folder : Journal.CreatedFolders())
-        if (!Desktop.Files.DirectoryExists(folder.Path)) Desktop.Files.MakeDirectory(folder.Path);
+        if (!Ports.Files.DirectoryExists(folder.Path)) Ports.Files.MakeDirectory(folder.Path);
     const std::string exe = directory + "\\" + UninstallerName;
     // Its own unpacker: the form's asks about existing files and moves the progress bar, neither
     // of which concerns the uninstaller. Replaced only once complete and verified.
@@ -97,7 +97,7 @@ void TRegistration::Register(TInstallationIdentity identity) {
     const std::string version = ZeroPaddedDecimal(created.Year, 4) + "." +
                                 ZeroPaddedDecimal(created.Month, 2) + "." + ZeroPaddedDecimal(created.Day, 2);
     int year = 0, month = 0, day = 0;
-    Desktop.Locale.CurrentDate(year, month, day);
+    Ports.Locale.CurrentDate(year, month, day);
     const std::string today = ZeroPaddedDecimal(year % 10000, 4) + ZeroPaddedDecimal(month % 100, 2) +
                               ZeroPaddedDecimal(day % 100, 2);
 
@@ -112,13 +112,13 @@ void TRegistration::Register(TInstallationIdentity identity) {
         {"UninstallString", Quoted(exe)},
         {"QuietUninstallString", Quoted(exe) + " /S"},
     };
-    for (const auto& [name, data] : values) Desktop.Registry.WriteMachineRegistryString(key, name, data);
-    Desktop.Registry.WriteMachineRegistryDword(key, "NoModify", 1);
-    Desktop.Registry.WriteMachineRegistryDword(key, "NoRepair", 1);
+    for (const auto& [name, data] : values) Ports.Registry.WriteMachineRegistryString(key, name, data);
+    Ports.Registry.WriteMachineRegistryDword(key, "NoModify", 1);
+    Ports.Registry.WriteMachineRegistryDword(key, "NoRepair", 1);
     WriteCreatedAbove(key);
     Note("Registry: HKLM\\" + key);
-    Desktop.Registry.WriteMachineRegistryString(VellumorUsersKey, UninstallKeyName(),
-                                                Identity.VellumorDirectory);
+    Ports.Registry.WriteMachineRegistryString(VellumorUsersKey, UninstallKeyName(),
+                                              Identity.VellumorDirectory);
     Note("Registry: HKLM\\" + std::string(VellumorUsersKey) + " " + UninstallKeyName() + " = " +
          Identity.VellumorDirectory);
     Registered = true;
@@ -141,9 +141,9 @@ void TRegistration::WriteCreatedAbove(const std::string& key) {
         {CreatedAboveVellumorValue, OutermostAbove(Identity.VellumorDirectory, vellumor)}};
     for (const auto& [name, folder] : values) {
         if (folder.empty())
-            Desktop.Registry.DeleteMachineRegistryValue(key, name);
+            Ports.Registry.DeleteMachineRegistryValue(key, name);
         else
-            Desktop.Registry.WriteMachineRegistryString(key, name, folder);
+            Ports.Registry.WriteMachineRegistryString(key, name, folder);
     }
 }
 
@@ -153,10 +153,10 @@ void TRegistration::MergeEarlierRecord(TUninstallRecord& record, const std::stri
         return;
     }
     try {
-        std::unique_ptr<TStream> stream = Desktop.Files.OpenFileRead(path);
+        std::unique_ptr<TStream> stream = Ports.Files.OpenFileRead(path);
         const std::vector<uint8_t> bytes = ReadAll(*stream);
         const TUninstallRecord earlier = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
-        std::optional<TInstallationFolders> folders = TInstallationFolders::Read(Desktop, record.KeyName);
+        std::optional<TInstallationFolders> folders = TInstallationFolders::Read(Ports, record.KeyName);
         if (!SameText(earlier.KeyName, record.KeyName) || !folders) return;
         // Vellumor's files go with this installation only where it still installs Vellumor.
         if (!IsSamePath(EarlierInstallation->Vellumor, folders->Vellumor)) {
@@ -167,7 +167,7 @@ void TRegistration::MergeEarlierRecord(TUninstallRecord& record, const std::stri
             earlier, *folders, [this](const std::string& line) { Note("Earlier record: " + line); });
         std::vector<uint8_t> buffer;
         std::erase_if(confirmed.Files, [&](const TRecordedFile& file) {
-            const std::optional<TFileDigest> digest = DigestFile(Desktop.Files, file.Path, buffer);
+            const std::optional<TFileDigest> digest = DigestFile(Ports.Files, file.Path, buffer);
             return !digest || digest->Size != file.Size || digest->Checksum != file.Checksum;
         });
         record.Merge(confirmed);
@@ -187,12 +187,12 @@ void TRegistration::SaveUninstallRecord() {
     for (const TRecordedFile& file : record.Files) size += file.Size;
 
     const std::string path = record.DictionaryDirectory + "\\" + RecordName;
-    if (Desktop.Files.FileExists(path)) MergeEarlierRecord(record, path);
-    if (!Desktop.Files.WriteWholeFile(path, record.Text())) throw EInOutError("Cannot write " + path);
+    if (Ports.Files.FileExists(path)) MergeEarlierRecord(record, path);
+    if (!Ports.Files.WriteWholeFile(path, record.Text())) throw EInOutError("Cannot write " + path);
     Note("Uninstall record: " + path);
     try {
-        Desktop.Registry.WriteMachineRegistryDword(UninstallKeyRoot + record.KeyName, "EstimatedSize",
-                                                   static_cast<uint32_t>((size + 1023) / 1024));
+        Ports.Registry.WriteMachineRegistryDword(UninstallKeyRoot + record.KeyName, "EstimatedSize",
+                                                 static_cast<uint32_t>((size + 1023) / 1024));
     } catch (const std::exception&) {
         // The size is only what Apps & Features shows; the installation stands without it.
     }

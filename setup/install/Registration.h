@@ -25,8 +25,8 @@ struct TInstallationIdentity {
 
 class TRegistration {
 public:
-    TRegistration(const TDesktop& desktop, TInstallJournal& journal, const TRunNotes& note)
-        : Desktop(desktop), Journal(journal), Note(note) {}
+    TRegistration(const TInstallPorts& ports, TInstallJournal& journal, const TRunNotes& note)
+        : Ports(ports), Journal(journal), Note(note) {}
 
     // Forgets an earlier run's registration.
     void Clear();
@@ -38,7 +38,7 @@ public:
     void SaveUninstallRecord();
 
 private:
-    const TDesktop& Desktop;
+    TInstallPorts Ports;
     TInstallJournal& Journal;
     const TRunNotes& Note;
 

@@ -1,4 +1,5 @@
-// The log file: lines end in CR LF, as Notepad and the administrators' tools expect.
+// The log file: UTF-8 after its byte-order mark, lines ending in CR LF, as Notepad and the
+// administrators' tools expect.
 #include "setup/unattended/InstallLog.h"
 
 #include "platform/Exception.h"
@@ -9,7 +10,18 @@ void TRunNotes::operator()(const std::string& line) const {
 }
 
 // A link planted at the log's path would have the elevated setup write wherever it points.
-TFileInstallLog::TFileInstallLog(const std::string& path) : File(TFileStream::CreateNoLink(path)) {}
+TFileInstallLog::TFileInstallLog(const std::string& path)
+    : TFileInstallLog(TFileStream::CreateNoLink(path)) {}
+
+TFileInstallLog::TFileInstallLog(std::unique_ptr<TStream> file) : File(std::move(file)) {
+    File->Seek(0, TSeekOrigin::End);
+    if (File->Position() != 0) return;
+    try {
+        File->Write(Utf8ByteOrderMark, 3);
+    } catch (const Exception&) {
+        // As a line that cannot be written: the log is no reason to fail.
+    }
+}
 
 TFileInstallLog::~TFileInstallLog() = default;
 

@@ -1,51 +1,68 @@
-// The unattended setup: the windowless form keeps the controls' texts and ticks in memory,
-// starting from the stored layout as the window does; the desktop answers and logs the boxes.
+// The unattended setup: the same start and the same engine as the wizard, with the log in place of
+// the pages and the boxes.
 #include "setup/unattended/Unattended.h"
 
-#include "setup/MainForm.h"
+#include "setup/SetupSession.h"
+#include "setup/install/InstallFolders.h"
 #include "setup/layout/FormLayout.h"
+#include "setup/unattended/InstallLog.h"
 
-TWindowlessControls::TWindowlessControls() : Page(FormLayout().StoredPageIndex) {
-    for (const TControlLayout& control : ControlLayouts()) {
-        Texts[control.Name] = control.Text;
-        if (control.Kind == TControlKind::ckCheckBox) Ticked[control.Name] = (control.Flags & cfChecked) != 0;
+namespace {
+
+// Nothing shows the progress of a run without a window.
+class TNoProgress : public TInstallProgress {
+public:
+    void ShowInstalling() override {}
+    void ShowProgress(int32_t) override {}
+};
+
+} // namespace
+
+TInstallRequest UnattendedRequest(const TSetupOptions& options, const std::string& dictionaryName) {
+    TInstallRequest request;
+    request.BaseDirectory = options.BaseDirectory.value_or(ControlLayout(TControlName::PVDirectory).Text);
+    request.DictionaryDirectory =
+        options.DictionaryDirectory.value_or(DictionaryDirectoryBelow(request.BaseDirectory, dictionaryName));
+    request.LaunchVellumor = false;
+    return request;
+}
+
+int RunUnattendedSetup(const TInstallPorts& ports, const TSetupOptions& options, TInstallLog* log) {
+    TRunNotes note;
+    note.SetLog(log);
+    TNoProgress progress;
+    TUnattendedAnswers answers;
+    TInstallation installation(ports, progress, answers, note);
+    TSetupSession session(ports.Module, ports.Files, note);
+    // The log takes the lines of the wizard's boxes, as the wizard notes them.
+    try {
+        const TStartOutcome start = session.Start(installation.Compressor);
+        if (start.Status != TStartStatus::Ready) {
+            note("Error: " + start.Message);
+            return ExitFailure;
+        }
+    } catch (const std::exception& e) {
+        note(std::string("Error: ") + e.what());
+        return ExitFailure;
     }
-}
-
-std::string TWindowlessControls::Text(TControlName control) const {
-    return Texts[control];
-}
-
-bool TWindowlessControls::Checked(TControlName control) const {
-    return Ticked[control];
-}
-
-TModalResult TUnattendedDialogs::MessageDlg(const std::string&, TMsgDlgType kind, TMsgDlgButtons buttons) {
-    if (kind == TMsgDlgType::mtError) HasFailed = true;
-    // The only question is whether to replace a newer installed file: keeping it is the safe answer.
-    return buttons == TMsgDlgButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrOk;
-}
-
-void TUnattendedDialogs::ShowException(const std::string&) {
-    HasFailed = true;
-}
-
-void ApplySetupOptions(TMainForm& form, TFormControls& controls, const TSetupOptions& options) {
-    if (options.BaseDirectory) {
-        controls.SetText(TControlName::PVDirectory, *options.BaseDirectory);
-        form.UpdateDictionaryDirectory();
+    const TInstallOutcome outcome =
+        installation.Install(session.Package(), UnattendedRequest(options, session.Support().DictionaryName));
+    // A folder of the command line that cannot be used is a usage error; nothing was written.
+    if (outcome.Status == TInstallStatus::Refused) {
+        note("Error: " + outcome.Reason);
+        return ExitUsage;
     }
-    if (options.DictionaryDirectory)
-        controls.SetText(TControlName::DictionaryDirectory, *options.DictionaryDirectory);
-    if (options.NoLaunch || options.Silent) controls.SetChecked(TControlName::OpenDictionary, false);
-}
-
-int RunUnattendedSetup(TMainForm& form, TWindowlessControls& controls, TUnattendedDesktop& desktop,
-                       const TSetupOptions& options) {
-    form.AfterConstruction();
-    if (controls.Ending() || desktop.Failed()) return ExitFailure;
-    ApplySetupOptions(form, controls, options);
-    // Welcome, Vellumor, Dictionary: Next twice, then Install, each as the message loop runs it.
-    for (int press = 0; press < 3; ++press) form.HandleEvent([&form] { form.NextButtonClick(); });
-    return desktop.Failed() ? ExitFailure : ExitSuccess;
+    if (outcome.Status == TInstallStatus::Failed) {
+        if (outcome.ReasonForUser) note("Error: " + outcome.Reason);
+        note(std::string("Error: ") + SetupFailedMessage);
+    } else {
+        note(std::string("Information: ") + SetupCompleteMessage);
+    }
+    try {
+        installation.Finish();
+    } catch (const std::exception& e) {
+        note(std::string("Error: ") + e.what());
+        return ExitFailure;
+    }
+    return outcome.Status == TInstallStatus::Failed ? ExitFailure : ExitSuccess;
 }

@@ -23,28 +23,27 @@ std::string Normalised(const std::optional<std::string>& path) {
 }
 
 // A folder recorded as created above folder, when it really lies above it.
-std::string CreatedAbove(const TDesktop& desktop, const std::string& key, const char* value,
+std::string CreatedAbove(const TInstallPorts& ports, const std::string& key, const char* value,
                          const std::string& folder) {
-    const std::string above = Normalised(desktop.Registry.ReadMachineRegistryString(key, value));
+    const std::string above = Normalised(ports.Registry.ReadMachineRegistryString(key, value));
     return IsInsideFolder(above, folder) ? above : "";
 }
 
 } // namespace
 
-std::optional<TInstallationFolders> TInstallationFolders::Read(const TDesktop& desktop,
+std::optional<TInstallationFolders> TInstallationFolders::Read(const TInstallPorts& ports,
                                                                const std::string& keyName) {
     if (!IsPlainKeyName(keyName)) return std::nullopt;
     const std::string key = UninstallKeyRoot + keyName;
     TInstallationFolders folders;
-    folders.Dictionary = Normalised(desktop.Registry.ReadMachineRegistryString(key, "InstallLocation"));
+    folders.Dictionary = Normalised(ports.Registry.ReadMachineRegistryString(key, "InstallLocation"));
     if (folders.Dictionary.empty()) return std::nullopt;
-    folders.Vellumor = Normalised(desktop.Registry.ReadMachineRegistryString(VellumorUsersKey, keyName));
+    folders.Vellumor = Normalised(ports.Registry.ReadMachineRegistryString(VellumorUsersKey, keyName));
     folders.CreatedAboveDictionary =
-        CreatedAbove(desktop, key, CreatedAboveDictionaryValue, folders.Dictionary);
+        CreatedAbove(ports, key, CreatedAboveDictionaryValue, folders.Dictionary);
     if (!folders.Vellumor.empty())
-        folders.CreatedAboveVellumor =
-            CreatedAbove(desktop, key, CreatedAboveVellumorValue, folders.Vellumor);
-    const std::string programs = desktop.Shortcuts.ProgramsFolder();
+        folders.CreatedAboveVellumor = CreatedAbove(ports, key, CreatedAboveVellumorValue, folders.Vellumor);
+    const std::string programs = ports.Shortcuts.ProgramsFolder();
     if (!programs.empty()) folders.ProgramGroup = Normalised(programs + "\\" + ProgramGroupName);
     return folders;
 }

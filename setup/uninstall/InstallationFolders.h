@@ -7,14 +7,14 @@
 // only as the one value this setup writes outside its own keys.
 #pragma once
 
-#include "setup/uninstall/UninstallRecord.h"
+#include "setup/UninstallRecord.h"
 
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-struct TDesktop;
+struct TInstallPorts;
 
 struct TInstallationFolders {
     std::string Dictionary; // the Uninstall key's InstallLocation
@@ -25,7 +25,7 @@ struct TInstallationFolders {
 
     // All in normalised form; nothing when the registry records no installation under keyName or
     // its InstallLocation is not a full path.
-    static std::optional<TInstallationFolders> Read(const TDesktop& desktop, const std::string& keyName);
+    static std::optional<TInstallationFolders> Read(const TInstallPorts& ports, const std::string& keyName);
 
     // The part a file belongs to by where it lies: the deeper of the two folders when one holds
     // the other, recorded when both are the same folder; nothing outside both.

@@ -6,8 +6,8 @@
 #include "setup/win32/SelfRemoval.h"
 
 #include "setup/PathText.h"
+#include "setup/UninstallRecord.h"
 #include "setup/unattended/CommandLine.h"
-#include "setup/uninstall/UninstallRecord.h"
 #include "setup/win32/desktop/Desktop.h"
 
 #include <cstdlib>

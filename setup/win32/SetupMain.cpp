@@ -1,5 +1,6 @@
 // The program's entry: COM for the main thread, the command line, then either the wizard form in
-// its window with the message loop until the form closes, or (/S) the same form without a window.
+// its window with the message loop until the form closes, or (/S) the installation engine without
+// any window.
 // A start-up that ends the application (missing or invalid support record) never shows the
 // window. Exit codes: 0 installed (or the wizard closed), 1 failed, 2 usage error.
 #include "platform/Exception.h"
@@ -59,18 +60,14 @@ int RunWizard(HINSTANCE instance, const TSetupOptions& options, TInstallLog* log
     window.Bind(form);
     form.AfterConstruction();
     if (window.Ending()) return ExitSuccess;
-    ApplySetupOptions(form, window, options);
+    form.ApplySetupOptions(options);
     window.Show();
     return window.RunMessageLoop();
 }
 
 int RunSilent(const TSetupOptions& options, TInstallLog* log) {
     TWin32Desktop desktop(nullptr, ApplicationTitle);
-    TUnattendedDesktop unattended(desktop);
-    TWindowlessControls controls;
-    TMainForm form(controls, unattended.Desktop());
-    form.SetLog(log);
-    return RunUnattendedSetup(form, controls, unattended, options);
+    return RunUnattendedSetup(TDesktop(desktop), options, log);
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end run of the unattended setup and of the uninstaller under Wine: setup.exe /S with a
-# Vellumor directory that has blanks, a damaged archive, usage errors, two dictionaries over one
-# Vellumor (whose Vellumor archives differ) and their uninstallers, one of them with a tampered
-# uninstall record and one with a record planted in its folder before the installation, a made
-# setup and its uninstaller, all with DLLs planted beside them and in the temporary folder,
-# crafted and damaged setups. A private Xvfb display lets the run prove that no window
+# Vellumor directory that has blanks, a damaged archive, usage errors, folders that cannot be used,
+# two dictionaries over one Vellumor (whose Vellumor archives differ) and their uninstallers, one
+# of them with a tampered uninstall record and one with a record planted in its folder before the
+# installation, a made setup and its uninstaller, all with DLLs planted beside them and in the
+# temporary folder, crafted and damaged setups. A private Xvfb display lets the run prove that no window
 # appears at any time: a watcher lists every visible window, and Wine's msgbox trace every box.
 #
 # Usage: silent-e2e.sh WINDOWS_BUILD_DIR [OUT_DIR]
@@ -102,7 +102,10 @@ run() {
     echo "  ($log: exit $rc after $((SECONDS - started)) s)"
 }
 no_box() { ! grep -aq "MSGBOX_OnInit" "$out/$1"; }
-has_line() { tr -d '\r' <"$1" | grep -qxF -- "$2"; }
+# A whole line of a log, which begins with UTF-8's byte-order mark.
+has_line() { tr -d '\r' <"$1" | sed '1s/^\xEF\xBB\xBF//' | grep -qxF -- "$2"; }
+# The log is UTF-8 with one byte-order mark, at its start.
+utf8_log() { [ "$(head -c 3 "$1" | od -An -tx1 | tr -d ' \n')" = efbbbf ] && [ "$(grep -c $'\xEF\xBB\xBF' "$1")" -eq 1 ]; }
 
 project_marked() {
     tr -d '\r' <"$1" | awk '/^\[/{section=$0} section=="[Project]" && $0=="Deployed=1" {found=1} END{exit !found}'
@@ -150,6 +153,7 @@ group=$(programs_group)
 check "Vellumor.lnk is in the Parlavox group" test -f "$group/Vellumor.lnk"
 check "the log lists a written file" has_line "$drive_c/silent.log" 'Written: C:\Some Folder\Apps\VL\velmor.exe'
 check "the log has the outcome" has_line "$drive_c/silent.log" 'Information: Parlavox Dictionary setup complete.'
+check "the log is UTF-8 with a byte-order mark" utf8_log "$drive_c/silent.log"
 check "no message box during the silent install" no_box install.log
 check "Vellumor was not started" test -z "$(pgrep -f velmor.exe)"
 
@@ -235,6 +239,19 @@ run help.log 'C:\Setup\setup.exe -s -?'
 check "/? with /S exits 2 without a box" test "$rc" -eq 2
 check "no box for usage errors with /S" no_box usage.log
 check "nothing installed by a usage error" test ! -e "$drive_c/Program Files/Parlavox"
+
+echo "silent-e2e: folders that the uninstaller would refuse are refused before anything is written"
+run dot.log 'C:\Setup\setup.exe /S /LOG=C:\dot.log /D=C:\Apps5.'
+check "a Vellumor folder ending in a point exits 2" test "$rc" -eq 2
+check "the log names it and what is wrong" has_line "$drive_c/dot.log" \
+    'Error: The Vellumor folder "C:\Apps5." cannot be used: its part "Apps5." ends in a point, which Windows drops. Choose another folder.'
+run blank.log 'C:\Setup\setup.exe /S /LOG=C:\blank.log "/DICT=C:\Dict5 " /D=C:\Apps6'
+check "a dictionary folder ending in a blank exits 2" test "$rc" -eq 2
+check "the log names it and what is wrong" has_line "$drive_c/blank.log" \
+    'Error: The dictionary folder "C:\Dict5 " cannot be used: its part "Dict5 " ends in a blank, which Windows drops. Choose another folder.'
+check "nothing written for either" test -z "$(find "$drive_c" -maxdepth 1 \( -iname 'Apps[56]*' -o -iname 'Dict5*' \))"
+check "RootDir still names the installation before" root_dir_is 'C:\Some Folder\Apps\VL'
+check "no box for a refused folder" no_box blank.log
 
 # Files that an uninstall record may name but no uninstall may touch, and their lines: "file" with
 # their true size and CRC-32 (anyone can compute them).
@@ -374,6 +391,7 @@ wine cmd /c exit >/dev/null 2>&1
 check "the uninstallers' temporary copies and their folders are gone after a restart" \
     test -z "$(find "$drive_c/users" -iname 'ParlavoxUninstall-*')"
 check "the Parlavox group is gone" test ! -e "$group"
+check "the uninstaller's log is UTF-8 with a byte-order mark" utf8_log "$drive_c/uninstall.log"
 check "the log lists what was kept" has_line "$drive_c/uninstall.log" \
     'Kept: C:\Some Folder\Apps\Legal\courts.vlm (changed since it was installed)'
 

@@ -7,7 +7,6 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
-#include "setup/MainForm.h"
 #include "setup/record/TextLine.h"
 
 #include <cstdio>

@@ -185,4 +185,53 @@ TEST_F(WizardTest, HandlerErrorGoesToGeneralErrorDisplay) {
     EXPECT_EQ(Desktop.Exceptions, std::vector<std::string>{"Disk not ready"});
 }
 
+// A folder that the installation would refuse is refused before anything is written, with a box
+// that names it; the wizard stays on its page.
+TEST_F(WizardTest, VellumorFolderEndingInAPointIsRefusedOnItsPage) {
+    TMainForm& form = Start();
+    form.NextButtonClick();
+    Controls.Texts[N::PVDirectory] = "C:\\Apps5.";
+    form.NextButtonClick();
+    EXPECT_EQ(Controls.Page, 1);
+    ASSERT_EQ(Desktop.Messages.size(), 1u);
+    EXPECT_EQ(Desktop.Messages[0].Text,
+              "The Vellumor folder \"C:\\Apps5.\" cannot be used: its part \"Apps5.\" "
+              "ends in a point, which Windows drops. Choose another folder.");
+    EXPECT_EQ(Desktop.Messages[0].Kind, TMsgDlgType::mtError);
+    Controls.Texts[N::PVDirectory] = "C:\\Apps5";
+    form.NextButtonClick();
+    EXPECT_EQ(Controls.Page, 2);
+}
+
+TEST_F(WizardTest, InstallRefusesADictionaryFolderEndingInABlankAndCanBePressedAgain) {
+    TMainForm& form = Start();
+    form.NextButtonClick();
+    form.NextButtonClick();
+    Controls.Texts[N::DictionaryDirectory] = "C:\\Dict5 ";
+    Log.Entries.clear();
+    const size_t lookups = Desktop.ResourceLookups.size();
+    form.HandleEvent([&] { form.NextButtonClick(); });
+    ASSERT_EQ(Desktop.Messages.size(), 1u);
+    EXPECT_EQ(Desktop.Messages[0].Text,
+              "The dictionary folder \"C:\\Dict5 \" cannot be used: its part \"Dict5 \" "
+              "ends in a blank, which Windows drops. Choose another folder.");
+    // Nothing was written nor shown of an installation: the page is as it was.
+    EXPECT_EQ(Log.Entries, std::vector<std::string>{"Error: " + Desktop.Messages[0].Text});
+    EXPECT_TRUE(Desktop.Registry.empty());
+    EXPECT_EQ(Desktop.ResourceLookups.size(), lookups) << "no archive was opened";
+    EXPECT_EQ(Controls.Page, 2);
+    EXPECT_FALSE(Controls.Closed);
+    EXPECT_TRUE(Controls.Enabled.at(N::BackButton));
+    EXPECT_TRUE(Controls.Enabled.at(N::CancelButton));
+    EXPECT_FALSE(Controls.Visible.at(N::ProgressBar));
+    // Corrected, Install runs.
+    Controls.Texts[N::DictionaryDirectory] = "C:\\Dict5";
+    form.HandleEvent([&] { form.NextButtonClick(); });
+    ASSERT_EQ(Desktop.Messages.size(), 2u);
+    EXPECT_EQ(Desktop.Messages[1].Text, "Parlavox Dictionary setup complete.");
+    EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"),
+              "C:\\Program Files\\Parlavox\\VL");
+    EXPECT_TRUE(Controls.Closed);
+}
+
 } // namespace

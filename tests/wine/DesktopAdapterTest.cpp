@@ -7,7 +7,7 @@
 #include "compress/Archiver.h"
 #include "platform/Exception.h"
 #include "setup/MainForm.h"
-#include "setup/record/KoStamp.h"
+#include "setup/install/KoStamp.h"
 #include "setup/win32/PackedPicture.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"

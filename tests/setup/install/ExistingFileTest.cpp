@@ -2,7 +2,7 @@
 // the existing-file policy), and the progress display.
 #include "platform/FileTime.h"
 #include "setup/install/ExistingFilePolicy.h"
-#include "setup/record/KoStamp.h"
+#include "setup/install/KoStamp.h"
 #include "tests/setup/WizardFixture.h"
 
 namespace {
@@ -35,7 +35,8 @@ protected:
         info->DateTime = time;
         Members.push_back({name, std::move(info)});
     }
-    // Checks a target as the form does while Compressor expands the members, with errors shown.
+    // Checks a target as the installation does while Compressor expands the members, with errors
+    // shown.
     std::string Check(const std::string& target) {
         std::string path = target;
         Form->HandleEvent([&] { CheckWithList(path); });
@@ -222,7 +223,7 @@ TEST_F(WizardExistingFile, LastProjectMemberWinsAndOtherExtensionsDoNot) {
 TEST_F(WizardExistingFile, ProgressMovesTheBarAndKeepsTheValue) {
     for (int32_t value : {0, 37, 100}) {
         int32_t reported = value;
-        Form->CompressorShowProgress(reported);
+        Form->Engine().CompressorShowProgress(reported);
         EXPECT_EQ(reported, value);
     }
     EXPECT_EQ(Controls.ProgressPositions, (std::vector<int>{0, 37, 100}));
@@ -231,7 +232,7 @@ TEST_F(WizardExistingFile, ProgressMovesTheBarAndKeepsTheValue) {
 TEST_F(WizardExistingFile, ProgressMovesTheBarOnlyWhenThePositionChanges) {
     for (int32_t value : {0, 0, 37, 37, 100, 100, 0}) {
         int32_t reported = value;
-        Form->CompressorShowProgress(reported);
+        Form->Engine().CompressorShowProgress(reported);
         EXPECT_EQ(reported, value);
     }
     EXPECT_EQ(Controls.ProgressPositions, (std::vector<int>{0, 37, 100, 0}));

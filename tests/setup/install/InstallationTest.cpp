@@ -1,5 +1,6 @@
 // The installation procedure run by the Install button, with the real archive component
 // expanding small stored archives into a scratch folder on disk.
+#include "setup/install/Installation.h"
 #include "setup/InstalledPaths.h"
 #include "setup/unattended/InstallLog.h"
 #include "setup/unattended/Unattended.h"
@@ -30,7 +31,8 @@ struct TLinesLog : TInstallLog {
 class WizardInstallation : public WizardTest {
 protected:
     // ctest runs the cases as separate processes at the same time: each gets its own folder.
-    WizardInstallation()
+    // Without the form, the scratch folder and the archives alone (the unattended run has none).
+    explicit WizardInstallation(bool withForm = true)
         : Scratch(std::string("wizard-") +
                   ::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name() + "-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name()) {
@@ -39,9 +41,10 @@ protected:
             {{"words.vlm", "apple\tApfel\n"}, {"words.vlp", ProjectText}, {"words.pvd", "phrases"}});
         Desktop.ArchiveResources["VELLUMOR"] = BuildArchive(
             {{"velmor.exe", "MZ stand-in"}, {"velmor.pvl", "user list"}, {"lang\\en.lng", "en"}});
-        Start();
         // Windows-style paths below the scratch folder; the platform layer maps "\" to "/".
         Root = Scratch.Path.string();
+        if (!withForm) return;
+        Start();
         Controls.Texts[N::PVDirectory] = Root + "\\apps";
         Controls.Texts[N::DictionaryDirectory] = Root + "\\dict";
     }
@@ -449,22 +452,201 @@ TEST_F(Registration, OnlyTheUninstallerIsTakenFromItsResource) {
     EXPECT_EQ(Key(), "");
 }
 
-// The same form without a window (/S): its own form over windowless controls and the unattended
-// desktop, which hands everything but the boxes and the launch to the fake desktop.
+// The engine alone, as both presenters drive it: its questions go to the policy by name, its
+// progress to the sink, its outcome says why it failed, and it never shows a box itself.
+struct TRecordingProgress : TInstallProgress {
+    void ShowInstalling() override { Events.push_back("installing"); }
+    void ShowProgress(int32_t percentDone) override { Events.push_back(std::to_string(percentDone)); }
+    std::vector<std::string> Events;
+};
+
+struct TRecordingQuestions : TQuestionPolicy {
+    TAnswer Ask(TQuestion question, const std::string& text) override {
+        Asked.emplace_back(question, text);
+        return Answer;
+    }
+    TAnswer Answer = TAnswer::No;
+    std::vector<std::pair<TQuestion, std::string>> Asked;
+};
+
+class InstallationEngine : public ::testing::Test {
+protected:
+    InstallationEngine()
+        : Scratch(std::string("engine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()),
+          Root(Scratch.Path.string()) {
+        Desktop.UseDisk = true;
+        Desktop.ArchiveResources["DICTIONARY"] = BuildArchive(
+            {{"words.vlm", "apple\tApfel\n"}, {"words.vlp", ProjectText}, {"words.pvd", "phrases"}});
+        Desktop.ArchiveResources["VELLUMOR"] = BuildArchive({{"velmor.exe", "MZ stand-in"}});
+        Notes.SetLog(&Lines);
+        Package.SetupDirectory = "C:\\Setup";
+        Package.SetupBaseName = "setup";
+        Package.DictionaryName = "EnglishGerman";
+        Request.BaseDirectory = Root + "\\apps";
+        Request.DictionaryDirectory = Root + "\\dict";
+    }
+    std::string Disk(const std::string& relative) const {
+        std::ifstream in(Root + "/" + relative, std::ios::binary);
+        if (!in) return "<missing>";
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    // An installed words.pvd written now, so newer than its member of 1999.
+    void InstallNewerProjectPhrases() {
+        std::filesystem::create_directories(Scratch.Path / "dict");
+        Scratch.Write("dict/words.pvd", {'m', 'i', 'n', 'e'});
+    }
+
+    TCallLog Log;
+    TFakeDesktop Desktop{Log};
+    TScratchFolder Scratch;
+    std::string Root;
+    TLinesLog Lines;
+    TRunNotes Notes;
+    TRecordingProgress Progress;
+    TRecordingQuestions Questions;
+    TSetupPackage Package;
+    TInstallRequest Request;
+    TInstallation Engine{Desktop, Progress, Questions, Notes};
+};
+
+TEST_F(InstallationEngine, PutsTheNewerFileQuestionByNameAndNoKeepsTheFile) {
+    InstallNewerProjectPhrases();
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Installed);
+    const std::string question = "The current " + Root +
+                                 "\\dict\\words.pvd is newer than the file to be "
+                                 "installed!\nOverwrite the current file?";
+    ASSERT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Questions.Asked[0].first, TQuestion::ReplaceNewerFile);
+    EXPECT_EQ(Questions.Asked[0].second, question);
+    EXPECT_EQ(Disk("dict/words.pvd"), "mine");
+    EXPECT_TRUE(Lines.Has("Question: " + question));
+    EXPECT_TRUE(Lines.Has("Answer: No"));
+    EXPECT_TRUE(Lines.Has("Kept (newer than the file to be installed): " + Root + "\\dict\\words.pvd"));
+    // The engine has no boxes to show: the presenter shows the outcome.
+    EXPECT_TRUE(Desktop.Messages.empty());
+}
+
+TEST_F(InstallationEngine, YesReplacesTheNewerFile) {
+    InstallNewerProjectPhrases();
+    Questions.Answer = TAnswer::Yes;
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_EQ(Disk("dict/words.pvd"), "phrases");
+    EXPECT_TRUE(Lines.Has("Answer: Yes"));
+}
+
+TEST_F(InstallationEngine, UnattendedAnswersKeepTheNewerFile) {
+    InstallNewerProjectPhrases();
+    TUnattendedAnswers unattended;
+    TInstallation engine(Desktop, Progress, unattended, Notes);
+    EXPECT_EQ(engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_EQ(Disk("dict/words.pvd"), "mine");
+    EXPECT_EQ(Disk("dict/words.vlm"), "apple\tApfel\n");
+}
+
+TEST_F(InstallationEngine, FailureOutcomeCarriesTheReasonForTheLog) {
+    Desktop.ArchiveResources["DICTIONARY"] = BuildArchive({{"words.vlm", "broken", 0x2A54598E, true}});
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Failed);
+    EXPECT_EQ(outcome.Reason, "Bad checksum during expansion -- data may be invalid");
+    EXPECT_FALSE(outcome.ReasonForUser);
+    EXPECT_TRUE(Lines.Has("Failed: " + Root + "\\dict\\words.vlm"));
+    EXPECT_TRUE(Lines.Has("Error: " + outcome.Reason));
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "<missing>");
+    EXPECT_TRUE(Desktop.Messages.empty());
+}
+
+TEST_F(InstallationEngine, LinkedFolderIsAReasonForTheUser) {
+    Desktop.ReparsePoints = {Root + "\\apps\\VL"};
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Failed);
+    EXPECT_TRUE(outcome.ReasonForUser);
+    EXPECT_EQ(outcome.Reason.rfind("The folder " + Root + "\\apps\\VL is a link", 0), 0u) << outcome.Reason;
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
+TEST_F(InstallationEngine, SinkHearsOfTheStartFirstAndThenOfEveryChunk) {
+    Desktop.ArchiveResources["DICTIONARY"] = BuildArchive({{"big.vlm", std::string(20000, 'w')}});
+    Engine.Install(Package, Request);
+    // Repeated positions too: the sink decides what is worth showing.
+    const std::vector<std::string> expected = {"installing", "0", "40",  "81", "100",
+                                               "100",        "0", "100", "100"};
+    EXPECT_EQ(Progress.Events, expected);
+}
+
+TEST_F(InstallationEngine, FinishMarksTheProjectAndStartsVellumorOnlyWhenAsked) {
+    for (const bool launch : {false, true}) {
+        SCOPED_TRACE(launch ? "launch" : "no launch");
+        Desktop.ProfileWrites.clear();
+        Desktop.StartedCommandLines.clear();
+        Request.LaunchVellumor = launch;
+        ASSERT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+        Engine.Finish();
+        EXPECT_EQ(Desktop.ProfileWrites,
+                  std::vector<std::string>{Root + "\\dict\\words.vlp [Project] Deployed=1"});
+        EXPECT_EQ(Desktop.StartedCommandLines.size(), launch ? 1u : 0u);
+    }
+}
+
+TEST_F(InstallationEngine, FinishRaisesWhenTheProjectCannotBeMarked) {
+    Desktop.ProfileFails = true;
+    Engine.Install(Package, Request);
+    EXPECT_THROW(Engine.Finish(), EIniFileException);
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+}
+
+TEST_F(InstallationEngine, RefusedFolderEndsTheInstallationBeforeAnythingIsShownOrWritten) {
+    Request.DictionaryDirectory = Root + "\\dict.";
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Refused);
+    EXPECT_TRUE(outcome.ReasonForUser);
+    EXPECT_EQ(outcome.Reason.rfind("The dictionary folder \"" + Root + "\\dict.\" cannot be used", 0), 0u)
+        << outcome.Reason;
+    EXPECT_TRUE(Progress.Events.empty());
+    EXPECT_TRUE(Desktop.ResourceLookups.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+    EXPECT_TRUE(Lines.Lines.empty());
+}
+
+// UTF-8 names from the folders to the log and the record: nothing splits or compares them
+// inside a character. (Natively only: the Win32 file calls of this build take ANSI paths.)
+TEST_F(InstallationEngine, Utf8FoldersInstallWithTheirExactNames) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Win32 file calls take UTF-8 once they are wide";
+#endif
+    const std::string lodz = "\xC5\x81\xC3\xB3\x64\xC5\xBA"; // Łódź
+    const std::string japanese =
+        "\xE8\xA1\xA8\xE7\xA4\xBA\\\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88"; // 表示\ソフト
+    Request.BaseDirectory = Root + "\\" + lodz;
+    Request.DictionaryDirectory = Root + "\\" + japanese;
+    ASSERT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    Engine.Finish();
+    EXPECT_EQ(Disk(lodz + "/VL/velmor.exe"), "MZ stand-in");
+    EXPECT_EQ(Disk("\xE8\xA1\xA8\xE7\xA4\xBA/\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88/words.vlm"),
+              "apple\tApfel\n");
+    EXPECT_EQ(Engine.ProjectFile(), Root + "\\" + japanese + "\\words.vlp");
+    EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), Root + "\\" + lodz + "\\VL");
+    EXPECT_TRUE(Lines.Has("Written: " + Root + "\\" + japanese + "\\words.vlm"));
+}
+
+TEST(InstallQuestions, EachHasANameAndAnUnattendedAnswer) {
+    EXPECT_STREQ(QuestionName(TQuestion::ReplaceNewerFile), "ReplaceNewerFile");
+    EXPECT_EQ(UnattendedAnswer(TQuestion::ReplaceNewerFile), TAnswer::No);
+    TUnattendedAnswers unattended;
+    EXPECT_EQ(unattended.Ask(TQuestion::ReplaceNewerFile, "Overwrite?"), TAnswer::No);
+}
+
+// The unattended run (/S): no form, the engine called with the command line's folders, the
+// boxes' lines and everything else in the log.
 class UnattendedSetup : public WizardInstallation {
 protected:
+    UnattendedSetup() : WizardInstallation(false) {}
     int RunSilent(TSetupOptions options) {
         options.Silent = true;
         if (!options.BaseDirectory) options.BaseDirectory = Root + "\\apps";
         if (!options.DictionaryDirectory) options.DictionaryDirectory = Root + "\\dict";
-        TWindowlessControls controls;
-        TUnattendedDesktop unattended(Desktop);
-        TMainForm form(controls, unattended.Desktop());
-        form.SetLog(&Lines);
         Log.Entries.clear();
-        const int code = RunUnattendedSetup(form, controls, unattended, options);
-        Project = form.ProjectFile();
-        return code;
+        return RunUnattendedSetup(Desktop, options, &Lines);
     }
     TLinesLog Lines;
     std::string Project;
@@ -477,6 +659,7 @@ TEST_F(UnattendedSetup, InstallsIntoTheGivenDirectoriesWithoutBoxOrLaunch) {
     options.BaseDirectory = Root + "\\base";
     options.DictionaryDirectory = Root + "\\dict2";
     EXPECT_EQ(RunSilent(options), ExitSuccess);
+    Project = Root + "\\dict2\\words.vlp";
     EXPECT_EQ(Disk("base/VL/velmor.exe"), "MZ stand-in");
     EXPECT_EQ(Disk("dict2/words.vlm"), "apple\tApfel\n");
     EXPECT_EQ(Disk("dict2/words.pvd"), "mine");
@@ -502,6 +685,53 @@ TEST_F(UnattendedSetup, DamagedArchiveFailsWithTheReasonInTheLog) {
     EXPECT_TRUE(Lines.Has("Error: Parlavox Dictionary setup failed!"));
 }
 
+TEST_F(UnattendedSetup, FolderRefusedByTheEngineIsLoggedAsTheWizardWouldShowIt) {
+    Desktop.ReparsePoints = {Root + "\\dict"};
+    EXPECT_EQ(RunSilent({}), ExitFailure);
+    EXPECT_TRUE(Desktop.Messages.empty());
+    const std::string link = "Error: The folder " + Root + "\\dict is a link";
+    std::vector<size_t> at;
+    for (size_t i = 0; i < Lines.Lines.size(); ++i)
+        if (Lines.Lines[i].rfind(link, 0) == 0 ||
+            Lines.Lines[i] == "Error: Parlavox Dictionary setup failed!")
+            at.push_back(i);
+    // The reason (once for the log, once as the wizard's box), then the failure.
+    ASSERT_EQ(at.size(), 3u) << ::testing::PrintToString(Lines.Lines);
+    EXPECT_EQ(Lines.Lines[at[2]], "Error: Parlavox Dictionary setup failed!");
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
+// The two folders that used to install halfway: refused up front, a usage error, nothing written.
+TEST_F(UnattendedSetup, FolderThatTheRulesRefuseExitsTwoWithNothingWritten) {
+    struct TCase {
+        std::string Base, Dictionary, Line;
+    };
+    const TCase cases[] = {
+        {Root + "\\Apps5.", "",
+         "Error: The Vellumor folder \"" + Root +
+             "\\Apps5.\" cannot be used: its part \"Apps5.\" ends in a "
+             "point, which Windows drops. Choose another folder."},
+        {Root + "\\Apps6", Root + "\\Dict5 ",
+         "Error: The dictionary folder \"" + Root +
+             "\\Dict5 \" cannot be used: its part \"Dict5 \" ends in a "
+             "blank, which Windows drops. Choose another folder."},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Line);
+        Lines.Lines.clear();
+        TSetupOptions options;
+        options.BaseDirectory = c.Base;
+        if (!c.Dictionary.empty()) options.DictionaryDirectory = c.Dictionary;
+        EXPECT_EQ(RunSilent(options), ExitUsage);
+        EXPECT_TRUE(Lines.Has(c.Line)) << ::testing::PrintToString(Lines.Lines);
+        EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+        EXPECT_TRUE(Desktop.Registry.empty());
+        EXPECT_TRUE(Desktop.ProfileWrites.empty());
+        EXPECT_TRUE(Desktop.CreatedDirectories.empty());
+        EXPECT_TRUE(Desktop.Messages.empty());
+    }
+}
+
 TEST_F(UnattendedSetup, StartupFailureEndsBeforeAnyPage) {
     Desktop.Resources.clear();
     EXPECT_EQ(RunSilent({}), ExitFailure);
@@ -515,12 +745,12 @@ TEST_F(WizardTest, CommandLineDirectoriesAndNoLaunchPrefillTheWizard) {
     TSetupOptions options;
     options.BaseDirectory = "C:\\Some Folder\\Apps";
     options.NoLaunch = true;
-    ApplySetupOptions(form, Controls, options);
+    form.ApplySetupOptions(options);
     EXPECT_EQ(Text(N::PVDirectory), "C:\\Some Folder\\Apps");
     EXPECT_EQ(Text(N::DictionaryDirectory), "C:\\Some Folder\\Apps\\EnglishGerman");
     EXPECT_FALSE(Controls.Ticked.at(N::OpenDictionary));
     options.DictionaryDirectory = "D:\\Dict";
-    ApplySetupOptions(form, Controls, options);
+    form.ApplySetupOptions(options);
     EXPECT_EQ(Text(N::DictionaryDirectory), "D:\\Dict");
 }
 
@@ -532,7 +762,7 @@ TEST_F(WizardTest, LaunchCommandQuotesOnlyTheProjectFile) {
     Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
     Desktop.Files["D:\\Dict\\x.vlp"] = {"[Project]"};
     std::string project = "D:\\Dict\\x.vlp";
-    form.CompressorCheckFile(project, pmExpand);
+    form.Engine().CompressorCheckFile(project, pmExpand);
     form.RunInstallation();
     EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), "C:\\Apps\\VL");
     EXPECT_EQ(Desktop.StartedCommandLines,
@@ -559,7 +789,7 @@ TEST_F(WizardTest, ElevatedSetupStartsVellumorOnlyThroughTheDesktopShell) {
         Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
         Desktop.Files["D:\\Dict\\x.vlp"] = {"[Project]"};
         std::string project = "D:\\Dict\\x.vlp";
-        form.CompressorCheckFile(project, pmExpand);
+        form.Engine().CompressorCheckFile(project, pmExpand);
         form.RunInstallation();
         const std::string commandLine = "\"C:\\Apps\\VL\\velmor.exe\" \"D:\\Dict\\x.vlp\"";
         // Never the direct start, which would hand the administrator's token on.
@@ -579,7 +809,7 @@ TEST_F(WizardTest, LaunchNeedsTheProjectFileToExist) {
     Controls.Texts[N::PVDirectory] = "C:\\Apps";
     Desktop.Files["C:\\Apps\\VL\\velmor.exe"] = {"MZ"};
     std::string project = "D:\\Dict\\x.vlp";
-    form.CompressorCheckFile(project, pmExpand);
+    form.Engine().CompressorCheckFile(project, pmExpand);
     form.RunInstallation();
     EXPECT_EQ(Desktop.ProfileWrites.size(), 1u);
     EXPECT_TRUE(Desktop.StartedCommandLines.empty());

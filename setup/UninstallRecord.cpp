@@ -1,5 +1,5 @@
 // Writing and reading the uninstall record, merging an earlier one, and file digests.
-#include "setup/uninstall/UninstallRecord.h"
+#include "setup/UninstallRecord.h"
 
 #include "platform/NumberText.h"
 #include "setup/FormPorts.h"

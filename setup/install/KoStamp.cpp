@@ -1,6 +1,6 @@
 // The wizard's time stamp query: the desktop searches for the file, this turns "not found" into
 // the error that ends the expansion.
-#include "setup/record/KoStamp.h"
+#include "setup/install/KoStamp.h"
 
 #include "setup/FormPorts.h"
 

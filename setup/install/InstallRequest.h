@@ -1,0 +1,33 @@
+// What an installation is given: the request (what to install where, from the wizard's pages or
+// the command line) and the package (what the running setup carries, as its start found it).
+#pragma once
+
+#include <string>
+
+// What is to be installed where: the wizard's pages, or the command line of the unattended run.
+struct TInstallRequest {
+    // The Vellumor base folder; Vellumor goes into its "VL" folder.
+    std::string BaseDirectory;
+    std::string DictionaryDirectory;
+    // Start Vellumor on the installed project at the end.
+    bool LaunchVellumor = true;
+};
+
+// What the running setup carries besides its archives, as its start-up found it.
+struct TSetupPackage {
+    // The executable's folder (without a trailing "\" unless a drive's root) and its file name
+    // without the extension.
+    std::string SetupDirectory;
+    std::string SetupBaseName;
+    // The support record's fields.
+    std::string DictionaryName;
+    std::string Description;
+    std::string Author;
+    double Created = 0;
+
+    // The file beside the executable that stands in for a missing resource: 1 the support record,
+    // 2 the dictionary archive, 3 the Vellumor archive (SetupDirectory\SetupBaseName.vlN).
+    std::string FallbackFileName(int number) const {
+        return SetupDirectory + "\\" + SetupBaseName + ".vl" + std::to_string(number);
+    }
+};

@@ -1,0 +1,251 @@
+// The installation engine (Installation.h). While an archive is expanded, Compressor asks about
+// each member's target (CompressorCheckFile: the journal notes it, the existing-file policy decides,
+// a newer installed file is a question to the policy) and reports its progress
+// (CompressorShowProgress, to the sink).
+#include "setup/install/Installation.h"
+
+#include "compress/archive/MemberNameRules.h"
+#include "platform/Exception.h"
+#include "platform/FileStream.h"
+#include "setup/install/ExistingFilePolicy.h"
+#include "setup/install/InstallFolders.h"
+#include "setup/unattended/InstallLog.h"
+
+#include <algorithm>
+
+namespace {
+const char* const VellumorExe = "velmor.exe";
+
+// An installation folder that already exists as a junction or symbolic link: what the setup
+// would write there lands wherever the link leads, which whoever made the link chose.
+class ELinkedFolder : public Exception {
+    using Exception::Exception;
+};
+
+void RefuseLinkedFolder(TFiles& files, const std::string& folder) {
+    if (files.IsReparsePoint(folder))
+        throw ELinkedFolder(
+            "The folder " + folder +
+            " is a link (a junction or symbolic link) to another place. Choose another folder.");
+}
+
+// Ends one archive's expansion on every way out: the stream first, then the member directory.
+class TArchiveRun {
+public:
+    TArchiveRun(TArchiver& archiver, TDirectoryList*& memberList, std::unique_ptr<TStream> stream,
+                TDirectoryList list)
+        : Archiver(archiver), MemberList(memberList), Stream(std::move(stream)), List(std::move(list)) {
+        MemberList = &List;
+    }
+    ~TArchiveRun() {
+        Stream.reset();
+        Archiver.FreeDirectory(&List);
+        MemberList = nullptr;
+    }
+    TArchiveRun(const TArchiveRun&) = delete;
+    TArchiveRun& operator=(const TArchiveRun&) = delete;
+
+    TStream& Source() { return *Stream; }
+
+private:
+    TArchiver& Archiver;
+    TDirectoryList*& MemberList;
+    std::unique_ptr<TStream> Stream;
+    TDirectoryList List;
+};
+} // namespace
+
+TInstallation::TInstallation(const TInstallPorts& ports, TInstallProgress& progress,
+                             TQuestionPolicy& questions, const TRunNotes& note)
+    : Ports(ports), Progress(progress), Questions(questions), Note(note) {
+    Compressor.OnCheckFile = [this](std::string& filepath, TProcessMode mode) {
+        CompressorCheckFile(filepath, mode);
+    };
+    Compressor.OnShowProgress = [this](int32_t& percentageDone) { CompressorShowProgress(percentageDone); };
+    Compressor.MakeDirectories = true;
+    Compressor.ExceptionOnFileError = false;
+    Compressor.CheckSpaceBeforeExpand = false;
+    Compressor.Key = 0;
+}
+
+std::string TInstallation::VellumorDirectory() const {
+    return VellumorDirectoryBelow(Request.BaseDirectory);
+}
+
+TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInstallRequest& request) {
+    // The presenter shows the refusal (and so notes it).
+    if (const std::optional<std::string> refusal = RefuseInstallFolders(request))
+        return {TInstallStatus::Refused, *refusal, true};
+    Package = package;
+    Request = request;
+    Journal.Clear();
+    Registration.Clear();
+    Progress.ShowInstalling();
+    TInstallOutcome outcome;
+    try {
+        // Both folders and both archives' member names are checked before anything is written.
+        RefuseLinkedFolder(Ports.Files, Request.DictionaryDirectory);
+        RefuseLinkedFolder(Ports.Files, VellumorDirectory());
+        OpenInstallArchive("DICTIONARY");
+        OpenInstallArchive("VELLUMOR");
+        InstallArchive("DICTIONARY", Request.DictionaryDirectory);
+        InstallArchive("VELLUMOR", VellumorDirectory());
+        Ports.Registry.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
+                                                  VellumorDirectory());
+        Journal.AddValue(VellumorRegistryKey, VellumorRegistryValue, VellumorDirectory());
+        Note(std::string("Registry: HKLM\\") + VellumorRegistryKey + " " + VellumorRegistryValue + " = " +
+             VellumorDirectory());
+
+        // Without a Programs folder there is no place for the program group.
+        const std::string programs = Ports.Shortcuts.ProgramsFolder();
+        if (!programs.empty()) {
+            Journal.SetProgramGroup(programs + "\\Parlavox");
+            Ports.Files.MakeDirectory(Journal.ProgramGroupFolder());
+            CreateShortcutIfPresent(VellumorDirectory(), VellumorExe, "Vellumor.lnk");
+            CreateShortcutIfPresent(VellumorDirectory(), "velmor.pdf", "Vellumor Manual.lnk");
+        }
+        Registration.Register({Package.DictionaryName, Package.Description, Package.Author, Package.Created,
+                               Request.DictionaryDirectory, VellumorDirectory()});
+    } catch (const ELinkedFolder& e) {
+        outcome = Failure(e.Message, true);
+    } catch (const std::exception& e) {
+        outcome = Failure(e.what(), false);
+    } catch (...) {
+        outcome = Failure("unknown error", false);
+    }
+    OpenedArchives.clear();
+    return outcome;
+}
+
+TInstallOutcome TInstallation::Failure(const std::string& reason, bool forUser) {
+    Journal.FailPendingFile();
+    Note("Error: " + reason);
+    return {TInstallStatus::Failed, reason, forUser};
+}
+
+void TInstallation::Finish() {
+    // No project file was met: there is nothing to mark and nothing to open.
+    const std::string& projectFile = Journal.ProjectFile();
+    if (projectFile.empty()) {
+        Registration.SaveUninstallRecord();
+        return;
+    }
+    const bool marked = Ports.Files.WritePrivateProfile("Project", "Deployed", "1", projectFile);
+    // Recorded after the mark, so that the mark does not count as a change on uninstall.
+    Registration.SaveUninstallRecord();
+    if (!marked) throw EIniFileException("Unable to write to " + projectFile);
+    Note("Project marked: " + projectFile + " [Project] Deployed=1");
+    const std::string exePath = VellumorDirectory() + "\\" + VellumorExe;
+    if (Request.LaunchVellumor && Ports.Files.FileExists(exePath) && Ports.Files.FileExists(projectFile))
+        LaunchVellumor(exePath);
+}
+
+void TInstallation::LaunchVellumor(const std::string& exePath) {
+    const std::string parameters = "\"" + Journal.ProjectFile() + "\"";
+    const std::string commandLine = "\"" + exePath + "\" " + parameters;
+    const bool elevated = Ports.Module.Elevated();
+    for (const TStartRoute route : StartRoutes(elevated)) {
+        if (!Ports.Starter.StartProcess(route, exePath, parameters, VellumorDirectory())) continue;
+        Note((route == TStartRoute::DesktopShell ? "Started through the desktop's shell: " : "Started: ") +
+             commandLine);
+        return;
+    }
+    Note(elevated ? "Not started: the desktop's shell could not start " + commandLine +
+                        ", and the elevated setup does not start it with its own rights"
+                  : "Not started: " + commandLine);
+}
+
+void TInstallation::OpenInstallArchive(const std::string& archiveName) {
+    TOpenedArchive opened;
+    opened.Name = archiveName;
+    try {
+        opened.Stream = Ports.Module.OpenArchiveResource(Compressor, archiveName);
+    } catch (...) {
+        // A missing or unreadable resource is not an error: the fallback file may stand in.
+    }
+    if (!opened.Stream) {
+        int number = 0;
+        if (archiveName == "DICTIONARY") number = 2;
+        if (archiveName == "VELLUMOR") number = 3;
+        if (number == 0) return;
+        const std::string path = Package.FallbackFileName(number);
+        if (!Ports.Files.FileExists(path)) return;
+        // Read whole, so that what was checked is what gets expanded: the file lies in a folder
+        // that others may write to while the setup runs.
+        std::unique_ptr<TStream> file = Ports.Files.OpenFileRead(path);
+        opened.Stream = std::make_unique<TMemoryStream>(ReadAll(*file));
+        opened.FallbackFile = path;
+    }
+    // The member directory read for the check serves the expansion too.
+    Compressor.ReadDirectory(*opened.Stream, opened.Directory);
+    opened.Stream->Seek(0, TSeekOrigin::Begin);
+    for (const TDirectoryEntry& entry : opened.Directory)
+        if (IsEscapingMemberName(entry.Name, TNameRules::Windows))
+            throw EDamagedArchive(
+                "unsafe member name \"" + entry.Name + "\" in " +
+                (opened.FallbackFile.empty() ? "archive " + archiveName : opened.FallbackFile));
+    std::erase_if(OpenedArchives, [&](const TOpenedArchive& a) { return a.Name == archiveName; });
+    OpenedArchives.push_back(std::move(opened));
+}
+
+void TInstallation::InstallArchive(const std::string& archiveName, const std::string& destination) {
+    Journal.SetPart(archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary);
+    Compressor.SetTargetPath(destination);
+    auto opened = [&] {
+        return std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
+                            [&](const TOpenedArchive& a) { return a.Name == archiveName; });
+    };
+    if (opened() == OpenedArchives.end()) OpenInstallArchive(archiveName);
+    const auto found = opened();
+    if (found == OpenedArchives.end()) {
+        Note("Archive " + archiveName + ": not found, skipped");
+        return;
+    }
+    TOpenedArchive archive = std::move(*found);
+    OpenedArchives.erase(found);
+    Note("Archive " + archiveName + ": " +
+         (archive.FallbackFile.empty() ? "embedded, into " : archive.FallbackFile + " into ") + destination);
+
+    TArchiveRun run(Compressor, MemberList, std::move(archive.Stream), std::move(archive.Directory));
+    Compressor.ExpandArchive(run.Source(), nullptr);
+    Journal.FinishPendingFile();
+}
+
+void TInstallation::CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
+                                            const std::string& shortcutName) {
+    if (!Ports.Files.FileExists(directory + "\\" + fileName)) return;
+    const std::string linkPath = Journal.ProgramGroupFolder() + "\\" + shortcutName;
+    try {
+        if (CreateShellLink(directory, fileName, linkPath, "") >= 0) {
+            Note("Shortcut: " + linkPath + " -> " + directory + "\\" + fileName);
+            Journal.AddShortcut(linkPath);
+        } else
+            Note("Shortcut not created: " + linkPath);
+    } catch (...) {
+        // A shortcut that cannot be made is not worth failing the installation for.
+    }
+}
+
+int32_t TInstallation::CreateShellLink(const std::string& directory, const std::string& fileName,
+                                       const std::string& shortcutPath, const std::string& description) {
+    return Ports.Shortcuts.CreateShellLink(directory + "\\" + fileName, directory, description, shortcutPath);
+}
+
+void TInstallation::CompressorCheckFile(std::string& filepath, TProcessMode) {
+    if (!Journal.BeginFile(filepath)) return;
+    const TExistingFileChoice choice =
+        DecideExistingFile(Ports.Files, filepath, MemberList, [this](const std::string& question) {
+            Note("Question: " + question);
+            const TAnswer answer = Questions.Ask(TQuestion::ReplaceNewerFile, question);
+            Note(answer == TAnswer::No ? "Answer: No" : "Answer: Yes");
+            return answer == TAnswer::Yes;
+        });
+    if (choice == TExistingFileChoice::Write) return;
+    Journal.KeepPendingFile(
+        choice == TExistingFileChoice::KeepUserFile ? "user file" : "newer than the file to be installed");
+    filepath.clear();
+}
+
+void TInstallation::CompressorShowProgress(int32_t& PercentageDone) {
+    Progress.ShowProgress(PercentageDone);
+}

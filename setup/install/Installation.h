@@ -1,0 +1,129 @@
+// The installation, one engine for the wizard and the unattended run (/S): it expands the
+// dictionary and Vellumor archives into the requested folders, records Vellumor's folder in the
+// registry, makes the Start-menu shortcuts and registers the installation (Install), and then marks
+// the installed project as deployed and starts Vellumor on it when asked (Finish). It reaches the
+// system only through the ports, reports its progress to a sink and puts its questions to a policy,
+// so it never shows anything itself: the wizard (TMainForm) presents it with its pages, boxes and
+// progress bar, the unattended run with its log alone. Nothing is rolled back after a failure.
+//
+// The specification's names stay: InstallArchive, OpenInstallArchive, CreateShortcutIfPresent,
+// CreateShellLink, and the archive component's handlers CompressorCheckFile and
+// CompressorShowProgress.
+#pragma once
+
+#include "compress/Archiver.h"
+#include "compress/dense/DenseMethod.h"
+#include "setup/FormPorts.h"
+#include "setup/install/InstallJournal.h"
+#include "setup/install/InstallQuestions.h"
+#include "setup/install/InstallRequest.h"
+#include "setup/install/Registration.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TRunNotes;
+
+enum class TInstallStatus {
+    Installed,
+    // A folder of the request cannot be used (InstallFolders.h); nothing was written or shown.
+    Refused,
+    // Something failed after the installation began; what was written before it stays.
+    Failed,
+    // Installed, but complete only after a restart. Not returned yet: the issue on files in use
+    // needs it.
+    NeedsRestart,
+};
+
+struct TInstallOutcome {
+    TInstallStatus Status = TInstallStatus::Installed;
+    // Why it was refused or failed, for the log.
+    std::string Reason;
+    // The reason is a message for the person at the desktop too (a folder they chose cannot be
+    // used), not only the failure's technical cause. Always so when refused.
+    bool ReasonForUser = false;
+};
+
+// The closing messages of the installation, by outcome.
+inline const char* const SetupCompleteMessage = "Parlavox Dictionary setup complete.";
+inline const char* const SetupFailedMessage = "Parlavox Dictionary setup failed!";
+
+// Where the installation shows how far it is.
+class TInstallProgress {
+public:
+    // The installation begins: show at once that it runs (the wizard shows its progress label and
+    // bar and paints them now, as no message loop runs until the installation ends).
+    virtual void ShowInstalling() = 0;
+    // The member being expanded is this far, 0 to 100; reported for every chunk of its input.
+    virtual void ShowProgress(int32_t percentDone) = 0;
+
+protected:
+    ~TInstallProgress() = default;
+};
+
+class TInstallation {
+public:
+    TInstallation(const TInstallPorts& ports, TInstallProgress& progress, TQuestionPolicy& questions,
+                  const TRunNotes& note);
+    TInstallation(const TInstallation&) = delete;
+    TInstallation& operator=(const TInstallation&) = delete;
+
+    // Checks the request's folders first: one that the rules refuse ends the installation before
+    // anything else (Refused, and no Finish). Then both archives, the registry value "RootDir",
+    // the shortcuts and the registration, in this order; a failure ends the rest. The caller
+    // shows the outcome, then calls Finish.
+    TInstallOutcome Install(const TSetupPackage& package, const TInstallRequest& request);
+    // After success and failure alike: marks the project file met among the members as deployed,
+    // saves the uninstall record and, when the request asked for it, starts Vellumor on the
+    // project. Raises EIniFileException when the mark cannot be written (nothing is started then).
+    void Finish();
+
+    void InstallArchive(const std::string& archiveName, const std::string& destination);
+    // Opens the archive InstallArchive will expand (the resource, else its fallback file) and
+    // checks its member names; raises EDamagedArchive naming a member that would not stay below
+    // its destination. Nothing when neither exists.
+    void OpenInstallArchive(const std::string& archiveName);
+    void CreateShortcutIfPresent(const std::string& directory, const std::string& fileName,
+                                 const std::string& shortcutName);
+    int32_t CreateShellLink(const std::string& directory, const std::string& fileName,
+                            const std::string& shortcutPath, const std::string& description);
+    // Compressor's OnCheckFile and OnShowProgress.
+    void CompressorCheckFile(std::string& filepath, TProcessMode mode);
+    void CompressorShowProgress(int32_t& PercentageDone);
+
+    // The project file met among the members (the last one); empty when none was.
+    const std::string& ProjectFile() const { return Journal.ProjectFile(); }
+    // The request's Vellumor folder, below its base folder.
+    std::string VellumorDirectory() const;
+
+    TArchiver Compressor;
+    // Expands the members of dense archives through Compressor's OnRecognize and OnExpand.
+    TDenseExpander DenseMembers{Compressor};
+
+private:
+    // Starts Vellumor on the project by the routes that StartRoutes allows, logging the outcome.
+    void LaunchVellumor(const std::string& exePath);
+    TInstallOutcome Failure(const std::string& reason, bool forUser);
+
+    TInstallPorts Ports;
+    TInstallProgress& Progress;
+    TQuestionPolicy& Questions;
+    const TRunNotes& Note;
+
+    TSetupPackage Package;
+    TInstallRequest Request;
+    // The directory of the archive being expanded; set only inside InstallArchive.
+    TDirectoryList* MemberList = nullptr;
+    // Archives opened and checked ahead of the installation, until InstallArchive takes them.
+    struct TOpenedArchive {
+        std::string Name;
+        std::string FallbackFile; // empty for the embedded archive
+        std::unique_ptr<TStream> Stream;
+        TDirectoryList Directory;
+    };
+    std::vector<TOpenedArchive> OpenedArchives;
+    TInstallJournal Journal{Ports.Files, Note};
+    TRegistration Registration{Ports, Journal, Note};
+};
