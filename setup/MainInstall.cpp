@@ -1,7 +1,6 @@
 // The wizard's Install step: the request from the pages, the installation run by the engine while
 // the form shows its progress and asks its questions in boxes, the outcome's message, the closed
-// form, and then the engine's finish (the project mark and Vellumor's start), in the
-// specification's order.
+// form, and then the engine's finish (the project mark and Vellumor's start), in that order.
 #include "setup/MainForm.h"
 
 TInstallRequest TMainForm::RequestFromPages() const {

@@ -6,8 +6,7 @@
 
 #include <string>
 
-// Every question the installation puts. (The issue on files in use adds FileInUse,
-// CloseApplications and RestartNeeded.)
+// Every question the installation puts, by name.
 enum class TQuestion {
     // An installed file is newer than the member that would replace it: replace it?
     ReplaceNewerFile,

@@ -5,10 +5,6 @@
 // system only through the ports, reports its progress to a sink and puts its questions to a policy,
 // so it never shows anything itself: the wizard (TMainForm) presents it with its pages, boxes and
 // progress bar, the unattended run with its log alone. Nothing is rolled back after a failure.
-//
-// The specification's names stay: InstallArchive, OpenInstallArchive, CreateShortcutIfPresent,
-// CreateShellLink, and the archive component's handlers CompressorCheckFile and
-// CompressorShowProgress.
 #pragma once
 
 #include "compress/Archiver.h"
@@ -32,8 +28,7 @@ enum class TInstallStatus {
     Refused,
     // Something failed after the installation began; what was written before it stays.
     Failed,
-    // Installed, but complete only after a restart. Not returned yet: the issue on files in use
-    // needs it.
+    // Installed, but complete only after a restart (files in use that only a restart can replace).
     NeedsRestart,
 };
 
