@@ -1,9 +1,11 @@
 // Win32 file streams over HANDLEs. Files are created with no sharing for writing, as the
-// expansion writes each target exclusively.
+// expansion writes each target exclusively. Paths are opened in their extended form, so that a file
+// below a folder longer than MAX_PATH opens too.
 #include "platform/FileStream.h"
 
 #include "platform/Exception.h"
 #include "platform/win32/SystemMessage.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
@@ -18,14 +20,14 @@ std::string SystemError() {
 } // namespace
 
 std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw EFOpenError("Cannot open file \"" + path + "\". " + SystemError());
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
 }
 
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
@@ -35,7 +37,7 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
 std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) {
     // The link itself is opened, never its target; the file is emptied only once it is known to
     // be an ordinary file of its own.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
@@ -51,8 +53,8 @@ std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) 
 
 std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
     // DELETE access lets the file be moved over its target through this handle (MoveOpenFileReplacing).
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE &&
         (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS))
         return nullptr;

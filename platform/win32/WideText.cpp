@@ -33,10 +33,19 @@ std::wstring WidePath(std::string_view path) {
     if (!driveAbsolute && !share) return wide;
     const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) return wide;
-    std::vector<wchar_t> full(needed + 1);
-    const DWORD length = GetFullPathNameW(wide.c_str(), needed + 1, full.data(), nullptr);
-    if (length == 0 || length > needed) return wide;
-    const std::wstring resolved(full.data(), length);
-    if (driveAbsolute) return L"\\\\?\\" + resolved;
-    return L"\\\\?\\UNC\\" + resolved.substr(2);
+    // The full path goes behind room for the prefix, which then takes the place of what it
+    // replaces: nothing of a drive's path, the leading "\\" of a share's.
+    constexpr size_t Room = 8;
+    std::wstring extended(Room + needed, L'\0');
+    wchar_t* const full = extended.data() + Room;
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full, nullptr);
+    if (length == 0 || length >= needed) return wide;
+    // A DOS device name in any folder ("C:\dir\NUL") resolves to the device itself ("\\.\NUL"),
+    // which the extended form would turn into an ordinary file of that name.
+    if (full[0] == L'\\' && full[1] == L'\\' && (full[2] == L'.' || full[2] == L'?') && full[3] == L'\\')
+        return std::wstring(full, length);
+    const std::wstring_view prefix = driveAbsolute ? L"\\\\?\\" : L"\\\\?\\UNC";
+    wchar_t* const start = full - prefix.size() + (driveAbsolute ? 0 : 1);
+    prefix.copy(start, prefix.size());
+    return std::wstring(start, static_cast<size_t>(full + length - start));
 }
