@@ -25,7 +25,13 @@ std::string WideToUtf8(std::wstring_view text) {
     return narrow;
 }
 
-std::wstring WidePath(std::string_view path) {
+namespace {
+
+// The longest path the system takes (UNICODE_STRING_MAX_CHARS). Wine cuts a longer one short
+// instead of refusing it, which would name a folder that is no part of the path.
+constexpr size_t LongestPath = 32767;
+
+std::wstring Extended(std::string_view path) {
     std::wstring wide = Utf8ToWide(path);
     const bool driveAbsolute = wide.size() >= 3 && wide[1] == L':' && (wide[2] == L'\\' || wide[2] == L'/');
     const bool share = wide.size() >= 3 && (wide[0] == L'\\' || wide[0] == L'/') &&
@@ -48,4 +54,12 @@ std::wstring WidePath(std::string_view path) {
     wchar_t* const start = full - prefix.size() + (driveAbsolute ? 0 : 1);
     prefix.copy(start, prefix.size());
     return std::wstring(start, static_cast<size_t>(full + length - start));
+}
+
+} // namespace
+
+std::wstring WidePath(std::string_view path) {
+    std::wstring wide = Extended(path);
+    if (wide.size() > LongestPath) wide.clear();
+    return wide;
 }

@@ -313,6 +313,22 @@ TEST(WidePaths, FullPathsTakeTheExtendedForm) {
     EXPECT_EQ(WidePath("\\\\?\\C:\\a\\..\\b"), L"\\\\?\\C:\\a\\..\\b");
 }
 
+// A path longer than the system takes (32,767 characters) is refused; it never stands for a
+// shorter one. (Wine cuts such a path at 65,536 bytes: this one would then name a folder below the
+// temporary directory.)
+TEST(WidePaths, APathLongerThanTheSystemTakesIsRefused) {
+    TTempDirectory temp;
+    const std::string base = temp.Path() + "\\";
+    const size_t length = 32768 + base.size() + 50;
+    std::string path = base;
+    while (path.size() < length) path += std::string(std::min<size_t>(200, length - path.size()), 'x') + "\\";
+    path.resize(length);
+    EXPECT_TRUE(WidePath(path).empty());
+    EXPECT_FALSE(CreateDirectoryAt(path));
+    EXPECT_THROW(TFileStream::Create(path), EFCreateError);
+    EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
+}
+
 // A device name in a folder is the device, as it is to every plain Win32 path: writing there
 // creates no file of that name (which the extended form alone would).
 TEST(WidePaths, ADeviceNameInAFolderStaysTheDevice) {
