@@ -109,7 +109,7 @@ std::vector<uint8_t> RenameRequest(const std::wstring& target) {
     const wchar_t* wide = target.c_str();
     const DWORD size = GetFullPathNameW(wide, 0, nullptr, nullptr);
     if (size == 0) return {};
-    std::vector<wchar_t> full(size);
+    std::wstring full(size, L'\0');
     const DWORD written = GetFullPathNameW(wide, size, full.data(), nullptr);
     if (written == 0 || written >= size) return {};
     const wchar_t* rest = full.data();
@@ -165,7 +165,7 @@ std::string SystemErrorText() {
 
 std::string OwnExecutablePath() {
     // The buffer grows until the path fits: a program below a long folder has a long path.
-    std::vector<wchar_t> path(MAX_PATH);
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) return {};

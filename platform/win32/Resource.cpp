@@ -1,5 +1,5 @@
 // Win32 resources: FindResourceW/LoadResource/LockResource/SizeofResource over the executable or
-// a library loaded with LoadLibraryW. The library handle is owned by the returned stream
+// a library loaded with LoadLibraryExW. The library handle is owned by the returned stream
 // (through its KeepAlive), so the resource bytes stay mapped exactly as long as they are read.
 #include "platform/Resource.h"
 
@@ -12,7 +12,7 @@ std::unique_ptr<TStream> OpenResourceStream(const std::string& name, const std::
                                             const std::string& library) {
     std::shared_ptr<void> module;
     if (!library.empty()) {
-        HMODULE loaded = LoadLibraryW(Utf8ToWide(library).c_str());
+        HMODULE loaded = LoadLibraryExW(Utf8ToWide(library).c_str(), nullptr, 0);
         if (!loaded) throw Exception("Could not load " + library + " DLL");
         module.reset(loaded, [](void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); });
     }

@@ -689,5 +689,19 @@ TEST_P(WizardWindowText, EveryTextFitsItsPlaceAndNoControlsOverlap) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scaling, WizardWindowText, ::testing::Values(96, 120, 144, 192));
+// Texts outside the ANSI code page reach the window and its controls and come back whole.
+TEST(WizardWindowTexts, NonAsciiTextsComeBackWhole) {
+    TWizardWindow window(GetModuleHandleW(nullptr), 96);
+    ASSERT_TRUE(window.Handle());
+    const std::string text = "C:\\表示\\ソフト Łódź Словарь";
+    for (TControlName control : {TControlName::PVDirectory, TControlName::Author, TControlName::NextButton}) {
+        window.SetText(control, text);
+        EXPECT_EQ(window.Text(control), text) << ControlNameText(control);
+    }
+    window.SetCaption("Słownik 表示");
+    wchar_t caption[64] = {};
+    GetWindowTextW(window.Handle(), caption, 64);
+    EXPECT_STREQ(caption, L"S\u0142ownik \u8868\u793a");
+}
 
 } // namespace

@@ -16,40 +16,29 @@ std::string_view Trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-// text with a line end after it, unless it is empty or ends with one.
-std::string Ended(std::string_view text) {
-    std::string ended(text);
-    if (!ended.empty() && ended.back() != '\n') ended += "\r\n";
-    return ended;
-}
-
 } // namespace
 
-std::string WithProfileValue(const std::string& text, const std::string& section, const std::string& key,
+std::string WithProfileValue(std::string text, const std::string& section, const std::string& key,
                              const std::string& value) {
     const std::string entry = key + "=" + value + "\r\n";
-    const std::string_view all(text);
-    bool inSection = false;
-    size_t after = std::string::npos; // the end of the section's last line that is not blank
-    for (size_t start = 0; start < all.size();) {
-        const size_t newline = all.find('\n', start);
-        const size_t end = newline == std::string_view::npos ? all.size() : newline + 1;
-        const std::string_view line = Trimmed(all.substr(start, end - start));
-        if (!line.empty() && line.front() == '[') {
-            if (inSection) break;
-            inSection = EqualsIgnoringAsciiCase(Trimmed(line.substr(1, line.find(']') - 1)), section);
-            if (inSection) after = end;
-        } else if (inSection && !line.empty()) {
-            const size_t equals = line.find('=');
-            if (equals != std::string_view::npos &&
-                EqualsIgnoringAsciiCase(Trimmed(line.substr(0, equals)), key))
-                return text.substr(0, start) + entry + text.substr(end);
-            after = end;
+    if (!text.empty() && text.back() != '\n') text += "\r\n";
+    // Where the entry goes: after the section's last line that is not blank.
+    size_t at = std::string::npos;
+    for (size_t start = 0, end = 0; start < text.size(); start = end) {
+        end = text.find('\n', start) + 1;
+        const std::string_view line = Trimmed(std::string_view(text).substr(start, end - start));
+        if (line.empty()) continue;
+        if (line.front() == '[') {
+            if (at != std::string::npos) break;
+            if (EqualsIgnoringAsciiCase(Trimmed(line.substr(1, line.find(']') - 1)), section)) at = end;
+        } else if (at != std::string::npos) {
+            if (EqualsIgnoringAsciiCase(Trimmed(line.substr(0, line.find('='))), key))
+                return text.replace(start, end - start, entry);
+            at = end;
         }
-        start = end;
     }
-    if (after != std::string::npos) return Ended(all.substr(0, after)) + entry + text.substr(after);
-    return Ended(all) + "[" + section + "]\r\n" + entry;
+    if (at == std::string::npos) return text + "[" + section + "]\r\n" + entry;
+    return text.insert(at, entry);
 }
 
 bool WriteProfileValue(const std::string& section, const std::string& key, const std::string& value,
@@ -68,7 +57,7 @@ bool WriteProfileValue(const std::string& section, const std::string& key, const
         if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0xFF &&
             static_cast<uint8_t>(text[1]) == 0xFE)
             return false;
-        const std::string changed = WithProfileValue(text, section, key, value);
+        const std::string changed = WithProfileValue(std::move(text), section, key, value);
         TFileStream::Create(fileName)->Write(changed.data(), static_cast<int32_t>(changed.size()));
         return true;
     } catch (const Exception&) {

@@ -14,6 +14,6 @@ bool WriteProfileValue(const std::string& section, const std::string& key, const
 // text (an initialization file in an 8-bit encoding) with key=value in section, as the system's
 // profile calls write it: names compared without the case of A-Z and without the blanks around
 // them; an existing key's line replaced, a missing key after the section's last line, a missing
-// section at the end.
-std::string WithProfileValue(const std::string& text, const std::string& section, const std::string& key,
+// section at the end; a last line without its line end gets one.
+std::string WithProfileValue(std::string text, const std::string& section, const std::string& key,
                              const std::string& value);

@@ -8,6 +8,7 @@
 // select a folder deeper than MAX_PATH: started at one, the chooser shows the desktop.)
 #include "setup/win32/desktop/Win32Dialogs.h"
 
+#include "platform/FileSystem.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
 
@@ -25,11 +26,6 @@ struct TChooserState {
 };
 
 constexpr UINT_PTR SubclassId = 1;
-
-bool IsDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 bool IsAbsolute(const std::string& path) {
     return (path.size() >= 2 && path[1] == ':') || (path.size() >= 2 && path[0] == '\\' && path[1] == '\\');
@@ -97,7 +93,8 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM dat
     switch (message) {
     case BFFM_INITIALIZED: {
         SetWindowSubclass(dialog, DialogSubclass, SubclassId, reinterpret_cast<DWORD_PTR>(state));
-        const std::wstring start = Utf8ToWide(IsDirectory(state->Start) ? state->Start : CurrentDirectory());
+        const std::wstring start =
+            Utf8ToWide(DirectoryExists(state->Start) ? state->Start : CurrentDirectory());
         if (!start.empty())
             SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(start.c_str()));
         break;

@@ -20,6 +20,17 @@ SYSTEMTIME Parts(int year, int month, int day, int hour, int minute, int second)
     return parts;
 }
 
+// The date in the short date format or the time in the long time format; empty when the system
+// cannot format it (a date before 1601).
+std::string Formatted(bool date, const SYSTEMTIME& parts) {
+    wchar_t buffer[128] = {};
+    const int length = date
+                           ? GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &parts, nullptr, buffer, 128)
+                           : GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &parts, nullptr, buffer, 128);
+    return length > 1 ? WideToUtf8(std::wstring_view(buffer, static_cast<size_t>(length - 1)))
+                      : std::string();
+}
+
 } // namespace
 
 void TWin32Locale::CurrentDate(int& year, int& month, int& day) {
@@ -31,18 +42,14 @@ void TWin32Locale::CurrentDate(int& year, int& month, int& day) {
 }
 
 std::string TWin32Locale::FormatShortDate(int year, int month, int day) {
-    const SYSTEMTIME parts = Parts(year, month, day, 0, 0, 0);
-    wchar_t buffer[128] = {};
-    const int length = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &parts, nullptr, buffer, 128);
-    if (length > 0) return WideToUtf8(std::wstring_view(buffer, static_cast<size_t>(length - 1)));
+    const std::string text = Formatted(true, Parts(year, month, day, 0, 0, 0));
+    if (!text.empty()) return text;
     return ZeroPaddedDecimal(year, 4) + "-" + ZeroPaddedDecimal(month, 2) + "-" + ZeroPaddedDecimal(day, 2);
 }
 
 std::string TWin32Locale::FormatLongTime(int hour, int minute, int second) {
-    const SYSTEMTIME parts = Parts(2000, 1, 1, hour, minute, second);
-    wchar_t buffer[128] = {};
-    const int length = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &parts, nullptr, buffer, 128);
-    if (length > 0) return WideToUtf8(std::wstring_view(buffer, static_cast<size_t>(length - 1)));
+    const std::string text = Formatted(false, Parts(2000, 1, 1, hour, minute, second));
+    if (!text.empty()) return text;
     return ZeroPaddedDecimal(hour, 2) + ":" + ZeroPaddedDecimal(minute, 2) + ":" +
            ZeroPaddedDecimal(second, 2);
 }

@@ -28,9 +28,13 @@ bool WriteValue(const std::string& key, const std::string& name, DWORD type, con
 }
 
 // REG_SZ data of size bytes as UTF-8, up to its first NUL.
-std::string StringData(const std::vector<wchar_t>& data, DWORD size) {
+std::string StringData(const std::wstring& data, DWORD size) {
     const std::wstring_view text(data.data(), size / sizeof(wchar_t));
     return WideToUtf8(text.substr(0, text.find(L'\0')));
+}
+
+[[noreturn]] void FailToSet(const std::string& name) {
+    throw ERegistryException("Failed to set data for '" + name + "'");
 }
 
 } // namespace
@@ -39,14 +43,13 @@ void TWin32Registry::WriteMachineRegistryString(const std::string& key, const st
                                                 const std::string& value) {
     const std::wstring text = Utf8ToWide(value);
     if (!WriteValue(key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))))
-        throw ERegistryException("Failed to set data for '" + name + "'");
+        FailToSet(name);
 }
 
 void TWin32Registry::WriteMachineRegistryDword(const std::string& key, const std::string& name,
                                                uint32_t value) {
     const DWORD data = value;
-    if (!WriteValue(key, name, REG_DWORD, &data, sizeof data))
-        throw ERegistryException("Failed to set data for '" + name + "'");
+    if (!WriteValue(key, name, REG_DWORD, &data, sizeof data)) FailToSet(name);
 }
 
 std::optional<std::string> TWin32Registry::ReadMachineRegistryString(const std::string& key,
@@ -56,7 +59,7 @@ std::optional<std::string> TWin32Registry::ReadMachineRegistryString(const std::
     if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), valueName.c_str(), RRF_RT_REG_SZ, nullptr, nullptr,
                      &size) != ERROR_SUCCESS)
         return std::nullopt;
-    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
     if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), valueName.c_str(), RRF_RT_REG_SZ, nullptr, data.data(),
                      &size) != ERROR_SUCCESS)
@@ -74,7 +77,7 @@ TWin32Registry::ReadMachineRegistryStrings(const std::string& key) {
                          &longestName, &longestData, nullptr, nullptr) != ERROR_SUCCESS)
         return values;
     // The longest name in characters without its NUL, the longest data in bytes.
-    std::vector<wchar_t> name(longestName + 1), data(longestData / sizeof(wchar_t) + 1);
+    std::wstring name(longestName + 1, L'\0'), data(longestData / sizeof(wchar_t) + 1, L'\0');
     for (DWORD index = 0;; ++index) {
         DWORD nameLength = static_cast<DWORD>(name.size()), type = 0,
               dataSize = static_cast<DWORD>(data.size() * sizeof(wchar_t));
