@@ -1,4 +1,4 @@
-// Free space of a volume, in the units that GetDiskFreeSpaceA reports.
+// Free space of a volume, in the units that GetDiskFreeSpace reports.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,8 @@
 // File-system queries and changes that the archive component needs beyond file streams:
 // existence tests, attributes, directory creation and deletion, and the one-step replacement. Paths are
-// single-byte strings that may use backslashes as separators; the POSIX implementation turns them into '/'
-// before it touches the file system, the Win32 implementation passes them to the ANSI API unchanged.
+// UTF-8 and may use backslashes as separators; the POSIX implementation turns them into '/' before it
+// touches the file system, the Win32 implementation hands them to the wide API in their extended
+// form (\\?\C:\...), so that no character is lost and folders longer than MAX_PATH work.
 #pragma once
 
 #include <cstdint>

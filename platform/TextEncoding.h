@@ -6,8 +6,9 @@
 #include <string>
 #include <string_view>
 
-// The Windows code page the machine's programs use for single- and multi-byte text: GetACP() on
-// Windows; elsewhere 1252 (Western Europe), which is what the archives and records of the
+// The Windows code page the machine's programs use for single- and multi-byte text: the system
+// locale's ANSI code page on Windows (what GetACP() gives a program without the UTF-8 manifest
+// setting); elsewhere 1252 (Western Europe), which is what the archives and records of the
 // original setup tools were written in on the machines they were made for.
 unsigned AnsiCodePage();
 

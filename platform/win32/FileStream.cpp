@@ -1,9 +1,11 @@
 // Win32 file streams over HANDLEs. Files are created with no sharing for writing, as the
-// expansion writes each target exclusively.
+// expansion writes each target exclusively. Paths are opened in their extended form, so that a file
+// below a folder longer than MAX_PATH opens too.
 #include "platform/FileStream.h"
 
 #include "platform/Exception.h"
 #include "platform/win32/SystemMessage.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
@@ -15,60 +17,55 @@ HANDLE H(intptr_t handle) {
 std::string SystemError() {
     return LastSystemMessage(true);
 }
+
+[[noreturn]] void CannotCreate(const std::string& path, const std::string& reason) {
+    throw EFCreateError("Cannot create file \"" + path + "\". " + reason);
+}
+
+// operation: "read", "write" or "seek".
+[[noreturn]] void StreamFailed(const char* operation, const std::string& path) {
+    throw EStreamError(std::string("Stream ") + operation + " error: " + path + ": " + SystemError());
+}
 } // namespace
 
 std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw EFOpenError("Cannot open file \"" + path + "\". " + SystemError());
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
 }
 
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    if (h == INVALID_HANDLE_VALUE) CannotCreate(path, SystemError());
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
 }
 
 std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) {
     // The link itself is opened, never its target; the file is emptied only once it is known to
     // be an ordinary file of its own.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    if (h == INVALID_HANDLE_VALUE) CannotCreate(path, SystemError());
     std::unique_ptr<TFileStream> file(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
     BY_HANDLE_FILE_INFORMATION information{};
-    if (!GetFileInformationByHandle(h, &information))
-        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    if (!GetFileInformationByHandle(h, &information)) CannotCreate(path, SystemError());
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks > 1)
-        throw EFCreateError("Cannot create file \"" + path + "\". It is a link to another file.");
-    if (!SetEndOfFile(h)) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+        CannotCreate(path, "It is a link to another file.");
+    if (!SetEndOfFile(h)) CannotCreate(path, SystemError());
     return file;
 }
 
 std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
     // DELETE access lets the file be moved over its target through this handle (MoveOpenFileReplacing).
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE &&
         (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS))
         return nullptr;
-    if (h == INVALID_HANDLE_VALUE)
-        throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
+    if (h == INVALID_HANDLE_VALUE) CannotCreate(path, SystemError());
     return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
-}
-
-std::unique_ptr<TFileStream> TFileStream::StandardInput() {
-    return std::unique_ptr<TFileStream>(
-        new TFileStream(reinterpret_cast<intptr_t>(GetStdHandle(STD_INPUT_HANDLE)), "<stdin>", false));
-}
-
-std::unique_ptr<TFileStream> TFileStream::StandardOutput() {
-    return std::unique_ptr<TFileStream>(
-        new TFileStream(reinterpret_cast<intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE)), "<stdout>", false));
 }
 
 TFileStream::~TFileStream() {
@@ -100,7 +97,7 @@ int32_t TFileStream::Read(void* buffer, int32_t count) {
         DWORD n = 0;
         if (!ReadFile(H(NativeHandle), out + total, static_cast<DWORD>(count - total), &n, nullptr)) {
             if (GetLastError() == ERROR_BROKEN_PIPE) break;
-            throw EStreamError("Stream read error: " + FilePath + ": " + SystemError());
+            StreamFailed("read", FilePath);
         }
         if (n == 0) break;
         total += static_cast<int32_t>(n);
@@ -113,7 +110,7 @@ void TFileStream::Write(const void* buffer, int32_t count) {
     while (count > 0) {
         DWORD n = 0;
         if (!WriteFile(H(NativeHandle), in, static_cast<DWORD>(count), &n, nullptr) || n == 0)
-            throw EStreamError("Stream write error: " + FilePath + ": " + SystemError());
+            StreamFailed("write", FilePath);
         in += n;
         count -= static_cast<int32_t>(n);
     }
@@ -122,7 +119,6 @@ void TFileStream::Write(const void* buffer, int32_t count) {
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     LARGE_INTEGER target{}, pos{};
     target.QuadPart = ResolveSeek(Position(), Size(), offset, origin);
-    if (!SetFilePointerEx(H(NativeHandle), target, &pos, FILE_BEGIN))
-        throw EStreamError("Stream seek error: " + FilePath + ": " + SystemError());
+    if (!SetFilePointerEx(H(NativeHandle), target, &pos, FILE_BEGIN)) StreamFailed("seek", FilePath);
     return pos.QuadPart;
 }

@@ -1,8 +1,11 @@
-// Win32 file-system queries through the ANSI API; paths are passed unchanged.
+// Win32 file-system queries through the wide API, every path (UTF-8) in its extended form, so that
+// no character is lost to a code page and a folder longer than MAX_PATH works.
 #include "platform/FileSystem.h"
 
 #include "platform/FileStream.h"
+#include "platform/win32/Owned.h"
 #include "platform/win32/SystemMessage.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
@@ -15,12 +18,12 @@ std::string NativePath(const std::string& path) {
 }
 
 int32_t GetAttributes(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
     return attributes == INVALID_FILE_ATTRIBUTES ? -1 : static_cast<int32_t>(attributes);
 }
 
 bool SetAttributes(const std::string& path, int32_t attributes) {
-    return SetFileAttributesA(path.c_str(), static_cast<DWORD>(attributes)) != 0;
+    return SetFileAttributesW(WidePath(path).c_str(), static_cast<DWORD>(attributes)) != 0;
 }
 
 bool SetAttributes(TFileStream& file, int32_t attributes) {
@@ -43,11 +46,11 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool CreateDirectoryAt(const std::string& path) {
-    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+    return CreateDirectoryW(WidePath(path).c_str(), nullptr) != 0;
 }
 
 bool DeleteFileAt(const std::string& path) {
-    return DeleteFileA(path.c_str()) != 0;
+    return DeleteFileW(WidePath(path).c_str()) != 0;
 }
 
 // Device names (NUL, CON, COM1, ...) open as character devices, not as disk files. Only those
@@ -59,12 +62,10 @@ bool IsDevice(const std::string& path) {
     const size_t name = path.find_last_of("\\/:");
     if (!deviceNamespace && !IsDosDeviceName(name == std::string::npos ? path : path.substr(name + 1)))
         return false;
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    const DWORD type = GetFileType(h);
-    CloseHandle(h);
-    return type != FILE_TYPE_DISK;
+    const THandle device(CreateFileW(WidePath(path).c_str(), 0,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return device && GetFileType(device.get()) != FILE_TYPE_DISK;
 }
 
 namespace {
@@ -73,17 +74,17 @@ namespace {
 // Runs move; when it is refused and target is a read-only file, clears that attribute for a second
 // try and restores it if that fails too. The system's error of the last try stays set.
 template <typename TMove>
-bool ReplacingReadOnly(const std::string& target, TMove move) {
+bool ReplacingReadOnly(const std::wstring& target, TMove move) {
     if (move()) return true;
     DWORD error = GetLastError();
     if (error == ERROR_ACCESS_DENIED) {
-        const DWORD old = GetFileAttributesA(target.c_str());
+        const DWORD old = GetFileAttributesW(target.c_str());
         if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0 &&
             (old & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            SetFileAttributesA(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
+            SetFileAttributesW(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY))) {
             if (move()) return true;
             error = GetLastError();
-            SetFileAttributesA(target.c_str(), old);
+            SetFileAttributesW(target.c_str(), old);
         }
     }
     SetLastError(error);
@@ -93,9 +94,9 @@ bool ReplacingReadOnly(const std::string& target, TMove move) {
 
 // The write through makes the call return only once the move is on the disk.
 bool MoveFileReplacing(const std::string& source, const std::string& target) {
-    return ReplacingReadOnly(target, [&] {
-        return MoveFileExA(source.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    const std::wstring from = WidePath(source), to = WidePath(target);
+    return ReplacingReadOnly(to, [&] {
+        return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     });
 }
 
@@ -103,15 +104,13 @@ namespace {
 // The request to move a file over target through its handle: FILE_RENAME_INFO with target's full
 // path in the NT form ("\??\C:\dir\name", "\??\UNC\server\share\name"), which means the
 // same whether or not the system converts the name first. Empty when no full path can be made.
-std::vector<uint8_t> RenameRequest(const std::string& target) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, target.c_str(), -1, nullptr, 0);
-    if (length <= 1) return {};
-    std::vector<wchar_t> wide(static_cast<size_t>(length));
-    MultiByteToWideChar(CP_ACP, 0, target.c_str(), -1, wide.data(), length);
-    const DWORD size = GetFullPathNameW(wide.data(), 0, nullptr, nullptr);
+std::vector<uint8_t> RenameRequest(const std::wstring& target) {
+    if (target.empty()) return {};
+    const wchar_t* wide = target.c_str();
+    const DWORD size = GetFullPathNameW(wide, 0, nullptr, nullptr);
     if (size == 0) return {};
-    std::vector<wchar_t> full(size);
-    const DWORD written = GetFullPathNameW(wide.data(), size, full.data(), nullptr);
+    std::wstring full(size, L'\0');
+    const DWORD written = GetFullPathNameW(wide, size, full.data(), nullptr);
     if (written == 0 || written >= size) return {};
     const wchar_t* rest = full.data();
     const wchar_t* prefix = L"\\??\\";
@@ -144,9 +143,11 @@ bool RenameThroughHandle(HANDLE file, std::vector<uint8_t>& request) {
 // As MoveFileReplacing: a read-only target is made writable for a second try only when the move is
 // refused. Where the system cannot move an open file at all, the file is closed and moved by name.
 bool MoveOpenFileReplacing(TFileStream& file, const std::string& target) {
-    std::vector<uint8_t> request = RenameRequest(target);
+    const std::wstring wideTarget = WidePath(target);
+    std::vector<uint8_t> request = RenameRequest(wideTarget);
     const HANDLE handle = reinterpret_cast<HANDLE>(file.Handle());
-    if (!request.empty() && ReplacingReadOnly(target, [&] { return RenameThroughHandle(handle, request); }))
+    if (!request.empty() &&
+        ReplacingReadOnly(wideTarget, [&] { return RenameThroughHandle(handle, request); }))
         return true;
     const DWORD error = request.empty() ? ERROR_INVALID_NAME : GetLastError();
     if (error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
@@ -163,7 +164,12 @@ std::string SystemErrorText() {
 }
 
 std::string OwnExecutablePath() {
-    char path[MAX_PATH + 1];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
+    // The buffer grows until the path fits: a program below a long folder has a long path.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return WideToUtf8(std::wstring_view(path.data(), length));
+        path.resize(path.size() * 2);
+    }
 }

@@ -3,13 +3,12 @@
 // LocalFileTimeToFileTime and SetFileTime (last-write time only) to set.
 #include "platform/FileTime.h"
 
-#include <windows.h>
+#include "platform/win32/Owned.h"
+#include "platform/win32/WideText.h"
 
 std::optional<int32_t> GetFileDateTime(const std::string& path) {
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA(path.c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return std::nullopt;
-    FindClose(search);
+    WIN32_FIND_DATAW found{};
+    if (!TFindHandle(FindFirstFileW(WidePath(path).c_str(), &found))) return std::nullopt;
     FILETIME local{};
     if (!FileTimeToLocalFileTime(&found.ftLastWriteTime, &local)) return std::nullopt;
     WORD date = 0, time = 0;

@@ -1,9 +1,10 @@
-// Win32 resources: FindResourceA/LoadResource/LockResource/SizeofResource over the executable or
-// a library loaded with LoadLibraryA. The library handle is owned by the returned stream
+// Win32 resources: FindResourceW/LoadResource/LockResource/SizeofResource over the executable or
+// a library loaded with LoadLibraryExW. The library handle is owned by the returned stream
 // (through its KeepAlive), so the resource bytes stay mapped exactly as long as they are read.
 #include "platform/Resource.h"
 
 #include "platform/Exception.h"
+#include "platform/win32/WideText.h"
 
 #include <windows.h>
 
@@ -11,12 +12,12 @@ std::unique_ptr<TStream> OpenResourceStream(const std::string& name, const std::
                                             const std::string& library) {
     std::shared_ptr<void> module;
     if (!library.empty()) {
-        HMODULE loaded = LoadLibraryA(library.c_str());
+        HMODULE loaded = LoadLibraryExW(Utf8ToWide(library).c_str(), nullptr, 0);
         if (!loaded) throw Exception("Could not load " + library + " DLL");
         module.reset(loaded, [](void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); });
     }
     auto handle = static_cast<HMODULE>(module.get());
-    HRSRC info = FindResourceA(handle, name.c_str(), type.c_str());
+    HRSRC info = FindResourceW(handle, Utf8ToWide(name).c_str(), Utf8ToWide(type).c_str());
     HGLOBAL data = info ? LoadResource(handle, info) : nullptr;
     const void* bytes = data ? LockResource(data) : nullptr;
     if (!bytes) throw EResNotFound("Resource " + name + " not found");

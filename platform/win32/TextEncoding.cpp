@@ -6,8 +6,16 @@
 
 #include <windows.h>
 
+// The system locale's code page, not GetACP(): the manifest's activeCodePage makes GetACP() answer
+// UTF-8 (65001) inside the setup programs, while text without a mark was written in the code page of
+// the machine's locale.
 unsigned AnsiCodePage() {
-    return GetACP();
+    DWORD codePage = 0;
+    if (GetLocaleInfoW(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t)) == 0 ||
+        codePage == 0)
+        return GetACP();
+    return codePage;
 }
 
 std::string CodePageToUtf8(std::string_view text, unsigned codePage) {

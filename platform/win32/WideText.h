@@ -14,5 +14,7 @@ std::string WideToUtf8(std::wstring_view text);
 // path (UTF-8) for the wide file calls: a full path of a drive (C:\...) or a share (\\server\...)
 // in its extended-length form (\\?\C:\..., \\?\UNC\server\...), with "/" turned into "\" and
 // "." and ".." resolved as Windows would, since the extended form takes each part literally. A
-// relative path, or one that is already extended, a device path or empty, comes back as it is.
+// relative path, or one that is already extended, a device path or empty, comes back as it is; a
+// path that names a DOS device (C:\dir\NUL) comes back as the device's path (\\.\NUL). A path
+// longer than the system takes (32,767 characters) comes back empty, which every call refuses.
 std::wstring WidePath(std::string_view path);

@@ -34,8 +34,8 @@ std::vector<uint8_t> Expand(const void* packed, size_t size) {
 
 } // namespace
 
-HBITMAP LoadPackedPicture(HINSTANCE instance, const char* name, int width, int height) {
-    HRSRC found = FindResourceA(instance, name, MAKEINTRESOURCEA(10) /* RT_RCDATA */);
+HBITMAP LoadPackedPicture(HINSTANCE instance, const wchar_t* name, int width, int height) {
+    HRSRC found = FindResourceW(instance, name, MAKEINTRESOURCEW(10) /* RT_RCDATA */);
     HGLOBAL loaded = found ? LoadResource(instance, found) : nullptr;
     const void* packed = loaded ? LockResource(loaded) : nullptr;
     if (!packed) return nullptr;

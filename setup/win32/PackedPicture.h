@@ -6,4 +6,4 @@
 
 // The bitmap resource NAME expanded and stretched to width x height, compatible with the screen
 // (as LoadImage makes a bitmap resource); null if it is missing or is not a 256-colour bitmap.
-HBITMAP LoadPackedPicture(HINSTANCE instance, const char* name, int width, int height);
+HBITMAP LoadPackedPicture(HINSTANCE instance, const wchar_t* name, int width, int height);

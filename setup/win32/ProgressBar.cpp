@@ -15,7 +15,7 @@
 #include <uxtheme.h>
 #include <vssym32.h>
 
-const char* const ProgressBarClassName = "ParlavoxProgressBar";
+const wchar_t* const ProgressBarClassName = L"ParlavoxProgressBar";
 
 namespace {
 
@@ -36,7 +36,7 @@ struct TBarState {
 };
 
 TBarState* State(HWND bar) {
-    return reinterpret_cast<TBarState*>(GetWindowLongPtrA(bar, StateSlot));
+    return reinterpret_cast<TBarState*>(GetWindowLongPtrW(bar, StateSlot));
 }
 constexpr int MaxPosition = 100;
 static_assert(sizeof(TBarState::Drawn) == MaxPosition + 1);
@@ -84,8 +84,8 @@ void OpenTheme(HWND bar) {
     if (state->Theme) CloseThemeData(state->Theme);
     state->Theme = OpenThemeData(bar, L"PROGRESS");
     state->ThemeHasGaps = state->Theme && IsThemeBackgroundPartiallyTransparent(state->Theme, PP_BAR, 0);
-    LONG_PTR exStyle = GetWindowLongPtrA(bar, GWL_EXSTYLE) & ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE);
-    SetWindowLongPtrA(bar, GWL_EXSTYLE,
+    LONG_PTR exStyle = GetWindowLongPtrW(bar, GWL_EXSTYLE) & ~(WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE);
+    SetWindowLongPtrW(bar, GWL_EXSTYLE,
                       state->Theme ? exStyle & ~WS_EX_STATICEDGE : exStyle | WS_EX_STATICEDGE);
     SetWindowPos(bar, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -140,8 +140,8 @@ void Paint(HWND bar, HDC dc) {
 LRESULT CALLBACK ProgressBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_NCCREATE:
-        SetWindowLongPtrA(bar, StateSlot, reinterpret_cast<LONG_PTR>(new TBarState));
-        return DefWindowProcA(bar, message, wParam, lParam);
+        SetWindowLongPtrW(bar, StateSlot, reinterpret_cast<LONG_PTR>(new TBarState));
+        return DefWindowProcW(bar, message, wParam, lParam);
     case WM_CREATE:
     case WM_THEMECHANGED:
         OpenTheme(bar);
@@ -155,8 +155,8 @@ LRESULT CALLBACK ProgressBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM l
             if (state->Theme) CloseThemeData(state->Theme);
         }
         delete State(bar);
-        SetWindowLongPtrA(bar, StateSlot, 0);
-        return DefWindowProcA(bar, message, wParam, lParam);
+        SetWindowLongPtrW(bar, StateSlot, 0);
+        return DefWindowProcW(bar, message, wParam, lParam);
     case WM_PAINT: {
         PAINTSTRUCT paint{};
         HDC dc = BeginPaint(bar, &paint);
@@ -170,21 +170,21 @@ LRESULT CALLBACK ProgressBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM l
     case WM_ERASEBKGND:
         return 1; // the paint covers every pixel
     default:
-        return DefWindowProcA(bar, message, wParam, lParam);
+        return DefWindowProcW(bar, message, wParam, lParam);
     }
 }
 
 } // namespace
 
 bool RegisterProgressBarClass(HINSTANCE instance) {
-    WNDCLASSA windowClass{};
+    WNDCLASSW windowClass{};
     windowClass.style = CS_OWNDC; // a position change then makes no device context
     windowClass.lpfnWndProc = ProgressBarProc;
     windowClass.cbWndExtra = sizeof(LONG_PTR);
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.lpszClassName = ProgressBarClassName;
-    return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 int ProgressBarPosition(HWND bar) {

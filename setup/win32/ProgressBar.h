@@ -9,7 +9,7 @@
 #include <windows.h>
 
 // The class name to create the bar with; RegisterProgressBarClass must have run.
-extern const char* const ProgressBarClassName;
+extern const wchar_t* const ProgressBarClassName;
 bool RegisterProgressBarClass(HINSTANCE instance);
 
 // Moves the bar to position (clamped to 0..100) and, when it changed and the bar is visible,

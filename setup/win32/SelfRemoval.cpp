@@ -1,14 +1,18 @@
 // The two phases of the uninstaller's self-removal. Handles pass to the copy by inheritance; their
 // values travel on its command line as "/_HANDOFF=PROCESS,PIPE". The copy lives alone in a private
-// folder made for it (desktop::CreatePrivateTemporaryFolder), never under a predictable name in
-// the shared temporary folder, where a planted DLL or a file swapped in before its start would run
-// with the uninstaller's rights.
+// folder made for it (CreatePrivateTemporaryFolder), never under a predictable name in the shared
+// temporary folder, where a planted DLL or a file swapped in before its start would run with the
+// uninstaller's rights. The original may lie below a folder longer than MAX_PATH: its paths are
+// taken in their extended form.
 #include "setup/win32/SelfRemoval.h"
 
+#include "platform/FileSystem.h"
+#include "platform/win32/Owned.h"
+#include "platform/win32/WideText.h"
 #include "setup/PathText.h"
 #include "setup/UninstallRecord.h"
 #include "setup/unattended/CommandLine.h"
-#include "setup/win32/desktop/Desktop.h"
+#include "setup/win32/OwnProcess.h"
 
 #include <cstdlib>
 
@@ -17,45 +21,29 @@ namespace {
 // The copy's file name in its private folder.
 const wchar_t* const CopyName = L"uninstall.exe";
 
-// Closes a handle on every way out.
-class THandle {
-public:
-    explicit THandle(HANDLE handle = nullptr) : Handle(handle) {}
-    ~THandle() {
-        if (Handle && Handle != INVALID_HANDLE_VALUE) CloseHandle(Handle);
-    }
-    THandle(const THandle&) = delete;
-    THandle& operator=(const THandle&) = delete;
-
-    HANDLE Handle;
-};
-
 std::string HandleText(HANDLE handle) {
     return std::to_string(reinterpret_cast<uintptr_t>(handle));
-}
-
-std::wstring WideText(const std::string& text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
 }
 
 HANDLE HandleFromText(const std::string& text) {
     return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(text.c_str(), nullptr, 10)));
 }
 
+// Removes the copy and its folder when the copy cannot be run after all.
+void RemoveCopy(const std::wstring& copy, const std::wstring& folder) {
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 } // namespace
 
 int RunFromTemporaryCopy(const std::string& arguments) {
-    const std::wstring self = desktop::ModuleFileNameW();
-    const std::wstring folder =
-        desktop::CreatePrivateTemporaryFolder(L"ParlavoxUninstall-", desktop::ProcessIsElevated());
+    const std::string self = OwnExecutablePath();
+    const std::wstring folder = CreatePrivateTemporaryFolder(L"ParlavoxUninstall-", ProcessIsElevated());
     if (self.empty() || folder.empty()) return ExitFailure;
     const std::wstring copy = folder + L"\\" + CopyName;
     // A new name in a new folder: an existing file there means someone else is at work.
-    if (!CopyFileW(self.c_str(), copy.c_str(), TRUE)) {
+    if (!CopyFileW(WidePath(self).c_str(), copy.c_str(), TRUE)) {
         RemoveDirectoryW(folder.c_str());
         return ExitFailure;
     }
@@ -63,26 +51,26 @@ int RunFromTemporaryCopy(const std::string& arguments) {
     // program started is the one checked.
     THandle pinned(CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (pinned.Handle == INVALID_HANDLE_VALUE || desktop::IsReparsePoint(copy)) {
-        pinned.Handle = nullptr;
-        DeleteFileW(copy.c_str());
-        RemoveDirectoryW(folder.c_str());
+    if (!pinned || IsReparsePoint(copy)) {
+        pinned.reset();
+        RemoveCopy(copy, folder);
         return ExitFailure;
     }
 
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return ExitFailure;
-    THandle reader(readEnd), writer(writeEnd);
+    const THandle reader(readEnd);
+    THandle writer(writeEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     HANDLE selfHandle = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &selfHandle, SYNCHRONIZE,
                     TRUE, 0);
-    THandle process(selfHandle);
+    const THandle process(selfHandle);
 
     const std::string tail = " " + arguments + " /_HANDOFF=" + HandleText(selfHandle) + "," +
-                             HandleText(writeEnd) + " _?=" + ExtractFileDir(desktop::ModuleFileName());
-    std::wstring commandLine = L"\"" + copy + L"\"" + WideText(tail);
+                             HandleText(writeEnd) + " _?=" + ExtractFileDir(self);
+    std::wstring commandLine = L"\"" + copy + L"\"" + Utf8ToWide(tail);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
@@ -90,49 +78,46 @@ int RunFromTemporaryCopy(const std::string& arguments) {
     // remove; it limits its own DLL search to System32 first thing.
     if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
                         &startup, &started)) {
-        CloseHandle(pinned.Handle);
-        pinned.Handle = nullptr;
-        DeleteFileW(copy.c_str());
-        RemoveDirectoryW(folder.c_str());
+        pinned.reset();
+        RemoveCopy(copy, folder);
         return ExitFailure;
     }
-    THandle child(started.hProcess), thread(started.hThread);
+    const THandle child(started.hProcess), thread(started.hThread);
     // Only the copy may hold the write end now, so that its end breaks the pipe.
-    CloseHandle(writer.Handle);
-    writer.Handle = nullptr;
+    writer.reset();
 
     DWORD code = 0, read = 0;
-    if (ReadFile(reader.Handle, &code, sizeof code, &read, nullptr) && read == sizeof code)
+    if (ReadFile(reader.get(), &code, sizeof code, &read, nullptr) && read == sizeof code)
         return static_cast<int>(code);
     // The copy ended without a word: its own exit code is the answer.
-    WaitForSingleObject(child.Handle, INFINITE);
-    if (!GetExitCodeProcess(child.Handle, &code)) return ExitFailure;
+    WaitForSingleObject(child.get(), INFINITE);
+    if (!GetExitCodeProcess(child.get(), &code)) return ExitFailure;
     return static_cast<int>(code);
 }
 
 void FinishSelfRemoval(const std::string& handoff, const std::string& originDirectory, bool removed,
                        const std::vector<std::string>& foldersAfterSelf, int exitCode) {
     const size_t comma = handoff.find(',');
-    THandle original(HandleFromText(handoff.substr(0, comma)));
+    const THandle original(HandleFromText(handoff.substr(0, comma)));
     if (comma != std::string::npos) {
-        THandle pipe(HandleFromText(handoff.substr(comma + 1)));
+        const THandle pipe(HandleFromText(handoff.substr(comma + 1)));
         const DWORD code = static_cast<DWORD>(exitCode);
         DWORD written = 0;
-        WriteFile(pipe.Handle, &code, sizeof code, &written, nullptr);
+        WriteFile(pipe.get(), &code, sizeof code, &written, nullptr);
     }
     if (removed) {
-        WaitForSingleObject(original.Handle, 30000);
+        WaitForSingleObject(original.get(), 30000);
         // The original's file can stay locked for a moment after its process has ended.
-        const std::string uninstaller = originDirectory + "\\" + UninstallerName;
+        const std::wstring uninstaller = WidePath(originDirectory + "\\" + UninstallerName);
         for (int attempt = 0;
-             attempt < 50 && GetFileAttributesA(uninstaller.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
-            if (DeleteFileA(uninstaller.c_str())) break;
+             attempt < 50 && GetFileAttributesW(uninstaller.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
+            if (DeleteFileW(uninstaller.c_str())) break;
             Sleep(100);
         }
-        for (const std::string& folder : foldersAfterSelf) RemoveDirectoryA(folder.c_str());
+        for (const std::string& folder : foldersAfterSelf) RemoveDirectoryW(WidePath(folder).c_str());
     }
     // The copy and then its private folder go at the next restart, in this order.
-    const std::wstring self = desktop::ModuleFileNameW();
+    const std::wstring self = Utf8ToWide(OwnExecutablePath());
     MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     const size_t slash = self.find_last_of(L'\\');
     if (slash != std::wstring::npos)

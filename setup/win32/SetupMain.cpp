@@ -4,10 +4,12 @@
 // A start-up that ends the application (missing or invalid support record) never shows the
 // window. Exit codes: 0 installed (or the wizard closed), 1 failed, 2 usage error.
 #include "platform/Exception.h"
+#include "platform/win32/WideText.h"
 #include "setup/MainForm.h"
 #include "setup/unattended/CommandLine.h"
 #include "setup/unattended/InstallLog.h"
 #include "setup/unattended/Unattended.h"
+#include "setup/win32/ProgramArguments.h"
 #include "setup/win32/StartupSafety.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"
@@ -45,7 +47,7 @@ int ReportUsage(const TSetupOptions& options, const std::string& error) {
             }
         }
     } else {
-        MessageBoxA(nullptr, text.c_str(), ApplicationTitle,
+        MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(ApplicationTitle).c_str(),
                     MB_OK | MB_SETFOREGROUND | (error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
     }
     return ExitUsage;
@@ -72,12 +74,13 @@ int RunSilent(const TSetupOptions& options, TInstallLog* log) {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+// The C runtime's ANSI command line would have lost what the code page lacks: the wide one is read.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SecureProcessStartup();
     TComInitialization com;
     TSetupOptions options;
     try {
-        options = ParseCommandLine(commandLine ? commandLine : "", TOptionSet::Setup, &options);
+        options = ParseCommandLine(ProgramArguments(), TOptionSet::Setup, &options);
     } catch (const EUsageError& e) {
         return ReportUsage(options, e.Message);
     }
@@ -89,7 +92,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
             log = std::make_unique<TFileInstallLog>(*options.LogFile);
         } catch (const Exception& e) {
             if (!options.Silent)
-                MessageBoxA(nullptr, e.what(), ApplicationTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+                MessageBoxW(nullptr, Utf8ToWide(e.what()).c_str(), Utf8ToWide(ApplicationTitle).c_str(),
+                            MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
             return ExitFailure;
         }
     }

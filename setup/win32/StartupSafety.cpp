@@ -55,14 +55,21 @@ PfnDliHook __pfnDliNotifyHook2 = DelayLoadNotification;
 HMODULE LoadSystemLibrary(const std::string& name) {
     // Only a bare file name: a path would bypass the search that this function is about.
     if (name.empty() || name.find_first_of("\\/:") != std::string::npos) return nullptr;
-    if (const HMODULE module = LoadLibraryExA(name.c_str(), nullptr, SearchSystem32)) return module;
+    // The System32 path and the name in one buffer: the name alone first, the full path for systems
+    // without the System32-only search. System DLLs have ASCII names.
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + 1 + name.size() >= MAX_PATH) return nullptr;
+    path[length] = L'\\';
+    wchar_t* const bare = path + length + 1;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (static_cast<unsigned char>(name[i]) >= 0x80) return nullptr;
+        bare[i] = static_cast<wchar_t>(name[i]);
+    }
+    if (const HMODULE module = LoadLibraryExW(bare, nullptr, SearchSystem32)) return module;
     if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
     // The flag is unknown to this system: the full path, with the DLL's own folder searched first.
-    char system[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryA(system, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    const std::string path = std::string(system, length) + "\\" + name;
-    return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 void SecureProcessStartup() {

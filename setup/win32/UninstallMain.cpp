@@ -3,9 +3,11 @@
 // the work through TUninstaller and then removes the original. Exit codes: 0 removed, 1 not
 // removed (the answer was No) or something could not be removed, 2 usage error.
 #include "platform/Exception.h"
+#include "platform/win32/WideText.h"
 #include "setup/unattended/CommandLine.h"
 #include "setup/unattended/InstallLog.h"
 #include "setup/uninstall/Uninstaller.h"
+#include "setup/win32/ProgramArguments.h"
 #include "setup/win32/SelfRemoval.h"
 #include "setup/win32/StartupSafety.h"
 #include "setup/win32/Win32Desktop.h"
@@ -17,7 +19,7 @@ const char* const ApplicationTitle = "Parlavox Dictionary Uninstall";
 int ReportUsage(const TSetupOptions& options, const std::string& error) {
     if (!options.Silent) {
         const std::string text = (error.empty() ? "" : error + "\n\n") + UsageText(TOptionSet::Uninstall);
-        MessageBoxA(nullptr, text.c_str(), ApplicationTitle,
+        MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(ApplicationTitle).c_str(),
                     MB_OK | MB_SETFOREGROUND | (error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
     }
     return ExitUsage;
@@ -25,9 +27,11 @@ int ReportUsage(const TSetupOptions& options, const std::string& error) {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
+// The wide command line, as the setup reads it: the dictionary's folder may be named outside the
+// ANSI code page.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     SecureProcessStartup();
-    const std::string arguments = commandLine ? commandLine : "";
+    const std::string arguments = ProgramArguments();
     TSetupOptions options;
     try {
         options = ParseCommandLine(arguments, TOptionSet::Uninstall, &options);

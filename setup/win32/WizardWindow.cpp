@@ -4,6 +4,7 @@
 // and pages are not windows of their own, their children are placed at absolute positions.
 #include "setup/win32/WizardWindow.h"
 
+#include "platform/win32/WideText.h"
 #include "setup/MainForm.h"
 #include "setup/win32/PackedPicture.h"
 #include "setup/win32/ProgressBar.h"
@@ -78,23 +79,23 @@ TWizardWindow::TWizardWindow(HINSTANCE instance, int dpi) : Instance(instance), 
     TEmptyDialog dialog{};
     dialog.Header.style = FormStyle;
     dialog.Header.dwExtendedStyle = FormExStyle;
-    Window = CreateDialogIndirectParamA(instance, &dialog.Header, nullptr, DialogProc,
+    Window = CreateDialogIndirectParamW(instance, &dialog.Header, nullptr, DialogProc,
                                         reinterpret_cast<LPARAM>(this));
     if (!Window) return;
-    SetWindowTextA(Window, FormLayout().Caption);
+    SetWindowTextW(Window, Utf8ToWide(FormLayout().Caption).c_str());
 
     const TFormLayout& form = FormLayout();
-    Font = CreateFontA(-Scale(form.FontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    Font = CreateFontW(-Scale(form.FontHeight), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                       form.FontName);
-    TitleFont = CreateFontA(-Scale(form.TitleFontHeight), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                       Utf8ToWide(form.FontName).c_str());
+    TitleFont = CreateFontW(-Scale(form.TitleFontHeight), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_SWISS, form.TitleFontName);
-    SendMessageA(Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
+                            DEFAULT_PITCH | FF_SWISS, Utf8ToWide(form.TitleFontName).c_str());
+    SendMessageW(Window, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
     Page = form.StoredPageIndex;
     PlaceWindow();
     CreateControls();
-    SendMessageA(Window, DM_SETDEFID, ControlId(TControlName::NextButton), 0);
+    SendMessageW(Window, DM_SETDEFID, ControlId(TControlName::NextButton), 0);
 }
 
 TWizardWindow::~TWizardWindow() {
@@ -113,7 +114,7 @@ void TWizardWindow::PlaceWindow() {
     AdjustWindowRectEx(&frame, FormStyle, FALSE, FormExStyle);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     RECT work{};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int left = work.left + std::max(0L, (work.right - work.left - width) / 2);
     const int top = work.top + std::max(0L, (work.bottom - work.top - height) / 2);
     SetWindowPos(Window, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -130,7 +131,7 @@ void TWizardWindow::CreateControls() {
 }
 
 void TWizardWindow::CreateControl(const TControlLayout& layout) {
-    const char* windowClass = "STATIC";
+    const wchar_t* windowClass = L"STATIC";
     DWORD style = WS_CHILD;
     DWORD exStyle = 0;
     switch (layout.Kind) {
@@ -142,20 +143,20 @@ void TWizardWindow::CreateControl(const TControlLayout& layout) {
             style |= SS_LEFTNOWORDWRAP;
         break;
     case TControlKind::ckEdit:
-        windowClass = "EDIT";
+        windowClass = L"EDIT";
         style |= WS_TABSTOP | WS_GROUP | ES_AUTOHSCROLL;
         exStyle = WS_EX_CLIENTEDGE;
         break;
     case TControlKind::ckButton:
-        windowClass = "BUTTON";
+        windowClass = L"BUTTON";
         style |= WS_TABSTOP | WS_GROUP | ((layout.Flags & cfDefault) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
         break;
     case TControlKind::ckCheckBox:
-        windowClass = "BUTTON";
+        windowClass = L"BUTTON";
         style |= WS_TABSTOP | WS_GROUP | BS_AUTOCHECKBOX;
         break;
     case TControlKind::ckGroupBox:
-        windowClass = "BUTTON";
+        windowClass = L"BUTTON";
         style |= BS_GROUPBOX;
         break;
     case TControlKind::ckImage:
@@ -167,20 +168,20 @@ void TWizardWindow::CreateControl(const TControlLayout& layout) {
     }
 
     const POINT origin = ParentOrigin(layout.Parent);
-    HWND control = CreateWindowExA(
-        exStyle, windowClass, layout.Text, style, Scale(origin.x + layout.Left), Scale(origin.y + layout.Top),
-        Scale(layout.Width), Scale(layout.Height), Window,
+    HWND control = CreateWindowExW(
+        exStyle, windowClass, Utf8ToWide(layout.Text).c_str(), style, Scale(origin.x + layout.Left),
+        Scale(origin.y + layout.Top), Scale(layout.Width), Scale(layout.Height), Window,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(layout.Name))), Instance, nullptr);
     Controls[layout.Name] = control;
     OwnVisible[layout.Name] = (layout.Flags & cfHidden) == 0;
-    SendMessageA(control, WM_SETFONT,
+    SendMessageW(control, WM_SETFONT,
                  reinterpret_cast<WPARAM>((layout.Flags & cfTitleFont) ? TitleFont : Font), FALSE);
 
     if (layout.Kind == TControlKind::ckCheckBox && (layout.Flags & cfChecked))
-        SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+        SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
     if (layout.Kind == TControlKind::ckImage) {
-        Picture = LoadPackedPicture(Instance, "PICTURE", Scale(layout.Width), Scale(layout.Height));
-        if (Picture) SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(Picture));
+        Picture = LoadPackedPicture(Instance, L"PICTURE", Scale(layout.Width), Scale(layout.Height));
+        if (Picture) SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(Picture));
     }
     if (layout.Flags & cfAutoSize) FitToText(layout.Name);
     if (layout.Kind == TControlKind::ckLabel && !(layout.Flags & cfAutoSize)) {
@@ -199,9 +200,10 @@ void TWizardWindow::FitToText(TControlName name) {
     HWND control = ControlHandle(name);
     const std::string text = Text(name);
     HDC dc = GetDC(control);
-    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     RECT bounds{0, 0, 0, 0};
-    DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &bounds, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text.empty() ? L" " : Utf8ToWide(text).c_str(), -1, &bounds,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, previous);
     ReleaseDC(control, dc);
     // A little room beyond the measured text, so that the last character is never clipped.
@@ -214,7 +216,7 @@ TTextSize TWizardWindow::MeasureText(const std::string& text, int wrapWidth, HFO
     HGDIOBJ previous = SelectObject(dc, font ? font : Font);
     // The flags the static control draws a label with.
     RECT bounds{0, 0, wrapWidth, 0};
-    DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &bounds,
+    DrawTextW(dc, text.empty() ? L" " : Utf8ToWide(text).c_str(), -1, &bounds,
               DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (wrapWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
     SelectObject(dc, previous);
     ReleaseDC(Window, dc);
@@ -252,7 +254,7 @@ HWND TWizardWindow::ControlHandle(TControlName control) const {
 void TWizardWindow::Show() {
     ShowWindow(Window, SW_SHOWNORMAL);
     SetForegroundWindow(Window);
-    SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
+    SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
                  TRUE);
 }
 
@@ -261,10 +263,10 @@ void TWizardWindow::Show() {
 // among them) the moment it appeared.
 int TWizardWindow::RunMessageLoop() {
     MSG message{};
-    while (!Quit && GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageA(Window, &message)) continue;
+    while (!Quit && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(Window, &message)) continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return 0;
 }
@@ -280,25 +282,25 @@ void TWizardWindow::ShowPage(int index) {
          {TControlName::BackButton, TControlName::NextButton, TControlName::CancelButton})
         onFormButton = onFormButton || (focus == ControlHandle(button) && IsWindowVisible(focus));
     if (!onFormButton)
-        SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
+        SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
                      TRUE);
 }
 
 void TWizardWindow::SetCaption(const std::string& caption) {
-    SetWindowTextA(Window, caption.c_str());
+    SetWindowTextW(Window, Utf8ToWide(caption).c_str());
 }
 
 std::string TWizardWindow::Text(TControlName control) const {
     HWND handle = ControlHandle(control);
-    const int length = GetWindowTextLengthA(handle);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(handle, text.data(), length + 1);
+    const int length = GetWindowTextLengthW(handle);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(handle, text.data(), length + 1);
     text.resize(static_cast<size_t>(std::max(copied, 0)));
-    return text;
+    return WideToUtf8(text);
 }
 
 void TWizardWindow::SetText(TControlName control, const std::string& text) {
-    SetWindowTextA(ControlHandle(control), text.c_str());
+    SetWindowTextW(ControlHandle(control), Utf8ToWide(text).c_str());
     if (PageOf(ControlLayout(control)) == 0 && ControlLayout(control).Kind == TControlKind::ckLabel)
         ArrangeWelcomePage();
     else if (ControlLayout(control).Flags & cfAutoSize)
@@ -310,7 +312,7 @@ void TWizardWindow::SetVisible(TControlName control, bool visible) {
     OwnVisible[control] = visible;
     ApplyVisibility(ControlLayout(control));
     if (hadFocus && !visible)
-        SendMessageA(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
+        SendMessageW(Window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(ControlHandle(TControlName::NextButton)),
                      TRUE);
 }
 
@@ -319,11 +321,11 @@ void TWizardWindow::SetEnabled(TControlName control, bool enabled) {
 }
 
 bool TWizardWindow::Checked(TControlName control) const {
-    return SendMessageA(ControlHandle(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(ControlHandle(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 void TWizardWindow::SetChecked(TControlName control, bool checked) {
-    SendMessageA(ControlHandle(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(ControlHandle(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void TWizardWindow::SetProgress(int position) {
@@ -335,13 +337,13 @@ void TWizardWindow::SetProgress(int position) {
     if (now - LastFullPaint < FullPaintInterval) return;
     LastFullPaint = now;
     MSG pending;
-    PeekMessageA(&pending, nullptr, 0, 0, PM_NOREMOVE);
+    PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE);
     RedrawWindow(Window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void TWizardWindow::SetBusyCursor(bool busy) {
     Busy = busy;
-    SetCursor(LoadCursorA(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(busy ? IDC_WAIT : IDC_ARROW)));
 }
 
 void TWizardWindow::Repaint(TControlName control) {
@@ -359,11 +361,11 @@ void TWizardWindow::Terminate() {
 
 INT_PTR CALLBACK TWizardWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
         reinterpret_cast<TWizardWindow*>(lParam)->Window = window;
         return FALSE;
     }
-    auto* self = reinterpret_cast<TWizardWindow*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* self = reinterpret_cast<TWizardWindow*>(GetWindowLongPtrW(window, DWLP_USER));
     return self ? self->HandleMessage(message, wParam, lParam) : FALSE;
 }
 
@@ -381,8 +383,8 @@ INT_PTR TWizardWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
     case WM_SETCURSOR:
         if (Busy) {
-            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-            SetWindowLongPtrA(Window, DWLP_MSGRESULT, TRUE);
+            SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+            SetWindowLongPtrW(Window, DWLP_MSGRESULT, TRUE);
             return TRUE;
         }
         return FALSE;

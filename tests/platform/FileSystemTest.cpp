@@ -1,6 +1,7 @@
 // The platform layer below the archive component: packed date-times, last-write times of files,
 // attributes, existence tests, directory creation, free space and (on POSIX) the absence of
-// resources. The POSIX checks compare with the C library's own view of the file.
+// resources; names outside every single-byte code page and a folder deeper than MAX_PATH through
+// every file call. The POSIX checks compare with the C library's own view of the file.
 #include "tests/support/TempDirectory.h"
 
 #include "platform/DiskSpace.h"
@@ -14,8 +15,11 @@
 
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/win32/WideText.h"
+#else
 #include <ctime>
 #include <sys/stat.h>
 #endif
@@ -219,5 +223,120 @@ TEST(DiskSpace, TheCurrentVolumeAndPathsThatDoNotExistYetCanBeAsked) {
     EXPECT_GT(below->TotalClusters, 0u);
 #endif
 }
+
+// A UTF-8 path as the standard library takes it (a plain char string is read in the ANSI code page
+// on Windows).
+std::filesystem::path Utf8Path(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// Cyrillic and Polish are outside code page 1252; in code page 932 the second byte of 表 and of ソ is
+// 0x5C, the backslash, where a byte-wise path split would cut the name.
+class NonAsciiPaths : public ::testing::TestWithParam<const char*> {};
+
+INSTANTIATE_TEST_SUITE_P(Names, NonAsciiPaths, ::testing::Values("Словарь", "Łódź", "表示\\ソフト"),
+                         [](const auto& info) { return "Name" + std::to_string(info.index); });
+
+TEST_P(NonAsciiPaths, EveryFileCallTakesTheNameAsGiven) {
+    TTempDirectory temp;
+    const std::string relative = GetParam();
+    for (size_t at = relative.find('\\'); at != std::string::npos; at = relative.find('\\', at + 1))
+        ASSERT_TRUE(CreateDirectoryAt(temp.Sub(relative.substr(0, at)))) << SystemErrorText();
+    ASSERT_TRUE(CreateDirectoryAt(temp.Sub(relative))) << SystemErrorText();
+    EXPECT_TRUE(DirectoryExists(temp.Sub(relative)));
+    const std::string file = temp.Sub(relative + "\\Wörterbuch.txt");
+    {
+        auto stream = TFileStream::Create(file);
+        stream->Write("old", 3);
+        ASSERT_TRUE(SetFileDateTime(*stream, 0x526428C4));
+    }
+    // The very name, not a best-fit or "?" stand-in for it.
+    EXPECT_TRUE(std::filesystem::is_regular_file(Utf8Path(temp.Path()) / Utf8Path(relative) /
+                                                 Utf8Path("Wörterbuch.txt")));
+    EXPECT_TRUE(FileExists(file));
+    EXPECT_EQ(GetFileDateTime(file), 0x526428C4);
+    ASSERT_TRUE(SetAttributes(file, faReadOnly | faArchive));
+    EXPECT_EQ(GetAttributes(file) & faReadOnly, faReadOnly);
+
+    std::unique_ptr<TFileStream> replacement = TFileStream::CreateNew(temp.Sub(relative + "\\~neu.tmp"));
+    ASSERT_TRUE(replacement);
+    replacement->Write("new", 3);
+    ASSERT_TRUE(MoveOpenFileReplacing(*replacement, file)) << SystemErrorText();
+    replacement->Close();
+    const std::vector<uint8_t> bytes = ReadAll(*TFileStream::OpenRead(file));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new");
+    EXPECT_TRUE(DeleteFileAt(file)) << SystemErrorText();
+    EXPECT_FALSE(FileExists(file));
+}
+
+// A folder of more than MAX_PATH (260) characters below the temporary folder: directories are made,
+// a file is created, dated, made read-only, replaced in one step and removed.
+TEST(LongPaths, AFileBelowAFolderLongerThanMaxPath) {
+    TTempDirectory temp;
+    std::string folder = temp.Path();
+    const std::string level(90, 'w');
+    while (folder.size() < 300) {
+        folder += TTempDirectory::Separator() + level + "ß";
+        ASSERT_TRUE(CreateDirectoryAt(folder)) << folder.size() << ": " << SystemErrorText();
+    }
+    ASSERT_TRUE(DirectoryExists(folder));
+    const std::string file = folder + TTempDirectory::Separator() + "engger.vlm";
+    {
+        auto stream = TFileStream::Create(file);
+        stream->Write("old text", 8);
+        ASSERT_TRUE(SetFileDateTime(*stream, 0x2A54598E));
+    }
+    EXPECT_EQ(GetFileDateTime(file), 0x2A54598E);
+    ASSERT_TRUE(SetAttributes(file, faReadOnly | faArchive));
+    const std::string pending = folder + TTempDirectory::Separator() + "~pending.tmp";
+    std::unique_ptr<TFileStream> replacement = TFileStream::CreateNew(pending);
+    ASSERT_TRUE(replacement);
+    replacement->Write("new", 3);
+    ASSERT_TRUE(MoveOpenFileReplacing(*replacement, file)) << SystemErrorText();
+    replacement->Close();
+    EXPECT_FALSE(FileExists(pending));
+    const std::vector<uint8_t> bytes = ReadAll(*TFileStream::OpenRead(file));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new");
+    ASSERT_TRUE(SetAttributes(file, faArchive));
+    EXPECT_TRUE(DeleteFileAt(file)) << SystemErrorText();
+    EXPECT_EQ(GetAttributes(file), -1);
+}
+
+#ifdef _WIN32
+// The extended form that the wide file calls get: full paths resolved, relative and extended ones
+// as they are.
+TEST(WidePaths, FullPathsTakeTheExtendedForm) {
+    EXPECT_EQ(WidePath("C:\\a\\.\\b\\..\\c/d"), L"\\\\?\\C:\\a\\c\\d");
+    EXPECT_EQ(WidePath("\\\\server\\share\\x"), L"\\\\?\\UNC\\server\\share\\x");
+    EXPECT_EQ(WidePath("C:\\Łódź\\表示"), L"\\\\?\\C:\\\u0141\u00f3d\u017a\\\u8868\u793a");
+    EXPECT_EQ(WidePath("relative\\x"), L"relative\\x");
+    EXPECT_EQ(WidePath("\\\\?\\C:\\a\\..\\b"), L"\\\\?\\C:\\a\\..\\b");
+}
+
+// A path longer than the system takes (32,767 characters) is refused; it never stands for a
+// shorter one. (Wine cuts such a path at 65,536 bytes: this one would then name a folder below the
+// temporary directory.)
+TEST(WidePaths, APathLongerThanTheSystemTakesIsRefused) {
+    TTempDirectory temp;
+    const std::string base = temp.Path() + "\\";
+    const size_t length = 32768 + base.size() + 50;
+    std::string path = base;
+    while (path.size() < length) path += std::string(std::min<size_t>(200, length - path.size()), 'x') + "\\";
+    path.resize(length);
+    EXPECT_TRUE(WidePath(path).empty());
+    EXPECT_FALSE(CreateDirectoryAt(path));
+    EXPECT_THROW(TFileStream::Create(path), EFCreateError);
+    EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
+}
+
+// A device name in a folder is the device, as it is to every plain Win32 path: writing there
+// creates no file of that name (which the extended form alone would).
+TEST(WidePaths, ADeviceNameInAFolderStaysTheDevice) {
+    TTempDirectory temp;
+    EXPECT_TRUE(IsDevice(temp.Sub("NUL")));
+    TFileStream::Create(temp.Sub("NUL"))->Write("gone", 4);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(temp.Path()) / "NUL"));
+}
+#endif
 
 } // namespace

@@ -5,7 +5,10 @@
 
 #include "compress/Archiver.h"
 #include "platform/FileStream.h"
+#include "platform/FileSystem.h"
+#include "platform/win32/WideText.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <typeinfo>
 #include <windows.h>
@@ -70,6 +73,21 @@ TEST(ArchiveLibraryResources, TheLibraryStaysLoadedExactlyAsLongAsTheStream) {
     EXPECT_EQ(list.size(), 2u);
     stream.reset();
     EXPECT_EQ(GetModuleHandleA(Library), nullptr);
+}
+
+// A library below a folder named outside the ANSI code page, named by its full path (UTF-8).
+TEST(ArchiveLibraryResources, ALibraryBelowANonAsciiFolderIsLoadedByItsPath) {
+    TTempDirectory temp;
+    const std::filesystem::path folder =
+        std::filesystem::path(temp.Path()) / L"\u8868\u793a\u0141\u00f3d\u017a";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path copy = folder / L"resources.dll";
+    // The library lies beside this program.
+    const std::filesystem::path self(Utf8ToWide(OwnExecutablePath()));
+    std::filesystem::copy_file(self.parent_path() / Library, copy);
+    TArchiver archiver;
+    auto stream = archiver.OpenArchiveResource("LIBARCHIVE", WideToUtf8(copy.wstring()));
+    EXPECT_EQ(Head(*stream, 8), std::string("QDMX\x1ANON", 8));
 }
 
 TEST(ArchiveLibraryResources, AMissingResourceReleasesTheLibrary) {

@@ -1,21 +1,29 @@
 // The Win32 desktop services of the wizard against the real API (run under Wine): resources and
-// module path, the registry, shell links and the Programs folder, private-profile writes, process
-// start, the time stamp search with its hidden and system files, file queries, first lines, the
-// locale formats, the folder chooser's reading of a typed name, and the wizard window's text: every
-// caption and value fully visible in its place at each scaling, with the font Wine puts in place of
-// "MS Sans Serif".
+// module path, the command line, the registry, shell links and the Programs folder, private-profile
+// writes, process start, the time stamp search with its hidden and system files, file queries,
+// first lines, the locale formats, the folder chooser's reading of a typed name, and the wizard
+// window's text: every caption and value fully visible in its place at each scaling, with the font
+// Wine puts in place of "MS Sans Serif". Names outside the ANSI code page (Cyrillic and Polish
+// outside 1252; 表 and ソ, whose second byte in code page 932 is the backslash 0x5C) and a folder
+// longer than MAX_PATH go through each port.
 #include "compress/Archiver.h"
 #include "platform/Exception.h"
+#include "platform/FileStream.h"
+#include "platform/win32/Owned.h"
+#include "platform/win32/WideText.h"
 #include "setup/MainForm.h"
 #include "setup/install/KoStamp.h"
+#include "setup/win32/OwnProcess.h"
 #include "setup/win32/PackedPicture.h"
+#include "setup/win32/ProgramArguments.h"
 #include "setup/win32/Win32Desktop.h"
 #include "setup/win32/WizardWindow.h"
-#include "setup/win32/desktop/Desktop.h"
 #include "tests/support/ToolRunner.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <objbase.h>
 #include <shlobj.h>
@@ -29,6 +37,15 @@ std::string Win(const std::filesystem::path& path) {
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+    return WideToUtf8(path.wstring());
+}
+
+std::string ReadText(TFiles& files, const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadAll(*files.OpenFileRead(path));
+    return std::string(bytes.begin(), bytes.end());
 }
 
 // Sets a file's last-write time from a local packed date-time, as the archive component does.
@@ -50,14 +67,16 @@ protected:
 };
 
 TEST(DesktopResources, SupportResourceKeepsAllItsBytes) {
-    const std::optional<std::string> bytes = desktop::LoadModuleResource("PARLAVOX", "SUPPORT");
+    TWin32Module module;
+    const std::optional<std::string> bytes = module.LoadResource("PARLAVOX", "SUPPORT");
     ASSERT_TRUE(bytes.has_value());
     EXPECT_EQ(*bytes, std::string("r\tAdapter\tdesc\tauthor\t36211.466317\0after the NUL", 48));
 }
 
 TEST(DesktopResources, MissingResourceIsNothing) {
-    EXPECT_FALSE(desktop::LoadModuleResource("PARLAVOX", "NOSUCH").has_value());
-    EXPECT_FALSE(desktop::LoadModuleResource("NOSUCHTYPE", "SUPPORT").has_value());
+    TWin32Module module;
+    EXPECT_FALSE(module.LoadResource("PARLAVOX", "NOSUCH").has_value());
+    EXPECT_FALSE(module.LoadResource("NOSUCHTYPE", "SUPPORT").has_value());
 }
 
 TEST(DesktopResources, ArchiveResourceOpensAsStream) {
@@ -75,7 +94,7 @@ TEST(DesktopResources, ArchiveResourceOpensAsStream) {
 // (the light corner, the blue tile); a frame cut short and a packed file that is no bitmap give none.
 TEST(DesktopResources, PackedPictureIsStretchedAndBadOnesAreRefused) {
     HINSTANCE self = GetModuleHandleA(nullptr);
-    HBITMAP picture = LoadPackedPicture(self, "PICTURE", 240, 240);
+    HBITMAP picture = LoadPackedPicture(self, L"PICTURE", 240, 240);
     ASSERT_NE(picture, nullptr);
     BITMAP size{};
     GetObjectA(picture, sizeof size, &size);
@@ -91,21 +110,79 @@ TEST(DesktopResources, PackedPictureIsStretchedAndBadOnesAreRefused) {
     EXPECT_GE(GetBValue(corner), 230);
     EXPECT_GT(GetBValue(tile), GetRValue(tile) + 80);
 
-    EXPECT_EQ(LoadPackedPicture(self, "PICTURE_CUT", 120, 120), nullptr);
-    EXPECT_EQ(LoadPackedPicture(self, "NOT_A_PICTURE", 120, 120), nullptr);
-    EXPECT_EQ(LoadPackedPicture(self, "NOSUCH", 120, 120), nullptr);
+    EXPECT_EQ(LoadPackedPicture(self, L"PICTURE_CUT", 120, 120), nullptr);
+    EXPECT_EQ(LoadPackedPicture(self, L"NOT_A_PICTURE", 120, 120), nullptr);
+    EXPECT_EQ(LoadPackedPicture(self, L"NOSUCH", 120, 120), nullptr);
 }
 
 TEST(DesktopResources, ModulePathNamesThisProgram) {
-    const std::string path = desktop::ModuleFileName();
+    const std::string path = TWin32Module().ModulePath();
     ASSERT_GE(path.size(), 3u);
     EXPECT_EQ(path[1], ':');
     EXPECT_NE(path.find("wizard_adapter_tests.exe"), std::string::npos) << path;
 }
 
+// Run by the test below in a copy of this program: writes what the copy sees of its own path and
+// command line (UTF-8, one per line) to the file that PARLAVOX_IDENTITY_REPORT names.
+TEST(DesktopIdentity, ReportForACopy) {
+    const char* report = std::getenv("PARLAVOX_IDENTITY_REPORT");
+    if (!report) GTEST_SKIP() << "runs only in the copy that the next test starts";
+    TWin32Files files;
+    ASSERT_TRUE(files.WriteWholeFile(report, TWin32Module().ModulePath() + "\n" + ProgramArguments() + "\n"));
+}
+
+// A copy of this program below a Japanese folder, started with a Cyrillic argument, sees its own
+// path and its arguments whole.
+TEST(DesktopIdentity, ACopyBelowANonAsciiFolderKnowsItsPathAndArguments) {
+    TScratchFolder scratch("adapter-identity");
+    const std::filesystem::path folder = scratch.Path / L"\u8868\u793a" / L"\u30bd\u30d5\u30c8";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path copy = folder / L"adapter.exe";
+    ASSERT_TRUE(CopyFileW(Utf8ToWide(TWin32Module().ModulePath()).c_str(), copy.c_str(), FALSE));
+    const std::string report = Utf8Of(scratch.Path / "report.txt");
+    ASSERT_TRUE(SetEnvironmentVariableW(L"PARLAVOX_IDENTITY_REPORT", Utf8ToWide(report).c_str()));
+    std::wstring commandLine =
+        L"\"" + copy.wstring() +
+        L"\" --gtest_filter=DesktopIdentity.ReportForACopy /D=C:\\\u0421\u043b\u043e\u0432\u0430\u0440\u044c";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    SetEnvironmentVariableW(L"PARLAVOX_IDENTITY_REPORT", nullptr);
+    ASSERT_TRUE(started);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(code, 0u);
+    TWin32Files files;
+    EXPECT_EQ(ReadText(files, report),
+              Utf8Of(copy) + "\n--gtest_filter=DesktopIdentity.ReportForACopy /D=C:\\Словарь\n");
+}
+
+struct TArgumentsCase {
+    const wchar_t* CommandLine;
+    const wchar_t* Arguments;
+};
+
+// The program's name ends as the C runtime ends it for WinMain.
+TEST(DesktopIdentity, TheProgramsNameIsSkippedAsTheRuntimeSkipsIt) {
+    for (const TArgumentsCase& c : {
+             TArgumentsCase{L"\"C:\\Program Files\\setup.exe\" /S /D=C:\\Apps", L"/S /D=C:\\Apps"},
+             TArgumentsCase{L"setup.exe\t  /S", L"/S"},
+             TArgumentsCase{L"C:\\\"Some Dir\"\\setup.exe /D=C:\\x y", L"/D=C:\\x y"},
+             TArgumentsCase{L"setup.exe", L""},
+             TArgumentsCase{L"\"C:\\No End /S", L""},
+         })
+        EXPECT_EQ(SkipProgramName(c.CommandLine), c.Arguments) << WideToUtf8(c.CommandLine);
+}
+
 TEST(DesktopRegistry, WritesStringBelowLocalMachine) {
     const std::string key = "Software\\Parlavox\\AdapterTest\\4.0";
-    ASSERT_TRUE(desktop::WriteMachineString(key, "RootDir", "C:\\Apps\\VL"));
+    TWin32Registry registry;
+    registry.WriteMachineRegistryString(key, "RootDir", "C:\\Apps\\VL");
     char value[MAX_PATH] = {};
     DWORD size = sizeof value;
     ASSERT_EQ(RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), "RootDir", RRF_RT_REG_SZ, nullptr, value, &size),
@@ -120,12 +197,41 @@ TEST(DesktopRegistry, FailureRaisesRegistryError) {
     EXPECT_THROW(desktop.Registry.WriteMachineRegistryString("\\", "RootDir", "x"), ERegistryException);
 }
 
+// Names and data outside the ANSI code page are stored as UTF-16 and read back whole; a string
+// stored without its terminating NUL is read up to its size.
+TEST(DesktopRegistry, NonAsciiKeysNamesAndValuesRoundTrip) {
+    const std::string key = "Software\\Parlavox\\AdapterTest\\Łódź";
+    TWin32Registry registry;
+    registry.WriteMachineRegistryString(key, "Wörterbuch", "C:\\表示\\ソフト");
+    registry.WriteMachineRegistryString(key, "Словарь", "C:\\Словарь");
+    wchar_t stored[64] = {};
+    DWORD size = sizeof stored;
+    ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, Utf8ToWide(key).c_str(), L"W\u00f6rterbuch", RRF_RT_REG_SZ,
+                           nullptr, stored, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(stored), L"C:\\\u8868\u793a\\\u30bd\u30d5\u30c8");
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, Utf8ToWide(key).c_str(), L"Bare", REG_SZ, L"abcdef", 6),
+              ERROR_SUCCESS);
+
+    EXPECT_EQ(registry.ReadMachineRegistryString(key, "Wörterbuch"), "C:\\表示\\ソフト");
+    EXPECT_EQ(registry.ReadMachineRegistryString(key, "Bare"), "abc");
+    std::vector<std::pair<std::string, std::string>> all = registry.ReadMachineRegistryStrings(key);
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, (std::vector<std::pair<std::string, std::string>>{
+                       {"Bare", "abc"}, {"Wörterbuch", "C:\\表示\\ソフト"}, {"Словарь", "C:\\Словарь"}}));
+    EXPECT_TRUE(registry.DeleteMachineRegistryValue(key, "Словарь"));
+    EXPECT_FALSE(registry.ReadMachineRegistryString(key, "Словарь"));
+    EXPECT_FALSE(registry.DeleteMachineRegistryKey(key, true));
+    EXPECT_TRUE(registry.DeleteMachineRegistryKey(key, false));
+    EXPECT_FALSE(registry.ReadMachineRegistryString(key, "Wörterbuch"));
+}
+
 TEST_F(ComTest, ShellLinkPointsToTargetWithWorkingDirectory) {
     TScratchFolder scratch("adapter-link");
-    const std::string target = desktop::ModuleFileName();
+    const std::string target = TWin32Module().ModulePath();
     const std::string directory = Win(std::filesystem::path(target).parent_path());
     const std::string link = scratch.File("Vellumor.lnk");
-    ASSERT_EQ(desktop::CreateShellLink(target, directory, "Manual", link), S_OK);
+    ASSERT_EQ(TWin32Shortcuts().CreateShellLink(target, directory, "Manual", link), S_OK);
 
     IShellLinkA* shellLink = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
@@ -149,13 +255,91 @@ TEST_F(ComTest, ShellLinkPointsToTargetWithWorkingDirectory) {
 
 TEST_F(ComTest, ShellLinkIntoMissingFolderFails) {
     TScratchFolder scratch("adapter-link-missing");
-    const HRESULT result =
-        desktop::CreateShellLink(desktop::ModuleFileName(), "C:\\", "", scratch.File("no\\such\\x.lnk"));
+    const HRESULT result = TWin32Shortcuts().CreateShellLink(TWin32Module().ModulePath(), "C:\\", "",
+                                                             scratch.File("no\\such\\x.lnk"));
     EXPECT_TRUE(FAILED(result));
 }
 
+// A link named in Cyrillic in a Polish folder to a Japanese target.
+TEST_F(ComTest, ShellLinkToANonAsciiTarget) {
+    TScratchFolder scratch("adapter-link-names");
+    const std::filesystem::path folder = scratch.Path / L"\u0141\u00f3d\u017a";
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path target = folder / L"\u8868\u793a.exe";
+    const std::filesystem::path link = folder / L"\u0421\u043b\u043e\u0432\u0430\u0440\u044c.lnk";
+    ASSERT_TRUE(CopyFileW(Utf8ToWide(TWin32Module().ModulePath()).c_str(), target.c_str(), FALSE));
+    ASSERT_EQ(TWin32Shortcuts().CreateShellLink(Utf8Of(target), Utf8Of(folder), "Wörterbuch", Utf8Of(link)),
+              S_OK);
+
+    TComPtr<IShellLinkW> shellLink;
+    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                               shellLink.OutVoid()),
+              S_OK);
+    TComPtr<IPersistFile> file;
+    ASSERT_EQ(shellLink->QueryInterface(IID_IPersistFile, file.OutVoid()), S_OK);
+    ASSERT_EQ(file->Load(link.c_str(), STGM_READ), S_OK);
+    // The target as the link's item ID list holds it. (Wine's GetPath answers from the link's
+    // location block, which it writes in the ANSI code page.)
+    TCoTaskMem<ITEMIDLIST> list;
+    ASSERT_EQ(shellLink->GetIDList(list.Out()), S_OK);
+    TCoTaskMem<wchar_t> path;
+    ASSERT_EQ(SHGetNameFromIDList(list.get(), SIGDN_FILESYSPATH, path.Out()), S_OK);
+    EXPECT_EQ(lstrcmpiW(path.get(), target.c_str()), 0) << WideToUtf8(path.get());
+    wchar_t text[MAX_PATH] = {};
+    EXPECT_EQ(shellLink->GetWorkingDirectory(text, MAX_PATH), S_OK);
+    EXPECT_EQ(lstrcmpiW(text, folder.c_str()), 0) << WideToUtf8(text);
+    EXPECT_EQ(shellLink->GetDescription(text, MAX_PATH), S_OK);
+    EXPECT_STREQ(text, L"W\u00f6rterbuch");
+}
+
+// The shell would save a link to a target longer than MAX_PATH that leads nowhere: none is made.
+TEST_F(ComTest, NoShellLinkToATargetLongerThanMaxPath) {
+    TScratchFolder scratch("adapter-link-long");
+    const std::string folder =
+        Utf8Of(scratch.Path) + "\\" + std::string(120, 'v') + "\\" + std::string(120, 'v');
+    const std::string link = Utf8Of(scratch.Path / "Vellumor.lnk");
+    TWin32Shortcuts shortcuts;
+    EXPECT_EQ(shortcuts.CreateShellLink(folder + "\\velmor.exe", folder, "", link),
+              HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(shortcuts.CreateShellLink(TWin32Module().ModulePath(), folder, "", link),
+              HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_FALSE(std::filesystem::exists(scratch.Path / "Vellumor.lnk"));
+}
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t kind[16] = {};
+    GetClassNameW(window, kind, 16);
+    if (lstrcmpW(kind, L"#32770") != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The folder chooser's edit box, typed into (a name outside the ANSI code page, below a folder
+// longer than MAX_PATH) and confirmed: the chooser gives the text back whole. (The shell itself
+// cannot show a folder that deep: started at one, the chooser shows the desktop.)
+TEST_F(ComTest, TheChooserGivesATypedFolderBackWhole) {
+    const std::wstring typed =
+        L"C:\\\u8868\u793a\\" + std::wstring(150, L'v') + L"\\" + std::wstring(150, L'w');
+    const DWORD thread = GetCurrentThreadId();
+    std::thread user([thread, typed] {
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            HWND dialog = nullptr;
+            EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&dialog));
+            HWND edit = dialog ? FindWindowExW(dialog, nullptr, L"Edit", nullptr) : nullptr;
+            if (!edit) continue;
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            return;
+        }
+    });
+    const std::optional<std::string> chosen = TWin32Dialogs(nullptr, "test").ChooseDirectory("C:\\");
+    user.join();
+    EXPECT_EQ(chosen, WideToUtf8(typed));
+}
+
 TEST_F(ComTest, ProgramsFolderIsAnExistingStartMenuFolder) {
-    const std::string programs = desktop::ProgramsFolder(nullptr);
+    const std::string programs = TWin32Shortcuts().ProgramsFolder();
     ASSERT_FALSE(programs.empty());
     EXPECT_TRUE(std::filesystem::is_directory(programs)) << programs;
     EXPECT_NE(programs.find("Programs"), std::string::npos) << programs;
@@ -165,7 +349,7 @@ TEST(DesktopProfile, AddsKeyToSectionAndKeepsTheRest) {
     TScratchFolder scratch("adapter-profile");
     const std::string ini = scratch.File("x.vlp");
     WriteText(ini, "[Other]\r\nA=1\r\n[Project]\r\nName=Sample\r\n");
-    ASSERT_TRUE(desktop::WriteProfileString("Project", "Deployed", "1", ini));
+    ASSERT_TRUE(TWin32Files().WritePrivateProfile("Project", "Deployed", "1", ini));
     char value[64] = {};
     GetPrivateProfileStringA("Project", "Deployed", "", value, sizeof value, ini.c_str());
     EXPECT_STREQ(value, "1");
@@ -179,7 +363,7 @@ TEST(DesktopProfile, AddsMissingSection) {
     TScratchFolder scratch("adapter-profile-section");
     const std::string ini = scratch.File("y.vlp");
     WriteText(ini, "[Other]\r\nA=1\r\n");
-    ASSERT_TRUE(desktop::WriteProfileString("Project", "Deployed", "1", ini));
+    ASSERT_TRUE(TWin32Files().WritePrivateProfile("Project", "Deployed", "1", ini));
     char value[64] = {};
     GetPrivateProfileStringA("Project", "Deployed", "", value, sizeof value, ini.c_str());
     EXPECT_STREQ(value, "1");
@@ -187,7 +371,8 @@ TEST(DesktopProfile, AddsMissingSection) {
 
 TEST(DesktopProfile, FileInMissingFolderFails) {
     TScratchFolder scratch("adapter-profile-missing");
-    EXPECT_FALSE(desktop::WriteProfileString("Project", "Deployed", "1", scratch.File("no\\such\\z.vlp")));
+    EXPECT_FALSE(
+        TWin32Files().WritePrivateProfile("Project", "Deployed", "1", scratch.File("no\\such\\z.vlp")));
 }
 
 TEST(DesktopProcess, StartsProgramWithBlanksInItsPath) {
@@ -196,19 +381,20 @@ TEST(DesktopProcess, StartsProgramWithBlanksInItsPath) {
     char system[MAX_PATH] = {};
     GetSystemDirectoryA(system, MAX_PATH);
     const std::string cmd = std::string(system) + "\\cmd.exe";
-    ASSERT_TRUE(desktop::StartProcess(cmd, cmd + " /c echo started> \"" + marker + "\""));
+    TWin32ProgramStarter starter;
+    ASSERT_TRUE(starter.StartProcess(TStartRoute::Direct, cmd, "/c echo started> \"" + marker + "\"", ""));
     for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(std::filesystem::exists(marker));
-    EXPECT_FALSE(desktop::StartProcess(scratch.File("missing.exe"), "missing.exe"));
+    EXPECT_FALSE(starter.StartProcess(TStartRoute::Direct, scratch.File("missing.exe"), "", ""));
 }
 
 // The uninstaller's private folder: a new name each time, made with its restricted DACL. (Wine
 // turns the DACL into the folder's Unix mode and reports one made from that mode, so the entries
 // themselves are checked in silent-e2e, by the mode.)
 TEST(DesktopPrivateFolder, IsNewEachTime) {
-    const std::wstring first = desktop::CreatePrivateTemporaryFolder(L"ParlavoxTest-", true);
-    const std::wstring second = desktop::CreatePrivateTemporaryFolder(L"ParlavoxTest-", true);
+    const std::wstring first = CreatePrivateTemporaryFolder(L"ParlavoxTest-", true);
+    const std::wstring second = CreatePrivateTemporaryFolder(L"ParlavoxTest-", true);
     ASSERT_FALSE(first.empty());
     ASSERT_FALSE(second.empty());
     EXPECT_NE(first, second);
@@ -242,7 +428,7 @@ protected:
 // 15 June 2001, 10:30:20 packs to date 0x2ACF and time 0x53CA.
 TEST_F(DesktopTimeStamp, PacksLocalLastWriteTime) {
     SetLocalStamp(File, 0x2ACF, 0x53CA);
-    EXPECT_EQ(desktop::FindFileTimeStamp(File), std::optional<int32_t>(0x2ACF53CA));
+    EXPECT_EQ(TWin32Files().FindFileTimeStamp(File), std::optional<int32_t>(0x2ACF53CA));
 }
 
 struct TAttributeCase {
@@ -262,7 +448,7 @@ class DesktopTimeStampAttributes : public DesktopTimeStamp,
 TEST_P(DesktopTimeStampAttributes, HiddenAndSystemFilesAreNotSeen) {
     SetLocalStamp(File, 0x2ACF, 0x53CA);
     SetAttributes(GetParam().Attributes);
-    EXPECT_EQ(desktop::FindFileTimeStamp(File).has_value(), GetParam().Seen);
+    EXPECT_EQ(TWin32Files().FindFileTimeStamp(File).has_value(), GetParam().Seen);
 }
 
 INSTANTIATE_TEST_SUITE_P(Attributes, DesktopTimeStampAttributes,
@@ -285,9 +471,10 @@ TEST_F(DesktopTimeStamp, HiddenFileFailsWithPathInMessage) {
 }
 
 TEST_F(DesktopTimeStamp, DirectoryMissingFileAndWildcardAreNotSeen) {
-    EXPECT_FALSE(desktop::FindFileTimeStamp(Win(Scratch.Path)).has_value());
-    EXPECT_FALSE(desktop::FindFileTimeStamp(Scratch.File("missing.vlm")).has_value());
-    EXPECT_FALSE(desktop::FindFileTimeStamp(Scratch.File("*.vlm")).has_value());
+    TWin32Files files;
+    EXPECT_FALSE(files.FindFileTimeStamp(Win(Scratch.Path)).has_value());
+    EXPECT_FALSE(files.FindFileTimeStamp(Scratch.File("missing.vlm")).has_value());
+    EXPECT_FALSE(files.FindFileTimeStamp(Scratch.File("*.vlm")).has_value());
 }
 
 TEST_F(DesktopTimeStamp, TimeBefore1980IsClampedToFirstPackedTime) {
@@ -302,7 +489,7 @@ TEST_F(DesktopTimeStamp, TimeBefore1980IsClampedToFirstPackedTime) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     SetFileTime(file, nullptr, nullptr, &old);
     CloseHandle(file);
-    EXPECT_EQ(desktop::FindFileTimeStamp(File), std::optional<int32_t>(0x00210000));
+    EXPECT_EQ(TWin32Files().FindFileTimeStamp(File), std::optional<int32_t>(0x00210000));
 }
 
 TEST(DesktopFiles, FileExistsOnlyForFiles) {
@@ -314,6 +501,46 @@ TEST(DesktopFiles, FileExistsOnlyForFiles) {
     EXPECT_FALSE(desktop.Files.FileExists(scratch.File("b.txt")));
 }
 
+// What an installation and its uninstall do with a folder, through the files port: make it level
+// by level, write a project file, mark it, stamp it, and remove it read-only and all.
+void InstallAndUninstall(const std::string& root, const std::vector<std::string>& levels) {
+    TWin32Files files;
+    std::vector<std::string> folders;
+    std::string folder = root;
+    for (const std::string& level : levels) {
+        folder += "\\" + level;
+        ASSERT_TRUE(files.MakeDirectory(folder)) << folder;
+        folders.push_back(folder);
+    }
+    EXPECT_TRUE(files.DirectoryExists(folder));
+    EXPECT_FALSE(files.IsReparsePoint(folder));
+    const std::string project = folder + "\\Wörterbuch.vlp";
+    ASSERT_TRUE(files.WriteWholeFile(project, "[Project]\r\nName=Sample\r\n"));
+    EXPECT_TRUE(std::filesystem::is_regular_file(Utf8ToWide(project)));
+    EXPECT_TRUE(files.FileExists(project));
+    EXPECT_EQ(files.ReadFirstLine(project), "[Project]");
+    ASSERT_TRUE(files.WritePrivateProfile("Project", "Deployed", "1", project));
+    EXPECT_EQ(ReadText(files, project), "[Project]\r\nName=Sample\r\nDeployed=1\r\n");
+    EXPECT_TRUE(files.FindFileTimeStamp(project).has_value());
+    ASSERT_TRUE(SetFileAttributesW(WidePath(project).c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(files.RemoveFile(project));
+    EXPECT_FALSE(files.FileExists(project));
+    for (auto level = folders.rbegin(); level != folders.rend(); ++level)
+        EXPECT_TRUE(files.RemoveEmptyDirectory(*level)) << *level;
+    EXPECT_FALSE(files.DirectoryExists(folders.front()));
+}
+
+TEST(DesktopFiles, NonAsciiFoldersInstallAndUninstall) {
+    TScratchFolder scratch("adapter-names");
+    InstallAndUninstall(Utf8Of(scratch.Path), {"Словарь", "Łódź", "表示", "ソフト"});
+}
+
+TEST(DesktopFiles, AFolderLongerThanMaxPathInstallsAndUninstalls) {
+    TScratchFolder scratch("adapter-long");
+    const std::string level(100, 'd');
+    InstallAndUninstall(Utf8Of(scratch.Path), {level, level, level + "ß"});
+}
+
 TEST(DesktopFiles, ReadFirstLineStopsAtLineEnd) {
     TScratchFolder scratch("adapter-lines");
     WriteText(scratch.Path / "setup.vl1", "r\tName\td\ta\t36211\r\nsecond line\r\n");
@@ -323,16 +550,17 @@ TEST(DesktopFiles, ReadFirstLineStopsAtLineEnd) {
 }
 
 TEST(DesktopLocale, FormatsDateAndTimeWithTheirNumbers) {
-    const std::string date = desktop::FormatShortDate(1999, 2, 20);
+    TWin32Locale locale;
+    const std::string date = locale.FormatShortDate(1999, 2, 20);
     EXPECT_NE(date.find("1999"), std::string::npos) << date;
     EXPECT_NE(date.find("20"), std::string::npos) << date;
-    const std::string time = desktop::FormatLongTime(11, 11, 29);
+    const std::string time = locale.FormatLongTime(11, 11, 29);
     EXPECT_NE(time.find("11"), std::string::npos) << time;
     EXPECT_NE(time.find("29"), std::string::npos) << time;
 }
 
 TEST(DesktopLocale, DateBeforeSystemCalendarIsWrittenInIsoForm) {
-    EXPECT_EQ(desktop::FormatShortDate(1500, 3, 4), "1500-03-04");
+    EXPECT_EQ(TWin32Locale().FormatShortDate(1500, 3, 4), "1500-03-04");
 }
 
 struct TTypedCase {
@@ -352,7 +580,7 @@ class DesktopChooserTyped : public ::testing::TestWithParam<TTypedCase> {};
 
 TEST_P(DesktopChooserTyped, ReadsTheEditBox) {
     const TTypedCase& c = GetParam();
-    EXPECT_EQ(desktop::TypedDirectory(c.Selected, c.SelectedName, c.Text), c.Result);
+    EXPECT_EQ(TWin32Dialogs::TypedDirectory(c.Selected, c.SelectedName, c.Text), c.Result);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -461,5 +689,19 @@ TEST_P(WizardWindowText, EveryTextFitsItsPlaceAndNoControlsOverlap) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scaling, WizardWindowText, ::testing::Values(96, 120, 144, 192));
+// Texts outside the ANSI code page reach the window and its controls and come back whole.
+TEST(WizardWindowTexts, NonAsciiTextsComeBackWhole) {
+    TWizardWindow window(GetModuleHandleW(nullptr), 96);
+    ASSERT_TRUE(window.Handle());
+    const std::string text = "C:\\表示\\ソフト Łódź Словарь";
+    for (TControlName control : {TControlName::PVDirectory, TControlName::Author, TControlName::NextButton}) {
+        window.SetText(control, text);
+        EXPECT_EQ(window.Text(control), text) << ControlNameText(control);
+    }
+    window.SetCaption("Słownik 表示");
+    wchar_t caption[64] = {};
+    GetWindowTextW(window.Handle(), caption, 64);
+    EXPECT_STREQ(caption, L"S\u0142ownik \u8868\u793a");
+}
 
 } // namespace

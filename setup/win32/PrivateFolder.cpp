@@ -1,18 +1,17 @@
-// The private folder in which an elevated program puts a file that it is about to run (the
-// uninstaller's temporary copy). The temporary folder is writable by others (by every user when
-// the program runs as SYSTEM and GetTempPath2 is missing, by the unelevated user under UAC), so:
-// the folder is new (CreateDirectory fails on any existing name, however it came there), its name
-// has 64 random bits so that it cannot be claimed in advance, an elevated program gives it a
-// protected DACL that lets only Administrators and SYSTEM write, and a folder that turns out to be
-// a reparse point is refused.
-#include "setup/win32/desktop/Desktop.h"
+// The private folder in which an elevated program puts a file that it is about to run. The
+// temporary folder is writable by others (by every user when the program runs as SYSTEM and
+// GetTempPath2 is missing, by the unelevated user under UAC), so: the folder is new (CreateDirectory
+// fails on any existing name, however it came there), its name has 64 random bits so that it cannot
+// be claimed in advance, an elevated program gives it a protected DACL that lets only Administrators
+// and SYSTEM write, and a folder that turns out to be a reparse point is refused.
+#include "setup/win32/OwnProcess.h"
+
+#include "platform/win32/Owned.h"
 
 #include <ntsecapi.h>
 #include <sddl.h>
 
 #include <vector>
-
-namespace desktop {
 
 namespace {
 
@@ -49,37 +48,17 @@ std::wstring RandomHex() {
 
 // The account of this process's token as an SDDL SID string.
 std::wstring TokenUserSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+    THandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Out())) return {};
     DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::vector<unsigned char> buffer(size ? size : 1);
-    std::wstring text;
-    wchar_t* sid = nullptr;
-    if (GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
-        text = sid;
-        LocalFree(sid);
-    }
-    CloseHandle(token);
-    return text;
+    TLocalMemory<wchar_t> sid;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, sid.Out()))
+        return {};
+    return sid.get();
 }
-
-// Owns the security descriptor made from SDDL.
-class TSecurityDescriptor {
-public:
-    explicit TSecurityDescriptor(const std::wstring& sddl) {
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &Descriptor,
-                                                             nullptr);
-    }
-    ~TSecurityDescriptor() {
-        if (Descriptor) LocalFree(Descriptor);
-    }
-    TSecurityDescriptor(const TSecurityDescriptor&) = delete;
-    TSecurityDescriptor& operator=(const TSecurityDescriptor&) = delete;
-
-    PSECURITY_DESCRIPTOR Descriptor = nullptr;
-};
 
 } // namespace
 
@@ -91,17 +70,18 @@ bool IsReparsePoint(const std::wstring& path) {
 std::wstring CreatePrivateTemporaryFolder(const std::wstring& prefix, bool restricted) {
     const std::wstring temporary = TemporaryFolder();
     if (temporary.empty()) return {};
-    std::wstring sddl;
+    TLocalMemory<void> descriptor;
     if (restricted) {
         const std::wstring user = TokenUserSid();
         if (user.empty()) return {};
         // Protected (no inherited entries); Administrators and SYSTEM full control, the user read
         // and execute; each for the folder and everything created in it.
-        sddl = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;GRGX;;;" + user + L")";
+        const std::wstring sddl = L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;GRGX;;;" + user + L")";
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                  descriptor.Out(), nullptr))
+            return {};
     }
-    TSecurityDescriptor descriptor(sddl);
-    if (restricted && !descriptor.Descriptor) return {};
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Descriptor, FALSE};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.get(), FALSE};
     for (int attempt = 0; attempt < FolderNameAttempts; ++attempt) {
         const std::wstring random = RandomHex();
         if (random.empty()) return {};
@@ -112,5 +92,3 @@ std::wstring CreatePrivateTemporaryFolder(const std::wstring& prefix, bool restr
     }
     return {};
 }
-
-} // namespace desktop

@@ -1,0 +1,25 @@
+// Files and folders as the wizard and the uninstaller use them, through the platform's file calls
+// and the wide API; every path in its extended form (\\?\C:\...), so that a folder longer than
+// MAX_PATH works.
+#pragma once
+
+#include "setup/FormPorts.h"
+
+class TWin32Files : public TFiles {
+public:
+    bool MakeDirectory(const std::string& path) override;
+    bool WritePrivateProfile(const std::string& section, const std::string& key, const std::string& value,
+                             const std::string& fileName) override;
+    std::unique_ptr<TStream> OpenFileRead(const std::string& path) override;
+    std::string ReadFirstLine(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    bool DirectoryExists(const std::string& path) override;
+    bool IsReparsePoint(const std::string& path) override;
+    bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
+    bool RemoveFile(const std::string& path) override;
+    bool RemoveEmptyDirectory(const std::string& path) override;
+    // A find-first search for exactly the path that sees only files that are neither directories,
+    // hidden nor system files (read-only and archive files are seen); times outside 1980..2107 are
+    // clamped to that range.
+    std::optional<int32_t> FindFileTimeStamp(const std::string& path) override;
+};

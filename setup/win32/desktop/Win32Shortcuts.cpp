@@ -1,0 +1,36 @@
+// Shell links and the Start-menu Programs folder. Every interface and the folder's path are held
+// by owners that give them back on every way out.
+#include "setup/win32/desktop/Win32Shortcuts.h"
+
+#include "platform/win32/Owned.h"
+#include "platform/win32/WideText.h"
+
+#include <knownfolders.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+std::string TWin32Shortcuts::ProgramsFolder() {
+    TCoTaskMem<wchar_t> path;
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_Programs, 0, nullptr, path.Out())) || !path) return {};
+    return WideToUtf8(path.get());
+}
+
+int32_t TWin32Shortcuts::CreateShellLink(const std::string& target, const std::string& workingDirectory,
+                                         const std::string& description, const std::string& linkPath) {
+    const std::wstring targetText = Utf8ToWide(target), directoryText = Utf8ToWide(workingDirectory),
+                       linkText = Utf8ToWide(linkPath);
+    // A link keeps its paths in fields of MAX_PATH characters: with a longer one the shell still
+    // saves a link (Wine says it succeeded), but one that leads nowhere. None is made instead.
+    if (targetText.size() >= MAX_PATH || directoryText.size() >= MAX_PATH || linkText.size() >= MAX_PATH)
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    TComPtr<IShellLinkW> link;
+    HRESULT result =
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.OutVoid());
+    if (FAILED(result)) return result;
+    if (FAILED(result = link->SetPath(targetText.c_str()))) return result;
+    if (FAILED(result = link->SetWorkingDirectory(directoryText.c_str()))) return result;
+    if (FAILED(result = link->SetDescription(Utf8ToWide(description).c_str()))) return result;
+    TComPtr<IPersistFile> file;
+    if (FAILED(result = link->QueryInterface(IID_IPersistFile, file.OutVoid()))) return result;
+    return file->Save(linkText.c_str(), TRUE);
+}
