@@ -609,11 +609,8 @@ TEST_F(InstallationEngine, RefusedFolderEndsTheInstallationBeforeAnythingIsShown
 }
 
 // UTF-8 names from the folders to the log and the record: nothing splits or compares them
-// inside a character. (Natively only: the Win32 file calls of this build take ANSI paths.)
+// inside a character.
 TEST_F(InstallationEngine, Utf8FoldersInstallWithTheirExactNames) {
-#ifdef _WIN32
-    GTEST_SKIP() << "the Win32 file calls take UTF-8 once they are wide";
-#endif
     const std::string lodz = "\xC5\x81\xC3\xB3\x64\xC5\xBA"; // Łódź
     const std::string japanese =
         "\xE8\xA1\xA8\xE7\xA4\xBA\\\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88"; // 表示\ソフト
