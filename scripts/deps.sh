@@ -4,7 +4,7 @@ PARLAVOX_PACKAGES=(
     cmake make g++ clang libclang-rt-14-dev googletest libcli11-dev libbenchmark-dev
     g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool imagemagick
     lhasa p7zip-full libarchive-tools jlha-utils gzip python3 util-linux procps hyperfine
-    openssl osslsigncode icoutils libzstd-dev zstd dpkg-dev fonts-wine ccache clang-format
+    openssl osslsigncode icoutils libzstd-dev zstd dpkg-dev fonts-wine ccache clang-format locales-all
 )
 # The zstd release behind the dense method: the native build links Debian's libzstd-dev, the
 # Windows programs are built from Debian's source package of this version (cmake/Zstd.cmake).

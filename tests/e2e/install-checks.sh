@@ -37,3 +37,24 @@ build_machine_qdmx() {
     fi
 }
 programs_group() { find "$drive_c/users" -type d -path '*Start Menu/Programs/Parlavox' | head -1; }
+
+# A setup made on Linux with a UTF-8 support record (the dictionary "Wörterbuch" by "Jürgen Groß")
+# and member names in three scripts, one in a subfolder; the payload is left in OUT/names-payload.
+# Uses the caller's $qdmx, $payload (for Vellumor) and the template named.
+make_names_setup() {
+    local out=$1 template=$2 exe=$3
+    names_payload=$out/names-payload
+    mkdir -p "$names_payload/Ñandú"
+    printf 'Wörterbuch\r\n' >"$names_payload/Wörterbuch.txt"
+    printf 'словарь\r\n' >"$names_payload/Словарь.txt"
+    printf '日本語\r\n' >"$names_payload/日本語.txt"
+    printf 'über\r\n' >"$names_payload/Ñandú/über.dat"
+    printf 'PVD4\tWörterbuch\tDeutsch–Русский–日本語\tJürgen Groß\t45000.5' >"$out/utf8-record.txt"
+    "$qdmx" make-setup -q --record "$out/utf8-record.txt" --dictionary "$names_payload" \
+        --vellumor "$payload/vellumor" --template "$template" "$exe"
+}
+# A Windows path of drive C as the Unix path in the prefix.
+unix_path() {
+    local p=${1#C:\\}
+    echo "$drive_c/${p//\\//}"
+}

@@ -404,6 +404,103 @@ check "the made setup exits 0" test "$rc" -eq 0
 check "its dictionary is installed byte for byte" same_files "$resources/dictionary" "$drive_c/Dense/English-German"
 check "its Vellumor is installed byte for byte" same_files "$payload/vellumor" "$drive_c/Dense/VL"
 
+# Every Windows user: Wine takes its ANSI code page from LANG (en_US 1252, ja_JP 932, ru_RU 1251).
+# The folders are given to wine as arguments, which it hands to the program as UTF-16 whatever
+# the code page; 表 and ソ have 0x5C ("\") as their second byte in code page 932.
+locales="en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8"
+unicode_folders=('C:\Каталог' 'C:\Łódź' 'C:\表示\ソフト')
+# A value of the machine's registry, exported by reg in UTF-16, which no console code page can
+# garble: the value NAME of the first key below HKLM\ROOT whose path contains KEY.
+machine_value() {
+    rm -f "$drive_c/export.reg"
+    wine reg export "HKLM\\$1" 'C:\export.reg' /y >/dev/null 2>&1 || return 0
+    python3 - "$drive_c/export.reg" "$2" "$3" <<'PY'
+import sys
+text = open(sys.argv[1], "rb").read().decode("utf-16")
+key = None
+for line in text.splitlines():
+    if line.startswith("["):
+        key = line[1:line.rindex("]")]
+    elif key is not None and sys.argv[2].lower() in key.lower() and line.startswith('"%s"="' % sys.argv[3]):
+        print(line.split("=", 1)[1][1:-1].replace('\\"', '"').replace("\\\\", "\\"))
+        break
+PY
+}
+make_names_setup "$out" "$template_exe" "$drive_c/Names.exe"
+check "a setup with a UTF-8 record and names in three scripts is made on Linux" test -f "$drive_c/Names.exe"
+for locale in $locales; do
+    for folder in "${unicode_folders[@]}"; do
+        echo "silent-e2e: LANG=$locale /S /D=$folder"
+        wineserver -k
+        LANG=$locale LC_ALL=$locale wine 'C:\Names.exe' /S "/D=$folder" "/LOG=C:\names.log" >"$out/names.out" 2>&1
+        rc=$?
+        target=$(unix_path "$folder")
+        check "$locale: /S into $folder exits 0" test "$rc" -eq 0
+        check "$locale: the exact names and bytes below $folder" same_files "$names_payload" "$target/Wörterbuch"
+        check "$locale: Vellumor below $folder" same_files "$payload/vellumor" "$target/VL"
+        check "$locale: RootDir is $folder\\VL" test "$(machine_value 'Software\Parlavox\Vellumor\4.0' '4.0' RootDir)" = "$folder\\VL"
+        check "$locale: Apps & Features shows the record's author" \
+            test "$(machine_value 'Software\Microsoft\Windows\CurrentVersion\Uninstall' 'Uninstall\Parlavox' Publisher)" = 'Jürgen Groß'
+        check "$locale: the log is UTF-8 with its mark and names the folder" \
+            bash -c "head -c3 '$drive_c/names.log' | cmp -s - <(printf '\xef\xbb\xbf') && grep -aqF 'Written: $folder\\Wörterbuch\\日本語.txt' '$drive_c/names.log'"
+        LANG=$locale LC_ALL=$locale wine "$folder\\Wörterbuch\\uninstall.exe" /S >"$out/names-uninstall.out" 2>&1
+        rc=$?
+        for _ in $(seq 50); do [ -e "$target/Wörterbuch" ] || break; sleep 0.2; done
+        check "$locale: the uninstaller exits 0" test "$rc" -eq 0
+        check "$locale: and removes $folder again" test ! -e "$target"
+        check "$locale: and its Apps & Features entry" test -z "$(machine_value 'Software\Microsoft\Windows\CurrentVersion\Uninstall' 'Uninstall\Parlavox' Publisher)"
+    done
+done
+
+echo "silent-e2e: a Start-menu folder in a Cyrillic user profile on a 1252 machine"
+wineserver -k
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' /v Programs \
+    /t REG_EXPAND_SZ /d 'C:\users\Пользователь\Start Menu\Programs' /f >/dev/null 2>&1
+LANG=en_US.UTF-8 wine 'C:\Names.exe' /S '/D=C:\Profile Test' >"$out/profile.out" 2>&1
+rc=$?
+check "the install for a Cyrillic profile exits 0" test "$rc" -eq 0
+check "Vellumor.lnk is in the profile's Parlavox group" test -f "$drive_c/users/Пользователь/Start Menu/Programs/Parlavox/Vellumor.lnk"
+LANG=en_US.UTF-8 wine 'C:\Profile Test\Wörterbuch\uninstall.exe' /S >"$out/profile-uninstall.out" 2>&1
+for _ in $(seq 50); do [ -e "$drive_c/Profile Test" ] || break; sleep 0.2; done
+check "its uninstall removes the group again" test ! -e "$drive_c/users/Пользователь/Start Menu/Programs/Parlavox"
+wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' /v Programs /f >/dev/null 2>&1
+
+echo "silent-e2e: a 240-character folder"
+long='C:\Long'
+while [ ${#long} -lt 230 ]; do long+='\Folder-of-thirty-characters--'; done
+long=${long:0:240}
+long=${long%\\}
+LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine 'C:\Names.exe' /S "/D=$long" >"$out/long.out" 2>&1
+rc=$?
+check "a ${#long}-character folder installs" test "$rc" -eq 0
+check "with every file" same_files "$names_payload" "$(unix_path "$long")/Wörterbuch"
+LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine "$long\\Wörterbuch\\uninstall.exe" /S >"$out/long-uninstall.out" 2>&1
+for _ in $(seq 50); do [ -e "$drive_c/Long" ] || break; sleep 0.2; done
+check "and uninstalls" test ! -e "$drive_c/Long"
+
+echo "silent-e2e: folders Windows would change are refused before anything is written"
+run dot.log 'C:\Names.exe /S /LOG=C:\dot.log /D=C:\Apps5.'
+check "/D= with a trailing dot exits 2" test "$rc" -eq 2
+check "the log names the folder" grep -aqF 'C:\Apps5.' "$drive_c/dot.log"
+check "nothing written for it" test ! -e "$drive_c/Apps5" -a ! -e "$drive_c/Apps5."
+run blank.log 'C:\Names.exe /S /LOG=C:\blank.log /D=C:\Apps6 /DICT="C:\Dict5 "'
+check "/DICT= with a trailing blank exits 2" test "$rc" -eq 2
+check "nothing written for it" test ! -e "$drive_c/Apps6" -a ! -e "$drive_c/Dict5"
+
+echo "silent-e2e: qdmx.exe packs names in three scripts that the Linux qdmx expands byte for byte, and back"
+mkdir -p "$drive_c/NamesSource"
+cp -r "$names_payload/." "$drive_c/NamesSource"
+LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 wine "$build/tools/qdmx/qdmx.exe" create -q -C 'C:\NamesSource' 'C:\names-win.qdmx' . \
+    >"$out/qdmx-create.out" 2>&1
+check "qdmx.exe create of the names exits 0 on a 932 machine" test $? -eq 0
+rm -rf "$out/from-windows"
+"$qdmx" extract -q -C "$out/from-windows" "$drive_c/names-win.qdmx" >/dev/null 2>&1
+check "the Linux qdmx expands them byte for byte" diff -r "$names_payload" "$out/from-windows"
+"$qdmx" create -q -C "$names_payload" "$drive_c/names-linux.qdmx" .
+LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 wine "$build/tools/qdmx/qdmx.exe" extract -q -C 'C:\FromLinux' 'C:\names-linux.qdmx' \
+    >"$out/qdmx-extract.out" 2>&1
+check "qdmx.exe on a 1251 machine expands the Linux archive byte for byte" diff -r "$names_payload" "$drive_c/FromLinux"
+
 check "no planted DLL was loaded at any time" no_planted_dll_loaded
 
 kill "$watch_pid" 2>/dev/null

@@ -435,6 +435,31 @@ check "a complete run after the kills succeeds" crash_install
 check "and leaves version 2 everywhere" test "$(crash_versions)" = "2 2 2 "
 end_scenario
 
+echo "e2e: the wizard in three code pages, into folders in three scripts, a UTF-8 support record"
+make_names_setup "$out" "$template_exe" "$drive_c/Setup/Names.exe"
+wizard_folders=('C:\Łódź' 'C:\表示\ソフト' 'C:\Каталог')
+round=0
+for locale in en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8; do
+    folder=${wizard_folders[$round]}
+    round=$((round + 1))
+    target=$(unix_path "$folder")
+    wineserver -k
+    LANG=$locale LC_ALL=$locale wine 'C:\Setup\Names.exe' "/D=$folder" >"$out/names-$round.log" 2>&1 &
+    setup_pid=$!
+    expect_window "$locale: the wizard opens" '^Parlavox Dictionary Setup - Welcome$'
+    shot "2$round-welcome-utf8-record-$locale"
+    keys "$win" Return Return Return
+    expect_window "$locale: Install into $folder ends with the information box" '^Information$'
+    keys "$win" Return
+    check "$locale: the wizard ended" wait_process "$setup_pid"
+    check "$locale: message: complete" saw_message "$out/names-$round.log" "Parlavox Dictionary setup complete."
+    check "$locale: the exact names and bytes below $folder" same_files "$names_payload" "$target/Wörterbuch"
+    LANG=$locale LC_ALL=$locale wine "$folder\\Wörterbuch\\uninstall.exe" /S >"$out/names-uninstall-$round.log" 2>&1
+    for _ in $(seq 50); do [ -e "$target" ] || break; sleep 0.2; done
+    check "$locale: the uninstaller removes $folder again" test ! -e "$target"
+    end_scenario
+done
+
 echo "e2e: screenshots in $shots"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
