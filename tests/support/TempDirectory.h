@@ -1,6 +1,6 @@
 // A fresh directory per test below the system's temporary folder, removed with everything in it
 // (read-only files included) when the test ends. Paths are handed out with backslashes on Windows
-// and '/' elsewhere, joined by Sub().
+// and '/' elsewhere, joined by Sub(), in UTF-8.
 #pragma once
 
 #include <atomic>
@@ -31,7 +31,11 @@ public:
     TTempDirectory(const TTempDirectory&) = delete;
     TTempDirectory& operator=(const TTempDirectory&) = delete;
 
-    std::string Path() const { return Root.string(); }
+    // UTF-8, as the programs take paths.
+    std::string Path() const {
+        const std::u8string path = Root.u8string();
+        return std::string(path.begin(), path.end());
+    }
     // The path of a relative name below the directory ('\' separators allowed).
     std::string Sub(const std::string& relative) const {
         std::string path = Path() + Separator();
@@ -47,16 +51,22 @@ public:
     }
 
     void Write(const std::string& relative, const std::string& contents) const {
-        std::filesystem::path path(Sub(relative));
+        const std::filesystem::path path = FileSystemPath(relative);
         std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << contents;
     }
     std::string Read(const std::string& relative) const {
-        std::ifstream in(Sub(relative), std::ios::binary);
+        std::ifstream in(FileSystemPath(relative), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     bool Exists(const std::string& relative) const {
-        return std::filesystem::exists(Sub(relative));
+        return std::filesystem::exists(FileSystemPath(relative));
+    }
+    // Sub() for std::filesystem: from UTF-8 (a std::string would be taken in the ANSI code page
+    // on Windows).
+    std::filesystem::path FileSystemPath(const std::string& relative) const {
+        const std::string path = Sub(relative);
+        return std::filesystem::path(std::u8string(path.begin(), path.end()));
     }
 
 private:

@@ -15,11 +15,13 @@
 
 namespace {
 
-// The names of the entries of a folder, sorted.
+// The names of the entries of a folder (UTF-8), sorted.
 std::vector<std::string> FilesIn(const TTempDirectory& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder.FileSystemPath(""))) {
+        const std::u8string name = entry.path().filename().u8string();
+        names.emplace_back(name.begin(), name.end());
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -193,9 +195,28 @@ TEST_F(ArchiveExpand, ANamesListSelectsIgnoringCaseAndReceivesTheWrittenPaths) {
 }
 
 TEST_F(ArchiveExpand, OnlyLettersAToZIgnoreCaseInTheNamesList) {
-    TStringList names{"\xC9T\xC9"};
+    TStringList names{"ÉTÉ"};
+    Archiver.NamesCodePage = 1252;
     Expand(RawArchive({TRawMember{"\xE9t\xE9", "accented"}}), &names);
     EXPECT_TRUE(names.empty());
+    names = {"été"};
+    Expand(RawArchive({TRawMember{"\xE9t\xE9", "accented"}}), &names);
+    EXPECT_EQ(names, TStringList{Archiver.TargetPath() + "été"});
+}
+
+// Names without the UTF-8 mark, as the first tools wrote them: in code page 932 the second byte
+// of 表 and of ソ is 0x5C, the backslash, which must not split the name.
+TEST_F(ArchiveExpand, UnmarkedNamesAreWrittenAsTheirCodePageSpellsThem) {
+    Archiver.MakeDirectories = true;
+    Archiver.NamesCodePage = 932;
+    Expand(RawArchive({TRawMember{"\x95\x5C.txt", "one"},
+                       TRawMember{"\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67.txt", "two"}}));
+    EXPECT_EQ(FilesIn(Temp), (std::vector<std::string>{"表.txt", "表示"}));
+    EXPECT_EQ(Temp.Read("表.txt"), "one");
+    EXPECT_EQ(Temp.Read("表示\\ソフト.txt"), "two");
+    Archiver.NamesCodePage = 1252;
+    Expand(RawArchive({TRawMember{"W\xF6rterbuch.txt", "three"}}));
+    EXPECT_EQ(Temp.Read("Wörterbuch.txt"), "three");
 }
 
 TEST_F(ArchiveExpand, OnCheckFileSkipsRedirectsAndStops) {

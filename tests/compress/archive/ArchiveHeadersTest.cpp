@@ -1,4 +1,6 @@
 #include "compress/Archiver.h"
+#include "compress/archive/FileNames.h"
+#include "compress/archive/MemberNameRules.h"
 #include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +193,65 @@ TEST(MemberHeader, ShortHeaderOrNameEndsTheArchive) {
     EXPECT_FALSE(a.ReadMemberHeader(cutHeader, h, name));
     TMemoryStream cutName(std::vector<uint8_t>(raw.begin(), raw.end() - 1));
     EXPECT_FALSE(a.ReadMemberHeader(cutName, h, name));
+}
+
+// A member of the given name bytes, marked UTF-8 or not, with the archive attribute.
+std::vector<uint8_t> NamedMember(const std::string& name, bool marked) {
+    auto raw = MemberBytes(name, static_cast<int16_t>(name.size()));
+    raw[MemberHeaderOffset::Attributes] = marked ? 0x28 : 0x20;
+    return raw;
+}
+
+std::string ReadName(TArchiver& archiver, const std::vector<uint8_t>& member) {
+    TMemoryStream s(member);
+    TMemberHeader h;
+    std::string name;
+    EXPECT_TRUE(archiver.ReadMemberHeader(s, h, name));
+    EXPECT_EQ(h.Attributes, 0x20);
+    return name;
+}
+
+TEST(MemberHeader, AMarkedNameIsUtf8WhateverTheNamesCodePage) {
+    TArchiver a;
+    a.NamesCodePage = 932;
+    for (const char* name : {"Ñandú\\über.dat", "Словарь.txt", "辞書\\日本語.txt"})
+        EXPECT_EQ(ReadName(a, NamedMember(name, true)), name);
+}
+
+// Without the mark a name is text of the code page the first tools wrote it in. In code page 932
+// the second byte of 表 and of ソ is 0x5C, the backslash: read as UTF-8 the name separates
+// folders only at its own backslash.
+TEST(MemberHeader, AnUnmarkedNameIsReadInTheNamesCodePage) {
+    TArchiver a;
+    a.NamesCodePage = 1252;
+    EXPECT_EQ(ReadName(a, NamedMember("W\xF6rterbuch.txt", false)), "Wörterbuch.txt");
+    a.NamesCodePage = 932;
+    const std::string nested =
+        ReadName(a, NamedMember("\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67.txt", false));
+    EXPECT_EQ(nested, "表示\\ソフト.txt");
+    EXPECT_EQ(FolderOf(nested), "表示\\");
+    const std::string flat = ReadName(a, NamedMember("\x95\x5C.txt", false));
+    EXPECT_EQ(flat, "表.txt");
+    EXPECT_EQ(FolderOf(flat), "");
+    EXPECT_FALSE(IsEscapingMemberName(flat, TNameRules::Windows));
+    EXPECT_EQ(ReadName(a, NamedMember("plain\\ascii.txt", false)), "plain\\ascii.txt");
+}
+
+TEST(MemberHeader, AMarkedNameThatIsNotUtf8IsDamaged) {
+    TArchiver a;
+    for (const std::string name : {"W\xF6rterbuch.txt", "\x95\x5C.txt", "cut\xE6\x97"}) {
+        TMemoryStream s(NamedMember(name, true));
+        TMemberHeader h;
+        std::string read;
+        try {
+            a.ReadMemberHeader(s, h, read);
+            ADD_FAILURE() << "accepted " << name;
+        } catch (const EDamagedArchive& e) {
+            EXPECT_NE(std::string(e.what()).find("name marked as UTF-8 that is not UTF-8"), std::string::npos)
+                << e.what();
+            EXPECT_TRUE(IsValidUtf8(e.what())) << e.what();
+        }
+    }
 }
 
 } // namespace

@@ -112,6 +112,29 @@ TEST(ArchiveWriterLayout, RejectsWhatTheFormatCannotHold) {
     EXPECT_THROW(TArchiveWriter(archive, miStored, 7, 0), Exception);
 }
 
+// A name beyond ASCII carries the UTF-8 mark, one of ASCII alone does not (so that archives of
+// such names stay what they were); bytes that are not UTF-8 are no name.
+TEST(ArchiveWriterLayout, NamesBeyondAsciiAreMarkedAndMustBeUtf8) {
+    TMemoryStream archive;
+    TArchiveWriter writer(archive, miStored);
+    const std::string name = "Ñandú\\über.dat";
+    TMemoryStream source(Bytes("abc"));
+    EXPECT_TRUE(writer.AddStream(name, source, 0x526428C4, 0x20, miStored).Utf8Name);
+    TMemoryStream latin1(Bytes("abc"));
+    try {
+        writer.AddStream("W\xF6rter.txt", latin1, 0x526428C4, 0x20, miStored);
+        ADD_FAILURE() << "a name that is not UTF-8 was written";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Member name is not UTF-8: W\\xF6rter.txt");
+    }
+    writer.Finish();
+    const auto& bytes = archive.Bytes;
+    ASSERT_EQ(bytes.size(), 21u + 25 + name.size() + 3);
+    EXPECT_EQ(bytes[21 + MemberHeaderOffset::Attributes], 0x28);
+    EXPECT_EQ(std::string(bytes.begin() + 21 + 25, bytes.end() - 3), name);
+    EXPECT_EQ(WriteOne("abc", miStored)[21 + MemberHeaderOffset::Attributes], 0x20);
+}
+
 TEST(ArchiveWriterFiles, TakesTheFilesDateAndAttributes) {
     TTempDirectory temp;
     temp.Write("file.txt", "contents");

@@ -188,6 +188,38 @@ TEST(SupportRecordParse, TextsAreKeptWhenTheDateMakesTheRecordInvalid) {
     EXPECT_FALSE(ParseSupportRecord("r").Created);
 }
 
+// A record in UTF-8, with the byte-order mark or without, reaches the pages (and through their
+// texts the registration) exactly; the resource and NAME.vl1 alike.
+TEST_F(WizardTest, Utf8RecordsShowTheirExactText) {
+    const std::string german = "r\tWörterbuch\tGrüße aus Köln\tJürgen Groß\t36211";
+    for (const std::string& record : {"\xEF\xBB\xBF" + german, german}) {
+        Desktop.Resources["PARLAVOX/SUPPORT"] = record;
+        Start();
+        EXPECT_EQ(Form->DictionaryName(), "Wörterbuch");
+        EXPECT_EQ(Text(N::Description), "Grüße aus Köln");
+        EXPECT_EQ(Text(N::Author), "Jürgen Groß");
+        EXPECT_TRUE(Desktop.Messages.empty());
+    }
+    Desktop.Resources.clear();
+    Desktop.Files["C:\\Setup\\setup.vl1"] = {"\xEF\xBB\xBF" + german + "\r\n"};
+    Start();
+    EXPECT_EQ(Text(N::Author), "Jürgen Groß");
+    EXPECT_EQ(Text(N::Created), "20.02.1999");
+}
+
+TEST(SupportRecordParse, AnAnsiRecordIsReadInTheCodePageGiven) {
+    const TSupportRecord western = ParseSupportRecord("r\tW\xF6rterbuch\tGr\xFC\xDF"
+                                                      "e\tJ\xFCrgen Gro\xDF\t36211",
+                                                      1252);
+    EXPECT_EQ(western.DictionaryName, "Wörterbuch");
+    EXPECT_EQ(western.Description, "Grüße");
+    EXPECT_EQ(western.Author, "Jürgen Groß");
+    EXPECT_EQ(western.Created, 36211);
+    EXPECT_EQ(ParseSupportRecord("r\t\xD1\xEB\xEE\xE2\xE0\xF0\xFC\td\ta\t1", 1251).DictionaryName, "Словарь");
+    // UTF-8 is UTF-8 whatever the machine's code page.
+    EXPECT_EQ(ParseSupportRecord("r\tName\td\tJürgen\t1", 1251).Author, "Jürgen");
+}
+
 TEST_F(WizardTest, RecordWithoutFractionShowsDateAlone) {
     Desktop.Resources["PARLAVOX/SUPPORT"] = "r\tName\tdesc\tauthor\t36211";
     Start();

@@ -95,6 +95,26 @@ protected:
         return files;
     }
 
+    // Writes a file whose relative path is UTF-8 (a std::string path would be taken in the ANSI
+    // code page on Windows).
+    void WriteUtf8File(const std::string& relative, const std::string& contents) {
+        const fs::path path = Scratch.Path / fs::path(std::u8string(relative.begin(), relative.end()));
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << contents;
+    }
+    // Relative path ('/'-separated, UTF-8) -> contents of every file below root.
+    static std::map<std::string, std::string> Utf8Tree(const fs::path& root) {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(root))
+            if (entry.is_regular_file()) {
+                std::ifstream in(entry.path(), std::ios::binary);
+                const std::u8string relative = fs::relative(entry.path(), root).generic_u8string();
+                files[std::string(relative.begin(), relative.end())] = {std::istreambuf_iterator<char>(in),
+                                                                        std::istreambuf_iterator<char>()};
+            }
+        return files;
+    }
+
     // Offset of the last stored data byte of a member.
     int64_t LastDataByte(const std::string& archive, const std::string& member) {
         auto stream = TFileStream::OpenRead(Scratch.File(archive));
@@ -261,6 +281,62 @@ TEST_F(QdmxArchive, ListShowsWhatWasPackedAndTestPasses) {
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(Contains(tested, "6 members OK")) << tested;
 }
+
+// Latin, Cyrillic and Japanese names, in a subfolder too, come back exactly; the members follow
+// the order of the names' UTF-8 bytes, on every system.
+TEST_F(QdmxArchive, UnicodeNamesRoundTrip) {
+    WriteUtf8File("uni/Wörterbuch.txt", "Wörter und Bücher\n");
+    WriteUtf8File("uni/日本語.txt", "日本語のテキスト");
+    WriteUtf8File("uni/Ñandú/über.dat", std::string(3000, 'u'));
+    WriteUtf8File("uni/Словарь.txt", "слово");
+    WriteUtf8File("uni/plain.txt", "plain");
+    TToolResult created = Qdmx("create -q -C " + F("uni") + " " + F("uni.qdmx") + " .");
+    ASSERT_EQ(created.Status, 0) << created.Stderr;
+    int status = -1;
+    EXPECT_EQ(Stdout("list " + F("uni.qdmx"), status),
+              "Wörterbuch.txt\nplain.txt\nÑandú\\über.dat\nСловарь.txt\n日本語.txt\n");
+    EXPECT_EQ(status, 0);
+
+    TToolResult extracted = Qdmx("extract -q -C " + F("out") + " " + F("uni.qdmx"));
+    ASSERT_EQ(extracted.Status, 0) << extracted.Stderr;
+    EXPECT_EQ(Utf8Tree(Scratch.Path / "out"), Utf8Tree(Scratch.Path / "uni"));
+    EXPECT_EQ(Utf8Tree(Scratch.Path / "out").size(), 5u);
+}
+
+// Names without the mark are read in --names-codepage: in code page 932 the second bytes of 表
+// and ソ are 0x5C, which must not split them. On Linux the default is 1252.
+TEST_F(QdmxArchive, UnmarkedNamesAreReadInTheNamesCodePage) {
+    const std::string raw = RawArchive({TRawMember{"\x95\x5C\x8E\xA6\\\x83\x5C.txt", "cp932 name"}});
+    Scratch.Write("old.qdmx", std::vector<uint8_t>(raw.begin(), raw.end()));
+    int status = -1;
+    EXPECT_EQ(Stdout("list --names-codepage 932 " + F("old.qdmx"), status), "表示\\ソ.txt\n");
+    EXPECT_EQ(status, 0);
+#ifndef _WIN32
+    EXPECT_EQ(Stdout("list " + F("old.qdmx"), status), "•\\Ž¦\\ƒ\\.txt\n");
+#endif
+    TToolResult extracted = Qdmx("extract -q --names-codepage 932 -C " + F("out") + " " + F("old.qdmx"));
+    ASSERT_EQ(extracted.Status, 0) << extracted.Stderr;
+    EXPECT_EQ(Utf8Tree(Scratch.Path / "out"),
+              (std::map<std::string, std::string>{{"表示/ソ.txt", "cp932 name"}}));
+    EXPECT_TRUE(Contains(Stdout("test --names-codepage 932 " + F("old.qdmx"), status), "1 member OK"));
+
+    for (const std::string command : {"list", "test", "extract"}) {
+        TToolResult unknown = Qdmx(command + " --names-codepage 99999 " + F("old.qdmx"));
+        EXPECT_EQ(unknown.Status, 2) << command;
+        EXPECT_TRUE(Contains(unknown.Stderr, "--names-codepage 99999: not a code page")) << unknown.Stderr;
+    }
+}
+
+#ifndef _WIN32
+// A file name in another encoding (Latin-1 bytes on Linux) would come back as another name.
+TEST_F(QdmxArchive, AFileNameThatIsNotUtf8IsRefused) {
+    WriteFile("latin/W\xF6rter.txt", "x");
+    TToolResult created = Qdmx("create -q -C " + F("latin") + " " + F("latin.qdmx") + " .");
+    EXPECT_EQ(created.Status, 1);
+    EXPECT_TRUE(Contains(created.Stderr, "Member name is not UTF-8: W\\xF6rter.txt")) << created.Stderr;
+    EXPECT_FALSE(fs::exists(Scratch.Path / "latin.qdmx"));
+}
+#endif
 
 TEST_F(QdmxArchive, AFlippedDataByteFailsTheTest) {
     MakeTree();
@@ -437,9 +513,9 @@ protected:
         WriteFile("dict/a/b/second.txt", "second");
         WriteFile("vel/velmor.ini", "[Vellumor]\r\n");
     }
-    std::string Arguments(const std::string& templateFile) {
-        return "make-setup -q --record " + F("record.txt") + " --dictionary " + F("dict") + " --vellumor " +
-               F("vel") + " --template " + Quote(templateFile) + " " + F("out.exe");
+    std::string Arguments(const std::string& templateFile, const std::string& options = "") {
+        return "make-setup -q " + options + "--record " + F("record.txt") + " --dictionary " + F("dict") +
+               " --vellumor " + F("vel") + " --template " + Quote(templateFile) + " " + F("out.exe");
     }
     const TResource* Find(const std::vector<TResource>& all, const char* type, const char* name) {
         for (const TResource& r : all)
@@ -533,6 +609,41 @@ TEST_F(QdmxMakeSetup, TheSetupCarriesTheRecordAndWhatCreatePacks) {
     }
 }
 
+// The setup carries the record as UTF-8 without a byte-order mark, whether it was given in UTF-8
+// (with the mark or without) or in an ANSI code page.
+TEST_F(QdmxMakeSetup, TheRecordIsStoredAsUtf8WhateverItsEncoding) {
+    MakeInputs();
+    const std::string german = "x\tWörterbuch\tGrüße\tJürgen Groß\t45000.5";
+    const struct {
+        const char* What;
+        std::string Given;
+        std::string Options;
+        std::string Stored;
+    } cases[] = {
+        {"UTF-8 with the mark", "\xEF\xBB\xBF" + german + "\r\n", "", german},
+        {"UTF-8", german, "", german},
+        {"1252",
+         "x\tW\xF6rterbuch\tGr\xFC\xDF"
+         "e\tJ\xFCrgen Gro\xDF\t45000.5",
+         "--record-codepage 1252 ", german},
+        {"1251", "x\t\xD1\xEB\xEE\xE2\xE0\xF0\xFC\t\xE4\tA\t45000.5", "--record-codepage 1251 ",
+         "x\tСловарь\tд\tA\t45000.5"},
+    };
+    for (const auto& c : cases) {
+        WriteFile("record.txt", c.Given);
+        // lh5 packs the folders quickly; the record is all this case is about.
+        TToolResult made = Qdmx(Arguments(Fixture("tiny-template.exe"), "-m lh5 " + c.Options));
+        ASSERT_EQ(made.Status, 0) << c.What << ": " << made.Stderr;
+        const std::vector<TResource> all = ReadResources(TPeImage(Scratch.Read("out.exe")));
+        ASSERT_NE(Find(all, "PARLAVOX", "SUPPORT"), nullptr) << c.What;
+        const std::vector<uint8_t>& record = Find(all, "PARLAVOX", "SUPPORT")->Data;
+        EXPECT_EQ(std::string(record.begin(), record.end()), c.Stored) << c.What;
+    }
+    TToolResult unknown = Qdmx(Arguments(Fixture("tiny-template.exe"), "--record-codepage 99999 "));
+    EXPECT_EQ(unknown.Status, 2);
+    EXPECT_TRUE(Contains(unknown.Stderr, "--record-codepage 99999: not a code page")) << unknown.Stderr;
+}
+
 TEST_F(QdmxMakeSetup, RefusedInputsGiveTheReasonAndLeaveNoSetup) {
     struct TCase {
         const char* What;
@@ -548,6 +659,9 @@ TEST_F(QdmxMakeSetup, RefusedInputsGiveTheReasonAndLeaveNoSetup) {
         {"year 10000", [this] { WriteFile("record.txt", "x\tName\td\ta\t2958466"); }, "is not a date"},
         {"no name", [this] { WriteFile("record.txt", "x\t\td\ta\t36211"); }, "cannot be a folder name"},
         {"two lines", [this] { WriteFile("record.txt", "x\tName\td\ta\t36211\nmore"); }, "line break"},
+        {"UTF-16", [this] { WriteFile("record.txt", std::string("\xFF\xFEx\0\t\0", 6)); }, "saved as UTF-16"},
+        {"marked but not UTF-8", [this] { WriteFile("record.txt", "\xEF\xBB\xBFx\tW\xF6rter\td\ta\t36211"); },
+         "byte-order mark but is not UTF-8"},
         {"no project", [this] { fs::remove(Scratch.Path / "dict" / "words.vlp"); },
          "must hold exactly one project file (*.vlp), found 0"},
         {"two projects", [this] { WriteFile("dict/a/OTHER.VLP", "[Project]\r\n"); }, "found 2"},
