@@ -195,25 +195,6 @@ TEST(MemberHeader, ShortHeaderOrNameEndsTheArchive) {
     EXPECT_FALSE(a.ReadMemberHeader(cutName, h, name));
 }
 
-// The mark is bit 3 of the attributes' low byte; it follows Utf8Name alone, in both directions.
-TEST(MemberHeader, TheUtf8MarkIsBitThreeOfTheAttributesAndNoAttribute) {
-    TMemberHeader h;
-    h.Attributes = 0x21;
-    h.Utf8Name = true;
-    uint8_t raw[MemberHeaderSize];
-    EncodeMemberHeader(h, raw);
-    EXPECT_EQ(raw[MemberHeaderOffset::Attributes], 0x29);
-    EXPECT_EQ(raw[MemberHeaderOffset::Attributes + 1], 0);
-    const TMemberHeader back = DecodeMemberHeader(raw);
-    EXPECT_EQ(back.Attributes, 0x21);
-    EXPECT_TRUE(back.Utf8Name);
-    h.Utf8Name = false;
-    h.Attributes = 0x29;
-    EncodeMemberHeader(h, raw);
-    EXPECT_EQ(raw[MemberHeaderOffset::Attributes], 0x21);
-    EXPECT_FALSE(DecodeMemberHeader(raw).Utf8Name);
-}
-
 // A member of the given name bytes, marked UTF-8 or not, with the archive attribute.
 std::vector<uint8_t> NamedMember(const std::string& name, bool marked) {
     auto raw = MemberBytes(name, static_cast<int16_t>(name.size()));
