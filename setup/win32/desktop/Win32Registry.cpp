@@ -1,6 +1,7 @@
 // The registry work of registration and uninstall. Keys are created with full access, opened with
-// the access each use needs, and closed on every way out. A string read back may lack its
-// terminating NUL (whoever wrote it decides): it is cut at the first NUL or at its size.
+// the access each use needs, and closed on every way out; what a failed open or create leaves in
+// the handle is no key, and is dropped unclosed. A string read back may lack its terminating NUL
+// (whoever wrote it decides): it is cut at the first NUL or at its size.
 #include "setup/win32/desktop/Win32Registry.h"
 
 #include "platform/win32/Owned.h"
