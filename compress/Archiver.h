@@ -117,8 +117,10 @@ public:
     // Free bytes of a drive (0: the current drive, 1: A, 2: B, ...), or -1 when it cannot be asked.
     virtual float DriveFreeSpace(uint8_t drive);
     // Creates the directory and its missing parents; paths shorter than 3 characters (a drive or a
-    // root) are never created. Raises EInOutError when a directory cannot be created.
+    // root) are never created. Raises EInOutError when a directory cannot be created, and before
+    // creating any when more than MaxNewDirectoryLevels of them are missing.
     void MakeDirectoryPath(const std::string& path);
+    static constexpr size_t MaxNewDirectoryLevels = 256;
     // The drive number that a path names: the letter before a colon in its second character
     // (A = 1, ...), else 0 for the current drive.
     static uint8_t DriveNumberOf(const std::string& path);

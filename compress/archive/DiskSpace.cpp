@@ -121,6 +121,12 @@ void TArchiver::MakeDirectoryPath(const std::string& path) {
         if (length < 3 || length <= root || DirectoryExists(level(length))) break;
         missing.push_back(length);
     }
+    // A member that asks for thousands of new levels is crafted: each level is a real folder
+    // (Windows takes up to 32,767 characters), made one by one, so it is refused before the first.
+    if (missing.size() > MaxNewDirectoryLevels)
+        throw EInOutError("Cannot create directory \"" + level(missing.back()) + "\". A member asks for " +
+                          std::to_string(missing.size()) + " new folders below it, more than the " +
+                          std::to_string(MaxNewDirectoryLevels) + " any archive needs.");
     for (auto length = missing.rbegin(); length != missing.rend(); ++length) {
         if (!CreateDirectoryAt(level(*length)))
             throw EInOutError("Cannot create directory \"" + directory + "\". " + SystemErrorText());

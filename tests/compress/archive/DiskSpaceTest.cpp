@@ -158,6 +158,19 @@ TEST(MakeDirectoryPath, LeavesEmptyAndShortPathsAlone) {
     EXPECT_TRUE(temp.Exists("abc"));
 }
 
+// As many new levels as allowed are made; one more refuses the whole path before its first folder.
+TEST(MakeDirectoryPath, RefusesMoreNewLevelsThanAnyArchiveNeeds) {
+    TTempDirectory temp;
+    TArchiver archiver;
+    std::string levels;
+    for (size_t level = 0; level < TArchiver::MaxNewDirectoryLevels; ++level) levels += "d\\";
+    archiver.MakeDirectoryPath(temp.Sub("ok"));
+    archiver.MakeDirectoryPath(temp.Sub("ok\\" + levels));
+    EXPECT_TRUE(DirectoryExists(temp.Sub("ok\\" + levels)));
+    EXPECT_THROW(archiver.MakeDirectoryPath(temp.Sub("deep\\" + levels + "one-more")), EInOutError);
+    EXPECT_FALSE(temp.Exists("deep"));
+}
+
 TEST(MakeDirectoryPath, AFileInTheWayIsAnInputOutputError) {
     TTempDirectory temp;
     temp.Write("file", "x");

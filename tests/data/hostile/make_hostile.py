@@ -982,8 +982,8 @@ def name_cases():
     assert len(levels) <= 32767
     data = build([Member(levels, evil), after])
     case("name_deep.qdmx",
-         "a 32,766-character name of 16,380 one-letter levels: qdmx creates the directories one level at a "
-         "time until the path is too long and stops with the directory error, inside the target",
+         "a 32,766-character name of 16,380 one-letter levels: qdmx refuses to create more than 256 new "
+         "levels for one member and stops with the directory error before the first, inside the target",
          data, ("ok", 2), ("ok",), {0: evil, 1: after.expanded}, (0, ""), (1, "Cannot create directory"), None,
          names=[levels, after.name])
     deep = b"\\".join([b"d" * 200] * 30) + b"\\deep.txt"
