@@ -56,8 +56,9 @@ protected:
         Form->HandleEvent([&] { Form->NextButtonClick(); });
     }
     std::string Disk(const std::string& relative) const {
-        std::string path = Root + "/" + relative;
-        std::ifstream in(path, std::ios::binary);
+        // A UTF-8 path: MinGW's streams would take a plain string in the ANSI code page.
+        const std::string path = Root + "/" + relative;
+        std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
         if (!in) return "<missing>";
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
@@ -486,7 +487,8 @@ protected:
         Request.DictionaryDirectory = Root + "\\dict";
     }
     std::string Disk(const std::string& relative) const {
-        std::ifstream in(Root + "/" + relative, std::ios::binary);
+        const std::string path = Root + "/" + relative;
+        std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
         if (!in) return "<missing>";
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
