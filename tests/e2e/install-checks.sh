@@ -39,7 +39,8 @@ build_machine_qdmx() {
 programs_group() { find "$drive_c/users" -type d -path '*Start Menu/Programs/Parlavox' | head -1; }
 
 # A setup made on Linux with a UTF-8 support record (the dictionary "Wörterbuch" by "Jürgen Groß")
-# and member names in three scripts, one in a subfolder; the payload is left in OUT/names-payload.
+# and member names in three scripts, one in a subfolder, beside its project file; the payload is
+# left in OUT/names-payload.
 # Uses the caller's $qdmx, $payload (for Vellumor) and the template named.
 make_names_setup() {
     local out=$1 template=$2 exe=$3
@@ -49,6 +50,7 @@ make_names_setup() {
     printf 'словарь\r\n' >"$names_payload/Словарь.txt"
     printf '日本語\r\n' >"$names_payload/日本語.txt"
     printf 'über\r\n' >"$names_payload/Ñandú/über.dat"
+    printf '[Project]\r\nName=Wörterbuch\r\n' >"$names_payload/Wörterbuch.vlp"
     printf 'PVD4\tWörterbuch\tDeutsch–Русский–日本語\tJürgen Groß\t45000.5' >"$out/utf8-record.txt"
     "$qdmx" make-setup -q --record "$out/utf8-record.txt" --dictionary "$names_payload" \
         --vellumor "$payload/vellumor" --template "$template" "$exe"
@@ -57,4 +59,8 @@ make_names_setup() {
 unix_path() {
     local p=${1#C:\\}
     echo "$drive_c/${p//\\//}"
+}
+# What an uninstall leaves of a base folder: Vellumor's two user files, which it always keeps.
+only_user_files_left() {
+    [ "$(find "$1" -type f -printf '%f\n' 2>/dev/null | sort | tr '\n' ' ')" = "velmor.pvl velmor.pvm " ]
 }

@@ -432,7 +432,7 @@ for locale in $locales; do
     for folder in "${unicode_folders[@]}"; do
         echo "silent-e2e: LANG=$locale /S /D=$folder"
         wineserver -k
-        LANG=$locale LC_ALL=$locale wine 'C:\Names.exe' /S "/D=$folder" "/LOG=C:\names.log" >"$out/names.out" 2>&1
+        LANG=$locale LC_ALL=$locale wine 'C:\Names.exe' /S "/LOG=C:\names.log" "/D=$folder" >"$out/names.out" 2>&1
         rc=$?
         target=$(unix_path "$folder")
         check "$locale: /S into $folder exits 0" test "$rc" -eq 0
@@ -440,30 +440,32 @@ for locale in $locales; do
         check "$locale: Vellumor below $folder" same_files "$payload/vellumor" "$target/VL"
         check "$locale: RootDir is $folder\\VL" test "$(machine_value 'Software\Parlavox\Vellumor\4.0' '4.0' RootDir)" = "$folder\\VL"
         check "$locale: Apps & Features shows the record's author" \
-            test "$(machine_value 'Software\Microsoft\Windows\CurrentVersion\Uninstall' 'Uninstall\Parlavox' Publisher)" = 'Jürgen Groß'
+            test "$(machine_value 'Software\Microsoft\Windows\CurrentVersion\Uninstall' 'Uninstall\Parlavox Wörterbuch' Publisher)" = 'Jürgen Groß'
         check "$locale: the log is UTF-8 with its mark and names the folder" \
             bash -c "head -c3 '$drive_c/names.log' | cmp -s - <(printf '\xef\xbb\xbf') && grep -aqF 'Written: $folder\\Wörterbuch\\日本語.txt' '$drive_c/names.log'"
         LANG=$locale LC_ALL=$locale wine "$folder\\Wörterbuch\\uninstall.exe" /S >"$out/names-uninstall.out" 2>&1
         rc=$?
         for _ in $(seq 50); do [ -e "$target/Wörterbuch" ] || break; sleep 0.2; done
         check "$locale: the uninstaller exits 0" test "$rc" -eq 0
-        check "$locale: and removes $folder again" test ! -e "$target"
-        check "$locale: and its Apps & Features entry" test -z "$(machine_value 'Software\Microsoft\Windows\CurrentVersion\Uninstall' 'Uninstall\Parlavox' Publisher)"
+        check "$locale: and removes $folder again but for Vellumor's user files" only_user_files_left "$target"
+        check "$locale: and its Apps & Features entry" test -z "$(machine_value 'Software\Microsoft\Windows\CurrentVersion\Uninstall' 'Uninstall\Parlavox Wörterbuch' Publisher)"
     done
 done
 
 echo "silent-e2e: a Start-menu folder in a Cyrillic user profile on a 1252 machine"
 wineserver -k
-wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' /v Programs \
+# The profile's Programs folder, which Windows makes with the profile, moved to a Cyrillic path.
+mkdir -p "$drive_c/users/Пользователь/Start Menu/Programs"
+LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' /v Programs \
     /t REG_EXPAND_SZ /d 'C:\users\Пользователь\Start Menu\Programs' /f >/dev/null 2>&1
 LANG=en_US.UTF-8 wine 'C:\Names.exe' /S '/D=C:\Profile Test' >"$out/profile.out" 2>&1
 rc=$?
 check "the install for a Cyrillic profile exits 0" test "$rc" -eq 0
 check "Vellumor.lnk is in the profile's Parlavox group" test -f "$drive_c/users/Пользователь/Start Menu/Programs/Parlavox/Vellumor.lnk"
 LANG=en_US.UTF-8 wine 'C:\Profile Test\Wörterbuch\uninstall.exe' /S >"$out/profile-uninstall.out" 2>&1
-for _ in $(seq 50); do [ -e "$drive_c/Profile Test" ] || break; sleep 0.2; done
+for _ in $(seq 50); do [ -e "$drive_c/Profile Test/Wörterbuch" ] || break; sleep 0.2; done
 check "its uninstall removes the group again" test ! -e "$drive_c/users/Пользователь/Start Menu/Programs/Parlavox"
-wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' /v Programs /f >/dev/null 2>&1
+LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders' /v Programs /f >/dev/null 2>&1
 
 echo "silent-e2e: a 240-character folder"
 long='C:\Long'
@@ -475,8 +477,8 @@ rc=$?
 check "a ${#long}-character folder installs" test "$rc" -eq 0
 check "with every file" same_files "$names_payload" "$(unix_path "$long")/Wörterbuch"
 LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine "$long\\Wörterbuch\\uninstall.exe" /S >"$out/long-uninstall.out" 2>&1
-for _ in $(seq 50); do [ -e "$drive_c/Long" ] || break; sleep 0.2; done
-check "and uninstalls" test ! -e "$drive_c/Long"
+for _ in $(seq 50); do [ -e "$(unix_path "$long")/Wörterbuch" ] || break; sleep 0.2; done
+check "and uninstalls, but for Vellumor's user files" only_user_files_left "$drive_c/Long"
 
 echo "silent-e2e: qdmx.exe packs names in three scripts that the Linux qdmx expands byte for byte, and back"
 mkdir -p "$drive_c/NamesSource"
