@@ -6,8 +6,10 @@
 // archive, a file outside the scratch folder, a member read past its stored data, and output
 // beyond what the member's codec may write.
 #include "compress/Archiver.h"
+#include "compress/archive/ArchiveFormat.h"
 #include "compress/codecs/lh5/expand/Lh5Expand.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -57,8 +59,12 @@ void List(const std::vector<uint8_t>& bytes) {
     for (const auto& entry : list) {
         const TMemberInfo& m = *entry.Info;
         if (m.CompressedSize < 0 || m.ExpandedSize < 0) std::abort();
-        if (m.Position + 25 + static_cast<int64_t>(entry.Name.size()) + m.CompressedSize > stream.Size())
-            std::abort();
+        // The name as stored: the listed one is UTF-8, longer than an unmarked name in its code page.
+        if (m.Position < 0 || m.Position + MemberHeaderSize > stream.Size()) std::abort();
+        uint8_t header[MemberHeaderSize];
+        std::copy_n(bytes.begin() + m.Position, MemberHeaderSize, header);
+        const int64_t storedName = DecodeMemberHeader(header).NameLength;
+        if (m.Position + MemberHeaderSize + storedName + m.CompressedSize > stream.Size()) std::abort();
     }
 }
 
