@@ -35,10 +35,16 @@ parlavox_fetch_zstd_source() {
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     if ! apt-cache showsrc zstd 2>/dev/null | grep -qx "Version: $PARLAVOX_ZSTD_SOURCE_VERSION"; then
         echo "Adding a deb-src entry for Debian's main archive ($PARLAVOX_DEB_SRC_LIST)"
-        local codename
+        local codename uri
         codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
-        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-            "$codename" | $sudo tee "$PARLAVOX_DEB_SRC_LIST" >/dev/null
+        # The mirror this machine already uses for its binary packages (a deb822 .sources file or a
+        # one-line "deb URI SUITE" entry), not a host of our own choosing.
+        uri=$(awk -v own="$PARLAVOX_DEB_SRC_LIST" 'FILENAME != own && $1 == "URIs:" {print $2; exit}' /etc/apt/sources.list.d/*.sources 2>/dev/null)
+        [ -n "$uri" ] || uri=$(awk '$1 == "deb" {for (i = 2; i <= NF; i++) if ($i ~ /^[a-z+]+:\/\//) {print $i; exit}}' \
+            /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null)
+        [ -n "$uri" ] || { echo "No apt source is configured to take the source package from" >&2; return 1; }
+        printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+            "$uri" "$codename" | $sudo tee "$PARLAVOX_DEB_SRC_LIST" >/dev/null
         $sudo apt-get update -qq
     fi
     mkdir -p "$PARLAVOX_ZSTD_SOURCE_DIR"
