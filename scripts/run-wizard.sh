@@ -30,7 +30,7 @@ if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
 else
     echo "No display: running the scripted walk-through under Xvfb"
     status=0
-    bash tests/e2e/wizard-e2e.sh "$build" "$build/walkthrough" || status=$?
+    PARLAVOX_WALKTHROUGH=1 bash tests/e2e/wizard-e2e.sh "$build" "$build/walkthrough" || status=$?
     echo "Screenshots of every page and box: $build/walkthrough/screenshots/"
     exit "$status"
 fi

@@ -6,6 +6,8 @@
 #
 # Usage: wizard-e2e.sh WINDOWS_BUILD_DIR [OUT_DIR]
 #   OUT_DIR (default WINDOWS_BUILD_DIR/e2e) receives the prefix, the logs and screenshots/*.png.
+#   PARLAVOX_WALKTHROUGH=1 (scripts/run without a display) stops after the pages and boxes a
+#   newcomer looks at; the rounds after them (a killed reinstall, code pages) are for the tests.
 set -uo pipefail
 
 build=$(cd "$1" && pwd)
@@ -365,6 +367,14 @@ check "setup.exe ends after OK" wait_process "$setup_pid" 20
 check "Vellumor is not started after the failed mark" wait_no_window '^Vellumor$' 2
 end_scenario
 
+finish() {
+    echo "e2e: screenshots in $shots"
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+    exit
+}
+[ "${PARLAVOX_WALKTHROUGH:-0}" = 1 ] && finish
+
 # Installing over an earlier installation when the install does not finish: version 1 of a
 # payload of three members of 4 MB each (NAME.vl1 and NAME.vl2 beside the template executable),
 # then version 2 killed in the middle of a member, CRASH_KILLS times (default 3) at different
@@ -461,6 +471,4 @@ for locale in en_US.UTF-8 ja_JP.UTF-8 ru_RU.UTF-8; do
     end_scenario
 done
 
-echo "e2e: screenshots in $shots"
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish
