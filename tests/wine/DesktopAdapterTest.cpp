@@ -12,6 +12,8 @@
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
 #include "setup/MainForm.h"
+#include "setup/ProtectedAccess.h"
+#include "setup/install/FolderProtection.h"
 #include "setup/install/KoStamp.h"
 #include "setup/win32/OwnProcess.h"
 #include "setup/win32/PackedPicture.h"
@@ -22,10 +24,12 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <thread>
 
@@ -523,11 +527,78 @@ void InstallAndUninstall(const std::string& root, const std::vector<std::string>
     EXPECT_EQ(ReadText(files, project), "[Project]\r\nName=Sample\r\nDeployed=1\r\n");
     EXPECT_TRUE(files.FindFileTimeStamp(project).has_value());
     ASSERT_TRUE(SetFileAttributesW(WidePath(project).c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_TRUE(files.RemoveFile(project));
+    EXPECT_EQ(files.RemoveFile(project), TRemoveResult::Removed);
+    EXPECT_EQ(files.RemoveFile(project), TRemoveResult::Missing);
     EXPECT_FALSE(files.FileExists(project));
     for (auto level = folders.rbegin(); level != folders.rend(); ++level)
         EXPECT_TRUE(files.RemoveEmptyDirectory(*level)) << *level;
     EXPECT_FALSE(files.DirectoryExists(folders.front()));
+}
+
+// The access of a folder as the system gives it back in its own text.
+std::string FolderSddl(const std::string& folder) {
+    PACL dacl = nullptr;
+    TLocalMemory<void> descriptor;
+    std::wstring wide = WidePath(folder);
+    if (GetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, descriptor.Out()) != ERROR_SUCCESS)
+        return "<unreadable>";
+    TLocalMemory<wchar_t> text;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.get(), SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, text.Out(), nullptr))
+        return "<unconvertible>";
+    return WideToUtf8(text.get());
+}
+
+bool SetFolderSddl(const std::string& folder, const wchar_t* sddl) {
+    TLocalMemory<void> descriptor;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    std::wstring wide = WidePath(folder);
+    return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.Out(),
+                                                                nullptr) &&
+           GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted) &&
+           SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, dacl, nullptr) == ERROR_SUCCESS;
+}
+
+// Wine keeps the access set on a folder: a folder whose access lets Users change it, built so, is
+// refused by the installation's check, naming it; given the protected access it passes, and then
+// carries exactly the access text as the system converts it.
+TEST(DesktopFiles, AFolderUsersCanChangeIsRefusedUntilProtected) {
+    TScratchFolder scratch("adapter-access");
+    TWin32Files files;
+    const std::string folder = Utf8Of(scratch.Path / "Apps");
+    ASSERT_TRUE(files.MakeDirectory(folder));
+    ASSERT_TRUE(SetFolderSddl(folder, L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;BU)"));
+    EXPECT_TRUE(files.OthersCanChange(folder, false));
+    const std::optional<std::string> refusal =
+        RefuseChangeableFolders(files, {folder}, TFoldersMadeEarlier());
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(
+        refusal->rfind("The folder \"" + folder + "\" can be changed by users who are not administrators", 0),
+        0u)
+        << *refusal;
+    // Users who may only add entries: enough to refuse an installation folder, not a folder above.
+    ASSERT_TRUE(SetFolderSddl(folder, L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200af;;;BU)"));
+    EXPECT_TRUE(files.OthersCanChange(folder, true));
+    EXPECT_FALSE(files.OthersCanChange(folder, false));
+
+    ASSERT_TRUE(files.ProtectFolder(folder));
+    EXPECT_FALSE(files.OthersCanChange(folder, true));
+    EXPECT_FALSE(RefuseChangeableFolders(files, {folder}, TFoldersMadeEarlier()).has_value());
+    TLocalMemory<void> expected;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        Utf8ToWide(ProtectedFolderSddl).c_str(), SDDL_REVISION_1, expected.Out(), nullptr));
+    TLocalMemory<wchar_t> expectedText;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        expected.get(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, expectedText.Out(), nullptr));
+    EXPECT_EQ(FolderSddl(folder), WideToUtf8(expectedText.get()));
+    // What is made in it inherits the protected access.
+    const std::string below = folder + "\\VL";
+    ASSERT_TRUE(files.MakeDirectory(below));
+    EXPECT_FALSE(files.OthersCanChange(below, true));
 }
 
 TEST(DesktopFiles, NonAsciiFoldersInstallAndUninstall) {
