@@ -1,6 +1,8 @@
 // Final paths and the reparse attribute, asked of an open handle.
 #include "platform/win32/FinalPath.h"
 
+#include <vector>
+
 namespace {
 
 // A folder's path without its closing separator, so that C:\A\ and C:\A compare equal; a drive's
@@ -10,6 +12,43 @@ std::wstring_view WithoutClosingSeparator(std::wstring_view path) {
     return path;
 }
 
+using TNtQueryObject = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+constexpr int ObjectNameInformation = 1;
+constexpr ULONG NameBufferBytes = 65536; // a UNICODE_STRING holds at most 32,767 characters
+
+struct TObjectName {
+    USHORT Length, MaximumLength;
+    const wchar_t* Buffer;
+};
+
+// The object's own name as the system keeps it (\Device\HarddiskVolume3\dir\name, or \??\C:\dir\name
+// under Wine), turned into the extended DOS form through the drives' device names. For a path
+// longer than MAX_PATH, which Wine's GetFinalPathNameByHandleW cannot give.
+std::wstring FinalPathFromObjectName(HANDLE handle) {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto query = ntdll ? reinterpret_cast<TNtQueryObject>(
+                                   reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryObject")))
+                             : nullptr;
+    if (!query) return {};
+    std::vector<unsigned char> buffer(NameBufferBytes);
+    ULONG written = 0;
+    if (query(handle, ObjectNameInformation, buffer.data(), NameBufferBytes, &written) < 0) return {};
+    const auto* name = reinterpret_cast<const TObjectName*>(buffer.data());
+    if (!name->Buffer) return {};
+    const std::wstring_view nt(name->Buffer, name->Length / sizeof(wchar_t));
+    if (nt.substr(0, 4) == L"\\??\\") return L"\\\\?\\" + std::wstring(nt.substr(4));
+    if (nt.substr(0, 12) == L"\\Device\\Mup\\") return L"\\\\?\\UNC\\" + std::wstring(nt.substr(12));
+    wchar_t drive[] = L"A:";
+    wchar_t device[MAX_PATH + 1];
+    for (; drive[0] <= L'Z'; ++drive[0]) {
+        if (!QueryDosDeviceW(drive, device, MAX_PATH + 1)) continue;
+        const std::wstring_view prefix(device);
+        if (nt.size() > prefix.size() && nt.substr(0, prefix.size()) == prefix && nt[prefix.size()] == L'\\')
+            return L"\\\\?\\" + std::wstring(drive) + std::wstring(nt.substr(prefix.size()));
+    }
+    return {};
+}
+
 } // namespace
 
 std::wstring FinalPath(HANDLE handle) {
@@ -17,7 +56,7 @@ std::wstring FinalPath(HANDLE handle) {
     for (;;) {
         const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
                                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return {};
+        if (length == 0) return FinalPathFromObjectName(handle);
         if (length < path.size()) {
             path.resize(length);
             return path;

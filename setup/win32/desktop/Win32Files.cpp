@@ -33,13 +33,20 @@ TRemoveResult RemoveFailure(DWORD error) {
     return TRemoveResult::Failed;
 }
 
+// FileDispositionInfoEx and its flags (Windows 10 1709), which the headers give only to programs
+// built for Windows 10; the programs here start on Windows 7.
+constexpr auto DispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD DispositionDelete = 0x1, DispositionPosixSemantics = 0x2, DispositionIgnoreReadOnly = 0x10;
+struct TDispositionEx {
+    DWORD Flags;
+};
+
 // Deletes what the handle holds. POSIX semantics take the name away at once, even while others
 // hold the file open; where the system has no such request (before Windows 10 1709, and Wine),
 // the classic one, which needs the read-only bit cleared first.
 bool DeleteThroughHandle(HANDLE handle, FILE_BASIC_INFO basic) {
-    FILE_DISPOSITION_INFO_EX extended{FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS |
-                                      FILE_DISPOSITION_FLAG_IGNORE_READONLY_ATTRIBUTE};
-    if (SetFileInformationByHandle(handle, FileDispositionInfoEx, &extended, sizeof extended)) return true;
+    TDispositionEx extended{DispositionDelete | DispositionPosixSemantics | DispositionIgnoreReadOnly};
+    if (SetFileInformationByHandle(handle, DispositionInfoEx, &extended, sizeof extended)) return true;
     const DWORD error = GetLastError();
     if (error != ERROR_INVALID_PARAMETER && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_FUNCTION &&
         error != ERROR_CALL_NOT_IMPLEMENTED)
