@@ -204,7 +204,8 @@ public:
     // True when a file (not a directory) exists at path.
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool DirectoryExists(const std::string& path) = 0;
-    // True when the file or folder at path is itself a reparse point (a junction, a symbolic link).
+    // True when the file or folder at path is itself a reparse point (a junction, a symbolic link),
+    // or is reached through one: its final path is not path.
     virtual bool IsReparsePoint(const std::string& path) = 0;
     // Creates or replaces a file with the bytes; false when it cannot.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;

@@ -68,9 +68,18 @@ std::wstring FinalPath(HANDLE handle) {
 bool FinalPathIs(HANDLE handle, const std::wstring& extendedPath) {
     const std::wstring final = FinalPath(handle);
     if (final.empty() || extendedPath.empty()) return false;
-    const std::wstring_view a = WithoutClosingSeparator(final), b = WithoutClosingSeparator(extendedPath);
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
+    const auto same = [&](std::wstring_view path) {
+        const std::wstring_view a = WithoutClosingSeparator(final), b = WithoutClosingSeparator(path);
+        return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                    static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+    };
+    if (same(extendedPath)) return true;
+    // A path given with short (8.3) names is the same path in its long form; the long form is
+    // looked up by name, which never follows a link.
+    std::wstring longForm(extendedPath.size() + MAX_PATH, L'\0');
+    const DWORD length =
+        GetLongPathNameW(extendedPath.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+    return length > 0 && length < longForm.size() && same(std::wstring_view(longForm.data(), length));
 }
 
 bool IsReparseHandle(HANDLE handle) {

@@ -103,9 +103,11 @@ bool TWin32Files::DirectoryExists(const std::string& path) {
 }
 
 bool TWin32Files::IsReparsePoint(const std::string& path) {
-    // The entry itself is opened, not what it leads to; what cannot be opened is no link.
+    // The entry itself is opened, not what it leads to; what cannot be opened is no link. A
+    // final path other than path means a link at some level of it (Wine 8 shows a Unix symbolic
+    // link only that way, without the reparse attribute).
     const THandle entry = OpenEntry(path, FILE_READ_ATTRIBUTES);
-    return entry && IsReparseHandle(entry.get());
+    return entry && (IsReparseHandle(entry.get()) || !FinalPathIs(entry.get(), WidePath(path)));
 }
 
 bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& bytes) {
