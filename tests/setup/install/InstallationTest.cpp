@@ -851,6 +851,31 @@ TEST_F(UnattendedSetup, FolderThatTheRulesRefuseExitsTwoWithNothingWritten) {
     }
 }
 
+// A folder others can change: the wizard says so and stays on its page; the silent run logs it and
+// fails (exit 1, not a usage error: the folder's access is wrong, not the command line).
+TEST_F(UnattendedSetup, FolderOthersCanChangeFailsWithItsNameInTheLog) {
+    Desktop.ChangeableFolders = {Root};
+    EXPECT_EQ(RunSilent({}), ExitFailure);
+    EXPECT_TRUE(
+        Lines.Has("Error: The folder \"" + Root +
+                  "\" can be changed by users who are not administrators, so what the setup installs "
+                  "there could be replaced. Choose another folder, or let only administrators change it."))
+        << ::testing::PrintToString(Lines.Lines);
+    EXPECT_TRUE(Lines.Has("Error: Parlavox Dictionary setup failed!"));
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+    EXPECT_TRUE(Desktop.Registry.empty());
+}
+
+TEST_F(WizardInstallation, FolderOthersCanChangeKeepsTheWizardOnItsPage) {
+    Desktop.ChangeableFolders = {Root};
+    Install();
+    ASSERT_EQ(Desktop.Messages.size(), 1u);
+    EXPECT_EQ(Desktop.Messages[0].Text.rfind("The folder \"" + Root + "\" can be changed", 0), 0u);
+    EXPECT_EQ(Controls.Page, 2);
+    EXPECT_FALSE(Controls.Closed);
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
 TEST_F(UnattendedSetup, StartupFailureEndsBeforeAnyPage) {
     Desktop.Resources.clear();
     EXPECT_EQ(RunSilent({}), ExitFailure);
