@@ -184,6 +184,11 @@ protected:
     ~TProgramStarter() = default;
 };
 
+// What became of a file to be removed: gone now, not there to begin with, held open by a program
+// (a sharing violation), refused (a link, or a file whose final path is not the path given, so
+// reached through a link at some level), or failed otherwise.
+enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed };
+
 // Files and folders.
 class TFiles {
 public:
@@ -199,14 +204,25 @@ public:
     // True when a file (not a directory) exists at path.
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool DirectoryExists(const std::string& path) = 0;
-    // True when the file or folder at path is itself a reparse point (a junction, a symbolic link).
+    // True when the file or folder at path is itself a reparse point (a junction, a symbolic link),
+    // or is reached through one: its final path is not path.
     virtual bool IsReparsePoint(const std::string& path) = 0;
     // Creates or replaces a file with the bytes; false when it cannot.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
-    // Deletes a file (a read-only one too); false when it cannot.
-    virtual bool RemoveFile(const std::string& path) = 0;
-    // Removes a directory that is empty; false otherwise.
+    // Deletes a file (a read-only one too), opened without following a link and removed through
+    // that handle; never a link, nor a file reached through one (Refused).
+    virtual TRemoveResult RemoveFile(const std::string& path) = 0;
+    // Removes a directory that is empty, the same way: never a link, nor one reached through a
+    // link; false otherwise.
     virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
+    // Whether someone who is no administrator can change the folder: rename, replace or delete it,
+    // delete its entries, or change its access or owner; with entries, also add files or folders
+    // to it. An owner other than Administrators, SYSTEM, TrustedInstaller or the user running the
+    // program counts as such a someone, as does a folder whose access cannot be read.
+    virtual bool OthersCanChange(const std::string& folder, bool entries) = 0;
+    // Gives an existing folder the protected access (ProtectedAccess.h), handed down to what is
+    // below it; false when it cannot (a link is never given it).
+    virtual bool ProtectFolder(const std::string& folder) = 0;
     // The last-write time, local and packed, of the file at exactly path, looking only at files
     // that are neither directories, hidden nor system files; nothing when there is none.
     virtual std::optional<int32_t> FindFileTimeStamp(const std::string& path) = 0;

@@ -14,7 +14,7 @@ TInstallRequest TMainForm::RequestFromPages() const {
 void TMainForm::RunInstallation() {
     const TInstallOutcome outcome = Installation.Install(Session.Package(), RequestFromPages());
     // Nothing was written: the form stays on its page, and Install can be pressed again.
-    if (outcome.Status == TInstallStatus::Refused) {
+    if (outcome.Status == TInstallStatus::Refused || outcome.Status == TInstallStatus::Unprotected) {
         ShowMessage(outcome.Reason, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         return;
     }

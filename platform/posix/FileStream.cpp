@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,8 +48,25 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
     return std::unique_ptr<TFileStream>(new TFileStream(fd, path, true));
 }
 
+namespace {
+// The path the descriptor really leads to, as the kernel knows it; empty when it cannot tell.
+std::string FinalPath(int fd) {
+    char target[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return {};
+    return std::string(target, static_cast<size_t>(length));
+}
+} // namespace
+
 std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) {
-    int fd = ::open(NativePath(path).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const std::string native = NativePath(path);
+    bool made = true;
+    int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST) {
+        made = false;
+        fd = ::open(native.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    }
     if (fd < 0 && errno == ELOOP)
         throw EFCreateError("Cannot create file \"" + path + "\". It is a link to another file.");
     if (fd < 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
@@ -58,6 +76,13 @@ std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) 
         throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
     if (!S_ISREG(status.st_mode) || status.st_nlink > 1)
         throw EFCreateError("Cannot create file \"" + path + "\". It is a link to another file.");
+    // A folder of the path that is a link leads elsewhere: what was made there goes again.
+    const std::string final = FinalPath(fd);
+    if (final != std::filesystem::absolute(native).lexically_normal().string()) {
+        if (made && !final.empty()) ::unlink(final.c_str());
+        throw EFCreateError("Cannot create file \"" + path +
+                            "\". A folder of its path is a link to another place.");
+    }
     if (::ftruncate(fd, 0) != 0) throw EFCreateError("Cannot create file \"" + path + "\". " + SystemError());
     LockForWriting(fd);
     return file;

@@ -4,6 +4,7 @@
 #include "platform/FileStream.h"
 
 #include "platform/Exception.h"
+#include "platform/win32/FinalPath.h"
 #include "platform/win32/SystemMessage.h"
 #include "platform/win32/WideText.h"
 
@@ -44,15 +45,25 @@ std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
 
 std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) {
     // The link itself is opened, never its target; the file is emptied only once it is known to
-    // be an ordinary file of its own.
-    HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    // be an ordinary file of its own, reached by the path given and no other. A file this call
+    // made through a linked folder goes again at once.
+    const std::wstring wide = WidePath(path);
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) CannotCreate(path, SystemError());
+    const bool made = GetLastError() != ERROR_ALREADY_EXISTS;
     std::unique_ptr<TFileStream> file(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(h, &information)) CannotCreate(path, SystemError());
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks > 1)
         CannotCreate(path, "It is a link to another file.");
+    if (!FinalPathIs(h, wide)) {
+        if (made) {
+            FILE_DISPOSITION_INFO remove{TRUE};
+            SetFileInformationByHandle(h, FileDispositionInfo, &remove, sizeof remove);
+        }
+        CannotCreate(path, "A folder of its path is a link to another place.");
+    }
     if (!SetEndOfFile(h)) CannotCreate(path, SystemError());
     return file;
 }

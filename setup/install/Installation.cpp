@@ -7,7 +7,10 @@
 #include "compress/archive/MemberNameRules.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
+#include "setup/InstalledPaths.h"
+#include "setup/PathText.h"
 #include "setup/install/ExistingFilePolicy.h"
+#include "setup/install/FolderProtection.h"
 #include "setup/install/InstallFolders.h"
 #include "setup/unattended/InstallLog.h"
 
@@ -27,6 +30,18 @@ void RefuseLinkedFolder(TFiles& files, const std::string& folder) {
         throw ELinkedFolder(
             "The folder " + folder +
             " is a link (a junction or symbolic link) to another place. Choose another folder.");
+}
+
+// A folder from the member's own up to the installation folder it goes into that is a link: the
+// member would land wherever the link leads. Folders not made yet are made by the expansion itself.
+void RefuseLinkBelow(TFiles& files, const std::string& top, const std::string& target) {
+    for (std::string at = ExtractFileDir(target); IsFolderOrInside(top, at); at = ExtractFileDir(at)) {
+        if (files.IsReparsePoint(at))
+            throw ELinkedFolder("The folder " + at +
+                                " is a link (a junction or symbolic link) to another place: " + target +
+                                " was not written.");
+        if (IsSamePath(at, top)) break;
+    }
 }
 
 // Ends one archive's expansion on every way out: the stream first, then the member directory.
@@ -76,6 +91,11 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
     // The presenter shows the refusal (and so notes it).
     if (const std::optional<std::string> refusal = RefuseInstallFolders(request))
         return {TInstallStatus::Refused, *refusal, true};
+    const TFoldersMadeEarlier madeEarlier = TFoldersMadeEarlier::Read(Ports);
+    if (const std::optional<std::string> refusal = RefuseChangeableFolders(
+            Ports.Files, {request.DictionaryDirectory, VellumorDirectoryBelow(request.BaseDirectory)},
+            madeEarlier))
+        return {TInstallStatus::Unprotected, *refusal, true};
     Package = package;
     Request = request;
     Journal.Clear();
@@ -88,6 +108,8 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
         RefuseLinkedFolder(Ports.Files, VellumorDirectory());
         OpenInstallArchive("DICTIONARY");
         OpenInstallArchive("VELLUMOR");
+        MakeInstallFolder("DICTIONARY", Request.DictionaryDirectory, madeEarlier);
+        MakeInstallFolder("VELLUMOR", VellumorDirectory(), madeEarlier);
         InstallArchive("DICTIONARY", Request.DictionaryDirectory);
         InstallArchive("VELLUMOR", VellumorDirectory());
         Ports.Registry.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
@@ -188,9 +210,20 @@ void TInstallation::OpenInstallArchive(const std::string& archiveName) {
     OpenedArchives.push_back(std::move(opened));
 }
 
+void TInstallation::MakeInstallFolder(const std::string& archiveName, const std::string& folder,
+                                      const TFoldersMadeEarlier& madeEarlier) {
+    if (std::none_of(OpenedArchives.begin(), OpenedArchives.end(),
+                     [&](const TOpenedArchive& a) { return a.Name == archiveName; }))
+        return;
+    Journal.SetPart(archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary);
+    Journal.NoteMissingFolders(folder + "\\" + UninstallerName);
+    MakeProtectedFolder(Ports.Files, folder, madeEarlier, Note);
+}
+
 void TInstallation::InstallArchive(const std::string& archiveName, const std::string& destination) {
     Journal.SetPart(archiveName == "VELLUMOR" ? TRecordPart::Vellumor : TRecordPart::Dictionary);
     Compressor.SetTargetPath(destination);
+    Destination = destination;
     auto opened = [&] {
         return std::find_if(OpenedArchives.begin(), OpenedArchives.end(),
                             [&](const TOpenedArchive& a) { return a.Name == archiveName; });
@@ -232,6 +265,7 @@ int32_t TInstallation::CreateShellLink(const std::string& directory, const std::
 }
 
 void TInstallation::CompressorCheckFile(std::string& filepath, TProcessMode) {
+    RefuseLinkBelow(Ports.Files, Destination, filepath);
     if (!Journal.BeginFile(filepath)) return;
     const TExistingFileChoice choice =
         DecideExistingFile(Ports.Files, filepath, MemberList, [this](const std::string& question) {

@@ -21,11 +21,16 @@
 #include <vector>
 
 class TRunNotes;
+class TFoldersMadeEarlier;
 
 enum class TInstallStatus {
     Installed,
     // A folder of the request cannot be used (InstallFolders.h); nothing was written or shown.
     Refused,
+    // An existing folder of the request, or above it, can be changed by users who are not
+    // administrators (FolderProtection.h); nothing was written or shown. Not a usage error: the
+    // folder may be right, its access is not.
+    Unprotected,
     // Something failed after the installation began; what was written before it stays.
     Failed,
     // Installed, but complete only after a restart (files in use that only a restart can replace).
@@ -98,6 +103,10 @@ public:
     TDenseExpander DenseMembers{Compressor};
 
 private:
+    // Makes an installation folder, protected, before its archive is expanded into it; nothing
+    // when there is no such archive.
+    void MakeInstallFolder(const std::string& archiveName, const std::string& folder,
+                           const TFoldersMadeEarlier& madeEarlier);
     // Starts Vellumor on the project by the routes that StartRoutes allows, logging the outcome.
     void LaunchVellumor(const std::string& exePath);
     TInstallOutcome Failure(const std::string& reason, bool forUser);
@@ -109,6 +118,8 @@ private:
 
     TSetupPackage Package;
     TInstallRequest Request;
+    // The folder the archive being expanded goes into.
+    std::string Destination;
     // The directory of the archive being expanded; set only inside InstallArchive.
     TDirectoryList* MemberList = nullptr;
     // Archives opened and checked ahead of the installation, until InstallArchive takes them.

@@ -21,6 +21,7 @@
 #include "setup/FormPorts.h"
 #include "setup/InstalledPaths.h"
 #include "setup/PathText.h"
+#include "setup/install/FolderProtection.h"
 #include "setup/install/InstallJournal.h"
 #include "setup/record/DateTimeText.h"
 #include "setup/unattended/InstallLog.h"
@@ -81,8 +82,7 @@ void TRegistration::Register(TInstallationIdentity identity) {
     // Without a dictionary archive nothing has made the dictionary folder yet.
     Journal.SetPart(TRecordPart::Dictionary);
     Journal.NoteMissingFolders(directory + "\\" + UninstallerName);
-    for (const TRecordedFolder& folder : Journal.CreatedFolders())
-        if (!Ports.Files.DirectoryExists(folder.Path)) Ports.Files.MakeDirectory(folder.Path);
+    MakeProtectedFolder(Ports.Files, directory, TFoldersMadeEarlier(), Note);
     const std::string exe = directory + "\\" + UninstallerName;
     // Its own unpacker: the form's asks about existing files and moves the progress bar, neither
     // of which concerns the uninstaller. Replaced only once complete and verified.

@@ -52,6 +52,11 @@ int RunUnattendedSetup(const TInstallPorts& ports, const TSetupOptions& options,
         note("Error: " + outcome.Reason);
         return ExitUsage;
     }
+    if (outcome.Status == TInstallStatus::Unprotected) {
+        note("Error: " + outcome.Reason);
+        note(std::string("Error: ") + SetupFailedMessage);
+        return ExitFailure;
+    }
     if (outcome.Status == TInstallStatus::Failed) {
         if (outcome.ReasonForUser) note("Error: " + outcome.Reason);
         note(std::string("Error: ") + SetupFailedMessage);

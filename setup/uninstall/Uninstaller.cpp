@@ -96,10 +96,11 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
          (lastOfVellumor ? "has no other dictionary: removed too" : "stays for other dictionaries"));
 
     RemoveFiles(record, lastOfVellumor, lastOverall);
-    if (Desktop.Files.RemoveFile(recordPath)) Note("Removed: " + recordPath);
+    if (Desktop.Files.RemoveFile(recordPath) == TRemoveResult::Removed) Note("Removed: " + recordPath);
     if (lastOverall) {
         for (const std::string& shortcut : record.Shortcuts)
-            if (Desktop.Files.FileExists(shortcut) && Desktop.Files.RemoveFile(shortcut))
+            if (Desktop.Files.FileExists(shortcut) &&
+                Desktop.Files.RemoveFile(shortcut) == TRemoveResult::Removed)
                 Note("Removed: " + shortcut);
         // The group computed from this user's Programs folder, whatever the record says.
         if (!record.ProgramGroup.empty() && Desktop.Files.RemoveEmptyDirectory(record.ProgramGroup))
@@ -133,7 +134,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
         const std::string& folder =
             file.Part == TRecordPart::Vellumor ? record.VellumorDirectory : record.DictionaryDirectory;
         if (file.Part == TRecordPart::Vellumor && !lastOfVellumor)
-            HandOn(file, folder);
+            HandOn(file);
         else
             add(file.Path, folder, {file.Size, file.Checksum});
     }
@@ -151,7 +152,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
 
     for (const TRemovable& file : files) {
         if (!Desktop.Files.FileExists(file.Path)) continue;
-        if (BehindLink(file.Folder, file.Path)) {
+        if (BehindLink(file.Path)) {
             Note("Skipped file behind a link: " + file.Path);
             continue;
         }
@@ -165,28 +166,51 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
             Kept.push_back(file.Path + " (changed since it was installed)");
             continue;
         }
-        if (Desktop.Files.RemoveFile(file.Path)) {
+        switch (Desktop.Files.RemoveFile(file.Path)) {
+        case TRemoveResult::Removed:
             Note("Removed: " + file.Path);
-        } else {
+            break;
+        case TRemoveResult::Missing:
+            break;
+        case TRemoveResult::Refused:
+            // Reached through a link after all: the check above ran on names, the removal on the
+            // file itself.
+            Note("Skipped file behind a link: " + file.Path);
+            break;
+        case TRemoveResult::InUse:
+        case TRemoveResult::Failed:
             Kept.push_back(file.Path + " (could not be removed)");
             Failed = true;
+            break;
         }
     }
     for (const std::string& path : handedOn) Desktop.Registry.DeleteMachineRegistryValue(LeftFilesKey, path);
     Desktop.Registry.DeleteMachineRegistryKey(LeftFilesKey, !lastOverall);
 }
 
-void TUninstaller::HandOn(const TRecordedFile& file, const std::string& folder) {
-    if (IsUserFile(file.Path) || !Desktop.Files.FileExists(file.Path) || BehindLink(folder, file.Path))
-        return;
+void TUninstaller::HandOn(const TRecordedFile& file) {
+    if (IsUserFile(file.Path) || !Desktop.Files.FileExists(file.Path) || BehindLink(file.Path)) return;
     if (Matches(DigestFile(Desktop.Files, file.Path, DigestBuffer), file.Size, file.Checksum))
         Desktop.Registry.WriteMachineRegistryString(LeftFilesKey, file.Path,
                                                     DigestText({file.Size, file.Checksum}));
 }
 
-bool TUninstaller::BehindLink(const std::string& folder, const std::string& path) {
-    for (std::string at = ExtractFileDir(path); IsFolderOrInside(folder, at); at = ExtractFileDir(at))
-        if (Desktop.Files.IsReparsePoint(at)) return true;
+bool TUninstaller::IsLink(const std::string& folder) {
+    // Each folder asked about once, however many files lie below it.
+    const auto known = std::find_if(CheckedFolders.begin(), CheckedFolders.end(),
+                                    [&](const auto& checked) { return SameText(checked.first, folder); });
+    if (known != CheckedFolders.end()) return known->second;
+    const bool link = Desktop.Files.IsReparsePoint(folder);
+    CheckedFolders.emplace_back(folder, link);
+    return link;
+}
+
+bool TUninstaller::BehindLink(const std::string& path) {
+    // Every folder up to the drive's root, the installation folders' ancestors too.
+    for (std::string at = ExtractFileDir(path); !at.empty(); at = ExtractFileDir(at)) {
+        if (IsLink(at)) return true;
+        if (ExtractFileDir(at) == at) break;
+    }
     return false;
 }
 
@@ -223,6 +247,10 @@ void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::stri
     for (const std::string& folder : folders) {
         if (!Desktop.Files.DirectoryExists(folder)) {
             Desktop.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
+            continue;
+        }
+        if (IsLink(folder) || BehindLink(folder)) {
+            Note("Skipped folder behind a link: " + folder);
             continue;
         }
         const bool holdsUninstaller = IsFolderOrInside(folder, directory);

@@ -14,6 +14,7 @@
 #include "setup/uninstall/InstallationFolders.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class TInstallLog;
@@ -39,10 +40,12 @@ private:
     void RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall);
     // Notes a file of a Vellumor folder still in use, unchanged since it was written, for the
     // folder's last uninstall.
-    void HandOn(const TRecordedFile& file, const std::string& folder);
-    // Whether a folder from folder down to path's own is a junction or symbolic link, which a user
-    // who can write the installation's folder could point at any folder of the machine.
-    bool BehindLink(const std::string& folder, const std::string& path);
+    void HandOn(const TRecordedFile& file);
+    // Whether a folder above path, up to the drive's root, is a junction or symbolic link, which a
+    // user who can write that folder could point at any folder of the machine.
+    bool BehindLink(const std::string& path);
+    // Whether the folder itself is a junction or symbolic link.
+    bool IsLink(const std::string& folder);
     void RemoveFromRegistry(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall);
     void RemoveFolders(const TUninstallRecord& record, const std::string& directory, bool lastOverall,
                        TUninstallOutcome& outcome);
@@ -51,5 +54,6 @@ private:
     TInstallLog* Log;
     std::vector<std::string> Kept;
     std::vector<uint8_t> DigestBuffer; // where each installed file is read to be compared
+    std::vector<std::pair<std::string, bool>> CheckedFolders; // each folder asked about: a link?
     bool Failed = false;
 };

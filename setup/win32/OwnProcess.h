@@ -17,3 +17,8 @@ bool IsReparsePoint(const std::wstring& path);
 // 16 random hexadecimal digits; with restricted, its protected DACL gives Administrators and SYSTEM
 // full control and the process's user read and execute. Empty when it cannot be made safely.
 std::wstring CreatePrivateTemporaryFolder(const std::wstring& prefix, bool restricted);
+
+// Removes what earlier runs left below the temporary folder: each folder named prefix and 16
+// hexadecimal digits, with fileName in it, each opened without following a link and removed only
+// where its final path is the one asked for.
+void RemoveEarlierPrivateFolders(const std::wstring& prefix, const std::string& fileName);

@@ -7,6 +7,8 @@
 #include "setup/win32/OwnProcess.h"
 
 #include "platform/win32/Owned.h"
+#include "platform/win32/WideText.h"
+#include "setup/win32/desktop/Win32Files.h"
 
 #include <ntsecapi.h>
 #include <sddl.h>
@@ -31,7 +33,12 @@ std::wstring TemporaryFolder() {
     const DWORD length =
         getTempPath2 ? getTempPath2(MAX_PATH + 1, buffer) : GetTempPathW(MAX_PATH + 1, buffer);
     if (length == 0 || length > MAX_PATH) return {};
-    return std::wstring(buffer, length);
+    // Its long form: a handle's final path has no short (8.3) names, and the folders made here are
+    // checked against it.
+    wchar_t longForm[MAX_PATH + 1] = {};
+    const DWORD longLength = GetLongPathNameW(buffer, longForm, MAX_PATH + 1);
+    if (longLength == 0 || longLength > MAX_PATH) return std::wstring(buffer, length);
+    return std::wstring(longForm, longLength);
 }
 
 std::wstring RandomHex() {
@@ -91,4 +98,26 @@ std::wstring CreatePrivateTemporaryFolder(const std::wstring& prefix, bool restr
         return folder;
     }
     return {};
+}
+
+void RemoveEarlierPrivateFolders(const std::wstring& prefix, const std::string& fileName) {
+    const std::wstring temporary = TemporaryFolder();
+    if (temporary.empty()) return;
+    WIN32_FIND_DATAW found{};
+    const TFindHandle search(FindFirstFileExW((temporary + prefix + L"*").c_str(), FindExInfoBasic, &found,
+                                              FindExSearchNameMatch, nullptr, 0));
+    if (!search) return;
+    TWin32Files files;
+    do {
+        const std::wstring name = found.cFileName;
+        const bool ours = name.size() == prefix.size() + 2 * RandomBytes &&
+                          name.find_first_not_of(L"0123456789abcdef", prefix.size()) == std::wstring::npos;
+        if (!ours || !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        const std::string folder = WideToUtf8(temporary + name);
+        const TRemoveResult removed = files.RemoveFile(folder + "\\" + fileName);
+        if (removed == TRemoveResult::Removed || removed == TRemoveResult::Missing)
+            files.RemoveEmptyDirectory(folder);
+    } while (FindNextFileW(search.get(), &found));
 }

@@ -7,6 +7,7 @@
 #include "setup/win32/SelfRemoval.h"
 
 #include "platform/FileSystem.h"
+#include "platform/win32/FinalPath.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
 #include "setup/PathText.h"
@@ -18,8 +19,9 @@
 
 namespace {
 
-// The copy's file name in its private folder.
+// The copy's file name in its private folder, and the folder's name before its random part.
 const wchar_t* const CopyName = L"uninstall.exe";
+const wchar_t* const CopyFolderPrefix = L"ParlavoxUninstall-";
 
 std::string HandleText(HANDLE handle) {
     return std::to_string(reinterpret_cast<uintptr_t>(handle));
@@ -39,8 +41,20 @@ void RemoveCopy(const std::wstring& copy, const std::wstring& folder) {
 
 int RunFromTemporaryCopy(const std::string& arguments) {
     const std::string self = OwnExecutablePath();
-    const std::wstring folder = CreatePrivateTemporaryFolder(L"ParlavoxUninstall-", ProcessIsElevated());
+    const bool elevated = ProcessIsElevated();
+    // The copies that earlier elevated runs could not remove at their end (FinishSelfRemoval).
+    if (elevated) RemoveEarlierPrivateFolders(CopyFolderPrefix, WideToUtf8(CopyName));
+    const std::wstring folder = CreatePrivateTemporaryFolder(CopyFolderPrefix, elevated);
     if (self.empty() || folder.empty()) return ExitFailure;
+    // Held open without sharing deletion until the copy has started, so that nobody can rename
+    // the folder and put another in its place: the temporary folder is the user's own.
+    const THandle held(CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!held || IsReparseHandle(held.get()) || !FinalPathIs(held.get(), WidePath(WideToUtf8(folder)))) {
+        RemoveDirectoryW(folder.c_str());
+        return ExitFailure;
+    }
     const std::wstring copy = folder + L"\\" + CopyName;
     // A new name in a new folder: an existing file there means someone else is at work.
     if (!CopyFileW(WidePath(self).c_str(), copy.c_str(), TRUE)) {
@@ -116,7 +130,11 @@ void FinishSelfRemoval(const std::string& handoff, const std::string& originDire
         }
         for (const std::string& folder : foldersAfterSelf) RemoveDirectoryW(WidePath(folder).c_str());
     }
-    // The copy and then its private folder go at the next restart, in this order.
+    // The copy and then its private folder go at the next restart, in this order; but not for an
+    // elevated copy, whose folder lies in the user's own temporary folder: the user could put
+    // another file or a link at that path before the restart, which the system then deletes
+    // with its own rights. The next elevated run of the uninstaller removes them instead.
+    if (ProcessIsElevated()) return;
     const std::wstring self = Utf8ToWide(OwnExecutablePath());
     MoveFileExW(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     const size_t slash = self.find_last_of(L'\\');

@@ -4,7 +4,9 @@
 // waits for the copy's exit code through a pipe and ends with it, so that whoever started the
 // uninstaller (Apps & Features, a deployment script) still waits for the outcome. The copy then
 // waits until the original has ended, deletes it and the folders that held it, and asks Windows
-// to delete the copy itself and its folder at the next restart.
+// to delete the copy itself and its folder at the next restart; an elevated copy, whose folder
+// lies in the user's own temporary folder, asks nothing of the restart, and the next elevated run
+// of an uninstaller removes it.
 #pragma once
 
 #include <string>

@@ -157,6 +157,28 @@ check "the log is UTF-8 with a byte-order mark" utf8_log "$drive_c/silent.log"
 check "no message box during the silent install" no_box install.log
 check "Vellumor was not started" test -z "$(pgrep -f velmor.exe)"
 
+echo "silent-e2e: links below an installation folder and in the log's path"
+# Wine shows a Unix symbolic link in the prefix as a reparse point. A folder of a pre-existing
+# installation folder linked elsewhere: nothing may be written there. A log whose folder is a link:
+# neither the file behind it is emptied nor a new one left there.
+mkdir -p "$drive_c/Pre/VL" "$drive_c/Elsewhere" "$drive_c/LogVictims"
+ln -s "$drive_c/Elsewhere" "$drive_c/Pre/VL/lang"
+printf 'keep me\r\n' >"$drive_c/LogVictims/important.txt"
+ln -s "$drive_c/LogVictims" "$drive_c/LinkedTemp"
+run linked.log 'C:\Setup\setup.exe /S /LOG=C:\linked.log /D=C:\Pre'
+check "an installation through a linked folder below it exits 1" test "$rc" -eq 1
+check "nothing is written through the link" test -z "$(ls -A "$drive_c/Elsewhere")"
+check "the log names the link and the member not written" grep -aqF \
+    'Error: The folder C:\Pre\VL\lang is a link (a junction or symbolic link) to another place: C:\Pre\VL\lang\' "$drive_c/linked.log"
+run linked-log.log 'C:\Setup\setup.exe /S /LOG=C:\LinkedTemp\important.txt /D=C:\LinkLog'
+check "a log through a linked folder exits 1" test "$rc" -eq 1
+check "the file behind the linked folder keeps its bytes" test "$(cat "$drive_c/LogVictims/important.txt")" = $'keep me\r'
+run linked-new-log.log 'C:\Setup\setup.exe /S /LOG=C:\LinkedTemp\new.txt /D=C:\LinkLog'
+check "a new log through a linked folder exits 1" test "$rc" -eq 1
+check "no file is left behind the linked folder" test ! -e "$drive_c/LogVictims/new.txt"
+check "nothing is installed without its log" test ! -e "$drive_c/LinkLog"
+rm "$drive_c/LinkedTemp"
+
 echo "silent-e2e: a damaged NAME.vl2 with /S"
 mkdir -p "$drive_c/Damaged"
 cp "$template_exe" "$drive_c/Damaged/Broken.exe"
@@ -345,8 +367,11 @@ sed -i 's/^\(dictionary\|vellumor\)\t.*$/\1\tC:\\\r/' "$record"
     file_line "$victims/victim.txt" 'C:\Some Folder\Apps\English-German\..\..\..\Victims\victim.txt'
     printf 'shortcut\tC:\\Victims\\victim.lnk\r\n'
     printf 'folder\tdictionary\tC:\\Victims\\Empty\r\nfolder\tdictionary\tC:\\\r\n'
+    printf 'folder\tvellumor\tC:\\Some Folder\\Apps\\VL\\inner\\Empty\r\n'
     printf 'value\tSoftware\\Victim\tSetting\ton\r\n'
 } >>"$record"
+# A folder of the installation that a user turned into a link to the victims' folder.
+ln -s "$victims" "$apps/VL/inner"
 run uninstall1.log "$(reg_value "$first_key" QuietUninstallString) /LOG=C:\uninstall1.log"
 check "the first uninstall exits 0" test "$rc" -eq 0
 check "every victim is still there" victims_stay
@@ -357,7 +382,8 @@ for line in 'Skipped dictionary line: C:\ (the registry records C:\Some Folder\A
     'Skipped shortcut line: C:\Victims\victim.lnk (not in the Start-menu group)' \
     'Skipped folder line: C:\Victims\Empty (not one of the installation'"'"'s folders)' \
     'Skipped folder line: C:\ (not one of the installation'"'"'s folders)' \
-    'Skipped value line: HKLM\Software\Victim Setting (not a value this setup writes)'; do
+    'Skipped value line: HKLM\Software\Victim Setting (not a value this setup writes)' \
+    'Skipped folder behind a link: C:\Some Folder\Apps\VL\inner\Empty'; do
     check "the log names: $line" has_line "$drive_c/uninstall1.log" "$line"
 done
 for _ in $(seq 50); do [ -e "$apps/English-German/uninstall.exe" ] || break; sleep 0.2; done
@@ -370,6 +396,7 @@ check "the second dictionary stays" test -f "$apps/Legal/legal.vlm" -a -f "$apps
 check "the second Uninstall key stays" test -n "$(reg_value "$second_key" DisplayName)"
 printf 'MyOwnWord\r\n' >>"$apps/VL/velmor.pvl"
 check "no box during a quiet uninstall" no_box uninstall1.log
+rm "$apps/VL/inner"
 
 echo "silent-e2e: uninstalling the second, last dictionary"
 run uninstall2.log "$(reg_value "$second_key" QuietUninstallString) /LOG=C:\uninstall.log"
@@ -385,11 +412,15 @@ check "no uninstaller is left" test -z "$(find "$drive_c/Some Folder" -iname 'un
 check "no Uninstall key is left" test -z "$(wine reg query "$uninstall_key" 2>/dev/null | grep -F 'Uninstall\Parlavox ')"
 check "RootDir is gone" test -z "$(reg_value 'HKLM\Software\Parlavox\Vellumor\4.0' RootDir)"
 check "the emptied Parlavox key is gone" bash -c "! wine reg query 'HKLM\Software\Parlavox' >/dev/null 2>&1"
-# Restarting Wine (a new wineserver runs wineboot) carries out the deletions left for a restart.
+# An elevated copy schedules nothing for a restart (its folder lies in the user's own temporary
+# folder, where the path could be redirected before it): each elevated run removes the copies that
+# the runs before it left, so only the last one's is there. Restarting Wine (a new wineserver runs
+# wineboot) would carry out deletions left for a restart.
+copies() { find "$drive_c/users" -maxdepth 6 -iname 'ParlavoxUninstall-*' | wc -l; }
+check "each uninstall removed the copies the earlier ones left" test "$(copies)" -eq 1
 wineserver -k
 wine cmd /c exit >/dev/null 2>&1
-check "the uninstallers' temporary copies and their folders are gone after a restart" \
-    test -z "$(find "$drive_c/users" -iname 'ParlavoxUninstall-*')"
+check "nothing of the copies was left for a restart" test "$(copies)" -eq 1
 check "the Parlavox group is gone" test ! -e "$group"
 check "the uninstaller's log is UTF-8 with a byte-order mark" utf8_log "$drive_c/uninstall.log"
 check "the log lists what was kept" has_line "$drive_c/uninstall.log" \

@@ -199,6 +199,24 @@ TEST(FileCreation, NoLinkRefusesLinksAndEmptiesAnOrdinaryFile) {
     EXPECT_EQ(temp.Read("victim.txt"), "keep");
 }
 
+#ifndef _WIN32
+// A folder of the path that is a link: neither an existing file behind it is emptied nor a new one
+// left there.
+TEST(FileCreation, NoLinkRefusesAPathThroughALinkedFolder) {
+    TTempDirectory temp;
+    const std::filesystem::path folder = std::filesystem::canonical(temp.Path());
+    std::filesystem::create_directory(folder / "victims");
+    temp.Write("victims/important.txt", "keep");
+    std::filesystem::create_directory_symlink(folder / "victims", folder / "temp");
+    EXPECT_THROW(TFileStream::CreateNoLink((folder / "temp" / "important.txt").string()), EFCreateError);
+    EXPECT_EQ(temp.Read("victims/important.txt"), "keep");
+    EXPECT_THROW(TFileStream::CreateNoLink((folder / "temp" / "new.txt").string()), EFCreateError);
+    EXPECT_FALSE(std::filesystem::exists(folder / "victims" / "new.txt"));
+    TFileStream::CreateNoLink((folder / "own.txt").string())->Write("new", 3);
+    EXPECT_EQ(temp.Read("own.txt"), "new");
+}
+#endif
+
 TEST(Directories, CreateAndDelete) {
     TTempDirectory temp;
     EXPECT_TRUE(CreateDirectoryAt(temp.Sub("d")));

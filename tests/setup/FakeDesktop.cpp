@@ -7,6 +7,7 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
+#include "setup/PathText.h"
 #include "setup/record/TextLine.h"
 
 #include <cstdio>
@@ -128,8 +129,10 @@ std::string TFakeDesktop::ProgramsFolder() {
 
 bool TFakeDesktop::MakeDirectory(const std::string& path) {
     CreatedDirectories.push_back(path);
+    if (NewFoldersChangeable) ChangeableFolders.insert(path);
     Log.Add("CreateDirectory " + path);
-    return true;
+    // On the disk too when files go there, as the installation expands into what it made.
+    return !UseDisk || CreateDirectoryAt(path);
 }
 
 int32_t TFakeDesktop::CreateShellLink(const std::string& target, const std::string& workingDirectory,
@@ -213,6 +216,7 @@ bool TFakeDesktop::DirectoryExists(const std::string& path) {
 }
 
 bool TFakeDesktop::IsReparsePoint(const std::string& path) {
+    ReparseQueries.push_back(path);
     return ReparsePoints.count(path) != 0;
 }
 
@@ -230,18 +234,43 @@ bool TFakeDesktop::WriteWholeFile(const std::string& path, const std::string& by
     }
 }
 
-bool TFakeDesktop::RemoveFile(const std::string& path) {
+TRemoveResult TFakeDesktop::RemoveFile(const std::string& path) {
     Log.Add("RemoveFile " + path);
-    if (Files.erase(path)) return true;
-    return UseDisk && DeleteFileAt(path);
+    if (ReachedThroughLink(path)) return TRemoveResult::Refused;
+    if (Files.erase(path)) return TRemoveResult::Removed;
+    if (!UseDisk || !::FileExists(path)) return TRemoveResult::Missing;
+    return DeleteFileAt(path) ? TRemoveResult::Removed : TRemoveResult::Failed;
+}
+
+bool TFakeDesktop::ReachedThroughLink(const std::string& path) const {
+    // As the Win32 port sees it from the handle's final path: a link at any level.
+    for (std::string at = path; !at.empty(); at = ExtractFileDir(at)) {
+        if (ReparsePoints.count(at)) return true;
+        if (ExtractFileDir(at) == at) break;
+    }
+    return false;
 }
 
 bool TFakeDesktop::RemoveEmptyDirectory(const std::string& path) {
+    if (ReachedThroughLink(path)) return false;
     if (!Below(Files, path).empty() || !Below(Directories, path).empty()) return false;
     Log.Add("RemoveDirectory " + path);
     if (Directories.erase(path)) return true;
     std::error_code error;
     return UseDisk && std::filesystem::remove(NativePath(path), error) && !error;
+}
+
+bool TFakeDesktop::OthersCanChange(const std::string& folder, bool entries) {
+    return ChangeableFolders.count(folder) || (entries && ChangeableEntries.count(folder));
+}
+
+bool TFakeDesktop::ProtectFolder(const std::string& folder) {
+    Log.Add("ProtectFolder " + folder);
+    if (ReparsePoints.count(folder)) return false;
+    ProtectedFolders.push_back(folder);
+    ChangeableFolders.erase(folder);
+    ChangeableEntries.erase(folder);
+    return true;
 }
 
 std::optional<int32_t> TFakeDesktop::FindFileTimeStamp(const std::string& path) {

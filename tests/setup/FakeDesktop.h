@@ -92,11 +92,16 @@ public:
     bool DirectoryExists(const std::string& path) override;
     bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
-    bool RemoveFile(const std::string& path) override;
+    TRemoveResult RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
+    bool OthersCanChange(const std::string& folder, bool entries) override;
+    bool ProtectFolder(const std::string& folder) override;
     std::optional<int32_t> FindFileTimeStamp(const std::string& path) override;
     std::string FormatShortDate(int year, int month, int day) override;
     std::string FormatLongTime(int hour, int minute, int second) override;
+
+    // A link at path or at any folder above it, as ReparsePoints says.
+    bool ReachedThroughLink(const std::string& path) const;
 
     TCallLog& Log;
 
@@ -122,6 +127,11 @@ public:
     std::vector<TStartRoute> StartedRoutes;
     std::vector<std::string> StartedDirectories;
     std::set<std::string, TPathLess> ReparsePoints; // existing files and folders that are links
+    std::vector<std::string> ReparseQueries;        // IsReparsePoint's paths, in order
+    // Existing folders whose access lets others change them; with ...Entries, only their entries.
+    std::set<std::string, TPathLess> ChangeableFolders, ChangeableEntries;
+    bool NewFoldersChangeable = false; // what a new folder inherits lets others change it
+    std::vector<std::string> ProtectedFolders;
     std::string ExePath = "C:\\Setup\\setup.exe";
     std::map<std::string, std::string> Resources;        // "TYPE/NAME" -> bytes
     std::map<std::string, std::string> ArchiveResources; // name -> archive bytes

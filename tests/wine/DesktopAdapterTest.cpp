@@ -12,6 +12,8 @@
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
 #include "setup/MainForm.h"
+#include "setup/ProtectedAccess.h"
+#include "setup/install/FolderProtection.h"
 #include "setup/install/KoStamp.h"
 #include "setup/win32/OwnProcess.h"
 #include "setup/win32/PackedPicture.h"
@@ -22,10 +24,12 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 #include <thread>
 
@@ -523,11 +527,84 @@ void InstallAndUninstall(const std::string& root, const std::vector<std::string>
     EXPECT_EQ(ReadText(files, project), "[Project]\r\nName=Sample\r\nDeployed=1\r\n");
     EXPECT_TRUE(files.FindFileTimeStamp(project).has_value());
     ASSERT_TRUE(SetFileAttributesW(WidePath(project).c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_TRUE(files.RemoveFile(project));
+    EXPECT_EQ(files.RemoveFile(project), TRemoveResult::Removed);
+    EXPECT_EQ(files.RemoveFile(project), TRemoveResult::Missing);
     EXPECT_FALSE(files.FileExists(project));
     for (auto level = folders.rbegin(); level != folders.rend(); ++level)
         EXPECT_TRUE(files.RemoveEmptyDirectory(*level)) << *level;
     EXPECT_FALSE(files.DirectoryExists(folders.front()));
+}
+
+bool SetFolderSddl(const std::string& folder, const wchar_t* sddl) {
+    TLocalMemory<void> descriptor;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    std::wstring wide = WidePath(folder);
+    return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.Out(),
+                                                                nullptr) &&
+           GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted) &&
+           SetNamedSecurityInfoW(wide.data(), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, dacl, nullptr) == ERROR_SUCCESS;
+}
+
+// The protected access's text as the system reads it: a protected list of three entries, each
+// handed down to folders and files, full control for Administrators and SYSTEM alone, read and
+// execute for Users.
+TEST(DesktopFiles, TheProtectedAccessTextIsWhatTheSystemReads) {
+    TLocalMemory<void> descriptor;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        Utf8ToWide(ProtectedFolderSddl).c_str(), SDDL_REVISION_1, descriptor.Out(), nullptr));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted) && present && dacl);
+    ASSERT_EQ(dacl->AceCount, 3);
+    const std::pair<WELL_KNOWN_SID_TYPE, ACCESS_MASK> expected[] = {
+        {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+        {WinLocalSystemSid, FILE_ALL_ACCESS},
+        {WinBuiltinUsersSid, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+    for (DWORD index = 0; index < 3; ++index) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, index, &ace));
+        const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_EQ(allowed->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+        EXPECT_TRUE(IsWellKnownSid(const_cast<DWORD*>(&allowed->SidStart), expected[index].first)) << index;
+        EXPECT_EQ(allowed->Mask, expected[index].second) << index;
+    }
+}
+
+// A folder whose access lets others change it, built so (Wine 8 keeps the access it is given as
+// the folder's Unix mode, so the grant goes to Everyone, which the mode can show): refused by the
+// installation's check, naming it; given the protected access, it passes, and so does what is
+// made in it.
+TEST(DesktopFiles, AFolderOthersCanChangeIsRefusedUntilProtected) {
+    TScratchFolder scratch("adapter-access");
+    TWin32Files files;
+    const std::string folder = Utf8Of(scratch.Path / "Apps");
+    ASSERT_TRUE(files.MakeDirectory(folder));
+    EXPECT_FALSE(files.OthersCanChange(folder, true));
+    ASSERT_TRUE(SetFolderSddl(folder, L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1301bf;;;WD)"));
+    EXPECT_TRUE(files.OthersCanChange(folder, false));
+    const std::optional<std::string> refusal =
+        RefuseChangeableFolders(files, {folder}, TFoldersMadeEarlier());
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(
+        refusal->rfind("The folder \"" + folder + "\" can be changed by users who are not administrators", 0),
+        0u)
+        << *refusal;
+
+    ASSERT_TRUE(files.ProtectFolder(folder));
+    EXPECT_FALSE(files.OthersCanChange(folder, true));
+    EXPECT_FALSE(RefuseChangeableFolders(files, {folder}, TFoldersMadeEarlier()).has_value());
+    const std::string below = folder + "\\VL";
+    ASSERT_TRUE(files.MakeDirectory(below));
+    EXPECT_FALSE(files.OthersCanChange(below, true));
+    EXPECT_TRUE(files.WriteWholeFile(below + "\\uninstall.dat", "record"));
 }
 
 TEST(DesktopFiles, NonAsciiFoldersInstallAndUninstall) {

@@ -16,8 +16,10 @@ public:
     bool DirectoryExists(const std::string& path) override;
     bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
-    bool RemoveFile(const std::string& path) override;
+    TRemoveResult RemoveFile(const std::string& path) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
+    bool OthersCanChange(const std::string& folder, bool entries) override;
+    bool ProtectFolder(const std::string& folder) override;
     // A find-first search for exactly the path that sees only files that are neither directories,
     // hidden nor system files (read-only and archive files are seen); times outside 1980..2107 are
     // clamped to that range.

@@ -2,6 +2,8 @@
 // expanding small stored archives into a scratch folder on disk.
 #include "setup/install/Installation.h"
 #include "setup/InstalledPaths.h"
+#include "setup/ProtectedAccess.h"
+#include "setup/UninstallRecord.h"
 #include "setup/unattended/InstallLog.h"
 #include "setup/unattended/Unattended.h"
 #include "tests/setup/TestArchive.h"
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace {
 
@@ -79,6 +82,9 @@ TEST_F(WizardInstallation, HappyPathRunsEveryStepInOrder) {
         "Show ProgressBar",
         "Disable BackButton",
         "Disable CancelButton",
+        "CreateDirectory " + Root + "\\dict",
+        "CreateDirectory " + Root + "\\apps",
+        "CreateDirectory " + Root + "\\apps\\VL",
         "Registry Software\\Parlavox\\Vellumor\\4.0 RootDir=" + VellumorDir(),
         "CreateDirectory " + group,
         "ShellLink " + group + "\\Vellumor.lnk",
@@ -225,7 +231,7 @@ TEST_F(WizardInstallation, RegistryFailureFailsWithoutShortcuts) {
     Desktop.RegistryFails = true;
     Install();
     EXPECT_TRUE(Log.Contains("Error: Parlavox Dictionary setup failed!"));
-    EXPECT_TRUE(Desktop.CreatedDirectories.empty());
+    EXPECT_FALSE(Log.Contains("CreateDirectory " + Desktop.Programs + "\\Parlavox"));
     EXPECT_TRUE(Desktop.ShellLinks.empty());
     EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
     // The project mark and the launch still follow.
@@ -251,7 +257,9 @@ TEST_F(WizardInstallation, ManualShortcutOnlyWhenManualAlreadyInstalled) {
 TEST_F(WizardInstallation, NoProgramsFolderSkipsGroupAndShortcuts) {
     Desktop.Programs.clear();
     Install();
-    EXPECT_TRUE(Desktop.CreatedDirectories.empty());
+    // Only the installation's own folders.
+    for (const std::string& made : Desktop.CreatedDirectories)
+        EXPECT_EQ(made.rfind(Root + "\\", 0), 0u) << made;
     EXPECT_TRUE(Desktop.ShellLinks.empty());
     EXPECT_TRUE(Log.Contains("Information: Parlavox Dictionary setup complete."));
 }
@@ -567,6 +575,83 @@ TEST_F(InstallationEngine, LinkedFolderIsAReasonForTheUser) {
     EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
 }
 
+// A link planted below an existing installation folder: the member that would go through it is
+// not written (its bytes never reach the place the link leads to) and the installation fails,
+// naming the link.
+TEST_F(InstallationEngine, LinkBelowAnInstallationFolderWritesNothingThroughIt) {
+    Desktop.ArchiveResources["VELLUMOR"] =
+        BuildArchive({{"velmor.exe", "MZ stand-in"}, {"lang\\en.lng", "en"}});
+    std::filesystem::create_directories(Scratch.Path / "apps" / "VL" / "lang");
+    Desktop.ReparsePoints = {Root + "\\apps\\VL\\lang"};
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Failed);
+    EXPECT_TRUE(outcome.ReasonForUser);
+    EXPECT_EQ(outcome.Reason,
+              "The folder " + Root +
+                  "\\apps\\VL\\lang is a link (a junction or symbolic link) to another place: " + Root +
+                  "\\apps\\VL\\lang\\en.lng was not written.");
+    EXPECT_EQ(Disk("apps/VL/lang/en.lng"), "<missing>");
+    EXPECT_TRUE(Lines.Has("Error: " + outcome.Reason));
+}
+
+// An existing folder that users who are no administrators can change: refused before anything is
+// shown or written, whether it is above the installation's folders or one of them; one whose
+// entries alone others can add to counts only when it is an installation folder.
+TEST_F(InstallationEngine, FolderOthersCanChangeIsRefusedBeforeAnythingIsWritten) {
+    std::filesystem::create_directories(Scratch.Path / "dict");
+    // Root as a drive's root: others may add folders to it, but change nothing of its own.
+    const std::pair<std::string, bool> cases[] = {{Root, false}, {Root + "\\dict", true}};
+    for (const auto& [changeable, entriesOnly] : cases) {
+        SCOPED_TRACE(changeable);
+        Desktop.ChangeableFolders.clear();
+        Desktop.ChangeableEntries = {Root};
+        (entriesOnly ? Desktop.ChangeableEntries : Desktop.ChangeableFolders).insert(changeable);
+        Progress.Events.clear();
+        const TInstallOutcome outcome = Engine.Install(Package, Request);
+        EXPECT_EQ(outcome.Status, TInstallStatus::Unprotected);
+        EXPECT_TRUE(outcome.ReasonForUser);
+        EXPECT_EQ(outcome.Reason.rfind("The folder \"" + changeable +
+                                           "\" can be changed by users who are not "
+                                           "administrators",
+                                       0),
+                  0u)
+            << outcome.Reason;
+        EXPECT_TRUE(Progress.Events.empty());
+        EXPECT_TRUE(Desktop.CreatedDirectories.empty());
+        EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path / "dict"));
+    }
+    Desktop.ChangeableFolders.clear();
+    Desktop.ChangeableEntries = {Root};
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_TRUE(Desktop.ProtectedFolders.empty());
+}
+
+// Folders made where they would inherit access that others can change (below a drive's root) are
+// protected, outermost first; where they inherit a protected access (Program Files), they are not.
+TEST_F(InstallationEngine, FoldersItMakesAreProtectedWhereTheyWouldInheritChangeableAccess) {
+    Desktop.NewFoldersChangeable = true;
+    ASSERT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    const std::vector<std::string> expected = {Root + "\\dict", Root + "\\apps", Root + "\\apps\\VL"};
+    EXPECT_EQ(Desktop.ProtectedFolders, expected);
+    EXPECT_TRUE(Lines.Has("Protected: " + Root + "\\apps (only administrators may change it)"));
+}
+
+// An installation that an earlier one made, whose folder others can change (made before folders
+// were protected): given the protected access, not refused, so that the update goes on.
+TEST_F(InstallationEngine, FolderAnEarlierInstallationMadeIsProtectedNotRefused) {
+    std::filesystem::create_directories(Scratch.Path / "dict");
+    const std::string key = std::string(UninstallKeyRoot) + "Parlavox EnglishGerman 1";
+    Desktop.Registry[key + "\\InstallLocation"] = Root + "\\dict";
+    Desktop.Registry[std::string(VellumorUsersKey) + "\\Parlavox EnglishGerman 1"] = Root + "\\apps\\VL";
+    Desktop.ChangeableFolders = {Root + "\\dict"};
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_EQ(Desktop.ProtectedFolders, std::vector<std::string>{Root + "\\dict"});
+    EXPECT_EQ(Disk("dict/words.vlm"), "apple\tApfel\n");
+    // Not the folder above it, which the earlier installation did not make.
+    Desktop.ChangeableFolders = {Root};
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Unprotected);
+}
+
 TEST_F(InstallationEngine, SinkHearsOfTheStartFirstAndThenOfEveryChunk) {
     Desktop.ArchiveResources["DICTIONARY"] = BuildArchive({{"big.vlm", std::string(20000, 'w')}});
     Engine.Install(Package, Request);
@@ -626,6 +711,41 @@ TEST_F(InstallationEngine, Utf8FoldersInstallWithTheirExactNames) {
     EXPECT_EQ(Engine.ProjectFile(), Root + "\\" + japanese + "\\words.vlp");
     EXPECT_EQ(Desktop.Registry.at("Software\\Parlavox\\Vellumor\\4.0\\RootDir"), Root + "\\" + lodz + "\\VL");
     EXPECT_TRUE(Lines.Has("Written: " + Root + "\\" + japanese + "\\words.vlm"));
+}
+
+// The access text as the system reads it: "D:" and its flags, then entries "(type;flags;rights;;;who)".
+// Protected from what is above, every entry an allowance handed down to folders and files, full
+// control only for Administrators and SYSTEM, Users reading and running, nobody else.
+TEST(ProtectedAccess, OnlyAdministratorsAndSystemMayChangeWhatIsBelow) {
+    const std::string sddl = ProtectedFolderSddl;
+    ASSERT_EQ(sddl.rfind("D:", 0), 0u);
+    const size_t first = sddl.find('(');
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(sddl.substr(2, first - 2).find('P'), std::string::npos) << "not protected";
+    std::map<std::string, std::string> rightsOf;
+    for (size_t at = first; at < sddl.size();) {
+        ASSERT_EQ(sddl[at], '(') << sddl.substr(at);
+        const size_t end = sddl.find(')', at);
+        ASSERT_NE(end, std::string::npos);
+        std::vector<std::string> fields;
+        std::string field;
+        for (char c : sddl.substr(at + 1, end - at - 1)) {
+            if (c != ';') {
+                field += c;
+                continue;
+            }
+            fields.push_back(field);
+            field.clear();
+        }
+        fields.push_back(field);
+        ASSERT_EQ(fields.size(), 6u);
+        EXPECT_EQ(fields[0], "A");
+        EXPECT_EQ(fields[1], "OICI");
+        EXPECT_TRUE(rightsOf.emplace(fields[5], fields[2]).second) << "twice: " << fields[5];
+        at = end + 1;
+    }
+    const std::map<std::string, std::string> expected = {{"BA", "FA"}, {"SY", "FA"}, {"BU", "FRFX"}};
+    EXPECT_EQ(rightsOf, expected);
 }
 
 TEST(InstallQuestions, EachHasANameAndAnUnattendedAnswer) {
@@ -729,6 +849,31 @@ TEST_F(UnattendedSetup, FolderThatTheRulesRefuseExitsTwoWithNothingWritten) {
         EXPECT_TRUE(Desktop.CreatedDirectories.empty());
         EXPECT_TRUE(Desktop.Messages.empty());
     }
+}
+
+// A folder others can change: the wizard says so and stays on its page; the silent run logs it and
+// fails (exit 1, not a usage error: the folder's access is wrong, not the command line).
+TEST_F(UnattendedSetup, FolderOthersCanChangeFailsWithItsNameInTheLog) {
+    Desktop.ChangeableFolders = {Root};
+    EXPECT_EQ(RunSilent({}), ExitFailure);
+    EXPECT_TRUE(
+        Lines.Has("Error: The folder \"" + Root +
+                  "\" can be changed by users who are not administrators, so what the setup installs "
+                  "there could be replaced. Choose another folder, or let only administrators change it."))
+        << ::testing::PrintToString(Lines.Lines);
+    EXPECT_TRUE(Lines.Has("Error: Parlavox Dictionary setup failed!"));
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+    EXPECT_TRUE(Desktop.Registry.empty());
+}
+
+TEST_F(WizardInstallation, FolderOthersCanChangeKeepsTheWizardOnItsPage) {
+    Desktop.ChangeableFolders = {Root};
+    Install();
+    ASSERT_EQ(Desktop.Messages.size(), 1u);
+    EXPECT_EQ(Desktop.Messages[0].Text.rfind("The folder \"" + Root + "\" can be changed", 0), 0u);
+    EXPECT_EQ(Controls.Page, 2);
+    EXPECT_FALSE(Controls.Closed);
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
 }
 
 TEST_F(UnattendedSetup, StartupFailureEndsBeforeAnyPage) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 const std::string UninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -162,6 +164,42 @@ TEST_F(Uninstalling, LinesTheRegistryDoesNotConfirmAreSkippedAndNamed) {
           "Skipped folder line: C:\\Apps\\Empty (not one of the installation's folders)",
           "Skipped value line: HKLM\\Software\\Victim Setting (not a value this setup writes)"})
         EXPECT_TRUE(lines.Has(line)) << line;
+}
+
+// A folder of the installation's own that a user turned into a link, and a record line for a folder
+// behind it: the folder the link leads to is never removed, nor a file that a link above the
+// installation folder leads to; the log names each.
+TEST_F(Uninstalling, NothingIsRemovedThroughALinkAtAnyLevel) {
+    Desktop.Registry.erase("Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\Parlavox B"); // A is the last
+    Desktop.ReparsePoints.insert("C:\\Apps\\DictA\\inner");
+    Desktop.Directories.insert("C:\\Apps\\DictA\\inner\\Empty");
+    A.Folders.push_back({TRecordPart::Dictionary, "C:\\Apps\\DictA\\inner"});
+    A.Folders.push_back({TRecordPart::Dictionary, "C:\\Apps\\DictA\\inner\\Empty"});
+    Save(A, "C:\\Apps\\DictA");
+    TLinesLog lines;
+    EXPECT_EQ(TUninstaller(Desktop, &lines).Run("C:\\Apps\\DictA", true).ExitCode, ExitSuccess);
+    EXPECT_TRUE(Desktop.Directories.count("C:\\Apps\\DictA\\inner\\Empty"));
+    EXPECT_TRUE(Desktop.DirectoryExists("C:\\Apps\\DictA\\inner"));
+    EXPECT_FALSE(Log.Contains("RemoveDirectory C:\\Apps\\DictA\\inner"));
+    EXPECT_TRUE(lines.Has("Skipped folder behind a link: C:\\Apps\\DictA\\inner\\Empty"));
+    EXPECT_TRUE(lines.Has("Skipped folder behind a link: C:\\Apps\\DictA\\inner"));
+    // The rest goes as ever.
+    EXPECT_FALSE(Has("C:\\Apps\\DictA\\a.vlm") || Has("C:\\Apps\\VL\\velmor.exe"));
+}
+
+// A link above the installation's folders, which the checks on names see only once: every file
+// below it is skipped and named, and none is removed through it.
+TEST_F(Uninstalling, ALinkAboveTheInstallationFoldersRemovesNothingBelowIt) {
+    Desktop.Registry.erase("Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\Parlavox B");
+    Desktop.ReparsePoints.insert("C:\\Apps");
+    TLinesLog lines;
+    TUninstaller(Desktop, &lines).Run("C:\\Apps\\DictA", true);
+    EXPECT_TRUE(Has("C:\\Apps\\DictA\\a.vlm") && Has("C:\\Apps\\VL\\velmor.exe"));
+    EXPECT_TRUE(lines.Has("Skipped file behind a link: C:\\Apps\\DictA\\a.vlm"));
+    EXPECT_TRUE(lines.Has("Skipped file behind a link: C:\\Apps\\VL\\lang\\en.lng"));
+    EXPECT_TRUE(Desktop.Directories.count("C:\\Apps\\VL"));
+    // Asked once for each folder, however many files lie below it.
+    EXPECT_EQ(std::count(Desktop.ReparseQueries.begin(), Desktop.ReparseQueries.end(), "C:\\Apps"), 1);
 }
 
 TEST_F(Uninstalling, RecordOfAnotherPlaceRemovesNothing) {
