@@ -21,6 +21,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <zstd.h>
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -488,7 +489,8 @@ TEST_F(QdmxArchive, EmptyArchivesAndUsageErrors) {
 
 TEST_F(QdmxArchive, VersionIsTheBuildsAndHelpShowsIt) {
     int status = -1;
-    EXPECT_EQ(Stdout("--version", status), "qdmx " PARLAVOX_VERSION_TEXT "\n");
+    EXPECT_EQ(Stdout("--version", status),
+              std::string("qdmx " PARLAVOX_VERSION_TEXT " (zstd ") + ZSTD_versionString() + ")\n");
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(Contains(Stdout("--help", status), "qdmx " PARLAVOX_VERSION_TEXT " - "));
     EXPECT_TRUE(Contains(Stdout("--help", status), "make-setup"));
