@@ -268,7 +268,7 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Test Kitchen" -keyo
     -out "$made/cert.pem" >"$made/openssl.log" 2>&1
 check "make-setup signs the uninstaller with the publisher's command" "$qdmx" make-setup -q \
     --record "$made/record.txt" --dictionary "$made/dict" --vellumor "$payload/vellumor" \
-    --template "$template_exe" "$made/Cuisine.exe" \
+    --template "$template_exe" "$made/Cuisine.exe" --signing-ca "$made/cert.pem" \
     --sign-uninstaller "osslsigncode sign -certs $made/cert.pem -key $made/key.pem -n Uninstall -in {in} -out {out}"
 wrestool -x --raw --type=ARCHIVE --name=DICTIONARY "$made/Cuisine.exe" >"$made/wrestool-dictionary.qdmx"
 check "wrestool finds the dictionary archive that qdmx create packs" cmp "$made/dict.qdmx" "$made/wrestool-dictionary.qdmx"
