@@ -176,7 +176,12 @@ void TInstallation::OpenInstallArchive(const std::string& archiveName) {
         opened.FallbackFile = path;
     }
     // The member directory read for the check serves the expansion too.
-    Compressor.ReadDirectory(*opened.Stream, opened.Directory);
+    try {
+        Compressor.ReadDirectory(*opened.Stream, opened.Directory);
+    } catch (const Exception& e) {
+        if (opened.FallbackFile.empty()) throw;
+        throw ELooseArchive(opened.FallbackFile + " is not an archive the setup can expand: " + e.Message);
+    }
     opened.Stream->Seek(0, TSeekOrigin::Begin);
     for (const TDirectoryEntry& entry : opened.Directory)
         if (IsEscapingMemberName(entry.Name, TNameRules::Windows))

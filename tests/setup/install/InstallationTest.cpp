@@ -757,6 +757,17 @@ TEST_F(UnattendedSetup, FolderThatTheRulesRefuseExitsTwoWithNothingWritten) {
     }
 }
 
+// The template takes a file beside it as it is; one that is no archive fails, naming it.
+TEST_F(UnattendedSetup, FallbackFileThatIsNoArchiveFailsNamingIt) {
+    Desktop.ArchiveResources.erase("VELLUMOR");
+    Desktop.Files["C:\\Setup\\setup.vl3"] = {std::string(100000, '\0')};
+    EXPECT_EQ(RunSilent({}), ExitFailure);
+    EXPECT_TRUE(Lines.Has("Error: C:\\Setup\\setup.vl3 is not an archive the setup can expand: Can't "
+                          "recognize compressed file header"))
+        << ::testing::PrintToString(Lines.Lines);
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
 // A setup made with its Vellumor archive beside it: the digests record that file's SHA-256.
 class MadeSetup : public UnattendedSetup {
 protected:
