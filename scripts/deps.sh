@@ -34,14 +34,20 @@ parlavox_debian_archive_uri() {
     local codename
     codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
     awk -v own="$PARLAVOX_DEB_SRC_LIST" -v suite="$codename" '
-        FNR == 1 { types = uris = suites = "" }
+        function flush() {
+            if (!found && types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && uris != "") {
+                print uris
+                found = 1
+            }
+            types = uris = suites = ""
+        }
+        FNR == 1 { flush() }
         FILENAME == own { next }
-        /^[ \t]*$/ { if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && uris != "") { print uris; exit }
-                      types = uris = suites = ""; next }
+        /^[ \t]*$/ { flush(); next }
         $1 == "Types:" { $1 = ""; types = $0 " " }
         $1 == "URIs:" { uris = $2 }
         $1 == "Suites:" { $1 = ""; suites = $0 }
-        ENDFILE { if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && uris != "") { print uris; exit } }
+        END { flush() }
     ' /etc/apt/sources.list.d/*.sources 2>/dev/null | head -n 1
     awk -v suite="$codename" '$1 == "deb" {
         for (i = 2; i < NF; i++) if ($i ~ /^[a-z+]+:\/\// && $(i + 1) == suite) { print $i; exit } }' \
