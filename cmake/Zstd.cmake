@@ -1,5 +1,5 @@
 # The zstd library behind the dense method. Native builds link the system's libzstd (Debian's
-# libzstd-dev); the MinGW build compiles the same upstream release from Debian's source package,
+# libzstd-dev); the MinGW build compiles a release no older than that from Debian's source package,
 # which scripts/deps.sh fetches with `apt-get source` (dpkg-source verifies its checksums) into
 # build/deps/, outside the tracked tree. Two Windows variants:
 #   parlavox_zstd_full     encoder and decoder, optimised for speed (qdmx.exe, the tests);
@@ -9,28 +9,49 @@
 #                          decoder) without inlining.
 # A program chooses the decoder-only variant by setting its PARLAVOX_ZSTD_DECODER_ONLY property;
 # parlavox_zstd (linked by the dense method's library) resolves to the right one for each program.
-set(PARLAVOX_ZSTD_VERSION 1.5.4)
+# The upstream release of the Windows programs' zstd: Debian's source package 1.5.7+dfsg-1 of the
+# suite trixie (scripts/deps.sh pins both).
+set(PARLAVOX_ZSTD_VERSION 1.5.7)
+set(PARLAVOX_ZSTD_SOURCE_NAME libzstd-${PARLAVOX_ZSTD_VERSION}+dfsg)
+
+# The upstream version a zstd.h declares.
+function(parlavox_zstd_header_version header out)
+    file(STRINGS ${header} _lines REGEX "^#define ZSTD_VERSION_(MAJOR|MINOR|RELEASE) ")
+    string(REGEX REPLACE "[^0-9]+([0-9]+)[^0-9]+([0-9]+)[^0-9]+([0-9]+).*" "\\1.\\2.\\3" _version "${_lines}")
+    set(${out} ${_version} PARENT_SCOPE)
+endfunction()
+
+# The build machine's libzstd (Debian's libzstd-dev), which the native programs link: the Windows
+# programs must not ship an older decoder than the one the native tests exercise.
+find_path(ZSTD_NATIVE_INCLUDE_DIR zstd.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+parlavox_zstd_header_version(${ZSTD_NATIVE_INCLUDE_DIR}/zstd.h _zstd_native)
+
 add_library(parlavox_zstd INTERFACE)
 if(NOT CMAKE_CROSSCOMPILING)
-    find_path(ZSTD_INCLUDE_DIR zstd.h REQUIRED)
     find_library(ZSTD_LIBRARY zstd REQUIRED)
-    file(STRINGS ${ZSTD_INCLUDE_DIR}/zstd.h _zstd_version_lines REGEX "^#define ZSTD_VERSION_(MAJOR|MINOR|RELEASE) ")
-    string(REGEX REPLACE "[^0-9]+([0-9]+)[^0-9]+([0-9]+)[^0-9]+([0-9]+).*" "\\1.\\2.\\3" _zstd_found "${_zstd_version_lines}")
-    if(NOT _zstd_found VERSION_EQUAL PARLAVOX_ZSTD_VERSION)
-        message(WARNING "libzstd ${_zstd_found} found; the Windows programs are built from ${PARLAVOX_ZSTD_VERSION}")
+    if(PARLAVOX_ZSTD_VERSION VERSION_LESS _zstd_native)
+        message(FATAL_ERROR "The Windows programs' zstd ${PARLAVOX_ZSTD_VERSION} is older than the native "
+                            "libzstd ${_zstd_native}: pin a newer source package in scripts/deps.sh")
     endif()
-    target_include_directories(parlavox_zstd SYSTEM INTERFACE ${ZSTD_INCLUDE_DIR})
+    target_include_directories(parlavox_zstd SYSTEM INTERFACE ${ZSTD_NATIVE_INCLUDE_DIR})
     target_link_libraries(parlavox_zstd INTERFACE ${ZSTD_LIBRARY})
     return()
 endif()
 
-set(PARLAVOX_ZSTD_SOURCE_DIR ${PROJECT_SOURCE_DIR}/build/deps/libzstd-${PARLAVOX_ZSTD_VERSION}+dfsg2
+set(PARLAVOX_ZSTD_SOURCE_DIR ${PROJECT_SOURCE_DIR}/build/deps/${PARLAVOX_ZSTD_SOURCE_NAME}
     CACHE PATH "Unpacked zstd source package (scripts/deps.sh fetches it)")
 set(_zstd_lib ${PARLAVOX_ZSTD_SOURCE_DIR}/lib)
 if(NOT EXISTS ${_zstd_lib}/zstd.h)
     message(FATAL_ERROR "No zstd sources in ${PARLAVOX_ZSTD_SOURCE_DIR}: run scripts/deps.sh "
                         "(or `source scripts/deps.sh && parlavox_fetch_zstd_source`) first")
 endif()
+parlavox_zstd_header_version(${_zstd_lib}/zstd.h _zstd_windows)
+if(_zstd_windows VERSION_LESS _zstd_native)
+    message(FATAL_ERROR "The Windows programs' zstd ${_zstd_windows} (${PARLAVOX_ZSTD_SOURCE_DIR}) is older "
+                        "than the native libzstd ${_zstd_native}")
+endif()
+message(STATUS "zstd for the Windows programs: ${_zstd_windows} from ${PARLAVOX_ZSTD_SOURCE_DIR} "
+               "(native libzstd ${_zstd_native})")
 file(GLOB _zstd_common ${_zstd_lib}/common/*.c)
 file(GLOB _zstd_decompress ${_zstd_lib}/decompress/*.c)
 file(GLOB _zstd_compress ${_zstd_lib}/compress/*.c)

@@ -10,6 +10,10 @@ class TFileStream : public TStream {
 public:
     // Opens an existing file read-only; raises EFOpenError.
     static std::unique_ptr<TFileStream> OpenRead(const std::string& path);
+    // As OpenRead, but nobody may write, rename or delete the file while the stream is open (on
+    // Windows; POSIX has no such sharing modes), so that what was checked through it is what is
+    // read afterwards: for a file that lies where others may write.
+    static std::unique_ptr<TFileStream> OpenReadLocked(const std::string& path);
     // Creates (or truncates) a file for exclusive writing; raises EFCreateError.
     static std::unique_ptr<TFileStream> Create(const std::string& path);
     // As Create, but a path that names a link (a symbolic link or junction, or a file with more

@@ -197,9 +197,11 @@ public:
     // Writes key=value into section of an initialization file; false when it cannot.
     virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
                                      const std::string& value, const std::string& fileName) = 0;
-    // A read-only stream over a file; raises EFOpenError when it cannot.
+    // A read-only stream over a file that nobody may write to, rename or delete while it is open;
+    // raises EFOpenError when it cannot be opened so.
     virtual std::unique_ptr<TStream> OpenFileRead(const std::string& path) = 0;
-    // The first line of a text file; raises EInOutError when it cannot be opened or read.
+    // The first line of a text file, read as OpenFileRead reads; raises EInOutError when it cannot
+    // be opened or read, or is longer than MaxFirstLineLength (setup/record/TextLine.h).
     virtual std::string ReadFirstLine(const std::string& path) = 0;
     // True when a file (not a directory) exists at path.
     virtual bool FileExists(const std::string& path) = 0;

@@ -4,6 +4,7 @@
 #include "setup/SetupSession.h"
 
 #include "setup/PathText.h"
+#include "setup/integrity/LooseArchives.h"
 #include "setup/integrity/SetupDigests.h"
 #include "setup/unattended/InstallLog.h"
 
@@ -11,6 +12,18 @@ namespace {
 const char* const SetupDamagedMessage =
     "The setup file is damaged (an incomplete download or a faulty disk) and cannot install anything. "
     "Please obtain a new copy of it.";
+const char* const LooseArchiveMessage =
+    "A file beside the setup is not the one its publisher shipped with it (it is missing, damaged or "
+    "was put there by someone else), so the setup installs nothing. Please obtain the setup and its "
+    "files again from the publisher.";
+
+bool HasArchiveResource(TModule& module, TArchiver& archiver, const std::string& name) {
+    try {
+        return module.OpenArchiveResource(archiver, name) != nullptr;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 } // namespace
 
 TStartOutcome TSetupSession::Start(TArchiver& archiver) {
@@ -21,6 +34,10 @@ TStartOutcome TSetupSession::Start(TArchiver& archiver) {
         Note("Setup damaged: " + *damage);
         return {TStartStatus::Damaged, SetupDamagedMessage};
     }
+    if (const std::optional<std::string> refusal = CheckLooseArchives(archiver)) {
+        Note("Setup damaged: " + *refusal);
+        return {TStartStatus::Damaged, LooseArchiveMessage};
+    }
     const std::optional<std::string> record = LoadSupportRecord();
     if (!record) return {TStartStatus::RecordMissing, GetFallbackFileName(1) + " file is missing!"};
     FSupport = ParseSupportRecord(*record);
@@ -30,6 +47,27 @@ TStartOutcome TSetupSession::Start(TArchiver& archiver) {
     if (!FSupport.Created) return {TStartStatus::RecordInvalid, "Invalid support data!"};
     FPackage.Created = *FSupport.Created;
     return {};
+}
+
+std::optional<std::string> TSetupSession::CheckLooseArchives(TArchiver& archiver) {
+    const std::optional<std::vector<TResourceDigest>> digests = LoadSetupDigests(Module);
+    FPackage.MadeSetup = digests.has_value();
+    FPackage.LooseFiles.clear();
+    if (!digests) return std::nullopt;
+    for (const TResourceDigest& digest : *digests)
+        if (digest.Type == LooseFileType) FPackage.LooseFiles.push_back(digest);
+    for (const char* name : {"DICTIONARY", "VELLUMOR"}) {
+        if (HasArchiveResource(Module, archiver, name)) continue;
+        try {
+            // Checked through a handle of its own: the installation checks again through the one
+            // it expands from.
+            OpenLooseArchive(Files, GetFallbackFileName(FallbackNumberOf(name)), true,
+                             FPackage.LooseFile(name));
+        } catch (const ELooseArchive& e) {
+            return e.Message;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> TSetupSession::LoadSupportRecord() {

@@ -1,7 +1,8 @@
 // The setup's start, which the wizard and the unattended run both go through before anything
-// else: where the running executable lies, whether the data embedded in it is whole (its digests),
-// and its support record, found as the resource "PARLAVOX"/"SUPPORT" or in the fallback file
-// beside the executable, and parsed. The presenters show what it finds: the wizard on its Welcome
+// else: where the running executable lies, whether the data embedded in it is whole (its digests)
+// and the archives its publisher ships beside it are the ones recorded (LooseArchives.h), and its
+// support record, found as the resource "PARLAVOX"/"SUPPORT" or in the fallback file beside the
+// executable, and parsed. The presenters show what it finds: the wizard on its Welcome
 // page or in a box, the unattended run in its log.
 #pragma once
 
@@ -52,6 +53,9 @@ public:
     static std::string ExtractFileBaseName(const std::string& path);
 
 private:
+    // Notes what the digests record of the archives beside the setup and checks each file a made
+    // setup would take from there: nothing when all are acceptable, else why not.
+    std::optional<std::string> CheckLooseArchives(TArchiver& archiver);
     // The record's text, or nothing when there is none.
     std::optional<std::string> LoadSupportRecord();
 

@@ -31,6 +31,10 @@ std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
     return std::unique_ptr<TFileStream>(new TFileStream(fd, path, true));
 }
 
+std::unique_ptr<TFileStream> TFileStream::OpenReadLocked(const std::string& path) {
+    return OpenRead(path);
+}
+
 namespace {
 // Exclusive writing: no other process of ours may write the file while we do.
 void LockForWriting(int fd) {

@@ -1,6 +1,8 @@
 // Win32 resources: FindResourceW/LoadResource/LockResource/SizeofResource over the executable or
-// a library loaded with LoadLibraryExW. The library handle is owned by the returned stream
-// (through its KeepAlive), so the resource bytes stay mapped exactly as long as they are read.
+// a library that LoadLibraryExW maps as a data file and image resource, so that none of its code
+// (its DllMain above all) ever runs in the process, which may be elevated. The library handle is
+// owned by the returned stream (through its KeepAlive), so the resource bytes stay mapped exactly
+// as long as they are read.
 #include "platform/Resource.h"
 
 #include "platform/Exception.h"
@@ -12,7 +14,8 @@ std::unique_ptr<TStream> OpenResourceStream(const std::string& name, const std::
                                             const std::string& library) {
     std::shared_ptr<void> module;
     if (!library.empty()) {
-        HMODULE loaded = LoadLibraryExW(Utf8ToWide(library).c_str(), nullptr, 0);
+        HMODULE loaded = LoadLibraryExW(Utf8ToWide(library).c_str(), nullptr,
+                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         if (!loaded) throw Exception("Could not load " + library + " DLL");
         module.reset(loaded, [](void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); });
     }

@@ -2,7 +2,11 @@
 // the command line) and the package (what the running setup carries, as its start found it).
 #pragma once
 
+#include "setup/integrity/SetupDigests.h"
+
+#include <optional>
 #include <string>
+#include <vector>
 
 // What is to be installed where: the wizard's pages, or the command line of the unattended run.
 struct TInstallRequest {
@@ -24,10 +28,20 @@ struct TSetupPackage {
     std::string Description;
     std::string Author;
     double Created = 0;
+    // A made setup (one that carries digests) takes a fallback archive only when its publisher
+    // recorded it (LooseArchives.h); the template takes the files as they are.
+    bool MadeSetup = false;
+    std::vector<TResourceDigest> LooseFiles;
 
     // The file beside the executable that stands in for a missing resource: 1 the support record,
     // 2 the dictionary archive, 3 the Vellumor archive (SetupDirectory\SetupBaseName.vlN).
     std::string FallbackFileName(int number) const {
         return SetupDirectory + "\\" + SetupBaseName + ".vl" + std::to_string(number);
+    }
+    // What was recorded of the archive of that name beside the setup; nothing when nothing was.
+    std::optional<TResourceDigest> LooseFile(const std::string& archiveName) const {
+        for (const TResourceDigest& file : LooseFiles)
+            if (file.Name == archiveName) return file;
+        return std::nullopt;
     }
 };

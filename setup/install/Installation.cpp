@@ -12,6 +12,7 @@
 #include "setup/install/ExistingFilePolicy.h"
 #include "setup/install/FolderProtection.h"
 #include "setup/install/InstallFolders.h"
+#include "setup/integrity/LooseArchives.h"
 #include "setup/unattended/InstallLog.h"
 
 #include <algorithm>
@@ -186,20 +187,23 @@ void TInstallation::OpenInstallArchive(const std::string& archiveName) {
         // A missing or unreadable resource is not an error: the fallback file may stand in.
     }
     if (!opened.Stream) {
-        int number = 0;
-        if (archiveName == "DICTIONARY") number = 2;
-        if (archiveName == "VELLUMOR") number = 3;
+        const int number = FallbackNumberOf(archiveName);
         if (number == 0) return;
         const std::string path = Package.FallbackFileName(number);
-        if (!Ports.Files.FileExists(path)) return;
-        // Read whole, so that what was checked is what gets expanded: the file lies in a folder
-        // that others may write to while the setup runs.
-        std::unique_ptr<TStream> file = Ports.Files.OpenFileRead(path);
-        opened.Stream = std::make_unique<TMemoryStream>(ReadAll(*file));
+        // Held from its check to the end of its expansion, and read in pieces: the file lies in a
+        // folder that others may write to while the setup runs, and may be of any size.
+        opened.Stream =
+            OpenLooseArchive(Ports.Files, path, Package.MadeSetup, Package.LooseFile(archiveName));
+        if (!opened.Stream) return;
         opened.FallbackFile = path;
     }
     // The member directory read for the check serves the expansion too.
-    Compressor.ReadDirectory(*opened.Stream, opened.Directory);
+    try {
+        Compressor.ReadDirectory(*opened.Stream, opened.Directory);
+    } catch (const Exception& e) {
+        if (opened.FallbackFile.empty()) throw;
+        throw ELooseArchive(opened.FallbackFile + " is not an archive the setup can expand: " + e.Message);
+    }
     opened.Stream->Seek(0, TSeekOrigin::Begin);
     for (const TDirectoryEntry& entry : opened.Directory)
         if (IsEscapingMemberName(entry.Name, TNameRules::Windows))

@@ -17,6 +17,8 @@ struct TResourceName {
 const TResourceName DigestedResources[] = {
     {"PARLAVOX", "SUPPORT"}, {"ARCHIVE", "DICTIONARY"}, {"ARCHIVE", "VELLUMOR"}, {"ARCHIVE", "UNINSTALL"}};
 constexpr size_t FieldCount = 4;
+constexpr size_t FieldCountWithSha256 = 5;
+constexpr size_t Sha256Digits = 64;
 constexpr size_t ReadPiece = 256 * 1024;
 
 uint64_t ParseNumber(const std::string& text, int base) {
@@ -39,7 +41,7 @@ std::optional<TResourceDigest> DigestOfOwnResource(TModule& module, TArchiver& a
         return std::nullopt;
     }
     if (!stream) return std::nullopt;
-    TResourceDigest digest{type, name};
+    TResourceDigest digest{type, name, 0, 0, {}};
     std::vector<uint8_t> buffer(ReadPiece);
     for (int32_t n; (n = stream->Read(buffer.data(), static_cast<int32_t>(buffer.size()))) > 0;) {
         digest.Size += static_cast<uint64_t>(n);
@@ -52,14 +54,14 @@ std::optional<TResourceDigest> DigestOfOwnResource(TModule& module, TArchiver& a
 
 TResourceDigest DigestOf(const std::string& type, const std::string& name, const uint8_t* bytes,
                          size_t size) {
-    return {type, name, size, UpdateCrc32(0, bytes, size)};
+    return {type, name, size, UpdateCrc32(0, bytes, size), {}};
 }
 
 std::string DigestsText(const std::vector<TResourceDigest>& digests) {
     std::string text = std::string(Signature) + "\r\n";
     for (const TResourceDigest& d : digests)
-        text +=
-            d.Type + "\t" + d.Name + "\t" + std::to_string(d.Size) + "\t" + ZeroPaddedHex(d.Crc, 8) + "\r\n";
+        text += d.Type + "\t" + d.Name + "\t" + std::to_string(d.Size) + "\t" + ZeroPaddedHex(d.Crc, 8) +
+                (d.Sha256.empty() ? "" : "\t" + d.Sha256) + "\r\n";
     return text;
 }
 
@@ -70,19 +72,24 @@ std::vector<TResourceDigest> ParseDigests(const std::string& text) {
     for (size_t start = signature.size(); start < text.size();) {
         size_t end = text.find("\r\n", start);
         if (end == std::string::npos) end = text.size();
-        // Type, name, size, CRC-32, separated by TAB.
-        std::string fields[FieldCount];
+        // Type, name, size, CRC-32 and, for a file beside the setup, SHA-256, separated by TAB.
+        std::string fields[FieldCountWithSha256];
         size_t field = 0;
         for (size_t at = start; at < end; ++at) {
             if (text[at] != '\t')
                 fields[field] += text[at];
-            else if (++field == FieldCount)
+            else if (++field == FieldCountWithSha256)
                 break;
         }
-        if (field != FieldCount - 1 || fields[0].empty() || fields[1].empty())
+        const bool loose = fields[0] == LooseFileType;
+        if (field != (loose ? FieldCountWithSha256 : FieldCount) - 1 || fields[0].empty() ||
+            fields[1].empty())
             throw EDigestsFormat("bad line in the digests");
+        if (loose && (fields[4].size() != Sha256Digits ||
+                      fields[4].find_first_not_of("0123456789abcdef") != std::string::npos))
+            throw EDigestsFormat("bad SHA-256 in the digests");
         digests.push_back({fields[0], fields[1], ParseNumber(fields[2], 10),
-                           static_cast<uint32_t>(ParseNumber(fields[3], 16))});
+                           static_cast<uint32_t>(ParseNumber(fields[3], 16)), fields[4]});
         start = end + 2;
     }
     return digests;
@@ -94,16 +101,24 @@ bool IsDigestedResource(const std::string& type, const std::string& name) {
     return type == "ARCHIVE";
 }
 
-std::optional<std::string> FindSetupDamage(TModule& module, TArchiver& archiver) {
+std::optional<std::vector<TResourceDigest>> LoadSetupDigests(TModule& module) {
     const std::optional<std::string> text = module.LoadResource(DigestsResourceType, DigestsResourceName);
     if (!text) return std::nullopt;
+    return ParseDigests(*text);
+}
+
+std::optional<std::string> FindSetupDamage(TModule& module, TArchiver& archiver) {
     std::vector<TResourceDigest> expected;
     try {
-        expected = ParseDigests(*text);
+        const std::optional<std::vector<TResourceDigest>> digests = LoadSetupDigests(module);
+        if (!digests) return std::nullopt;
+        expected = *digests;
     } catch (const EDigestsFormat& e) {
         return std::string("the digests: ") + e.what();
     }
     for (const TResourceDigest& want : expected) {
+        // Files beside the setup are checked when they are opened (LooseArchives.h).
+        if (want.Type == LooseFileType) continue;
         const std::optional<TResourceDigest> have =
             DigestOfOwnResource(module, archiver, want.Type, want.Name);
         if (!have || have->Size != want.Size || have->Crc != want.Crc)

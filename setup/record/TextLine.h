@@ -4,6 +4,12 @@
 
 #include "platform/Stream.h"
 
+#include <cstddef>
 #include <string>
 
-std::string ReadFirstLine(TStream& stream);
+// The longest first line the setup reads: a support record is one line of at most this many bytes
+// (qdmx make-setup refuses a longer one), so a larger file is never read whole.
+constexpr size_t MaxFirstLineLength = 65536;
+
+// Raises EInOutError when the line is longer than maxLength bytes.
+std::string ReadFirstLine(TStream& stream, size_t maxLength = MaxFirstLineLength);

@@ -4,7 +4,8 @@
 # two dictionaries over one Vellumor (whose Vellumor archives differ) and their uninstallers, one
 # of them with a tampered uninstall record and one with a record planted in its folder before the
 # installation, a made setup and its uninstaller, all with DLLs planted beside them and in the
-# temporary folder, crafted and damaged setups. A private Xvfb display lets the run prove that no window
+# temporary folder, crafted and damaged setups, and a made setup beside an attacker's and then its
+# publisher's own Vellumor archive. A private Xvfb display lets the run prove that no window
 # appears at any time: a watcher lists every visible window, and Wine's msgbox trace every box.
 #
 # Usage: silent-e2e.sh WINDOWS_BUILD_DIR [OUT_DIR]
@@ -220,21 +221,22 @@ check "the log names the member" grep -aqF 'Error: Damaged archive: unsafe membe
 check "nothing written outside" nothing_planted
 check "nothing written at all" test ! -e "$drive_c/Crafted Target"
 
-echo "silent-e2e: a crafted NAME.vl3 beside a setup made without --vellumor"
+echo "silent-e2e: a made setup in a Downloads folder beside an attacker's NAME.vl3"
 made=$out/made-unsigned
-mkdir -p "$made" "$drive_c/Unsigned"
+mkdir -p "$made" "$drive_c/Downloads"
 # lh5, so that the dictionary archive can be found in it as qdmx create packs it.
 "$qdmx" make-setup -q -m lh5 --record "$resources/support.txt" --dictionary "$resources/dictionary" \
-    --template "$template_exe" "$made/Made.exe" 2>/dev/null
-cp "$made/Made.exe" "$drive_c/Unsigned/Made.exe"
-crafted_archive "$drive_c/Unsigned/Made.vl3"
-run made-crafted.log 'C:\Unsigned\Made.exe /S /LOG=C:\made-crafted.log /D=C:\Unsigned Target'
-check "crafted archive beside a made setup exits 1" test "$rc" -eq 1
-check "the log names the member" grep -aqF 'unsafe member name "..\..\planted-dotdot.txt" in C:\Unsigned\Made.vl3' "$drive_c/made-crafted.log"
+    --vellumor-archive "$payload/vellumor.qdmx" --template "$template_exe" "$made/Made.exe" 2>/dev/null
+cp "$made/Made.exe" "$drive_c/Downloads/Made.exe"
+crafted_archive "$drive_c/Downloads/Made.vl3"
+run made-crafted.log 'C:\Downloads\Made.exe /S /LOG=C:\made-crafted.log /D=C:\Downloaded'
+check "an attacker's archive beside a made setup exits 1" test "$rc" -eq 1
+check "the log says why" grep -aqF 'Setup damaged: C:\Downloads\Made.vl3 is not the file this setup'"'"'s publisher shipped' "$drive_c/made-crafted.log"
 check "nothing written outside" nothing_planted
-check "nothing written at all" test ! -e "$drive_c/Unsigned Target"
+check "nothing installed at all" test ! -e "$drive_c/Downloaded"
 
 echo "silent-e2e: a made setup with one byte changed inside its embedded dictionary"
+mkdir -p "$drive_c/Unsigned"
 "$qdmx" create -q -C "$resources/dictionary" "$made/dictionary.qdmx" .
 offset=$(python3 - "$made/Made.exe" "$made/dictionary.qdmx" "$drive_c/Unsigned/Damaged.exe" <<'PY'
 import sys
@@ -527,6 +529,14 @@ check "the Linux qdmx expands them byte for byte" diff -r "$names_payload" "$out
 LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8 wine "$build/tools/qdmx/qdmx.exe" extract -q -C 'C:\FromLinux' 'C:\names-linux.qdmx' \
     >"$out/qdmx-extract.out" 2>&1
 check "qdmx.exe on a 1251 machine expands the Linux archive byte for byte" diff -r "$names_payload" "$drive_c/FromLinux"
+
+# Last, as it changes RootDir that the runs before check.
+echo "silent-e2e: the same made setup beside its publisher's own NAME.vl3, recorded at make-setup"
+cp "$payload/vellumor.qdmx" "$drive_c/Downloads/Made.vl3"
+run made-loose.log 'C:\Downloads\Made.exe /S /LOG=C:\made-loose.log /D=C:\Downloaded'
+check "the publisher's own archive, recorded at make-setup, installs" test "$rc" -eq 0
+check "its Vellumor is installed byte for byte" same_files "$payload/vellumor" "$drive_c/Downloaded/VL"
+check "the log names the file" grep -aqF 'Archive VELLUMOR: C:\Downloads\Made.vl3 into C:\Downloaded\VL' "$drive_c/made-loose.log"
 
 check "no planted DLL was loaded at any time" no_planted_dll_loaded
 

@@ -1,5 +1,6 @@
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
+#include "platform/Sha256.h"
 #include "tests/support/TempDirectory.h"
 #include "tests/support/TestStreams.h"
 
@@ -7,6 +8,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -147,6 +149,34 @@ TEST_F(FileStreamTest, MissingFilesAndFoldersRaiseTheirOwnErrors) {
     } catch (const EFOpenError& e) {
         EXPECT_NE(e.Message.find(missing), std::string::npos);
     }
+}
+
+// What is read through a locked stream is the file; on Windows nobody may write to or delete it
+// meanwhile (POSIX has no sharing modes).
+TEST_F(FileStreamTest, LockedReadingKeepsWritersAndDeletersOut) {
+    TFileStream::Create(Path)->Write("checked", 7);
+    auto locked = TFileStream::OpenReadLocked(Path);
+    EXPECT_EQ(TFileStream::OpenRead(Path)->Size(), 7);
+#ifdef _WIN32
+    // A writer that shares everything (as std::ofstream opens) is still kept out.
+    EXPECT_FALSE(std::ofstream(Path, std::ios::app).is_open());
+    std::error_code error;
+    EXPECT_FALSE(std::filesystem::remove(Path, error));
+#endif
+    char bytes[8] = {};
+    EXPECT_EQ(locked->Read(bytes, sizeof bytes), 7);
+    EXPECT_EQ(std::string(bytes), "checked");
+}
+
+// The system's SHA-256 through the portable reading: the standard's test vectors, one of them read
+// across several of the pieces a stream is hashed in.
+TEST(Sha256, SystemDigestMatchesTheStandardVectors) {
+    const std::string abc = "abc";
+    EXPECT_EQ(Sha256Hex(reinterpret_cast<const uint8_t*>(abc.data()), abc.size()),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex(nullptr, 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    TMemoryStream million(std::vector<uint8_t>(1000000, 'a'));
+    EXPECT_EQ(Sha256Hex(million), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
 } // namespace

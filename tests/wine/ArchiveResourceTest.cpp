@@ -1,6 +1,6 @@
 // Archive sources on Windows: resources of the test executable and of a resource-only library,
-// a name that exists only under another type, a library that cannot be loaded, and the library's
-// lifetime being that of the stream.
+// a name that exists only under another type, a library that cannot be loaded, and the library
+// being mapped as data, for as long as the stream lives.
 #include "tests/support/TempDirectory.h"
 
 #include "compress/Archiver.h"
@@ -60,11 +60,16 @@ TEST(ArchiveResources, ExpandsFromTheResource) {
     EXPECT_EQ(temp.Read("sub\\abc.txt"), "abc");
 }
 
-TEST(ArchiveLibraryResources, TheLibraryStaysLoadedExactlyAsLongAsTheStream) {
-    ASSERT_EQ(GetModuleHandleA(Library), nullptr);
+// The library is mapped as data: its entry never runs, and the mapping ends with the stream.
+TEST(ArchiveLibraryResources, TheLibraryIsMappedAsDataExactlyAsLongAsTheStream) {
+    TTempDirectory temp;
+    const std::filesystem::path self(Utf8ToWide(OwnExecutablePath()));
+    const std::filesystem::path copy = std::filesystem::path(temp.Path()) / L"mapped.dll";
+    std::filesystem::copy_file(self.parent_path() / Library, copy);
     TArchiver archiver;
-    auto stream = archiver.OpenArchiveResource("LIBARCHIVE", Library);
-    EXPECT_NE(GetModuleHandleA(Library), nullptr);
+    auto stream = archiver.OpenArchiveResource("LIBARCHIVE", WideToUtf8(copy.wstring()));
+    EXPECT_EQ(GetEnvironmentVariableA("PARLAVOX_TEST_LIBRARY_RAN", nullptr, 0), 0u);
+    EXPECT_EQ(GetModuleHandleW(copy.c_str()), nullptr);
     EXPECT_EQ(stream->Size(), 109);
     EXPECT_EQ(Head(*stream, 8), std::string("QDMX\x1ANON", 8));
     stream->Seek(0, TSeekOrigin::Begin);
@@ -72,7 +77,7 @@ TEST(ArchiveLibraryResources, TheLibraryStaysLoadedExactlyAsLongAsTheStream) {
     archiver.ReadDirectory(*stream, list);
     EXPECT_EQ(list.size(), 2u);
     stream.reset();
-    EXPECT_EQ(GetModuleHandleA(Library), nullptr);
+    EXPECT_TRUE(DeleteFileW(copy.c_str()));
 }
 
 // A library below a folder named outside the ANSI code page, named by its full path (UTF-8).

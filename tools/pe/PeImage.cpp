@@ -94,6 +94,25 @@ TDataDirectory TPeImage::Directory(int index) const {
     return {Get32(entry), Get32(entry + 4)};
 }
 
+std::vector<uint8_t> TPeImage::WithoutSignature() const {
+    const TDataDirectory certificates = Directory(SecurityDirectory);
+    std::vector<uint8_t> out = FileBytes;
+    if (certificates.Size != 0) {
+        // The table's "address" is a file offset, and it comes last.
+        if (uint64_t{certificates.Rva} + certificates.Size != out.size() || certificates.Rva < SectionsEnd())
+            throw EPeFormat("the certificate table is not at the end of the file");
+        out.resize(certificates.Rva);
+        for (int padding = 0; padding < 7 && out.size() > SectionsEnd() && out.back() == 0; ++padding)
+            out.pop_back();
+    }
+    if (SecurityDirectory < static_cast<int>(DirectoryCount)) {
+        Put32(out.data() + DirectoryTable + 8 * SecurityDirectory, 0);
+        Put32(out.data() + DirectoryTable + 8 * SecurityDirectory + 4, 0);
+    }
+    Put32(out.data() + OptionalHeader + 64, 0);
+    return out;
+}
+
 const uint8_t* TPeImage::At(uint32_t rva, uint32_t count) const {
     for (const TPeSection& section : SectionTable) {
         // Bytes past the virtual size are not mapped, bytes past the raw size are not in the file.

@@ -58,6 +58,11 @@ public:
     std::vector<uint8_t> WithReplacedSection(int index, const std::vector<uint8_t>& data,
                                              int directory) const;
 
+    // The file as it was before an Authenticode signature was added: without the certificate table
+    // (which a signature appends at the file's end), its directory entry and the checksum zeroed,
+    // and without the zero bytes a signing tool pads the file with up to the table's alignment of
+    // eight. Raises EPeFormat when the certificate table is not at the end of the file.
+    std::vector<uint8_t> WithoutSignature() const;
     // The address a section appended now would get.
     uint32_t NextSectionRva() const;
     // A copy of the file with data appended as a new section (at NextSectionRva()) that data

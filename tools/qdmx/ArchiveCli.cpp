@@ -68,14 +68,23 @@ TArchiveCli::TArchiveCli(CLI::App& app) {
         ->add_option("--dictionary", MakeSetupOptions.Dictionary,
                      "the dictionary folder (exactly one project file *.vlp)")
         ->required();
-    MakeSetupCommand->add_option("--vellumor", MakeSetupOptions.Vellumor,
-                                 "the Vellumor folder (without it the setup reads NAME.vl3 beside itself)");
+    CLI::Option* vellumor = MakeSetupCommand->add_option("--vellumor", MakeSetupOptions.Vellumor,
+                                                         "the Vellumor folder, embedded in the setup");
+    MakeSetupCommand
+        ->add_option("--vellumor-archive", MakeSetupOptions.VellumorArchive,
+                     "instead: the Vellumor archive (qdmx create) you ship beside the setup as OUT's name "
+                     "with .vl3; the setup installs only a file with its SHA-256")
+        ->excludes(vellumor);
     MakeSetupCommand->add_option("--template", MakeSetupOptions.Template,
                                  "the unsigned setup template (default: setup-template.exe beside qdmx)");
     MakeSetupCommand->add_option("--sign-uninstaller", MakeSetupOptions.SignUninstaller,
                                  "sign the uninstaller with this command before packing it: {in} is the "
                                  "unsigned program, {out} where the signed one goes (without {out} it is "
-                                 "signed in place; without {in} its path is appended)");
+                                 "signed in place; without {in} its path is appended); run without a "
+                                 "shell, its arguments split at spaces outside double quotes");
+    MakeSetupCommand->add_option("--signing-ca", MakeSetupOptions.SigningCa,
+                                 "certificates that osslsigncode verify trusts for the signed uninstaller "
+                                 "(on Linux; default: its own; Windows checks with the machine's trust)");
     MakeSetupCommand
         ->add_option("-m,--method", MakeSetupOptions.Method,
                      "zstd (default: the smallest download) or lh5 (the setup's original method)")

@@ -53,9 +53,11 @@ struct TExtractOptions {
 struct TMakeSetupOptions {
     std::string Record;
     std::string Dictionary;
-    std::string Vellumor;        // empty: the setup reads NAME.vl3 beside itself
+    std::string Vellumor;        // the folder to embed; or
+    std::string VellumorArchive; // the archive shipped beside the setup as NAME.vl3, its SHA-256 recorded
     std::string Template;        // empty: setup-template.exe of the kit qdmx belongs to
     std::string SignUninstaller; // empty: the uninstaller stays as the template carries it
+    std::string SigningCa;       // the CA file osslsigncode verify trusts; empty: its default
     std::string Method = "zstd";
     unsigned RecordCodePage = 0; // a record that is not UTF-8 is ANSI in it; 0: the machine's
     std::string Output;

@@ -1,8 +1,7 @@
 // The text qdmx exchanges with the system around it, UTF-8 inside: the arguments it is started
-// with, what it writes to standard output and standard error, and the command lines it runs. On
-// Windows these cross in UTF-16 (the command line from GetCommandLineW, text for a console
-// through WriteConsoleW, commands through _wsystem), since their ANSI forms would lose every
-// character outside the machine's code page; on POSIX the bytes pass as they are.
+// with and what it writes to standard output and standard error. On Windows these cross in UTF-16
+// (the command line from GetCommandLineW, text for a console through WriteConsoleW), since their ANSI forms
+// would lose every character outside the machine's code page; on POSIX the bytes pass as they are.
 #pragma once
 
 #include <cstdio>
@@ -27,8 +26,5 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 void WriteText(std::FILE* stream, std::string_view text);
 // printf into WriteText.
 void PrintText(std::FILE* stream, const char* format, ...) QDMX_PRINTF_LIKE;
-
-// Runs a command line through the system's shell, as std::system does; its status.
-int RunCommandLine(const std::string& line);
 
 } // namespace qdmx

@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 #include <vector>
+#include <zstd.h>
 
 namespace {
 
@@ -37,7 +38,10 @@ int main(int argc, char** argv) {
     CLI::App app{"qdmx " PARLAVOX_VERSION_TEXT
                  " - create, inspect and expand QDMX archives and raw member streams, make setups",
                  "qdmx"};
-    app.set_version_flag("--version", "qdmx " PARLAVOX_VERSION_TEXT, "print the version and exit");
+    // The zstd it runs with, since the dense method's output is that release's.
+    app.set_version_flag("--version",
+                         std::string("qdmx " PARLAVOX_VERSION_TEXT " (zstd ") + ZSTD_versionString() + ")",
+                         "print the version and exit");
     app.require_subcommand(1, 1);
     qdmx::TCodecOptions encodeOptions, decodeOptions;
     CLI::App* encode = app.add_subcommand("encode", "compress IN to OUT as one member's data");

@@ -82,13 +82,15 @@ bool TWin32Files::WritePrivateProfile(const std::string& section, const std::str
 }
 
 std::unique_ptr<TStream> TWin32Files::OpenFileRead(const std::string& path) {
-    return TFileStream::OpenRead(path);
+    return TFileStream::OpenReadLocked(path);
 }
 
 std::string TWin32Files::ReadFirstLine(const std::string& path) {
     try {
-        std::unique_ptr<TFileStream> file = TFileStream::OpenRead(path);
+        std::unique_ptr<TFileStream> file = TFileStream::OpenReadLocked(path);
         return ::ReadFirstLine(*file);
+    } catch (const EInOutError& e) {
+        throw EInOutError(path + ": " + e.Message);
     } catch (const Exception& e) {
         throw EInOutError(e.Message);
     }

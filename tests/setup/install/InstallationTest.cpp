@@ -1,9 +1,11 @@
 // The installation procedure run by the Install button, with the real archive component
 // expanding small stored archives into a scratch folder on disk.
 #include "setup/install/Installation.h"
+#include "platform/Sha256.h"
 #include "setup/InstalledPaths.h"
 #include "setup/ProtectedAccess.h"
 #include "setup/UninstallRecord.h"
+#include "setup/integrity/SetupDigests.h"
 #include "setup/unattended/InstallLog.h"
 #include "setup/unattended/Unattended.h"
 #include "tests/setup/TestArchive.h"
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -519,6 +522,29 @@ protected:
     TInstallation Engine{Desktop, Progress, Questions, Notes};
 };
 
+// A made setup's engine checks the file beside it again through the handle it expands from: a file
+// changed after the start's check is refused before anything is written, whatever the start saw.
+TEST_F(InstallationEngine, MadeSetupRefusesALooseArchiveThatIsNotTheRecordedOne) {
+    Desktop.ArchiveResources.erase("VELLUMOR");
+    const std::string recorded = BuildArchive({{"velmor.exe", "publisher's"}});
+    std::string planted = recorded;
+    planted[planted.size() - 1] ^= 1;
+    Desktop.Files["C:\\Setup\\setup.vl3"] = {planted};
+    Package.MadeSetup = true;
+    Package.LooseFiles = {{LooseFileType, "VELLUMOR", recorded.size(), 0,
+                           Sha256Hex(reinterpret_cast<const uint8_t*>(recorded.data()), recorded.size())}};
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Failed);
+    EXPECT_NE(outcome.Reason.find("C:\\Setup\\setup.vl3 is not the file this setup's publisher shipped"),
+              std::string::npos)
+        << outcome.Reason;
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+
+    Desktop.Files["C:\\Setup\\setup.vl3"] = {recorded};
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "publisher's");
+}
+
 TEST_F(InstallationEngine, PutsTheNewerFileQuestionByNameAndNoKeepsTheFile) {
     InstallNewerProjectPhrases();
     const TInstallOutcome outcome = Engine.Install(Package, Request);
@@ -874,6 +900,86 @@ TEST_F(WizardInstallation, FolderOthersCanChangeKeepsTheWizardOnItsPage) {
     EXPECT_EQ(Controls.Page, 2);
     EXPECT_FALSE(Controls.Closed);
     EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
+// The template takes a file beside it as it is; one that is no archive fails, naming it.
+TEST_F(UnattendedSetup, FallbackFileThatIsNoArchiveFailsNamingIt) {
+    Desktop.ArchiveResources.erase("VELLUMOR");
+    Desktop.Files["C:\\Setup\\setup.vl3"] = {std::string(100000, '\0')};
+    EXPECT_EQ(RunSilent({}), ExitFailure);
+    EXPECT_TRUE(Lines.Has("Error: C:\\Setup\\setup.vl3 is not an archive the setup can expand: Can't "
+                          "recognize compressed file header"))
+        << ::testing::PrintToString(Lines.Lines);
+    EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+}
+
+// A setup made with its Vellumor archive beside it: the digests record that file's SHA-256.
+class MadeSetup : public UnattendedSetup {
+protected:
+    const std::string Loose = BuildArchive({{"velmor.exe", "from vl3"}, {"lang\\en.lng", "en"}});
+    const std::string LoosePath = "C:\\Setup\\setup.vl3";
+    void Make(bool recordLoose) {
+        Desktop.ArchiveResources.erase("VELLUMOR");
+        auto digest = [](const char* type, const std::string& name, const std::string& bytes) {
+            return DigestOf(type, name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        };
+        std::vector<TResourceDigest> digests{
+            digest("PARLAVOX", "SUPPORT", Desktop.Resources.at("PARLAVOX/SUPPORT"))};
+        for (const auto& [name, bytes] : Desktop.ArchiveResources)
+            digests.push_back(digest("ARCHIVE", name, bytes));
+        if (recordLoose) {
+            TResourceDigest loose = digest(LooseFileType, "VELLUMOR", Loose);
+            loose.Sha256 = Sha256Hex(reinterpret_cast<const uint8_t*>(Loose.data()), Loose.size());
+            digests.push_back(loose);
+        }
+        Desktop.Resources["PARLAVOX/DIGESTS"] = DigestsText(digests);
+    }
+};
+
+TEST_F(MadeSetup, InstallsTheLooseArchiveItsPublisherRecorded) {
+    Make(true);
+    Desktop.Files[LoosePath] = {Loose};
+    EXPECT_EQ(RunSilent({}), ExitSuccess) << ::testing::PrintToString(Lines.Lines);
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "from vl3");
+    EXPECT_TRUE(Lines.Has("Archive VELLUMOR: " + LoosePath + " into " + Root + "\\apps\\VL"));
+}
+
+// Whatever else lies beside a made setup ends it at the start, with the reason in the log and
+// nothing written: a changed byte, another size, a file it recorded nothing of, a recorded file
+// that is missing.
+TEST_F(MadeSetup, RefusesAnyOtherLooseArchiveBeforeWritingAnything) {
+    std::string changed = Loose;
+    changed[changed.size() / 2] ^= 0x20;
+    struct TCase {
+        bool Recorded;
+        std::optional<std::string> File;
+        std::string Reason;
+    };
+    const TCase cases[] = {
+        {true, changed, LoosePath + " is not the file this setup's publisher shipped: its SHA-256 is "},
+        {true, Loose + "x",
+         LoosePath + " is not the file this setup's publisher shipped: " + std::to_string(Loose.size() + 1) +
+             " bytes, the setup recorded " + std::to_string(Loose.size())},
+        {false, Loose, LoosePath + " is not from this setup's publisher: the setup recorded no such file"},
+        {true, std::nullopt, LoosePath + " is missing"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Reason);
+        Make(c.Recorded);
+        Desktop.Files.erase(LoosePath);
+        if (c.File) Desktop.Files[LoosePath] = {*c.File};
+        Lines.Lines.clear();
+        EXPECT_EQ(RunSilent({}), ExitFailure);
+        EXPECT_TRUE(std::any_of(Lines.Lines.begin(), Lines.Lines.end(), [&](const std::string& line) {
+            return line.rfind("Setup damaged: " + c.Reason, 0) == 0;
+        })) << ::testing::PrintToString(Lines.Lines);
+        EXPECT_TRUE(Lines.Has("Error: A file beside the setup is not the one its publisher shipped with it "
+                              "(it is missing, damaged or was put there by someone else), so the setup "
+                              "installs nothing. Please obtain the setup and its files again from the "
+                              "publisher."))
+            << ::testing::PrintToString(Lines.Lines);
+        EXPECT_TRUE(std::filesystem::is_empty(Scratch.Path));
+    }
 }
 
 TEST_F(UnattendedSetup, StartupFailureEndsBeforeAnyPage) {

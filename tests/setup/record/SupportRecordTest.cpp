@@ -1,7 +1,9 @@
 // The support record: where it is read from, how it is split and what an invalid or missing
 // record does to start-up.
 #include "setup/record/SupportRecord.h"
+#include "platform/Exception.h"
 #include "setup/integrity/SetupDigests.h"
+#include "setup/record/TextLine.h"
 #include "tests/setup/WizardFixture.h"
 
 namespace {
@@ -95,6 +97,39 @@ TEST_F(WizardSetupDigests, UnreadableDigestsAreRefused) {
     Desktop.Resources["PARLAVOX/DIGESTS"].replace(0, 8, "Garbled!");
     Start();
     ExpectRefusedAsDamaged();
+}
+
+// A file beside the setup has its SHA-256 as a fifth field; the lines of embedded resources keep
+// their four, as older setups wrote them.
+TEST(SetupDigestsText, LooseFileLinesCarryTheirSha256AndOlderTextsStillRead) {
+    const std::string sha = std::string(63, 'a') + "f";
+    const std::vector<TResourceDigest> written = {{"ARCHIVE", "DICTIONARY", 10, 0x1234, ""},
+                                                  {LooseFileType, "VELLUMOR", 77, 0xABCDEF01, sha}};
+    const std::string text = DigestsText(written);
+    EXPECT_NE(text.find("ARCHIVE\tDICTIONARY\t10\t00001234\r\n"), std::string::npos) << text;
+    const std::vector<TResourceDigest> read = ParseDigests(text);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[1].Sha256, sha);
+    EXPECT_EQ(read[1].Size, 77u);
+    EXPECT_EQ(read[0].Sha256, "");
+    // A file's line without its SHA-256, or with a malformed one, is no digest of it.
+    for (const std::string& line :
+         {std::string("FILE\tVELLUMOR\t77\tabcdef01"), "FILE\tVELLUMOR\t77\tabcdef01\t" + sha.substr(1),
+          "FILE\tVELLUMOR\t77\tabcdef01\t" + std::string(64, 'G'),
+          "ARCHIVE\tVELLUMOR\t77\tabcdef01\t" + sha}) {
+        SCOPED_TRACE(line);
+        EXPECT_THROW(ParseDigests("Parlavox setup digests 1\r\n" + line + "\r\n"), EDigestsFormat);
+    }
+}
+
+// A support record is one line: a large file beside the setup is not read whole for it.
+TEST(SupportRecordFile, FirstLineLongerThanARecordIsRefused) {
+    TMemoryStream exact(std::vector<uint8_t>(MaxFirstLineLength, 'x'));
+    EXPECT_EQ(ReadFirstLine(exact).size(), MaxFirstLineLength);
+    std::vector<uint8_t> longer(MaxFirstLineLength + 1, 'x');
+    longer.push_back('\n');
+    TMemoryStream tooLong(longer);
+    EXPECT_THROW(ReadFirstLine(tooLong), EInOutError);
 }
 
 TEST_F(WizardTest, MissingRecordNamesTheFallbackFileAndEnds) {

@@ -13,14 +13,17 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 #include "platform/LittleEndian.h"
+#include "platform/Sha256.h"
 #include "setup/integrity/SetupDigests.h"
 #include "tools/pe/SetupTemplate.h"
+#include "tools/qdmx/commands/UninstallerSigning.h"
 
 #include <algorithm>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <zstd.h>
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -488,7 +491,8 @@ TEST_F(QdmxArchive, EmptyArchivesAndUsageErrors) {
 
 TEST_F(QdmxArchive, VersionIsTheBuildsAndHelpShowsIt) {
     int status = -1;
-    EXPECT_EQ(Stdout("--version", status), "qdmx " PARLAVOX_VERSION_TEXT "\n");
+    EXPECT_EQ(Stdout("--version", status),
+              std::string("qdmx " PARLAVOX_VERSION_TEXT " (zstd ") + ZSTD_versionString() + ")\n");
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(Contains(Stdout("--help", status), "qdmx " PARLAVOX_VERSION_TEXT " - "));
     EXPECT_TRUE(Contains(Stdout("--help", status), "make-setup"));
@@ -706,6 +710,87 @@ TEST_F(QdmxMakeSetup, RefusedInputsGiveTheReasonAndLeaveNoSetup) {
         EXPECT_EQ(Scratch.Read("out.exe"), older) << c.What;
         EXPECT_FALSE(fs::exists(Scratch.Path / "out.exe.part")) << c.What;
     }
+}
+
+// A Vellumor archive shipped beside the setup is not embedded: its size and SHA-256 go into the
+// digests, and the publisher is told under which name to ship it.
+TEST_F(QdmxMakeSetup, ALooseVellumorArchiveIsRecordedNotEmbedded) {
+    MakeInputs();
+    ASSERT_EQ(Qdmx("create -q -m lh5 -C " + F("vel") + " " + F("vel.qdmx") + " .").Status, 0);
+    const std::string base = "make-setup -q --record " + F("record.txt") + " --dictionary " + F("dict") +
+                             " --template " + Quote(Fixture("tiny-template.exe")) + " ";
+    TToolResult made = Qdmx(base + "--vellumor-archive " + F("vel.qdmx") + " " + F("out.exe"));
+    ASSERT_EQ(made.Status, 0) << made.Stderr;
+    EXPECT_TRUE(Contains(made.Stderr, "beside " + Scratch.File("out.exe") + " as out.vl3")) << made.Stderr;
+    const std::vector<TResource> all = ReadResources(TPeImage(Scratch.Read("out.exe")));
+    EXPECT_EQ(Find(all, "ARCHIVE", "VELLUMOR"), nullptr);
+    const std::vector<uint8_t>& text = Find(all, "PARLAVOX", "DIGESTS")->Data;
+    const std::vector<uint8_t> archive = Scratch.Read("vel.qdmx");
+    const std::vector<TResourceDigest> digests = ParseDigests({text.begin(), text.end()});
+    ASSERT_EQ(digests.size(), 3u);
+    EXPECT_EQ(digests[2].Type, LooseFileType);
+    EXPECT_EQ(digests[2].Name, "VELLUMOR");
+    EXPECT_EQ(digests[2].Size, archive.size());
+    EXPECT_EQ(digests[2].Sha256, Sha256Hex(archive.data(), archive.size()));
+
+    // Neither way, or an archive the setup would refuse, makes no setup.
+    WriteFile("vel/extra.vlp", "[Project]\r\n");
+    ASSERT_EQ(Qdmx("create -q -m lh5 -C " + F("vel") + " " + F("project.qdmx") + " .").Status, 0);
+    WriteFile("text.qdmx", "not an archive");
+    const std::pair<std::string, std::string> refused[] = {
+        {"", "give either --vellumor FOLDER"},
+        {"--vellumor-archive " + F("project.qdmx") + " ",
+         "must not hold a project file (*.vlp), found extra.vlp"},
+        {"--vellumor-archive " + F("text.qdmx") + " ", "not an archive the setup can expand"},
+        {"--vellumor " + F("dict") + " --vellumor-archive " + F("vel.qdmx") + " ", "excludes"},
+    };
+    for (const auto& [options, message] : refused) {
+        fs::remove(Scratch.Path / "out.exe");
+        TToolResult result = Qdmx(base + options + F("out.exe"));
+        EXPECT_NE(result.Status, 0) << options;
+        EXPECT_TRUE(Contains(result.Stderr, message)) << options << ": " << result.Stderr;
+        EXPECT_FALSE(fs::exists(Scratch.Path / "out.exe")) << options;
+    }
+}
+
+// The publisher's signing command runs without a shell: split at blanks outside double quotes,
+// {in} and {out} put in whole, nothing else interpreted.
+TEST(UninstallerSigning, CommandIsSplitWithoutAShell) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(qdmx::SigningArguments("sign  -in {in} -out \"{out}\" \"C:\\My Certs\\a.pfx\" x;rm\t$HOME",
+                                     "/t/u.exe", "/t/s p.exe"),
+              (V{"sign", "-in", "/t/u.exe", "-out", "/t/s p.exe", "C:\\My Certs\\a.pfx", "x;rm", "$HOME"}));
+    EXPECT_EQ(qdmx::SigningArguments("signtool sign /a \"\"", "u.exe", "s.exe"),
+              (V{"signtool", "sign", "/a", "", "u.exe"}));
+    EXPECT_THROW(qdmx::SigningArguments("sign \"unmatched", "u", "s"), Exception);
+    EXPECT_THROW(qdmx::SigningArguments("  ", "u", "s"), Exception);
+}
+
+// A signature changes only the certificate table at the end, its directory entry and the checksum;
+// any other changed byte is refused.
+TEST_F(QdmxMakeSetup, OnlyTheSignatureMayDifferFromTheUninstallerHandedOver) {
+    const std::vector<uint8_t> original = FixtureBytes("tiny-template.exe");
+    const uint32_t optional = Get32(original.data() + 0x3C) + 24;
+    // The image with a certificate table of 64 bytes after `padding` (zeros where a tool aligns it).
+    auto signedWith = [&](const std::vector<uint8_t>& padding) {
+        std::vector<uint8_t> image = original;
+        image.insert(image.end(), padding.begin(), padding.end());
+        const uint32_t table = static_cast<uint32_t>(image.size());
+        image.resize(table + 64, 0x5A);
+        Put32(image.data() + optional + 112 + 8 * SecurityDirectory, table);
+        Put32(image.data() + optional + 112 + 8 * SecurityDirectory + 4, 64);
+        Put32(image.data() + optional + 64, PeChecksum(image, optional + 64));
+        return image;
+    };
+    const std::vector<uint8_t> signedImage = signedWith({});
+    EXPECT_EQ(qdmx::FindChangeBesidesSignature(original, signedImage), std::nullopt);
+
+    std::vector<uint8_t> patched = signedImage;
+    patched[0x1000 + 0x40] ^= 1; // inside the resource section
+    EXPECT_NE(qdmx::FindChangeBesidesSignature(original, patched), std::nullopt);
+    // Data appended before the table is a change too.
+    EXPECT_NE(qdmx::FindChangeBesidesSignature(original, signedWith(std::vector<uint8_t>(8, 0x90))),
+              std::nullopt);
 }
 
 // Whatever a template's bytes say, making a setup from it ends with a result or ESetupTemplate;

@@ -1,7 +1,8 @@
 // qdmx make-setup: one executable that installs a dictionary, made without a compiler. Every
 // input is checked before anything is written; the folders are packed as create packs them (with
 // -m METHOD, zstd by default); the uninstaller is signed by the publisher's command when one is
-// given; the setup template gets the record, the archives and their digests as resources; and the
+// given; the setup template gets the record, the archives and their digests as resources (with the
+// SHA-256 of a Vellumor archive that the publisher ships beside the setup instead); and the
 // result is written under a temporary name that becomes OUT only once it is complete, so a failure
 // leaves no OUT behind (and an OUT that existed before is kept).
 #include "tools/qdmx/ArchiveCommands.h"
@@ -11,8 +12,10 @@
 #include "tools/qdmx/Utf8Path.h"
 #include "tools/qdmx/commands/SetupInputs.h"
 
+#include "platform/Crc32.h"
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
+#include "platform/Sha256.h"
 #include "setup/integrity/SetupDigests.h"
 #include "tools/pe/PeImage.h"
 #include "tools/pe/SetupTemplate.h"
@@ -64,10 +67,25 @@ const TResource* FindResource(const std::vector<TResource>& resources, const cha
     return nullptr;
 }
 
+// The digest of the Vellumor archive shipped beside the setup, read in pieces.
+TResourceDigest LooseArchiveDigest(const std::string& path) {
+    TResourceDigest digest{LooseFileType, "VELLUMOR", 0, 0, {}};
+    auto file = TFileStream::OpenRead(path);
+    digest.Sha256 = Sha256Hex(*file);
+    file->Seek(0, TSeekOrigin::Begin);
+    std::vector<uint8_t> buffer(1 << 20);
+    for (int32_t n; (n = file->Read(buffer.data(), static_cast<int32_t>(buffer.size()))) > 0;) {
+        digest.Size += static_cast<uint64_t>(n);
+        digest.Crc = UpdateCrc32(digest.Crc, buffer.data(), static_cast<size_t>(n));
+    }
+    return digest;
+}
+
 // The digests of every archive and the support record the made setup will carry: the template's
-// own (as replaced) and the added ones.
+// own (as replaced) and the added ones; then those of the files beside it.
 TResource DigestsResource(const std::vector<TResource>& templateResources,
-                          const std::vector<TResource>& replaced, const std::vector<TResource>& added) {
+                          const std::vector<TResource>& replaced, const std::vector<TResource>& added,
+                          std::vector<TResourceDigest> loose) {
     std::vector<TResourceDigest> digests;
     auto take = [&digests](const TResource& r) {
         const std::string type = AsciiName(r.Type), name = AsciiName(r.Name);
@@ -81,6 +99,7 @@ TResource DigestsResource(const std::vector<TResource>& templateResources,
         take(replacement ? *replacement : r);
     }
     for (const TResource& r : added) take(r);
+    digests.insert(digests.end(), loose.begin(), loose.end());
     const std::string text = DigestsText(digests);
     return {TResourceId::Named(DigestsResourceType),
             TResourceId::Named(DigestsResourceName),
@@ -119,6 +138,15 @@ int MakeSetup(const TMakeSetupOptions& options) {
         CheckedSupportRecord(options.Record, CodePageFromOption(options.RecordCodePage, "--record-codepage"));
     CheckPayloadFolder(options.Dictionary, "--dictionary", 1);
     if (!options.Vellumor.empty()) CheckPayloadFolder(options.Vellumor, "--vellumor", 0);
+    // A made setup takes no file from beside itself that it was not made with.
+    if (options.Vellumor.empty() == options.VellumorArchive.empty())
+        throw Exception("give either --vellumor FOLDER, to embed Vellumor, or --vellumor-archive FILE, the "
+                        "archive you ship beside the setup");
+    std::vector<TResourceDigest> loose;
+    if (!options.VellumorArchive.empty()) {
+        CheckVellumorArchive(options.VellumorArchive, "--vellumor-archive");
+        loose.push_back(LooseArchiveDigest(options.VellumorArchive));
+    }
     const std::string templatePath = options.Template.empty() ? DefaultTemplate() : options.Template;
     std::vector<uint8_t> templateBytes = ReadAll(*TFileStream::OpenRead(templatePath));
     std::vector<TResource> templateResources;
@@ -133,8 +161,9 @@ int MakeSetup(const TMakeSetupOptions& options) {
     if (!options.SignUninstaller.empty()) {
         const TResource* uninstaller = FindResource(templateResources, "ARCHIVE", "UNINSTALL");
         if (!uninstaller) throw Exception(templatePath + ": the template carries no uninstaller to sign");
-        replaced.push_back({uninstaller->Type, uninstaller->Name, 0, 0,
-                            SignPackedUninstaller(uninstaller->Data, options.SignUninstaller)});
+        replaced.push_back(
+            {uninstaller->Type, uninstaller->Name, 0, 0,
+             SignPackedUninstaller(uninstaller->Data, options.SignUninstaller, options.SigningCa)});
     }
 
     std::vector<TResource> resources;
@@ -146,14 +175,18 @@ int MakeSetup(const TMakeSetupOptions& options) {
     resources.push_back(ArchiveResource("DICTIONARY", options.Dictionary, method, options.Quiet));
     if (!options.Vellumor.empty())
         resources.push_back(ArchiveResource("VELLUMOR", options.Vellumor, method, options.Quiet));
-    resources.push_back(DigestsResource(templateResources, replaced, resources));
+    resources.push_back(DigestsResource(templateResources, replaced, resources, loose));
     WriteFileAtomically(options.Output,
                         MakeSetupImage(std::move(templateBytes), std::move(resources), replaced));
-    if (options.Vellumor.empty())
+    if (!options.VellumorArchive.empty()) {
+        const fs::path output = PathOfUtf8(options.Output);
+        const std::string besideName = Utf8OfPath(output.stem()) + ".vl3";
         PrintText(stderr,
-                  "qdmx: note: no --vellumor folder given, so %s installs Vellumor from the archive "
-                  "NAME.vl3 beside it\n",
-                  options.Output.c_str());
+                  "qdmx: note: ship %s beside %s as %s, unchanged: the setup installs Vellumor only from "
+                  "a file of SHA-256 %s\n",
+                  options.VellumorArchive.c_str(), options.Output.c_str(), besideName.c_str(),
+                  loose.front().Sha256.c_str());
+    }
     return ExitOk;
 }
 

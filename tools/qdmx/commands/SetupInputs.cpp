@@ -2,6 +2,9 @@
 // the wizard's own code, so whatever passes here is what the wizard shows.
 #include "tools/qdmx/commands/SetupInputs.h"
 
+#include "compress/Archiver.h"
+#include "compress/archive/MemberNameRules.h"
+#include "compress/dense/DenseMethod.h"
 #include "platform/AsciiCase.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
@@ -9,6 +12,7 @@
 #include "setup/record/DateTimeText.h"
 #include "setup/record/KoParser.h"
 #include "setup/record/RecordText.h"
+#include "tools/qdmx/CommandSupport.h"
 #include "tools/qdmx/Utf8Path.h"
 
 #include <algorithm>
@@ -86,6 +90,27 @@ std::string CheckedSupportRecord(const std::string& path, unsigned ansiCodePage)
                         "such as 36211.466317 for 20 February 1999, 11:11:29");
     }
     return record;
+}
+
+void CheckVellumorArchive(const std::string& path, const char* option) {
+    TDirectoryList members;
+    try {
+        auto archive = OpenArchiveFile(path);
+        TArchiver archiver;
+        TDenseExpander dense(archiver);
+        archiver.ReadDirectory(*archive, members);
+    } catch (const Exception& e) {
+        throw Exception(std::string(option) + " " + path + ": not an archive the setup can expand (" +
+                        e.Message + ")");
+    }
+    for (const TDirectoryEntry& member : members) {
+        if (IsEscapingMemberName(member.Name, TNameRules::Windows))
+            throw Exception(std::string(option) + " " + path + ": the member name \"" + member.Name +
+                            "\" would be written outside the Vellumor folder");
+        if (IsProjectFile(PathOfUtf8(member.Name)))
+            throw Exception(std::string(option) + " " + path +
+                            ": must not hold a project file (*.vlp), found " + member.Name);
+    }
 }
 
 void CheckPayloadFolder(const std::string& path, const char* option, int projectFiles) {

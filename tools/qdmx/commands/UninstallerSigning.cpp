@@ -6,11 +6,12 @@
 #include "platform/FileSystem.h"
 #include "platform/ProcessSeed.h"
 #include "tools/pe/PeImage.h"
-#include "tools/qdmx/Console.h"
+#include "tools/qdmx/ChildProcess.h"
 #include "tools/qdmx/PackMethod.h"
+#include "tools/qdmx/SignatureCheck.h"
 #include "tools/qdmx/Utf8Path.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -19,10 +20,6 @@ namespace qdmx {
 namespace {
 
 const char* const UninstallerMember = "uninstall.exe";
-
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
@@ -55,13 +52,55 @@ public:
 
 } // namespace
 
-std::string SigningCommandLine(const std::string& command, const std::string& in, const std::string& out) {
-    std::string line = ReplaceAll(command, "{out}", Quoted(out));
-    if (line.find("{in}") == std::string::npos) return line + " " + Quoted(in);
-    return ReplaceAll(line, "{in}", Quoted(in));
+std::vector<std::string> SigningArguments(const std::string& command, const std::string& in,
+                                          const std::string& out) {
+    std::vector<std::string> arguments;
+    std::string argument;
+    bool quoted = false, started = false, hasIn = false;
+    for (const char c : command) {
+        if (c == '"') {
+            quoted = !quoted;
+            started = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (started) arguments.push_back(argument);
+            argument.clear();
+            started = false;
+        } else {
+            argument += c;
+            started = true;
+        }
+    }
+    if (quoted) throw Exception("the signing command has an unmatched double quote: " + command);
+    if (started) arguments.push_back(argument);
+    if (arguments.empty()) throw Exception("the signing command names no program");
+    for (std::string& a : arguments) {
+        hasIn = hasIn || a.find("{in}") != std::string::npos;
+        a = ReplaceAll(ReplaceAll(a, "{in}", in), "{out}", out);
+    }
+    if (!hasIn) arguments.push_back(in);
+    return arguments;
 }
 
-std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, const std::string& command) {
+std::optional<std::string> FindChangeBesidesSignature(const std::vector<uint8_t>& unsignedImage,
+                                                      const std::vector<uint8_t>& signedImage) {
+    std::vector<uint8_t> before, after;
+    try {
+        before = TPeImage(unsignedImage).WithoutSignature();
+        after = TPeImage(signedImage).WithoutSignature();
+    } catch (const EPeFormat& e) {
+        return std::string("not a program as signing leaves one: ") + e.what();
+    }
+    if (before.size() != after.size())
+        return std::to_string(after.size()) + " bytes besides the signature instead of " +
+               std::to_string(before.size());
+    const auto differs = std::mismatch(before.begin(), before.end(), after.begin());
+    if (differs.first != before.end())
+        return "changed at offset " + std::to_string(differs.first - before.begin());
+    return std::nullopt;
+}
+
+std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, const std::string& command,
+                                           const std::string& caFile) {
     TScratchFolder scratch;
     const std::string unsignedPath = Utf8OfPath(scratch.Path / UninstallerMember);
     const std::string signedPath = Utf8OfPath(scratch.Path / "signed.exe");
@@ -75,12 +114,13 @@ std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, c
     archiver.ExpandArchive(source, &written);
     if (written.empty())
         throw Exception(std::string("the template's uninstaller holds no ") + UninstallerMember);
+    const std::vector<uint8_t> unsignedBytes = ReadAll(*TFileStream::OpenRead(unsignedPath));
 
     const bool inPlace = command.find("{out}") == std::string::npos;
-    const std::string line = SigningCommandLine(command, unsignedPath, signedPath);
-    const int status = RunCommandLine(line);
+    const std::vector<std::string> arguments = SigningArguments(command, unsignedPath, signedPath);
+    const int status = RunProgram(arguments);
     if (status != 0)
-        throw Exception("the signing command failed (status " + std::to_string(status) + "): " + line);
+        throw Exception("the signing command failed (status " + std::to_string(status) + "): " + command);
     const std::string result = inPlace ? unsignedPath : signedPath;
     std::vector<uint8_t> signedBytes;
     try {
@@ -88,13 +128,25 @@ std::vector<uint8_t> SignPackedUninstaller(const std::vector<uint8_t>& packed, c
     } catch (const Exception& e) {
         throw Exception(std::string("the signing command left no signed uninstaller: ") + e.what());
     }
-    bool isSigned = false;
     try {
-        isSigned = TPeImage(signedBytes).Directory(SecurityDirectory).Size != 0;
+        if (TPeImage(signedBytes).Directory(SecurityDirectory).Size == 0)
+            throw Exception("the signing command left the uninstaller unsigned: " + command);
     } catch (const EPeFormat& e) {
         throw Exception(std::string("the signing command did not leave a program: ") + e.what());
     }
-    if (!isSigned) throw Exception("the signing command left the uninstaller unsigned: " + line);
+    // What is packed is what the check accepted: the bytes read above, checked as a file of their
+    // own that the command can no longer touch.
+    const std::string checkedPath = Utf8OfPath(scratch.Path / "checked.exe");
+    {
+        auto out = TFileStream::Create(checkedPath);
+        out->Write(signedBytes.data(), static_cast<int32_t>(signedBytes.size()));
+        out->Close();
+    }
+    if (const std::optional<std::string> refusal =
+            RefuseSignature(checkedPath, caFile, Utf8OfPath(scratch.Path / "verify.log")))
+        throw Exception("the signed uninstaller is not accepted: " + *refusal);
+    if (const std::optional<std::string> change = FindChangeBesidesSignature(unsignedBytes, signedBytes))
+        throw Exception("the signing command changed the uninstaller besides signing it: " + *change);
 
     // Packed again exactly as the build packs it: with the dense method, its window cut to the file.
     const std::string repacked = Utf8OfPath(scratch.Path / "repacked");

@@ -1,5 +1,5 @@
 // The Windows side of qdmx's text: the wide command line, WriteConsoleW for a console (the
-// console would read bytes in its own code page, which is rarely UTF-8), and _wsystem.
+// console would read bytes in its own code page, which is rarely UTF-8).
 #include "tools/qdmx/Console.h"
 
 #include "platform/win32/WideText.h"
@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <io.h>
-#include <process.h>
 #include <shellapi.h>
 
 namespace qdmx {
@@ -39,10 +38,6 @@ void WriteText(std::FILE* stream, std::string_view text) {
         if (!WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) return;
         done += written;
     }
-}
-
-int RunCommandLine(const std::string& line) {
-    return _wsystem(Utf8ToWide(line).c_str());
 }
 
 } // namespace qdmx
