@@ -89,8 +89,9 @@ public:
 
 // Kinds of message box; each sets the caption ("Error", "Information", "Confirm") and the icon.
 enum class TMsgDlgType { mtError, mtInformation, mtConfirmation };
-enum class TMsgDlgButtons { mbOK, mbYesNo };
-enum class TModalResult { mrNone, mrOk, mrYes, mrNo };
+// mbCancelTryContinue: for a file in use, Cancel, Try Again and Continue.
+enum class TMsgDlgButtons { mbOK, mbYesNo, mbCancelTryContinue };
+enum class TModalResult { mrNone, mrOk, mrYes, mrNo, mrCancel, mrTryAgain, mrContinue };
 
 // How a process is started: by the desktop's shell as the user who owns the desktop, or directly
 // by this process as its own user.
@@ -184,6 +185,10 @@ protected:
     ~TProgramStarter() = default;
 };
 
+// What became of a file to be removed. InUse: another program still holds it after the short
+// retries for a scanner's hold.
+enum class TRemoveResult { Removed, Missing, InUse, Failed };
+
 // Files and folders.
 class TFiles {
 public:
@@ -203,8 +208,12 @@ public:
     virtual bool IsReparsePoint(const std::string& path) = 0;
     // Creates or replaces a file with the bytes; false when it cannot.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
-    // Deletes a file (a read-only one too); false when it cannot.
-    virtual bool RemoveFile(const std::string& path) = 0;
+    // Deletes a file (a read-only one too), trying again for a few seconds while another program
+    // holds it.
+    virtual TRemoveResult RemoveFile(const std::string& path) = 0;
+    // Has Windows move the file from to to at the next restart, replacing what is there (to
+    // empty: delete from; an empty folder is deleted too); false when it cannot.
+    virtual bool ScheduleAtRestart(const std::string& from, const std::string& to) = 0;
     // Removes a directory that is empty; false otherwise.
     virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
     // The last-write time, local and packed, of the file at exactly path, looking only at files
@@ -244,6 +253,24 @@ protected:
     ~TLocale() = default;
 };
 
+// The programs that hold files an installation must replace (Windows' Restart Manager): one
+// session at a time, from ProgramsUsing to EndSession.
+class TRunningPrograms {
+public:
+    // Starts a session over the files and names the programs that use them (their names as the
+    // desktop shows them); empty when none does or the system cannot tell.
+    virtual std::vector<std::string> ProgramsUsing(const std::vector<std::string>& paths) = 0;
+    // Asks those programs to close (they may save first); false when one did not.
+    virtual bool ClosePrograms() = 0;
+    // Starts again those of the closed programs that registered for it; false when it could not.
+    virtual bool RestartPrograms() = 0;
+    // Ends the session (nothing when none runs).
+    virtual void EndSession() = 0;
+
+protected:
+    ~TRunningPrograms() = default;
+};
+
 // The parts of the desktop that an installation and an uninstallation work through: all but the
 // boxes and the chooser, which belong to whoever presents the work to a person.
 struct TInstallPorts {
@@ -253,6 +280,7 @@ struct TInstallPorts {
     TFiles& Files;
     TModule& Module;
     TLocale& Locale;
+    TRunningPrograms& Programs;
 };
 
 // The parts of one desktop, each by reference.
@@ -264,6 +292,7 @@ struct TDesktop {
     TFiles& Files;
     TModule& Module;
     TLocale& Locale;
+    TRunningPrograms& Programs;
 
-    operator TInstallPorts() const { return {Registry, Shortcuts, Starter, Files, Module, Locale}; }
+    operator TInstallPorts() const { return {Registry, Shortcuts, Starter, Files, Module, Locale, Programs}; }
 };

@@ -523,7 +523,7 @@ void InstallAndUninstall(const std::string& root, const std::vector<std::string>
     EXPECT_EQ(ReadText(files, project), "[Project]\r\nName=Sample\r\nDeployed=1\r\n");
     EXPECT_TRUE(files.FindFileTimeStamp(project).has_value());
     ASSERT_TRUE(SetFileAttributesW(WidePath(project).c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_TRUE(files.RemoveFile(project));
+    EXPECT_EQ(files.RemoveFile(project), TRemoveResult::Removed);
     EXPECT_FALSE(files.FileExists(project));
     for (auto level = folders.rbegin(); level != folders.rend(); ++level)
         EXPECT_TRUE(files.RemoveEmptyDirectory(*level)) << *level;

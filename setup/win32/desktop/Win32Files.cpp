@@ -6,6 +6,8 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
+#include "platform/HeldRetry.h"
+#include "platform/Yield.h"
 #include "platform/win32/WideText.h"
 #include "setup/record/TextLine.h"
 #include "setup/win32/desktop/ProfileFile.h"
@@ -63,11 +65,25 @@ bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& byt
     }
 }
 
-bool TWin32Files::RemoveFile(const std::string& path) {
+TRemoveResult TWin32Files::RemoveFile(const std::string& path) {
     // Installed files keep the archive's attributes, the read-only bit among them.
     const int32_t attributes = GetAttributes(path);
     if (attributes != -1 && (attributes & faReadOnly)) SetAttributes(path, attributes & ~faReadOnly);
-    return DeleteFileAt(path);
+    THeldRetry retry(SleepMilliseconds);
+    for (;;) {
+        if (DeleteFileAt(path)) return TRemoveResult::Removed;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return TRemoveResult::Missing;
+        if (!LastErrorIsHeld()) return TRemoveResult::Failed;
+        if (!retry.WaitAgain()) return TRemoveResult::InUse;
+    }
+}
+
+bool TWin32Files::ScheduleAtRestart(const std::string& from, const std::string& to) {
+    // Only the file to delete goes without a target; a file replacing another replaces it whole.
+    if (to.empty()) return MoveFileExW(WidePath(from).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                       MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool TWin32Files::RemoveEmptyDirectory(const std::string& path) {

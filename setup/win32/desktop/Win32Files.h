@@ -16,7 +16,9 @@ public:
     bool DirectoryExists(const std::string& path) override;
     bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
-    bool RemoveFile(const std::string& path) override;
+    // Sharing violations and access denied are tried again on THeldRetry's schedule.
+    TRemoveResult RemoveFile(const std::string& path) override;
+    bool ScheduleAtRestart(const std::string& from, const std::string& to) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
     // A find-first search for exactly the path that sees only files that are neither directories,
     // hidden nor system files (read-only and archive files are seen); times outside 1980..2107 are
