@@ -87,7 +87,8 @@ public:
     TShowProgressEvent OnShowProgress;
     // When set, decides about every file error of an expansion in place of ExceptionOnFileError.
     TFileErrorEvent OnFileError;
-    // When set, told of every file written, with its digest counted as it was written.
+    // When set, told of every file written, with its digest counted as it was written (counted
+    // when either event is set).
     TFileWrittenEvent OnFileWritten;
     bool MakeDirectories = false;
     bool ExceptionOnFileError = false;

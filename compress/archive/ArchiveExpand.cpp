@@ -124,12 +124,15 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
                 if (directory)
                     throw EFCreateError("Cannot create file \"" + target + "\". It is a directory");
                 if (!writeBlock) writeBlock.reset(new uint8_t[TWriteGatheringStream::BlockSize]);
-                file.emplace(target, pending, writeBlock.get(), static_cast<bool>(OnFileWritten));
+                file.emplace(target, pending, writeBlock.get(), OnFileWritten || OnFileError);
             } catch (const EFCreateError& e) {
                 const bool held = !directory && LastErrorIsHeld();
                 if (!OnFileError && ExceptionOnFileError) throw;
-                const TFileErrorAction action =
-                    OnFileError ? OnFileError({target, e.Message, held}) : TFileErrorAction::Skip;
+                TFileError error;
+                error.Target = target;
+                error.Reason = e.Message;
+                error.InUse = held;
+                const TFileErrorAction action = OnFileError ? OnFileError(error) : TFileErrorAction::Skip;
                 if (action == TFileErrorAction::Retry) continue;
                 if (action != TFileErrorAction::Skip) throw;
                 skip = true;
@@ -146,7 +149,12 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
         const std::optional<TWrittenDigest> digest = file->Digest();
         bool replaced = file->Replace();
         while (!replaced && OnFileError) {
-            TFileError error{target, file->ReplaceError(), file->ReplaceHeld(), true, file->Path()};
+            TFileError error;
+            error.Target = target;
+            error.Reason = file->ReplaceError();
+            error.InUse = file->ReplaceHeld();
+            error.Replacing = true;
+            error.Pending = file->Path();
             if (digest) {
                 error.Size = digest->Size;
                 error.Crc32 = digest->Crc32;
