@@ -66,6 +66,9 @@ TInstallation::TInstallation(const TInstallPorts& ports, TInstallProgress& progr
     Compressor.OnShowProgress = [this](int32_t& percentageDone) { CompressorShowProgress(percentageDone); };
     Compressor.OnFileError = [this](const TFileError& error) { return CompressorFileError(error); };
     Compressor.OnFileWritten = [this](const std::string& target, int64_t size, uint32_t crc32) {
+        if (Held.Waited() > 0)
+            Note("Waited " + std::to_string(Held.Waited()) + " ms for " + target +
+                 " (held by another program)");
         Journal.FileWritten(target, size, crc32);
     };
     Compressor.MakeDirectories = true;

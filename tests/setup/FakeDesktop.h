@@ -135,9 +135,9 @@ public:
     std::set<std::string, TPathLess> Directories; // besides those that hold a file of Files
     bool UseDisk = false;
     int TodayYear = 2026, TodayMonth = 12, TodayDay = 8;
-    bool ReadFails = false;               // the fallback support file cannot be read
+    bool ReadFails = false;                      // the fallback support file cannot be read
     std::set<std::string, TPathLess> Unreadable; // files another program holds: OpenFileRead fails
-    std::vector<std::string> OpenedFiles; // OpenFileRead and ReadFirstLine, in order
+    std::vector<std::string> OpenedFiles;        // OpenFileRead and ReadFirstLine, in order
     // Files that RemoveFile finds held past its retries, and that ScheduleAtRestart cannot take.
     std::set<std::string, TPathLess> InUse;
     bool ScheduleFails = false;

@@ -692,6 +692,9 @@ TEST_F(HeldFiles, ScannersHoldIsOutlastedWithoutAQuestion) {
     EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
     EXPECT_EQ(hold.Waits, (std::vector<int>{50, 100, 200}));
     EXPECT_TRUE(Questions.Asked.empty());
+    EXPECT_TRUE(Lines.Has("Waited 350 ms for " + Target() + " (held by another program)"));
+    // Only the held member waited.
+    EXPECT_FALSE(Lines.Has("Waited 350 ms for " + Root + "\\dict\\words.vlp (held by another program)"));
     EXPECT_EQ(Disk("dict/words.vlm"), "apple\tApfel\n");
     EXPECT_TRUE(Lines.Has("Written: " + Target()));
     EXPECT_FALSE(Temporaries());
