@@ -64,10 +64,12 @@ TAnswer TMainForm::TFormQuestions::Ask(TQuestion question, const std::string& te
             return TAnswer::Cancel;
         }
     }
+    const TModalResult answer =
+        Form.Desktop.Dialogs.MessageDlg(text, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo);
+    // Programs are closed only on Yes: a box closed another way leaves them running.
+    if (question == TQuestion::ClosePrograms)
+        return answer == TModalResult::mrYes ? TAnswer::Yes : TAnswer::No;
     // The installation notes the question and its answer; only No keeps what is there (a box
     // closed another way leaves the installation's course as Yes would).
-    return Form.Desktop.Dialogs.MessageDlg(text, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) ==
-                   TModalResult::mrNo
-               ? TAnswer::No
-               : TAnswer::Yes;
+    return answer == TModalResult::mrNo ? TAnswer::No : TAnswer::Yes;
 }

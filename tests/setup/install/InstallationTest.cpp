@@ -1035,4 +1035,26 @@ TEST_F(WizardInstallation, TryAgainAfterTheHoldEndsReplacesTheFile) {
     EXPECT_TRUE(Desktop.Scheduled.empty());
 }
 
+TEST_F(WizardInstallation, RunningVellumorIsClosedOnlyWhenYesIsPressed) {
+    for (const TModalResult pressed : {TModalResult::mrNone, TModalResult::mrYes}) {
+        std::filesystem::create_directories(Scratch.Path / "apps/VL");
+        Scratch.Write("apps/VL/velmor.exe", {'o', 'l', 'd'});
+        Desktop.Holders[VellumorDir() + "\\velmor.exe"] = "Vellumor";
+        Desktop.ProgramCalls.clear();
+        Desktop.Messages.clear();
+        Desktop.Answers = {pressed};
+        Start();
+        Controls.Texts[N::PVDirectory] = Root + "\\apps";
+        Controls.Texts[N::DictionaryDirectory] = Root + "\\dict";
+        Install();
+        ASSERT_FALSE(Desktop.Messages.empty());
+        EXPECT_EQ(Desktop.Messages[0].Buttons, TMsgDlgButtons::mbYesNo);
+        EXPECT_EQ(
+            Desktop.Messages[0].Text.rfind("Vellumor is running and uses files that setup must replace.", 0),
+            0u);
+        EXPECT_EQ(std::count(Desktop.ProgramCalls.begin(), Desktop.ProgramCalls.end(), "ClosePrograms"),
+                  pressed == TModalResult::mrYes ? 1 : 0);
+    }
+}
+
 } // namespace
