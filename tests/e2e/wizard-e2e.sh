@@ -358,7 +358,7 @@ check "Escape ends the program" wait_process "$setup_pid" 20
 check "no message box on Escape" no_message_like "$out/escape.log" "."
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 
-echo "e2e: the project file's path taken by a folder: the project mark's error stays until OK"
+echo "e2e: the project file's path taken by a folder: the install fails on it, the project mark's error stays until OK"
 project_dir="$default_base/English-German/engger.vlp"
 rm -f "$project_dir"
 mkdir -p "$project_dir"
@@ -366,8 +366,10 @@ wine 'C:\Setup\setup.exe' >"$out/unwritable.log" 2>&1 &
 setup_pid=$!
 expect_window "wizard opens once more" '^Parlavox Dictionary Setup - Welcome$'
 keys "$win" Return Return Return
-expect_window "the install itself completes" '^Information$'
+# A member that cannot be written is never taken for written: the installation fails.
+expect_window "the install fails on the project file" '^Error$'
 keys "$win" Return
+check "message: setup failed" saw_message "$out/unwritable.log" 'Parlavox Dictionary setup failed!'
 expect_window "the project mark's error is shown" '^Parlavox Dictionary Setup$'
 w=$win
 sleep 1
