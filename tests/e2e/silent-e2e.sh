@@ -108,8 +108,8 @@ run() {
 }
 no_box() { ! grep -aq "MSGBOX_OnInit" "$out/$1"; }
 # Files in use: Vellumor started from its folder (its window is the one the watcher may see), and
-# a file held without sharing for some milliseconds by the tests' holdfile.exe. Both wait until
-# the file is held.
+# a file held without sharing for some milliseconds (counted from when the file named third
+# appears, if one is) by the tests' holdfile.exe. Both wait until the file is held.
 velmor_pid=
 start_vellumor() {
     wine "$1" >/dev/null 2>&1 &
@@ -119,7 +119,7 @@ start_vellumor() {
 stop_vellumor() { kill "$velmor_pid" 2>/dev/null; wait "$velmor_pid" 2>/dev/null; velmor_pid=; }
 hold() {
     rm -f "$drive_c/held.ready"
-    wine "$hold_exe" "$1" "$2" 'C:\held.ready' >/dev/null 2>&1 &
+    wine "$hold_exe" "$1" "$2" 'C:\held.ready' "${@:3}" >/dev/null 2>&1 &
     for _ in $(seq 100); do [ -e "$drive_c/held.ready" ] && break; sleep 0.05; done
 }
 pending_renames() {
@@ -203,7 +203,9 @@ start_vellumor 'C:\Some Folder\Apps\VL\velmor.exe'
 # Wine's Restart Manager names no program: the setup meets velmor.exe as a file in use. The long
 # hold stands for a minute's: it outlasts the 5 s of retries as well.
 hold 'C:\Some Folder\Apps\English-German\engger.vlm' 9000
-hold 'C:\Some Folder\Apps\English-German\engger.pvd' 2000
+# The 2 s count from the setup's start (its log), however long Wine takes to get there.
+rm -f "$drive_c/inuse.log"
+hold 'C:\Some Folder\Apps\English-German\engger.pvd' 2000 'C:\inuse.log'
 run inuse.log 'C:\Setup\setup.exe /S /LOG=C:\inuse.log /D=C:\Some Folder\Apps'
 check "exits 3010 (a restart finishes it)" test "$rc" -eq 3010
 check "the 2 s hold is waited out" grep -aqE '^Waited [0-9]+ ms for C:\\Some Folder\\Apps\\English-German\\engger\.pvd \(held' "$drive_c/inuse.log"
