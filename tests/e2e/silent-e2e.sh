@@ -200,11 +200,12 @@ dict="$apps/English-German"
 printf 'old words\r\n' >"$dict/engger.vlm"
 touch -d 1990-01-01 "$dict/engger.vlm"
 start_vellumor 'C:\Some Folder\Apps\VL\velmor.exe'
-# Wine's Restart Manager names no program: the setup meets velmor.exe as a file in use. The long
-# hold stands for a minute's: it outlasts the 5 s of retries as well.
-hold 'C:\Some Folder\Apps\English-German\engger.vlm' 9000
-# The 2 s count from the setup's start (its log), however long Wine takes to get there.
+# Wine's Restart Manager names no program: the setup meets velmor.exe as a file in use. The holds
+# count from the setup's start (its log), however long Wine takes to get there; the long one
+# stands for a minute's: it outlasts the 2 s hold before it and the 5 s of retries, and ends
+# with the restart.
 rm -f "$drive_c/inuse.log"
+hold 'C:\Some Folder\Apps\English-German\engger.vlm' 20000 'C:\inuse.log'
 hold 'C:\Some Folder\Apps\English-German\engger.pvd' 2000 'C:\inuse.log'
 run inuse.log 'C:\Setup\setup.exe /S /LOG=C:\inuse.log /D=C:\Some Folder\Apps'
 check "exits 3010 (a restart finishes it)" test "$rc" -eq 3010
