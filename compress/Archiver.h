@@ -23,6 +23,27 @@ using TCompressEvent = std::function<void(TStream& dest, TStream& source, std::s
 // Accepts a method identifier outside the method table by setting recognized.
 using TRecognizeEvent = std::function<void(const std::string& CompressID, bool& recognized)>;
 
+// A member's file that cannot be created (Replacing false) or, complete beside its target, cannot
+// replace it (Replacing true).
+struct TFileError {
+    std::string Target;
+    std::string Reason; // the system's words
+    // Another program holds the file (a sharing violation, access denied): it may let go.
+    bool InUse = false;
+    bool Replacing = false;
+    // When replacing: the complete file beside the target, and what it holds (Size -1: not known).
+    std::string Pending;
+    int64_t Size = -1;
+    uint32_t Crc32 = 0;
+};
+// What becomes of the member: skipped (its file left as it was), tried again, kept complete under
+// its temporary name Pending (only when replacing; the caller moves it later), or an EFCreateError.
+enum class TFileErrorAction { Skip, Retry, Keep, Raise };
+using TFileErrorEvent = std::function<TFileErrorAction(const TFileError& error)>;
+// A member's file replaced its target: the size and CRC-32 of the bytes written (size -1 when not
+// known).
+using TFileWrittenEvent = std::function<void(const std::string& target, int64_t size, uint32_t crc32)>;
+
 // Free space (when checked) is below a member's expanded size.
 class EInsufficientDiskSpace : public Exception {
 public:
@@ -64,6 +85,11 @@ public:
     TFilenameCheckEvent OnCheckFile;
     TRecognizeEvent OnRecognize;
     TShowProgressEvent OnShowProgress;
+    // When set, decides about every file error of an expansion in place of ExceptionOnFileError.
+    TFileErrorEvent OnFileError;
+    // When set, told of every file written, with its digest counted as it was written (counted
+    // when either event is set).
+    TFileWrittenEvent OnFileWritten;
     bool MakeDirectories = false;
     bool ExceptionOnFileError = false;
     int32_t Key = 0;

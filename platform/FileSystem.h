@@ -66,3 +66,7 @@ std::string OwnExecutablePath();
 
 // The operating system's text for the last failed call of this thread.
 std::string SystemErrorText();
+// Whether the last failed call of this thread was refused because another program holds the file
+// (a sharing or lock violation, access denied; on POSIX busy or not permitted): a refusal that may
+// end by itself, unlike a missing folder or a full disk.
+bool LastErrorIsHeld();

@@ -1,5 +1,7 @@
 // Gives other threads of the process a chance to run (a zero-length sleep; on Windows at most
-// once a millisecond, however often it is called).
+// once a millisecond, however often it is called), and waits.
 #pragma once
 
 void YieldToOtherThreads();
+// Sleeps the calling thread for the given time.
+void SleepMilliseconds(int milliseconds);

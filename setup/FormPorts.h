@@ -89,8 +89,9 @@ public:
 
 // Kinds of message box; each sets the caption ("Error", "Information", "Confirm") and the icon.
 enum class TMsgDlgType { mtError, mtInformation, mtConfirmation };
-enum class TMsgDlgButtons { mbOK, mbYesNo };
-enum class TModalResult { mrNone, mrOk, mrYes, mrNo };
+// mbCancelTryContinue: for a file in use, Cancel, Try Again and Continue.
+enum class TMsgDlgButtons { mbOK, mbYesNo, mbCancelTryContinue };
+enum class TModalResult { mrNone, mrOk, mrYes, mrNo, mrCancel, mrTryAgain, mrContinue };
 
 // How a process is started: by the desktop's shell as the user who owns the desktop, or directly
 // by this process as its own user.
@@ -185,8 +186,9 @@ protected:
 };
 
 // What became of a file to be removed: gone now, not there to begin with, held open by a program
-// (a sharing violation), refused (a link, or a file whose final path is not the path given, so
-// reached through a link at some level), or failed otherwise.
+// after the short retries for a scanner's hold (a sharing violation), refused (a link, or a file
+// whose final path is not the path given, so reached through a link at some level), or failed
+// otherwise.
 enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed };
 
 // Files and folders.
@@ -212,8 +214,12 @@ public:
     // Creates or replaces a file with the bytes; false when it cannot.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
     // Deletes a file (a read-only one too), opened without following a link and removed through
-    // that handle; never a link, nor a file reached through one (Refused).
+    // that handle, trying again for a few seconds while another program holds it; never a link,
+    // nor a file reached through one (Refused).
     virtual TRemoveResult RemoveFile(const std::string& path) = 0;
+    // Has Windows move the file from to to at the next restart, replacing what is there (to
+    // empty: delete from; an empty folder is deleted too); false when it cannot.
+    virtual bool ScheduleAtRestart(const std::string& from, const std::string& to) = 0;
     // Removes a directory that is empty, the same way: never a link, nor one reached through a
     // link; false otherwise.
     virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
@@ -262,6 +268,24 @@ protected:
     ~TLocale() = default;
 };
 
+// The programs that hold files an installation must replace (Windows' Restart Manager): one
+// session at a time, from ProgramsUsing to EndSession.
+class TRunningPrograms {
+public:
+    // Starts a session over the files and names the programs that use them (their names as the
+    // desktop shows them); empty when none does or the system cannot tell.
+    virtual std::vector<std::string> ProgramsUsing(const std::vector<std::string>& paths) = 0;
+    // Asks those programs to close (they may save first); false when one did not.
+    virtual bool ClosePrograms() = 0;
+    // Starts again those of the closed programs that registered for it; false when it could not.
+    virtual bool RestartPrograms() = 0;
+    // Ends the session (nothing when none runs).
+    virtual void EndSession() = 0;
+
+protected:
+    ~TRunningPrograms() = default;
+};
+
 // The parts of the desktop that an installation and an uninstallation work through: all but the
 // boxes and the chooser, which belong to whoever presents the work to a person.
 struct TInstallPorts {
@@ -271,6 +295,7 @@ struct TInstallPorts {
     TFiles& Files;
     TModule& Module;
     TLocale& Locale;
+    TRunningPrograms& Programs;
 };
 
 // The parts of one desktop, each by reference.
@@ -282,6 +307,7 @@ struct TDesktop {
     TFiles& Files;
     TModule& Module;
     TLocale& Locale;
+    TRunningPrograms& Programs;
 
-    operator TInstallPorts() const { return {Registry, Shortcuts, Starter, Files, Module, Locale}; }
+    operator TInstallPorts() const { return {Registry, Shortcuts, Starter, Files, Module, Locale, Programs}; }
 };

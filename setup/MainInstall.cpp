@@ -23,7 +23,9 @@ void TMainForm::RunInstallation() {
         if (outcome.ReasonForUser) ShowMessage(outcome.Reason, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         ShowMessage(SetupFailedMessage, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
     } else {
-        ShowMessage(SetupCompleteMessage, TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
+        ShowMessage(outcome.Status == TInstallStatus::NeedsRestart ? SetupRestartMessage
+                                                                   : SetupCompleteMessage,
+                    TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
     }
     Controls.SetBusyCursor(false);
     Controls.Close();
@@ -48,11 +50,26 @@ void TMainForm::TFormProgress::ShowProgress(int32_t percentDone) {
     Form.Controls.SetProgress(percentDone);
 }
 
-TAnswer TMainForm::TFormQuestions::Ask(TQuestion, const std::string& text) {
+TAnswer TMainForm::TFormQuestions::Ask(TQuestion question, const std::string& text) {
+    if (question == TQuestion::FileInUse) {
+        // Try Again, Continue (replace at restart); Cancel, or a box closed another way, ends the
+        // installation and leaves the file as it was.
+        switch (Form.Desktop.Dialogs.MessageDlg(text, TMsgDlgType::mtError,
+                                                TMsgDlgButtons::mbCancelTryContinue)) {
+        case TModalResult::mrTryAgain:
+            return TAnswer::Retry;
+        case TModalResult::mrContinue:
+            return TAnswer::AtRestart;
+        default:
+            return TAnswer::Cancel;
+        }
+    }
+    const TModalResult answer =
+        Form.Desktop.Dialogs.MessageDlg(text, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo);
+    // Programs are closed only on Yes: a box closed another way leaves them running.
+    if (question == TQuestion::ClosePrograms)
+        return answer == TModalResult::mrYes ? TAnswer::Yes : TAnswer::No;
     // The installation notes the question and its answer; only No keeps what is there (a box
     // closed another way leaves the installation's course as Yes would).
-    return Form.Desktop.Dialogs.MessageDlg(text, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) ==
-                   TModalResult::mrNo
-               ? TAnswer::No
-               : TAnswer::Yes;
+    return answer == TModalResult::mrNo ? TAnswer::No : TAnswer::Yes;
 }

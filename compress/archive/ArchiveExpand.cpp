@@ -4,6 +4,9 @@
 // a temporary file beside its target that replaces the target in one step only once it is
 // complete (TPendingFile). What survives a failure: files already written stay complete; the
 // failing member's target stays exactly as it was (or absent), with its date and attributes.
+// A file that cannot be created or replaced goes to OnFileError when it is set (which may have it
+// tried again, or keep the complete file for a later replacement); without it,
+// ExceptionOnFileError decides between an exception and skipping the member without a word.
 #include "compress/Archiver.h"
 
 #include "compress/archive/FileNames.h"
@@ -114,24 +117,64 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
         if (MakeDirectories) MakeDirectoryPath(FolderOf(target));
 
         std::optional<TPendingFile> file;
-        try {
-            if (DirectoryExists(target))
-                throw EFCreateError("Cannot create file \"" + target + "\". It is a directory");
-            if (!writeBlock) writeBlock.reset(new uint8_t[TWriteGatheringStream::BlockSize]);
-            file.emplace(target, pending, writeBlock.get());
-        } catch (const EFCreateError&) {
-            if (ExceptionOnFileError) throw;
+        bool skip = false;
+        while (!file && !skip) {
+            const bool directory = DirectoryExists(target);
+            try {
+                if (directory)
+                    throw EFCreateError("Cannot create file \"" + target + "\". It is a directory");
+                if (!writeBlock) writeBlock.reset(new uint8_t[TWriteGatheringStream::BlockSize]);
+                file.emplace(target, pending, writeBlock.get(), OnFileWritten || OnFileError);
+            } catch (const EFCreateError& e) {
+                const bool held = !directory && LastErrorIsHeld();
+                if (!OnFileError && ExceptionOnFileError) throw;
+                TFileError error;
+                error.Target = target;
+                error.Reason = e.Message;
+                error.InUse = held;
+                const TFileErrorAction action = OnFileError ? OnFileError(error) : TFileErrorAction::Skip;
+                if (action == TFileErrorAction::Retry) continue;
+                if (action != TFileErrorAction::Skip) throw;
+                skip = true;
+            }
+        }
+        if (skip) {
             skipData();
             continue;
         }
         // Any failure from here on removes the temporary file and leaves the target alone.
         ExpandMember(file->Stream(), stream, member.CompressedSize, member.ExpandedSize, member.Checksum,
                      member.Method, methodID, member.Lock);
-        if (!file->Commit(member.DateTime, static_cast<uint16_t>(member.Attributes))) {
-            if (ExceptionOnFileError)
+        file->Complete(member.DateTime, static_cast<uint16_t>(member.Attributes));
+        const std::optional<TWrittenDigest> digest = file->Digest();
+        bool replaced = file->Replace();
+        while (!replaced && OnFileError) {
+            TFileError error;
+            error.Target = target;
+            error.Reason = file->ReplaceError();
+            error.InUse = file->ReplaceHeld();
+            error.Replacing = true;
+            error.Pending = file->Path();
+            if (digest) {
+                error.Size = digest->Size;
+                error.Crc32 = digest->Crc32;
+            }
+            const TFileErrorAction action = OnFileError(error);
+            if (action == TFileErrorAction::Retry) {
+                replaced = file->Replace();
+                continue;
+            }
+            if (action == TFileErrorAction::Keep) file->Keep();
+            if (action == TFileErrorAction::Raise)
+                throw EFCreateError("Cannot create file \"" + target + "\". " + file->ReplaceError());
+            break;
+        }
+        if (!replaced) {
+            if (!OnFileError && ExceptionOnFileError)
                 throw EFCreateError("Cannot create file \"" + target + "\". " + file->ReplaceError());
             continue;
         }
+        if (OnFileWritten) OnFileWritten(target, digest ? digest->Size : -1, digest ? digest->Crc32 : 0);
         written.push_back(target);
     }
     if (names) *names = std::move(written);

@@ -2,6 +2,7 @@
 #include "compress/archive/PendingFile.h"
 
 #include "compress/archive/FileNames.h"
+#include "platform/Crc32.h"
 #include "platform/Exception.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
@@ -23,6 +24,38 @@ uint64_t Mix(uint64_t x) {
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
     return x ^ (x >> 31);
 }
+
+// Passes writes on to the file and counts their size and CRC-32 on the way, in the large blocks
+// that the gathering stream above it hands on. A seek away from the end (no expansion does one)
+// leaves the count unusable.
+class TDigestingStream : public TStream {
+public:
+    explicit TDigestingStream(TStream& target) : Target(target) {}
+    int64_t Size() const override { return Target.Size(); }
+    int64_t Position() const override { return Target.Position(); }
+    int32_t Read(void* buffer, int32_t count) override { return Target.Read(buffer, count); }
+    void Write(const void* buffer, int32_t count) override {
+        Target.Write(buffer, count);
+        if (count <= 0) return;
+        Crc = UpdateCrc32(Crc, static_cast<const uint8_t*>(buffer), static_cast<size_t>(count));
+        Count += count;
+    }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        const int64_t at = Target.Seek(offset, origin);
+        if (at != Count) Straight = false;
+        return at;
+    }
+    std::optional<TWrittenDigest> Digest() const {
+        if (!Straight) return std::nullopt;
+        return TWrittenDigest{Count, Crc};
+    }
+
+private:
+    TStream& Target;
+    uint32_t Crc = 0;
+    int64_t Count = 0;
+    bool Straight = true;
+};
 
 std::string NextTemporaryName() {
     // A start that differs between processes (and between runs of one program), so that names of
@@ -65,13 +98,22 @@ bool TPendingFile::IsTemporaryName(const std::string& fileName) {
     return true;
 }
 
-TPendingFile::TPendingFile(const std::string& target, const std::string& firstChoice, uint8_t* writeBlock)
+TPendingFile::TPendingFile(const std::string& target, const std::string& firstChoice, uint8_t* writeBlock,
+                           bool digest)
     : Target(target) {
+    auto makeWriter = [&] {
+        TStream* sink = File.get();
+        if (digest) {
+            Counter = std::make_unique<TDigestingStream>(*File);
+            sink = Counter.get();
+        }
+        Writer = std::make_unique<TWriteGatheringStream>(*sink, writeBlock);
+    };
     if (IsDevice(target)) {
         File = TFileStream::Create(target);
         TempPath = target;
         InPlace = true;
-        Writer = std::make_unique<TWriteGatheringStream>(*File, writeBlock);
+        makeWriter();
         return;
     }
     std::string candidate = firstChoice.empty() ? CandidateBeside(target) : firstChoice;
@@ -86,7 +128,7 @@ TPendingFile::TPendingFile(const std::string& target, const std::string& firstCh
         }
         if (File) {
             TempPath = candidate;
-            Writer = std::make_unique<TWriteGatheringStream>(*File, writeBlock);
+            makeWriter();
             return;
         }
     }
@@ -100,6 +142,7 @@ TPendingFile::~TPendingFile() {
 void TPendingFile::Discard() {
     Done = true;
     Writer.reset();
+    Counter.reset();
     File.reset();
     if (InPlace) return;
     // A read-only file cannot be deleted on Windows.
@@ -110,23 +153,52 @@ void TPendingFile::Discard() {
 }
 
 bool TPendingFile::Commit(int32_t dateTime, int32_t attributes) {
+    Complete(dateTime, attributes);
+    if (Replace()) return true;
+    Discard();
+    return false;
+}
+
+void TPendingFile::Complete(int32_t dateTime, int32_t attributes) {
+    if (Completed) return;
     Writer->Flush();
+    Completed = true;
     // A failure to set the date or the attributes does not keep the file from being installed.
     SetFileDateTime(*File, dateTime);
+    if (InPlace) return;
+    SetAttributes(*File, attributes);
+}
+
+bool TPendingFile::Replace() {
+    if (Done) return true;
     if (InPlace) {
         File->Close();
         return Done = true;
     }
-    SetAttributes(*File, attributes);
-    const bool moved = MoveOpenFileReplacing(*File, Target);
+    // The first try moves the file while open, which spares opening it again by name; a later one
+    // moves it by name (a failed move has closed it).
+    const bool moved = Tried ? MoveFileReplacing(TempPath, Target) : MoveOpenFileReplacing(*File, Target);
+    Tried = true;
     // The reason of the failed move, not of the clean-up, is the one the caller reports.
-    if (!moved) FailureReason = SystemErrorText();
-    // Closed only now: the file is moved while open, which spares opening it again by name.
-    File->Close();
     if (!moved) {
-        Discard();
-        return false;
+        Held = LastErrorIsHeld();
+        FailureReason = SystemErrorText();
     }
+    File->Close();
+    if (!moved) return false;
     Done = true;
     return true;
+}
+
+const std::string& TPendingFile::Keep() {
+    Writer.reset();
+    Counter.reset();
+    File.reset();
+    Done = true;
+    return TempPath;
+}
+
+std::optional<TWrittenDigest> TPendingFile::Digest() const {
+    if (!Counter) return std::nullopt;
+    return static_cast<const TDigestingStream&>(*Counter).Digest();
 }

@@ -15,7 +15,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+// The size and CRC-32 of the bytes a member's file received, counted as they were written.
+struct TWrittenDigest {
+    int64_t Size = 0;
+    uint32_t Crc32 = 0;
+};
 
 class TPendingFile {
 public:
@@ -28,8 +35,9 @@ public:
     // under another free name. Raises EFCreateError naming the target when none can be created.
     // writeBlock: TWriteGatheringStream::BlockSize bytes for Stream() to gather its writes in (an
     // expansion hands the same block to every member); none: Stream() allocates its own.
+    // digest: count the size and CRC-32 of what is written (Digest()).
     explicit TPendingFile(const std::string& target, const std::string& firstChoice = {},
-                          uint8_t* writeBlock = nullptr);
+                          uint8_t* writeBlock = nullptr, bool digest = false);
     // Removes the temporary file unless it has replaced the target.
     ~TPendingFile();
     TPendingFile(const TPendingFile&) = delete;
@@ -46,14 +54,33 @@ public:
     bool Commit(int32_t dateTime, int32_t attributes);
     const std::string& ReplaceError() const { return FailureReason; }
 
+    // Commit in two steps, for a caller that may try the replacement again or keep the file:
+    // Complete writes out what is gathered and sets the date and attributes; Replace moves the
+    // file over the target, and when it cannot, leaves the complete file (closed) under its
+    // temporary name, with ReplaceError() and ReplaceHeld() telling why. Replace may be called
+    // again; the destructor still removes a file that never replaced its target.
+    void Complete(int32_t dateTime, int32_t attributes);
+    bool Replace();
+    // The last failed replacement was refused because another program holds the target.
+    bool ReplaceHeld() const { return Held; }
+    // Keeps the complete file under its temporary name (for replacement at the next restart):
+    // the destructor leaves it. Its path.
+    const std::string& Keep();
+    // What the file received, when asked for at construction and the writes ran straight through.
+    std::optional<TWrittenDigest> Digest() const;
+
 private:
     void Discard();
 
     std::string Target;
     std::string TempPath;
     std::unique_ptr<TFileStream> File;
+    std::unique_ptr<TStream> Counter; // between Writer and File, when digesting
     std::unique_ptr<TWriteGatheringStream> Writer;
     std::string FailureReason;
     bool Done = false;
     bool InPlace = false;
+    bool Held = false;
+    bool Completed = false;
+    bool Tried = false; // a replacement was tried (and the file closed)
 };

@@ -94,6 +94,10 @@ std::string SystemErrorText() {
     return std::strerror(errno);
 }
 
+bool LastErrorIsHeld() {
+    return errno == EBUSY || errno == ETXTBSY || errno == EACCES || errno == EPERM;
+}
+
 std::string OwnExecutablePath() {
     char path[4096];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);

@@ -163,6 +163,13 @@ std::string SystemErrorText() {
     return LastSystemMessage(false);
 }
 
+bool LastErrorIsHeld() {
+    const DWORD error = GetLastError();
+    // Replacing or deleting a running program is refused as access denied.
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED || error == ERROR_USER_MAPPED_FILE;
+}
+
 std::string OwnExecutablePath() {
     // The buffer grows until the path fits: a program below a long folder has a long path.
     std::wstring path(MAX_PATH, L'\0');

@@ -28,3 +28,7 @@ void YieldToOtherThreads() {
     LastYield.store(now.QuadPart, std::memory_order_relaxed);
     Sleep(0);
 }
+
+void SleepMilliseconds(int milliseconds) {
+    Sleep(static_cast<DWORD>(milliseconds));
+}

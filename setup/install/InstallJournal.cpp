@@ -5,12 +5,18 @@
 #include "setup/PathText.h"
 #include "setup/unattended/InstallLog.h"
 
+#include <algorithm>
+
 namespace {
 const char* const ProjectExtension = ".vlp";
 } // namespace
 
 void TInstallJournal::Clear() {
     WrittenFiles.clear();
+    AtRestart.clear();
+    Unwritten = 0;
+    Changed.clear();
+    PendingFile.clear();
     Folders.clear();
     Shortcuts.clear();
 }
@@ -29,15 +35,31 @@ void TInstallJournal::KeepPendingFile(const std::string& reason) {
     PendingFile.clear();
 }
 
+void TInstallJournal::FileWritten(const std::string& path, int64_t size, uint32_t crc32) {
+    Note("Written: " + path);
+    WrittenFiles.push_back({CurrentPart, path, size, crc32});
+    PendingFile.clear();
+}
+
+void TInstallJournal::FileReplacedAtRestart(const std::string& path, const std::string& pending, int64_t size,
+                                            uint32_t crc32) {
+    Note("Replaced at restart: " + path);
+    WrittenFiles.push_back({CurrentPart, path, size, crc32});
+    AtRestart.emplace_back(path, pending);
+    PendingFile.clear();
+}
+
 void TInstallJournal::FinishPendingFile() {
     if (PendingFile.empty()) return;
-    // The archive component skips a file it cannot create without raising an error.
-    if (Files.FileExists(PendingFile)) {
-        Note("Written: " + PendingFile);
-        WrittenFiles.emplace_back(CurrentPart, PendingFile);
-    } else
-        Note("Not written: " + PendingFile);
+    Note("Not written: " + PendingFile);
+    ++Unwritten;
     PendingFile.clear();
+}
+
+std::string TInstallJournal::CurrentFile(const std::string& path) const {
+    for (const auto& [target, pending] : AtRestart)
+        if (SameText(target, path)) return pending;
+    return path;
 }
 
 void TInstallJournal::FailPendingFile() {
@@ -61,9 +83,23 @@ TUninstallRecord TInstallJournal::Record() const {
     TUninstallRecord record;
     record.ProgramGroup = ProgramGroup;
     std::vector<uint8_t> buffer;
-    for (const auto& [part, path] : WrittenFiles)
-        if (const std::optional<TFileDigest> digest = DigestFile(Files, path, buffer))
-            record.Files.push_back({part, path, digest->Size, digest->Checksum});
+    for (const TWrittenFile& file : WrittenFiles) {
+        const bool changed = std::any_of(Changed.begin(), Changed.end(),
+                                         [&](const std::string& c) { return SameText(c, file.Path); });
+        // A file changed since it was written is read again; unreadable, the digest of the bytes
+        // written stands (an uninstall then keeps it as changed).
+        if (changed)
+            if (const std::optional<TFileDigest> digest = DigestFile(Files, CurrentFile(file.Path), buffer)) {
+                record.Files.push_back({file.Part, file.Path, digest->Size, digest->Checksum});
+                continue;
+            }
+        if (file.Size >= 0) {
+            record.Files.push_back({file.Part, file.Path, file.Size, file.Crc32});
+            continue;
+        }
+        if (const std::optional<TFileDigest> digest = DigestFile(Files, CurrentFile(file.Path), buffer))
+            record.Files.push_back({file.Part, file.Path, digest->Size, digest->Checksum});
+    }
     record.Folders = Folders;
     record.Shortcuts = Shortcuts;
     record.Values = Values;

@@ -1,11 +1,14 @@
 // What an installation wrote, noted as it happens: each member's target once the archive component
-// is done with it, the folders that writing it created, the shortcuts, the program group and the
+// has replaced it (or left it complete beside it, for the next restart), with the size and CRC-32
+// of the bytes written, the folders that writing it created, the shortcuts, the program group and the
 // registry values; and the uninstall record that all of it becomes. The project file met among the
 // members is remembered here too, as the installation marks and opens it afterwards.
 #pragma once
 
 #include "setup/UninstallRecord.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,7 +31,15 @@ public:
     bool BeginFile(const std::string& path);
     // The pending member is not written: the installed file stays, for the reason given.
     void KeepPendingFile(const std::string& reason);
-    // Notes the member that the archive component was last allowed to write, once it is done.
+    // The pending member's file has replaced its target: the size and CRC-32 of the bytes written
+    // (size -1 when not known: the file is read for them when the record is made).
+    void FileWritten(const std::string& path, int64_t size, uint32_t crc32);
+    // The pending member is complete beside its target, in pending, and replaces it at the next
+    // restart: recorded as written, with the new bytes' digest.
+    void FileReplacedAtRestart(const std::string& path, const std::string& pending, int64_t size,
+                               uint32_t crc32);
+    // The archive is done: a pending member that was neither written nor kept is noted as not
+    // written, and counts as a failure (NotWritten).
     void FinishPendingFile();
     // The installation failed: the pending member is noted as the one it failed on.
     void FailPendingFile();
@@ -42,12 +53,23 @@ public:
     }
 
     const std::string& ProjectFile() const { return FProjectFile; }
+    // The file that holds what path will hold: the file waiting beside it for the restart, or
+    // path itself.
+    std::string CurrentFile(const std::string& path) const;
+    // A file is replaced only at the next restart.
+    bool NeedsRestart() const { return !AtRestart.empty(); }
+    // Members whose files were neither written nor kept.
+    int NotWritten() const { return Unwritten; }
+    // The installation changed a written file itself (the project mark): the record takes its
+    // digest again, from the file that holds it then.
+    void Redigest(const std::string& path) { Changed.push_back(path); }
     const std::string& ProgramGroupFolder() const { return ProgramGroup; }
     const std::vector<TRecordedFolder>& CreatedFolders() const { return Folders; }
 
-    // The record of what was written: each file with the size and checksum it has now (a file that
-    // can no longer be read is left out), the folders, the shortcuts, the program group and the
-    // values. Who the installation is (key, names, directories) is the caller's to fill in.
+    // The record of what was written: each file with the size and checksum of the bytes written
+    // (a file whose digest was not counted is read for it, and left out when it cannot be), the folders, the
+    // shortcuts, the program group and the values. Who the installation is (key, names, directories) is the
+    // caller's to fill in.
     TUninstallRecord Record() const;
 
 private:
@@ -58,7 +80,17 @@ private:
     // The target of the member being expanded; empty when it is skipped.
     std::string PendingFile;
     std::string FProjectFile;
-    std::vector<std::pair<TRecordPart, std::string>> WrittenFiles;
+    struct TWrittenFile {
+        TRecordPart Part;
+        std::string Path;
+        int64_t Size; // -1: not known
+        uint32_t Crc32;
+    };
+    std::vector<TWrittenFile> WrittenFiles;
+    // Target and the complete file beside it that replaces it at the next restart.
+    std::vector<std::pair<std::string, std::string>> AtRestart;
+    int Unwritten = 0;
+    std::vector<std::string> Changed;
     std::vector<TRecordedFolder> Folders;
     std::vector<std::string> Shortcuts;
     std::string ProgramGroup;

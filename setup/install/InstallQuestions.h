@@ -8,11 +8,16 @@
 
 // Every question the installation puts, by name.
 enum class TQuestion {
-    // An installed file is newer than the member that would replace it: replace it?
+    // An installed file is newer than the member that would replace it: replace it? (Yes, No)
     ReplaceNewerFile,
+    // Programs use files that the installation must replace: close them? (Yes, No)
+    ClosePrograms,
+    // A file is still in use after the retries: try again, replace it at the next restart, or
+    // end the installation? (Retry, AtRestart, Cancel)
+    FileInUse,
 };
 
-enum class TAnswer { Yes, No };
+enum class TAnswer { Yes, No, Retry, AtRestart, Cancel };
 
 // The question's name, as the log and the documentation give it ("ReplaceNewerFile").
 const char* QuestionName(TQuestion question);
@@ -30,8 +35,19 @@ protected:
     ~TQuestionPolicy() = default;
 };
 
-// The policy of the unattended run: every question gets its UnattendedAnswer.
+// The policy of the unattended run: every question gets its UnattendedAnswer, but ClosePrograms
+// gets Yes when the command line asked for it (/CLOSEAPPLICATIONS).
 class TUnattendedAnswers : public TQuestionPolicy {
 public:
-    TAnswer Ask(TQuestion question, const std::string&) override { return UnattendedAnswer(question); }
+    explicit TUnattendedAnswers(bool closePrograms = false) : ClosePrograms(closePrograms) {}
+    TAnswer Ask(TQuestion question, const std::string&) override {
+        if (question == TQuestion::ClosePrograms && ClosePrograms) return TAnswer::Yes;
+        return UnattendedAnswer(question);
+    }
+
+private:
+    bool ClosePrograms;
 };
+
+// The answer as the log gives it ("Yes", "Retry", ...).
+const char* AnswerName(TAnswer answer);

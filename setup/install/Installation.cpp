@@ -8,6 +8,7 @@
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
 #include "setup/InstalledPaths.h"
+#include "platform/Yield.h"
 #include "setup/PathText.h"
 #include "setup/install/ExistingFilePolicy.h"
 #include "setup/install/FolderProtection.h"
@@ -78,6 +79,13 @@ TInstallation::TInstallation(const TInstallPorts& ports, TInstallProgress& progr
         CompressorCheckFile(filepath, mode);
     };
     Compressor.OnShowProgress = [this](int32_t& percentageDone) { CompressorShowProgress(percentageDone); };
+    Compressor.OnFileError = [this](const TFileError& error) { return CompressorFileError(error); };
+    Compressor.OnFileWritten = [this](const std::string& target, int64_t size, uint32_t crc32) {
+        if (Held.Waited() > 0)
+            Note("Waited " + std::to_string(Held.Waited()) + " ms for " + target +
+                 " (held by another program)");
+        Journal.FileWritten(target, size, crc32);
+    };
     Compressor.MakeDirectories = true;
     Compressor.ExceptionOnFileError = false;
     Compressor.CheckSpaceBeforeExpand = false;
@@ -111,8 +119,13 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
         OpenInstallArchive("VELLUMOR");
         MakeInstallFolder("DICTIONARY", Request.DictionaryDirectory, madeEarlier);
         MakeInstallFolder("VELLUMOR", VellumorDirectory(), madeEarlier);
+        CloseProgramsUsingTargets();
         InstallArchive("DICTIONARY", Request.DictionaryDirectory);
         InstallArchive("VELLUMOR", VellumorDirectory());
+        // Not one member may be missing from an installation called complete.
+        if (Journal.NotWritten() > 0)
+            throw EInOutError(std::to_string(Journal.NotWritten()) +
+                              " file(s) of the installation not written");
         Ports.Registry.WriteMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue,
                                                   VellumorDirectory());
         Journal.AddValue(VellumorRegistryKey, VellumorRegistryValue, VellumorDirectory());
@@ -137,7 +150,58 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
         outcome = Failure("unknown error", false);
     }
     OpenedArchives.clear();
+    RestartClosedPrograms();
+    if (outcome.Status == TInstallStatus::Installed && Journal.NeedsRestart())
+        outcome.Status = TInstallStatus::NeedsRestart;
     return outcome;
+}
+
+void TInstallation::CloseProgramsUsingTargets() {
+    ClosedPrograms.clear();
+    std::vector<std::string> targets;
+    for (const TOpenedArchive& archive : OpenedArchives) {
+        const std::string folder = TrimTrailingBackslashes(
+            archive.Name == "VELLUMOR" ? VellumorDirectory() : Request.DictionaryDirectory);
+        // A first installation has no folder yet, and nothing to ask about for it.
+        if (!Ports.Files.DirectoryExists(folder)) continue;
+        for (const TDirectoryEntry& entry : archive.Directory) {
+            if (entry.Name.empty() || entry.Name[0] == '\\') continue;
+            const std::string path = folder + "\\" + entry.Name;
+            if (Ports.Files.FileExists(path)) targets.push_back(path);
+        }
+    }
+    if (targets.empty()) return;
+    const std::vector<std::string> programs = Ports.Programs.ProgramsUsing(targets);
+    if (programs.empty()) {
+        Ports.Programs.EndSession();
+        return;
+    }
+    std::string names;
+    for (const std::string& program : programs) names += (names.empty() ? "" : ", ") + program;
+    const bool one = programs.size() == 1;
+    const std::string question = names + (one ? " is" : " are") +
+                                 " running and uses files that setup must replace. Close " +
+                                 (one ? "it" : "them") +
+                                 " and continue? (No: setup continues, and a file still in use is replaced "
+                                 "when Windows restarts next.)";
+    Note("Question: " + question);
+    const TAnswer answer = Questions.Ask(TQuestion::ClosePrograms, question);
+    Note(std::string("Answer: ") + AnswerName(answer));
+    if (answer != TAnswer::Yes) {
+        Ports.Programs.EndSession();
+        return;
+    }
+    // Those that did close are restarted all the same.
+    ClosedPrograms = names;
+    Note(Ports.Programs.ClosePrograms() ? "Closed: " + names : "Not all closed: " + names);
+}
+
+void TInstallation::RestartClosedPrograms() {
+    if (!ClosedPrograms.empty())
+        Note(Ports.Programs.RestartPrograms() ? "Restarted: " + ClosedPrograms
+                                              : "Not restarted: " + ClosedPrograms);
+    ClosedPrograms.clear();
+    Ports.Programs.EndSession();
 }
 
 TInstallOutcome TInstallation::Failure(const std::string& reason, bool forUser) {
@@ -153,11 +217,20 @@ void TInstallation::Finish() {
         Registration.SaveUninstallRecord();
         return;
     }
-    const bool marked = Ports.Files.WritePrivateProfile("Project", "Deployed", "1", projectFile);
+    // A project file that waits for the restart is marked in the file that replaces it then.
+    const std::string markedFile = Journal.CurrentFile(projectFile);
+    const bool marked = Ports.Files.WritePrivateProfile("Project", "Deployed", "1", markedFile);
     // Recorded after the mark, so that the mark does not count as a change on uninstall.
+    if (marked) Journal.Redigest(projectFile);
     Registration.SaveUninstallRecord();
     if (!marked) throw EIniFileException("Unable to write to " + projectFile);
-    Note("Project marked: " + projectFile + " [Project] Deployed=1");
+    Note("Project marked: " + projectFile + " [Project] Deployed=1" +
+         (markedFile == projectFile ? "" : " (in " + markedFile + ", which replaces it at restart)"));
+    if (Journal.NeedsRestart()) {
+        // Vellumor would start with files that the restart replaces, and hold them again.
+        if (Request.LaunchVellumor) Note("Not started: the installation is finished by the next restart");
+        return;
+    }
     const std::string exePath = VellumorDirectory() + "\\" + VellumorExe;
     if (Request.LaunchVellumor && Ports.Files.FileExists(exePath) && Ports.Files.FileExists(projectFile))
         LaunchVellumor(exePath);
@@ -270,6 +343,7 @@ int32_t TInstallation::CreateShellLink(const std::string& directory, const std::
 
 void TInstallation::CompressorCheckFile(std::string& filepath, TProcessMode) {
     RefuseLinkBelow(Ports.Files, Destination, filepath);
+    Held.Reset();
     if (!Journal.BeginFile(filepath)) return;
     const TExistingFileChoice choice =
         DecideExistingFile(Ports.Files, filepath, MemberList, [this](const std::string& question) {
@@ -286,4 +360,30 @@ void TInstallation::CompressorCheckFile(std::string& filepath, TProcessMode) {
 
 void TInstallation::CompressorShowProgress(int32_t& PercentageDone) {
     Progress.ShowProgress(PercentageDone);
+}
+
+TFileErrorAction TInstallation::CompressorFileError(const TFileError& error) {
+    // A scanner's hold ends by itself: tried again without a word while the schedule lasts.
+    if (error.InUse && Held.WaitAgain()) return TFileErrorAction::Retry;
+    // Not written, for a reason no waiting mends: the installation fails and says so.
+    if (!error.InUse || !error.Replacing) return TFileErrorAction::Raise;
+    Note("In use: " + error.Target + " (" + error.Reason + ")");
+    const std::string question = error.Target +
+                                 " is in use by another program. Close it and try again, or continue: setup "
+                                 "then replaces the file when Windows restarts next. Cancel ends the setup "
+                                 "and leaves the file as it was.";
+    Note("Question: " + question);
+    const TAnswer answer = Questions.Ask(TQuestion::FileInUse, question);
+    Note(std::string("Answer: ") + AnswerName(answer));
+    if (answer == TAnswer::Retry) {
+        Held.Reset();
+        return TFileErrorAction::Retry;
+    }
+    if (answer != TAnswer::AtRestart) return TFileErrorAction::Raise;
+    if (!Ports.Files.ScheduleAtRestart(error.Pending, error.Target)) {
+        Note("Cannot replace at restart: " + error.Target);
+        return TFileErrorAction::Raise;
+    }
+    Journal.FileReplacedAtRestart(error.Target, error.Pending, error.Size, error.Crc32);
+    return TFileErrorAction::Keep;
 }

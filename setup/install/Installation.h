@@ -9,6 +9,8 @@
 
 #include "compress/Archiver.h"
 #include "compress/dense/DenseMethod.h"
+#include "platform/HeldRetry.h"
+#include "platform/Yield.h"
 #include "setup/FormPorts.h"
 #include "setup/install/InstallJournal.h"
 #include "setup/install/InstallQuestions.h"
@@ -48,6 +50,9 @@ struct TInstallOutcome {
 
 // The closing messages of the installation, by outcome.
 inline const char* const SetupCompleteMessage = "Parlavox Dictionary setup complete.";
+inline const char* const SetupRestartMessage =
+    "Parlavox Dictionary setup complete. Restart Windows to finish it: files that were in use are "
+    "replaced then.";
 inline const char* const SetupFailedMessage = "Parlavox Dictionary setup failed!";
 
 // Where the installation shows how far it is.
@@ -71,13 +76,16 @@ public:
     TInstallation& operator=(const TInstallation&) = delete;
 
     // Checks the request's folders first: one that the rules refuse ends the installation before
-    // anything else (Refused, and no Finish). Then both archives, the registry value "RootDir",
-    // the shortcuts and the registration, in this order; a failure ends the rest. The caller
+    // anything else (Refused, and no Finish). Then the programs that hold files it will replace
+    // (a question to the policy whether to close them), both archives, the registry value
+    // "RootDir", the shortcuts and the registration, in this order; a failure ends the rest.
+    // NeedsRestart when a file in use waits beside its target for the next restart. The caller
     // shows the outcome, then calls Finish.
     TInstallOutcome Install(const TSetupPackage& package, const TInstallRequest& request);
-    // After success and failure alike: marks the project file met among the members as deployed,
-    // saves the uninstall record and, when the request asked for it, starts Vellumor on the
-    // project. Raises EIniFileException when the mark cannot be written (nothing is started then).
+    // After success and failure alike: marks the project file met among the members as deployed
+    // (the file that replaces it at restart, when it waits for one), saves the uninstall record
+    // and, when the request asked for it and no restart is needed, starts Vellumor on the project.
+    // Raises EIniFileException when the mark cannot be written (nothing is started then).
     void Finish();
 
     void InstallArchive(const std::string& archiveName, const std::string& destination);
@@ -92,6 +100,12 @@ public:
     // Compressor's OnCheckFile and OnShowProgress.
     void CompressorCheckFile(std::string& filepath, TProcessMode mode);
     void CompressorShowProgress(int32_t& PercentageDone);
+    // Compressor's OnFileError: a held file is tried again for a few seconds, then it is a
+    // question (FileInUse) to the policy; any other file error ends the installation.
+    TFileErrorAction CompressorFileError(const TFileError& error);
+
+    // How the retries for a held file wait (a test counts the waits instead).
+    THeldRetry::TSleep Sleep = SleepMilliseconds;
 
     // The project file met among the members (the last one); empty when none was.
     const std::string& ProjectFile() const { return Journal.ProjectFile(); }
@@ -109,6 +123,11 @@ private:
                            const TFoldersMadeEarlier& madeEarlier);
     // Starts Vellumor on the project by the routes that StartRoutes allows, logging the outcome.
     void LaunchVellumor(const std::string& exePath);
+    // Asks the policy whether to close the programs that hold files of the opened archives'
+    // targets, and closes them when it says Yes.
+    void CloseProgramsUsingTargets();
+    // Restarts what CloseProgramsUsingTargets closed, and ends the session.
+    void RestartClosedPrograms();
     TInstallOutcome Failure(const std::string& reason, bool forUser);
 
     TInstallPorts Ports;
@@ -130,6 +149,9 @@ private:
         TDirectoryList Directory;
     };
     std::vector<TOpenedArchive> OpenedArchives;
+    THeldRetry Held{[this](int milliseconds) { Sleep(milliseconds); }};
+    // The programs CloseProgramsUsingTargets closed, for the note of their restart.
+    std::string ClosedPrograms;
     TInstallJournal Journal{Ports.Files, Note};
     TRegistration Registration{Ports, Journal, Note};
 };

@@ -94,6 +94,11 @@ TSetupOptions ParseCommandLine(const std::string& arguments, TOptionSet set, TSe
                 options.Help = true;
             } else if (name == "LOG=") {
                 options.LogFile = RequireValue(argument, 5, false);
+            } else if (name == "CLOSEAPPLICATIONS" || name == "NOCLOSEAPPLICATIONS") {
+                const bool close = name == "CLOSEAPPLICATIONS";
+                if (options.CloseApplications && *options.CloseApplications != close)
+                    throw EUsageError("Contradicting options: /CLOSEAPPLICATIONS and /NOCLOSEAPPLICATIONS");
+                options.CloseApplications = close;
             } else if (set == TOptionSet::Setup && name == "NOLAUNCH") {
                 options.NoLaunch = true;
             } else if (set == TOptionSet::Uninstall && name == "_HANDOFF=") {
@@ -116,17 +121,23 @@ TSetupOptions ParseCommandLine(const std::string& arguments, TOptionSet set, TSe
 
 std::string UsageText(TOptionSet set) {
     if (set == TOptionSet::Uninstall)
-        return "Usage: uninstall.exe [/S] [/LOG=FILE]\n\n"
+        return "Usage: uninstall.exe [/S] [/CLOSEAPPLICATIONS | /NOCLOSEAPPLICATIONS] [/LOG=FILE]\n\n"
                "/S\tremove without asking and without any window\n"
+               "/CLOSEAPPLICATIONS\twith /S: close programs that use the files (default: remove them at "
+               "restart)\n"
                "/LOG=FILE\twrite what was removed and kept to FILE\n"
                "/?\tshow this text\n\n"
-               "Exit codes: 0 removed, 1 not removed or failed, 2 usage error.";
-    return "Usage: setup.exe [/S] [/NOLAUNCH] [/LOG=FILE] [/DICT=DIR] [/D=DIR]\n\n"
+               "Exit codes: 0 removed, 1 not removed or failed, 2 usage error, 3010 a restart finishes it.";
+    return "Usage: setup.exe [/S] [/CLOSEAPPLICATIONS | /NOCLOSEAPPLICATIONS] [/NOLAUNCH] [/LOG=FILE] "
+           "[/DICT=DIR] "
+           "[/D=DIR]\n\n"
            "/S\tinstall without any window, with the defaults\n"
+           "/CLOSEAPPLICATIONS\twith /S: close programs that use the files (default: replace them at "
+           "restart)\n"
            "/NOLAUNCH\tdo not start Vellumor at the end\n"
            "/LOG=FILE\twrite a log of the installation to FILE\n"
            "/DICT=DIR\tthe dictionary directory\n"
            "/D=DIR\tthe Vellumor base directory (Vellumor goes into DIR\\VL); last, not quoted\n"
            "/?\tshow this text\n\n"
-           "Exit codes: 0 installed, 1 failed, 2 usage error.";
+           "Exit codes: 0 installed, 1 failed, 2 usage error, 3010 a restart finishes it.";
 }

@@ -21,13 +21,17 @@ struct TSetupOptions {
     std::optional<std::string> BaseDirectory;       // /D=DIR, the Vellumor base directory
     std::optional<std::string> DictionaryDirectory; // /DICT=DIR
     std::optional<std::string> LogFile;             // /LOG=FILE
+    // /CLOSEAPPLICATIONS (true), /NOCLOSEAPPLICATIONS (false): whether a silent run closes the
+    // programs that hold files it must replace; neither: it does not.
+    std::optional<bool> CloseApplications;
     // The uninstaller's own: the directory of the uninstaller that started this copy of it.
     std::optional<std::string> OriginDirectory; // _?=DIR
     // And how that uninstaller waits for it: its process and the pipe for the exit code.
     std::optional<std::string> Handoff; // /_HANDOFF=PROCESS,PIPE
 };
 
-// Which program reads the line: the uninstaller knows only /S, /LOG= and /? (and its own _?=).
+// Which program reads the line: the uninstaller knows only /S, /LOG=, the close-applications
+// options and /? (and its own _?=).
 enum class TOptionSet { Setup, Uninstall };
 
 // The options of a command line without the program's name. Raises EUsageError naming the
@@ -43,3 +47,5 @@ std::string UsageText(TOptionSet set);
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2;
+// Done, but a restart finishes it (ERROR_SUCCESS_REBOOT_REQUIRED, as deployment tools expect).
+constexpr int ExitRestartNeeded = 3010;

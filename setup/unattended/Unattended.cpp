@@ -31,7 +31,7 @@ int RunUnattendedSetup(const TInstallPorts& ports, const TSetupOptions& options,
     TRunNotes note;
     note.SetLog(log);
     TNoProgress progress;
-    TUnattendedAnswers answers;
+    TUnattendedAnswers answers(options.CloseApplications.value_or(false));
     TInstallation installation(ports, progress, answers, note);
     TSetupSession session(ports.Module, ports.Files, note);
     // The log takes the lines of the wizard's boxes, as the wizard notes them.
@@ -61,7 +61,8 @@ int RunUnattendedSetup(const TInstallPorts& ports, const TSetupOptions& options,
         if (outcome.ReasonForUser) note("Error: " + outcome.Reason);
         note(std::string("Error: ") + SetupFailedMessage);
     } else {
-        note(std::string("Information: ") + SetupCompleteMessage);
+        note(std::string("Information: ") +
+             (outcome.Status == TInstallStatus::NeedsRestart ? SetupRestartMessage : SetupCompleteMessage));
     }
     try {
         installation.Finish();
@@ -69,5 +70,6 @@ int RunUnattendedSetup(const TInstallPorts& ports, const TSetupOptions& options,
         note(std::string("Error: ") + e.what());
         return ExitFailure;
     }
+    if (outcome.Status == TInstallStatus::NeedsRestart) return ExitRestartNeeded;
     return outcome.Status == TInstallStatus::Failed ? ExitFailure : ExitSuccess;
 }

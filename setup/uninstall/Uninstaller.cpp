@@ -45,8 +45,10 @@ void TUninstaller::Note(const std::string& line) {
     if (Log) Log->Write(line);
 }
 
-TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
+TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent, bool closePrograms) {
     TUninstallOutcome outcome;
+    Silent = silent;
+    CloseAnswer = closePrograms;
     const std::string recordPath = directory + "\\" + RecordName;
     TUninstallRecord written;
     try {
@@ -96,6 +98,21 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
          (lastOfVellumor ? "has no other dictionary: removed too" : "stays for other dictionaries"));
 
     RemoveFiles(record, lastOfVellumor, lastOverall);
+    if (Failed) {
+        // A file that neither went nor waits for the restart: without the record and the
+        // registration no later uninstall would find it.
+        std::string message = record.DisplayName + " was not removed completely.\n\nThese files are left:";
+        for (const std::string& kept : Kept) {
+            message += "\n" + kept;
+            Note("Kept: " + kept);
+        }
+        message += "\n\nIts uninstaller stays: run it again once they can be removed.";
+        Note("Error: " + record.DisplayName + " was not removed completely: it stays registered");
+        if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        outcome.Removed = false;
+        outcome.ExitCode = ExitFailure;
+        return outcome;
+    }
     if (Desktop.Files.RemoveFile(recordPath) == TRemoveResult::Removed) Note("Removed: " + recordPath);
     if (lastOverall) {
         for (const std::string& shortcut : record.Shortcuts)
@@ -110,6 +127,7 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
     RemoveFolders(record, directory, lastOverall, outcome);
 
     std::string message = record.DisplayName + " was removed.";
+    if (!AtRestart.empty()) message += " Restart Windows to finish: files that were in use are removed then.";
     if (!Kept.empty()) {
         message += "\n\nThese files were kept:";
         for (const std::string& kept : Kept) {
@@ -119,7 +137,7 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent) {
     }
     Note(message.substr(0, message.find('\n')));
     if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
-    outcome.ExitCode = Failed ? ExitFailure : ExitSuccess;
+    outcome.ExitCode = Failed ? ExitFailure : !AtRestart.empty() ? ExitRestartNeeded : ExitSuccess;
     return outcome;
 }
 
@@ -150,6 +168,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
         }
     }
 
+    std::vector<std::string> removable;
     for (const TRemovable& file : files) {
         if (!Desktop.Files.FileExists(file.Path)) continue;
         if (BehindLink(file.Path)) {
@@ -166,26 +185,67 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
             Kept.push_back(file.Path + " (changed since it was installed)");
             continue;
         }
-        switch (Desktop.Files.RemoveFile(file.Path)) {
-        case TRemoveResult::Removed:
-            Note("Removed: " + file.Path);
-            break;
-        case TRemoveResult::Missing:
-            break;
-        case TRemoveResult::Refused:
-            // Reached through a link after all: the check above ran on names, the removal on the
-            // file itself.
-            Note("Skipped file behind a link: " + file.Path);
-            break;
-        case TRemoveResult::InUse:
-        case TRemoveResult::Failed:
-            Kept.push_back(file.Path + " (could not be removed)");
-            Failed = true;
-            break;
-        }
+        removable.push_back(file.Path);
     }
+    const bool closed = ClosePrograms(removable);
+    for (const std::string& path : removable) RemoveOne(path);
+    if (closed && !Desktop.Programs.RestartPrograms()) Note("Closed programs not restarted");
+    Desktop.Programs.EndSession();
+    // Handed-on files that could not go stay handed on, for the uninstall that is run again.
+    if (Failed) return;
     for (const std::string& path : handedOn) Desktop.Registry.DeleteMachineRegistryValue(LeftFilesKey, path);
     Desktop.Registry.DeleteMachineRegistryKey(LeftFilesKey, !lastOverall);
+}
+
+bool TUninstaller::ClosePrograms(const std::vector<std::string>& paths) {
+    const std::vector<std::string> programs = Desktop.Programs.ProgramsUsing(paths);
+    if (programs.empty()) return false;
+    std::string names;
+    for (const std::string& program : programs) names += (names.empty() ? "" : ", ") + program;
+    const std::string question =
+        names + (programs.size() == 1 ? " is" : " are") + " running and uses files to be removed. Close " +
+        (programs.size() == 1 ? "it" : "them") +
+        " and continue? (No: files still in use are removed when Windows restarts next.)";
+    Note("Question: " + question);
+    const bool close = Silent ? CloseAnswer
+                              : Desktop.Dialogs.MessageDlg(question, TMsgDlgType::mtConfirmation,
+                                                           TMsgDlgButtons::mbYesNo) == TModalResult::mrYes;
+    Note(close ? "Answer: Yes" : "Answer: No");
+    if (!close) return false;
+    Note(Desktop.Programs.ClosePrograms() ? "Closed: " + names : "Not all closed: " + names);
+    return true;
+}
+
+void TUninstaller::RemoveOne(const std::string& path) {
+    switch (Desktop.Files.RemoveFile(path)) {
+    case TRemoveResult::Removed:
+        Note("Removed: " + path);
+        return;
+    case TRemoveResult::Missing:
+        return;
+    case TRemoveResult::Refused:
+        // Reached through a link after all: the check before ran on names, the removal on the
+        // file itself.
+        Note("Skipped file behind a link: " + path);
+        return;
+    case TRemoveResult::InUse:
+        if (Desktop.Files.ScheduleAtRestart(path, "")) {
+            Note("Removed at restart: " + path);
+            AtRestart.push_back(path);
+            return;
+        }
+        Kept.push_back(path + " (in use)");
+        break;
+    case TRemoveResult::Failed:
+        Kept.push_back(path + " (could not be removed)");
+        break;
+    }
+    Failed = true;
+}
+
+bool TUninstaller::HoldsAtRestart(const std::string& folder) const {
+    return std::any_of(AtRestart.begin(), AtRestart.end(),
+                       [&](const std::string& path) { return IsInsideFolder(folder, path); });
 }
 
 void TUninstaller::HandOn(const TRecordedFile& file) {
@@ -257,6 +317,12 @@ void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::stri
         if (holdsUninstaller) outcome.FoldersAfterSelf.push_back(folder);
         if (!holdsUninstaller && Desktop.Files.RemoveEmptyDirectory(folder)) {
             Note("Removed folder: " + folder);
+            Desktop.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
+        } else if (!holdsUninstaller && HoldsAtRestart(folder) &&
+                   Desktop.Files.ScheduleAtRestart(folder, "")) {
+            // Empty once the restart has removed its files, which it does first.
+            Note("Removed at restart: " + folder);
+            AtRestart.push_back(folder);
             Desktop.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
         } else if (!lastOverall && !IsSamePath(folder, directory)) {
             // Still in use: the dictionary that is uninstalled last removes it. The uninstaller's

@@ -6,7 +6,10 @@
 // yet to the dictionaries that remain, as it hands on the files it wrote into a Vellumor folder
 // still in use, for the last uninstall of that folder. The record is read against what the
 // registry says the installation owns (InstallationFolders.h): its other lines are skipped and
-// logged.
+// logged. Programs that hold its files are closed when the person (or /CLOSEAPPLICATIONS) says so;
+// a file still in use is removed at the next restart (exit 3010). When a file can neither be
+// removed nor left for the restart, the record and the registration stay, so that a later
+// uninstall finds what is left.
 #pragma once
 
 #include "setup/FormPorts.h"
@@ -32,12 +35,19 @@ public:
     TUninstaller(const TDesktop& desktop, TInstallLog* log) : Desktop(desktop), Log(log) {}
 
     // Removes the installation whose uninstaller and record are in directory; asks first unless
-    // silent, and shows what it kept at the end unless silent.
-    TUninstallOutcome Run(const std::string& directory, bool silent);
+    // silent, and shows what it kept at the end unless silent. closePrograms: the silent run's
+    // answer to closing the programs that use the files.
+    TUninstallOutcome Run(const std::string& directory, bool silent, bool closePrograms = false);
 
 private:
     void Note(const std::string& line);
     void RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall);
+    // Removes one file: in use, it is left for the restart to remove; Failed when it cannot be.
+    void RemoveOne(const std::string& path);
+    // Whether to close the programs that use paths, and closing them; true when some were closed.
+    bool ClosePrograms(const std::vector<std::string>& paths);
+    // Whether something below folder is removed at the next restart.
+    bool HoldsAtRestart(const std::string& folder) const;
     // Notes a file of a Vellumor folder still in use, unchanged since it was written, for the
     // folder's last uninstall.
     void HandOn(const TRecordedFile& file);
@@ -53,6 +63,10 @@ private:
     TDesktop Desktop;
     TInstallLog* Log;
     std::vector<std::string> Kept;
+    // Files and folders left for the next restart to remove.
+    std::vector<std::string> AtRestart;
+    bool Silent = false;
+    bool CloseAnswer = false;
     std::vector<uint8_t> DigestBuffer; // where each installed file is read to be compared
     std::vector<std::pair<std::string, bool>> CheckedFolders; // each folder asked about: a link?
     bool Failed = false;

@@ -2,7 +2,8 @@
 // its window with the message loop until the form closes, or (/S) the installation engine without
 // any window.
 // A start-up that ends the application (missing or invalid support record) never shows the
-// window. Exit codes: 0 installed (or the wizard closed), 1 failed, 2 usage error.
+// window. Exit codes: 0 installed (or the wizard closed), 1 failed, 2 usage error, 3010 (/S)
+// installed but a restart finishes it.
 #include "platform/Exception.h"
 #include "platform/win32/WideText.h"
 #include "setup/MainForm.h"

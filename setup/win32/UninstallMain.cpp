@@ -1,7 +1,8 @@
 // The uninstaller's entry. Started from the dictionary folder (by Apps & Features or a script) it
 // runs its temporary copy and ends with the copy's exit code; the copy (started with _?=DIR) does
 // the work through TUninstaller and then removes the original. Exit codes: 0 removed, 1 not
-// removed (the answer was No) or something could not be removed, 2 usage error.
+// removed (the answer was No) or something could not be removed, 2 usage error, 3010 removed but
+// files in use go at the next restart.
 #include "platform/Exception.h"
 #include "platform/win32/WideText.h"
 #include "setup/unattended/CommandLine.h"
@@ -51,7 +52,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     TWin32Desktop desktop(nullptr, ApplicationTitle);
     TUninstaller uninstaller(desktop, log.get());
-    const TUninstallOutcome outcome = uninstaller.Run(*options.OriginDirectory, options.Silent);
+    const TUninstallOutcome outcome =
+        uninstaller.Run(*options.OriginDirectory, options.Silent, options.CloseApplications.value_or(false));
     log.reset();
     if (options.Handoff)
         FinishSelfRemoval(*options.Handoff, *options.OriginDirectory, outcome.Removed,

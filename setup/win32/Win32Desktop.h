@@ -8,6 +8,7 @@
 #include "setup/win32/desktop/Win32Module.h"
 #include "setup/win32/desktop/Win32ProgramStarter.h"
 #include "setup/win32/desktop/Win32Registry.h"
+#include "setup/win32/desktop/Win32RunningPrograms.h"
 #include "setup/win32/desktop/Win32Shortcuts.h"
 
 class TWin32Desktop {
@@ -16,7 +17,7 @@ public:
     TWin32Desktop(const TWin32Desktop&) = delete;
     TWin32Desktop& operator=(const TWin32Desktop&) = delete;
 
-    operator TDesktop() { return {Dialogs, Registry, Shortcuts, Starter, Files, Module, Locale}; }
+    operator TDesktop() { return {Dialogs, Registry, Shortcuts, Starter, Files, Module, Locale, Programs}; }
 
     TWin32Dialogs Dialogs;
     TWin32Registry Registry;
@@ -25,4 +26,5 @@ public:
     TWin32Files Files;
     TWin32Module Module;
     TWin32Locale Locale;
+    TWin32RunningPrograms Programs;
 };

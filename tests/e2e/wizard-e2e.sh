@@ -112,6 +112,8 @@ expect_window() {
 }
 saw_message() { grep -aqF "MSGBOX_OnInit L\"$2\"" "$1"; }
 no_message_like() { ! grep -aq "MSGBOX_OnInit.*$2" "$1"; }
+# A whole line of a log, which begins with UTF-8's byte-order mark.
+has_line() { tr -d '\r' <"$1" | sed '1s/^\xEF\xBB\xBF//' | grep -qxF -- "$2"; }
 
 project_marked() {
     tr -d '\r' <"$1" | awk '/^\[/{section=$0} section=="[Project]" && $0=="Deployed=1" {found=1} END{exit !found}' &&
@@ -170,27 +172,40 @@ check "no Vellumor Manual.lnk (no velmor.pdf shipped)" test ! -e "$group/Vellumo
 close_vellumor
 end_scenario
 
-echo "e2e: installing again asks only about the project file that the first run marked"
+echo "e2e: installing again, while Vellumor runs, asks about the marked project file and about velmor.exe"
 printf 'MyOwnWord\r\n' >>"$default_base/VL/velmor.pvl"
 cp "$default_base/VL/velmor.pvl" "$out/velmor.pvl.before"
 cp "$default_base/English-German/engger.vlp" "$out/engger.vlp.before"
-wine 'C:\Setup\setup.exe' >"$out/again.log" 2>&1 &
+wine 'C:\Program Files\Parlavox\VL\velmor.exe' >/dev/null 2>&1 &
+wait_window '^Vellumor$' 15 >/dev/null
+wine 'C:\Setup\setup.exe' '/LOG=C:\again-run.log' >"$out/again.log" 2>&1 &
 setup_pid=$!
 expect_window "second run opens" '^Parlavox Dictionary Setup - Welcome$'
 keys "$win" Return Return Return
 expect_window "the marked project file is newer than its member: a question" '^Confirm$'
 shot 06-again-newer-project-file
 keys "$win" alt+n
-expect_window "after No the second install completes" '^Information$'
+# Wine's Restart Manager names no program, so no question before the files: velmor.exe, still
+# running, is tried for 5 s and then named in a box.
+expect_window "velmor.exe in use: a box" '^Error$'
+shot 06b-again-file-in-use
+check "the box names velmor.exe" grep -aqF 'VL\\velmor.exe is in use by another program.' "$out/again.log"
+close_vellumor
+keys "$win" alt+t
+expect_window "after Try Again the second install completes" '^Information$'
 keys "$win" Return
 check "second setup.exe ended" wait_process "$setup_pid"
 check "message: the newer-file question about the project file" saw_message "$out/again.log" \
     'The current C:\\Program Files\\Parlavox\\English-German\\engger.vlp is newer than the file to be installed!\nOverwrite the current file?'
-check "no other question on the second run" test "$(grep -ac 'newer than the file' "$out/again.log")" -eq 1
+check "no other newer-file question on the second run" test "$(grep -ac 'newer than the file' "$out/again.log")" -eq 1
 check "message: complete on the second run" saw_message "$out/again.log" "Parlavox Dictionary setup complete."
 check "No kept the marked project file" cmp -s "$out/engger.vlp.before" "$default_base/English-German/engger.vlp"
 check "velmor.pvl stays as the user left it" cmp -s "$out/velmor.pvl.before" "$default_base/VL/velmor.pvl"
 check "the other files were replaced without a question" same_files "$resources/dictionary" "$default_base/English-German"
+check "Try Again replaced velmor.exe" has_line "$drive_c/again-run.log" 'Written: C:\Program Files\Parlavox\VL\velmor.exe'
+check "after the answer Retry" has_line "$drive_c/again-run.log" 'Answer: Retry'
+check "so no restart is needed" has_line "$drive_c/again-run.log" 'Information: Parlavox Dictionary setup complete.'
+
 wait_window '^Vellumor$' 15 >/dev/null && close_vellumor
 end_scenario
 
@@ -349,7 +364,7 @@ check "Escape ends the program" wait_process "$setup_pid" 20
 check "no message box on Escape" no_message_like "$out/escape.log" "."
 wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 
-echo "e2e: the project file's path taken by a folder: the project mark's error stays until OK"
+echo "e2e: the project file's path taken by a folder: the install fails on it, the project mark's error stays until OK"
 project_dir="$default_base/English-German/engger.vlp"
 rm -f "$project_dir"
 mkdir -p "$project_dir"
@@ -357,8 +372,10 @@ wine 'C:\Setup\setup.exe' >"$out/unwritable.log" 2>&1 &
 setup_pid=$!
 expect_window "wizard opens once more" '^Parlavox Dictionary Setup - Welcome$'
 keys "$win" Return Return Return
-expect_window "the install itself completes" '^Information$'
+# A member that cannot be written is never taken for written: the installation fails.
+expect_window "the install fails on the project file" '^Error$'
 keys "$win" Return
+check "message: setup failed" saw_message "$out/unwritable.log" 'Parlavox Dictionary setup failed!'
 expect_window "the project mark's error is shown" '^Parlavox Dictionary Setup$'
 w=$win
 sleep 1

@@ -9,6 +9,7 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
+#include "platform/HeldRetry.h"
 #include "platform/Resource.h"
 
 #include <gtest/gtest.h>
@@ -355,5 +356,23 @@ TEST(WidePaths, ADeviceNameInAFolderStaysTheDevice) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(temp.Path()) / "NUL"));
 }
 #endif
+
+// The waits for a held file: short at first, doubling to at most a second, 5 s in all, and none
+// before the first try.
+TEST(HeldRetry, WaitsFiftyMillisecondsDoublingToASecondForFiveSecondsInAll) {
+    std::vector<int> waits;
+    THeldRetry retry([&](int milliseconds) { waits.push_back(milliseconds); });
+    EXPECT_TRUE(waits.empty());
+    while (retry.WaitAgain()) {
+    }
+    EXPECT_EQ(waits, (std::vector<int>{50, 100, 200, 400, 800, 1000, 1000, 1000, 450}));
+    EXPECT_EQ(retry.Waited(), THeldRetry::TotalWait);
+    EXPECT_FALSE(retry.WaitAgain());
+    // Asked again by the person at the desktop: the whole schedule once more.
+    retry.Reset();
+    waits.clear();
+    EXPECT_TRUE(retry.WaitAgain());
+    EXPECT_EQ(waits, std::vector<int>{50});
+}
 
 } // namespace

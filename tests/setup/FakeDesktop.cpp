@@ -188,6 +188,7 @@ std::unique_ptr<TStream> TFakeDesktop::OpenArchiveResource(TArchiver&, const std
 
 std::unique_ptr<TStream> TFakeDesktop::OpenFileRead(const std::string& path) {
     OpenedFiles.push_back(path);
+    if (Unreadable.count(path)) throw EFOpenError("Cannot open file \"" + path + "\". Sharing violation");
     auto found = Files.find(path);
     if (found != Files.end())
         return std::make_unique<TMemoryStream>(
@@ -237,6 +238,7 @@ bool TFakeDesktop::WriteWholeFile(const std::string& path, const std::string& by
 TRemoveResult TFakeDesktop::RemoveFile(const std::string& path) {
     Log.Add("RemoveFile " + path);
     if (ReachedThroughLink(path)) return TRemoveResult::Refused;
+    if (InUse.count(path)) return TRemoveResult::InUse;
     if (Files.erase(path)) return TRemoveResult::Removed;
     if (!UseDisk || !::FileExists(path)) return TRemoveResult::Missing;
     return DeleteFileAt(path) ? TRemoveResult::Removed : TRemoveResult::Failed;
@@ -249,6 +251,45 @@ bool TFakeDesktop::ReachedThroughLink(const std::string& path) const {
         if (ExtractFileDir(at) == at) break;
     }
     return false;
+}
+
+bool TFakeDesktop::ScheduleAtRestart(const std::string& from, const std::string& to) {
+    Log.Add("ScheduleAtRestart " + from + " -> " + to);
+    if (ScheduleFails) return false;
+    Scheduled.push_back(from + " -> " + to);
+    return true;
+}
+
+std::vector<std::string> TFakeDesktop::ProgramsUsing(const std::vector<std::string>& paths) {
+    ProgramCalls.push_back("ProgramsUsing");
+    AskedAbout = paths;
+    std::vector<std::string> programs;
+    for (const std::string& path : paths) {
+        const auto holder = Holders.find(path);
+        if (holder != Holders.end() &&
+            std::find(programs.begin(), programs.end(), holder->second) == programs.end())
+            programs.push_back(holder->second);
+    }
+    return programs;
+}
+
+bool TFakeDesktop::ClosePrograms() {
+    ProgramCalls.push_back("ClosePrograms");
+    if (CloseRefused) return false;
+    for (auto holder = Holders.begin(); holder != Holders.end();) {
+        InUse.erase(holder->first);
+        holder = Holders.erase(holder);
+    }
+    return true;
+}
+
+bool TFakeDesktop::RestartPrograms() {
+    ProgramCalls.push_back("RestartPrograms");
+    return true;
+}
+
+void TFakeDesktop::EndSession() {
+    ProgramCalls.push_back("EndSession");
 }
 
 bool TFakeDesktop::RemoveEmptyDirectory(const std::string& path) {

@@ -53,13 +53,14 @@ class TFakeDesktop : public TDialogs,
                      public TProgramStarter,
                      public TFiles,
                      public TModule,
-                     public TLocale {
+                     public TLocale,
+                     public TRunningPrograms {
 public:
     explicit TFakeDesktop(TCallLog& log) : Log(log) {}
 
     // Every part of the desktop is this fake.
-    operator TDesktop() { return {*this, *this, *this, *this, *this, *this, *this}; }
-    operator TInstallPorts() { return {*this, *this, *this, *this, *this, *this}; }
+    operator TDesktop() { return {*this, *this, *this, *this, *this, *this, *this, *this}; }
+    operator TInstallPorts() { return {*this, *this, *this, *this, *this, *this, *this}; }
 
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
     void ShowException(const std::string& message) override;
@@ -93,6 +94,11 @@ public:
     bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     TRemoveResult RemoveFile(const std::string& path) override;
+    bool ScheduleAtRestart(const std::string& from, const std::string& to) override;
+    std::vector<std::string> ProgramsUsing(const std::vector<std::string>& paths) override;
+    bool ClosePrograms() override;
+    bool RestartPrograms() override;
+    void EndSession() override;
     bool RemoveEmptyDirectory(const std::string& path) override;
     bool OthersCanChange(const std::string& folder, bool entries) override;
     bool ProtectFolder(const std::string& folder) override;
@@ -139,7 +145,19 @@ public:
     std::set<std::string, TPathLess> Directories; // besides those that hold a file of Files
     bool UseDisk = false;
     int TodayYear = 2026, TodayMonth = 12, TodayDay = 8;
-    bool ReadFails = false;               // the fallback support file cannot be read
-    std::vector<std::string> OpenedFiles; // OpenFileRead and ReadFirstLine, in order
+    bool ReadFails = false;                      // the fallback support file cannot be read
+    std::set<std::string, TPathLess> Unreadable; // files another program holds: OpenFileRead fails
+    std::vector<std::string> OpenedFiles;        // OpenFileRead and ReadFirstLine, in order
+    // Files that RemoveFile finds held past its retries, and that ScheduleAtRestart cannot take.
+    std::set<std::string, TPathLess> InUse;
+    bool ScheduleFails = false;
+    // "from -> to" (to empty: deleted) in the order scheduled.
+    std::vector<std::string> Scheduled;
+    // The Restart Manager: the program that holds each file, and whether it refuses to close.
+    std::map<std::string, std::string, TPathLess> Holders;
+    bool CloseRefused = false;
+    std::vector<std::string> AskedAbout; // the paths of the last ProgramsUsing
+    // Every call of the Restart Manager port, in order.
+    std::vector<std::string> ProgramCalls;
     std::vector<std::string> ResourceLookups;
 };

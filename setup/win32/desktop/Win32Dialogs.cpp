@@ -114,7 +114,9 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM dat
 } // namespace
 
 TModalResult TWin32Dialogs::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
-    UINT flags = buttons == TMsgDlgButtons::mbYesNo ? MB_YESNO : MB_OK;
+    UINT flags = buttons == TMsgDlgButtons::mbYesNo               ? MB_YESNO
+                 : buttons == TMsgDlgButtons::mbCancelTryContinue ? MB_CANCELTRYCONTINUE
+                                                                  : MB_OK;
     const wchar_t* caption = L"Error";
     switch (kind) {
     case TMsgDlgType::mtError:
@@ -136,6 +138,12 @@ TModalResult TWin32Dialogs::MessageDlg(const std::string& text, TMsgDlgType kind
         return TModalResult::mrYes;
     case IDNO:
         return TModalResult::mrNo;
+    case IDCANCEL:
+        return TModalResult::mrCancel;
+    case IDTRYAGAIN:
+        return TModalResult::mrTryAgain;
+    case IDCONTINUE:
+        return TModalResult::mrContinue;
     default:
         return TModalResult::mrNone;
     }

@@ -6,6 +6,8 @@
 #include "platform/FileStream.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
+#include "platform/HeldRetry.h"
+#include "platform/Yield.h"
 #include "platform/win32/FinalPath.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
@@ -138,14 +140,30 @@ bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& byt
 
 TRemoveResult TWin32Files::RemoveFile(const std::string& path) {
     const std::wstring wide = WidePath(path);
-    const THandle file = OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
-    if (!file) return RemoveFailure(GetLastError());
-    if (IsReparseHandle(file.get()) || !FinalPathIs(file.get(), wide)) return TRemoveResult::Refused;
-    FILE_BASIC_INFO basic{};
-    if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
-        (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return TRemoveResult::Failed;
-    return DeleteThroughHandle(file.get(), basic) ? TRemoveResult::Removed : RemoveFailure(GetLastError());
+    // A file that another program holds for a moment (a scanner) is tried again on THeldRetry's
+    // schedule; each try opens the entry afresh, so a link put there meanwhile is still refused.
+    THeldRetry retry(SleepMilliseconds);
+    for (;;) {
+        const THandle file = OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+        if (file) {
+            if (IsReparseHandle(file.get()) || !FinalPathIs(file.get(), wide)) return TRemoveResult::Refused;
+            FILE_BASIC_INFO basic{};
+            if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+                (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                return TRemoveResult::Failed;
+            if (DeleteThroughHandle(file.get(), basic)) return TRemoveResult::Removed;
+        }
+        const DWORD error = GetLastError();
+        if (!LastErrorIsHeld()) return RemoveFailure(error);
+        if (!retry.WaitAgain()) return TRemoveResult::InUse;
+    }
+}
+
+bool TWin32Files::ScheduleAtRestart(const std::string& from, const std::string& to) {
+    // Only the file to delete goes without a target; a file replacing another replaces it whole.
+    if (to.empty()) return MoveFileExW(WidePath(from).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+    return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                       MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 bool TWin32Files::RemoveEmptyDirectory(const std::string& path) {

@@ -16,7 +16,9 @@ public:
     bool DirectoryExists(const std::string& path) override;
     bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
+    // Sharing violations and access denied are tried again on THeldRetry's schedule.
     TRemoveResult RemoveFile(const std::string& path) override;
+    bool ScheduleAtRestart(const std::string& from, const std::string& to) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
     bool OthersCanChange(const std::string& folder, bool entries) override;
     bool ProtectFolder(const std::string& folder) override;

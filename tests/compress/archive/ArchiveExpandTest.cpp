@@ -5,13 +5,18 @@
 #include "tests/support/TempDirectory.h"
 
 #include "compress/Archiver.h"
+#include "compress/archive/FileNames.h"
 #include "compress/archive/PendingFile.h"
+#include "platform/Crc32.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <tuple>
 
 namespace {
 
@@ -324,6 +329,107 @@ TEST_F(ArchiveExpand, AnEmptyTargetPathPlacesNamesInTheCurrentDirectory) {
     Expand(RawArchive({TRawMember{"here\\file.txt", "here"}}));
     std::filesystem::current_path(previous);
     EXPECT_EQ(Temp.Read("here\\file.txt"), "here");
+}
+
+// A file that cannot be created or replaced goes to OnFileError when it is set; a written one is
+// reported to OnFileWritten with what it received.
+class ArchiveFileErrors : public ArchiveExpandFixture {
+protected:
+    // While blocked's member is expanded, a folder takes its target's place: the replacement fails.
+    void BlockWhileExpanding(const std::string& blocked) {
+        Archiver.OnShowProgress = [this, blocked](int32_t&) {
+            if (!Temp.Exists(blocked)) std::filesystem::create_directories(Temp.Sub(blocked) + "/held");
+        };
+    }
+    static uint32_t Crc(const std::string& bytes) {
+        return UpdateCrc32(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+    static std::string ReadPath(const std::string& path) {
+        std::ifstream in(NativePath(path), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    std::vector<TFileError> Errors;
+};
+
+TEST_F(ArchiveFileErrors, WrittenFilesAreReportedWithTheSizeAndCrcOfTheirBytes) {
+    std::vector<std::tuple<std::string, int64_t, uint32_t>> written;
+    Archiver.OnFileWritten = [&](const std::string& target, int64_t size, uint32_t crc) {
+        written.emplace_back(target, size, crc);
+    };
+    const std::string big(700 * 1024, 'q'); // more than one gathered block
+    Expand(RawArchive({TRawMember{"a.txt", "alpha"}, TRawMember{"big", big}, TRawMember{"empty", ""}}));
+    ASSERT_EQ(written.size(), 3u);
+    EXPECT_EQ(written[0], std::make_tuple(Archiver.TargetPath() + "a.txt", int64_t{5}, Crc("alpha")));
+    EXPECT_EQ(written[1], std::make_tuple(Archiver.TargetPath() + "big", int64_t(big.size()), Crc(big)));
+    EXPECT_EQ(written[2], std::make_tuple(Archiver.TargetPath() + "empty", int64_t{0}, 0u));
+}
+
+TEST_F(ArchiveFileErrors, RetryAfterTheHoldEndsReplacesTheTarget) {
+    BlockWhileExpanding("held.txt");
+    Archiver.OnFileError = [&](const TFileError& error) {
+        Errors.push_back(error);
+        // The member is complete beside its target, with what it holds.
+        EXPECT_EQ(ReadPath(error.Pending), "new words");
+        std::filesystem::remove_all(Temp.Sub("held.txt"));
+        return TFileErrorAction::Retry;
+    };
+    TStringList names{"held.txt", "next.txt"};
+    Expand(RawArchive({TRawMember{"held.txt", "new words"}, TRawMember{"next.txt", "next"}}), &names);
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_TRUE(Errors[0].Replacing);
+    EXPECT_EQ(Errors[0].Target, Archiver.TargetPath() + "held.txt");
+    EXPECT_EQ(Errors[0].Size, 9);
+    EXPECT_EQ(Errors[0].Crc32, Crc("new words"));
+    EXPECT_EQ(FolderOf(Errors[0].Pending), FolderOf(Errors[0].Target));
+    EXPECT_EQ(Temp.Read("held.txt"), "new words");
+    EXPECT_EQ(names, (TStringList{Archiver.TargetPath() + "held.txt", Archiver.TargetPath() + "next.txt"}));
+    EXPECT_EQ(FilesIn(Temp), (std::vector<std::string>{"held.txt", "next.txt"}));
+}
+
+TEST_F(ArchiveFileErrors, KeepLeavesTheCompleteFileAndSkipLeavesNothing) {
+    for (const TFileErrorAction action : {TFileErrorAction::Keep, TFileErrorAction::Skip}) {
+        std::filesystem::remove_all(Temp.Sub("held.txt"));
+        for (const std::string& name : FilesIn(Temp)) std::filesystem::remove(Temp.Sub(name));
+        Errors.clear();
+        BlockWhileExpanding("held.txt");
+        Archiver.OnFileError = [&](const TFileError& error) {
+            Errors.push_back(error);
+            return action;
+        };
+        TStringList names{"held.txt", "next.txt"};
+        Expand(RawArchive({TRawMember{"held.txt", "new words"}, TRawMember{"next.txt", "next"}}), &names);
+        ASSERT_EQ(Errors.size(), 1u);
+        // Neither counts as written; the next member still is.
+        EXPECT_EQ(names, TStringList{Archiver.TargetPath() + "next.txt"});
+        EXPECT_EQ(std::filesystem::exists(NativePath(Errors[0].Pending)), action == TFileErrorAction::Keep);
+        if (action == TFileErrorAction::Keep) {
+            EXPECT_EQ(ReadPath(Errors[0].Pending), "new words");
+        }
+    }
+}
+
+TEST_F(ArchiveFileErrors, RaiseEndsTheExpansionAndACreationFailureIsNoReplacement) {
+    BlockWhileExpanding("held.txt");
+    Archiver.OnFileError = [&](const TFileError& error) {
+        Errors.push_back(error);
+        return TFileErrorAction::Raise;
+    };
+    EXPECT_THROW(Expand(RawArchive({TRawMember{"held.txt", "new"}, TRawMember{"next.txt", "x"}})),
+                 EFCreateError);
+    EXPECT_FALSE(Temp.Exists("next.txt"));
+    // A folder that does not exist (no MakeDirectories): the file cannot even be created.
+    Archiver.OnShowProgress = nullptr;
+    Errors.clear();
+    Archiver.OnFileError = [&](const TFileError& error) {
+        Errors.push_back(error);
+        return TFileErrorAction::Skip;
+    };
+    Expand(RawArchive({TRawMember{"missing-dir\\a.txt", "A"}, TRawMember{"b.txt", "B"}}));
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_FALSE(Errors[0].Replacing);
+    EXPECT_FALSE(Errors[0].InUse);
+    EXPECT_TRUE(Errors[0].Pending.empty());
+    EXPECT_EQ(Temp.Read("b.txt"), "B");
 }
 
 // ---------------------------------------------------------------------------------------------

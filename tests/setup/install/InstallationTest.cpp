@@ -2,6 +2,7 @@
 // expanding small stored archives into a scratch folder on disk.
 #include "setup/install/Installation.h"
 #include "platform/Sha256.h"
+#include "platform/FileSystem.h"
 #include "setup/InstalledPaths.h"
 #include "setup/ProtectedAccess.h"
 #include "setup/UninstallRecord.h"
@@ -18,6 +19,8 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <functional>
+#include <numeric>
 
 namespace {
 
@@ -772,6 +775,192 @@ TEST(ProtectedAccess, OnlyAdministratorsAndSystemMayChangeWhatIsBelow) {
     }
     const std::map<std::string, std::string> expected = {{"BA", "FA"}, {"SY", "FA"}, {"BU", "FRFX"}};
     EXPECT_EQ(rightsOf, expected);
+// A member's file that another program holds: the real archive component expands, and a folder
+// takes the target's place while the member is being expanded, so that its replacement fails as
+// a held file's does; the engine is told the file is held (InUse) while Held says so.
+class HeldTarget {
+public:
+    HeldTarget(TInstallation& engine, const std::filesystem::path& folder, std::string name,
+               std::string after = "")
+        : Engine(engine), Folder(folder), Name(std::move(name)), After(std::move(after)) {
+        Engine.Sleep = [this](int milliseconds) {
+            Waits.push_back(milliseconds);
+            if (OnWait) OnWait();
+        };
+        const TShowProgressEvent show = Engine.Compressor.OnShowProgress;
+        Engine.Compressor.OnShowProgress = [this, show](int32_t& percent) {
+            if (!Blocked && (After.empty() || std::filesystem::exists(Folder / After))) {
+                std::filesystem::create_directories(Folder / Name / "held");
+                Blocked = true;
+            }
+            show(percent);
+        };
+        Engine.Compressor.OnFileError = [this](const TFileError& error) {
+            Errors.push_back(error);
+            TFileError seen = error;
+            seen.InUse = Held;
+            return Engine.CompressorFileError(seen);
+        };
+    }
+    void LetGo() { std::filesystem::remove_all(Folder / Name); }
+    int Waited() const { return std::accumulate(Waits.begin(), Waits.end(), 0); }
+
+    TInstallation& Engine;
+    std::filesystem::path Folder;
+    std::string Name, After;
+    bool Blocked = false;
+    bool Held = true;
+    std::vector<int> Waits;
+    std::function<void()> OnWait;
+    std::vector<TFileError> Errors;
+};
+
+class HeldFiles : public InstallationEngine {
+protected:
+    HeldFiles() {
+        Desktop.ArchiveResources["UNINSTALL"] = BuildArchive({{"uninstall.exe", "MZ uninstaller"}});
+    }
+    std::string Target() const { return Root + "\\dict\\words.vlm"; }
+    bool Temporaries() const {
+        for (const auto& entry : std::filesystem::directory_iterator(Scratch.Path / "dict"))
+            if (entry.path().filename().string().rfind("~qdmx", 0) == 0) return true;
+        return false;
+    }
+};
+
+TEST_F(HeldFiles, ScannersHoldIsOutlastedWithoutAQuestion) {
+    HeldTarget hold(Engine, Scratch.Path / "dict", "words.vlm");
+    hold.OnWait = [&hold] {
+        if (hold.Waits.size() == 3) hold.LetGo();
+    };
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_EQ(hold.Waits, (std::vector<int>{50, 100, 200}));
+    EXPECT_TRUE(Questions.Asked.empty());
+    EXPECT_TRUE(Lines.Has("Waited 350 ms for " + Target() + " (held by another program)"));
+    // Only the held member waited.
+    EXPECT_FALSE(Lines.Has("Waited 350 ms for " + Root + "\\dict\\words.vlp (held by another program)"));
+    EXPECT_EQ(Disk("dict/words.vlm"), "apple\tApfel\n");
+    EXPECT_TRUE(Lines.Has("Written: " + Target()));
+    EXPECT_FALSE(Temporaries());
+}
+
+TEST_F(HeldFiles, FileStillInUseIsAskedAboutByNameAndReplacedAtRestart) {
+    HeldTarget hold(Engine, Scratch.Path / "dict", "words.vlm");
+    Questions.Answer = TAnswer::AtRestart;
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::NeedsRestart);
+    EXPECT_EQ(hold.Waited(), THeldRetry::TotalWait);
+    ASSERT_EQ(Questions.Asked.size(), 1u);
+    EXPECT_EQ(Questions.Asked[0].first, TQuestion::FileInUse);
+    EXPECT_EQ(Questions.Asked[0].second.rfind(Target() + " is in use by another program.", 0), 0u);
+    // The new file waits beside the target, complete, for the restart to move it over.
+    ASSERT_FALSE(hold.Errors.empty());
+    const std::string pending = hold.Errors.back().Pending;
+    EXPECT_EQ(Desktop.Scheduled, std::vector<std::string>{pending + " -> " + Target()});
+    EXPECT_EQ(ExtractFileDir(pending), ExtractFileDir(Target()));
+    std::ifstream waiting(NativePath(pending), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(waiting), {}), "apple\tApfel\n");
+    EXPECT_TRUE(Lines.Has("Replaced at restart: " + Target()));
+    EXPECT_FALSE(Lines.Has("Written: " + Target()));
+    // The rest of the installation goes on.
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
+    // The record lists the file with the bytes that the restart puts there.
+    Engine.Finish();
+    const TUninstallRecord record = TUninstallRecord::Parse(Disk("dict/uninstall.dat"));
+    const std::string bytes = "apple\tApfel\n";
+    const auto recorded = std::find_if(record.Files.begin(), record.Files.end(),
+                                       [&](const TRecordedFile& f) { return f.Path == Target(); });
+    ASSERT_NE(recorded, record.Files.end());
+    EXPECT_EQ(recorded->Size, static_cast<int64_t>(bytes.size()));
+    EXPECT_EQ(recorded->Checksum,
+              UpdateCrc32(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+}
+
+TEST_F(HeldFiles, CancelEndsTheInstallationAndLeavesTheFileAsItWas) {
+    HeldTarget hold(Engine, Scratch.Path / "dict", "words.vlm");
+    Questions.Answer = TAnswer::Cancel;
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Failed);
+    EXPECT_TRUE(Lines.Has("Failed: " + Target()));
+    EXPECT_FALSE(Lines.Has("Written: " + Target()));
+    EXPECT_TRUE(Desktop.Scheduled.empty());
+    EXPECT_FALSE(Temporaries());
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "<missing>");
+}
+
+TEST_F(HeldFiles, ErrorThatNoWaitingMendsFailsAtOnceAndIsNeverCalledWritten) {
+    HeldTarget hold(Engine, Scratch.Path / "dict", "words.vlm");
+    hold.Held = false;
+    const TInstallOutcome outcome = Engine.Install(Package, Request);
+    EXPECT_EQ(outcome.Status, TInstallStatus::Failed);
+    EXPECT_NE(outcome.Reason.find(Target()), std::string::npos);
+    EXPECT_TRUE(hold.Waits.empty());
+    EXPECT_TRUE(Questions.Asked.empty());
+    EXPECT_TRUE(Lines.Has("Failed: " + Target()));
+    EXPECT_FALSE(Lines.Has("Written: " + Target()));
+}
+
+TEST_F(HeldFiles, WaitingProjectIsMarkedInItsReplacementAndVellumorIsNotStarted) {
+    HeldTarget project(Engine, Scratch.Path / "dict", "words.vlp", "words.vlm");
+    Questions.Answer = TAnswer::AtRestart;
+    Request.LaunchVellumor = true;
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::NeedsRestart);
+    ASSERT_FALSE(project.Errors.empty());
+    const std::string pending = project.Errors.back().Pending;
+    Engine.Finish();
+    EXPECT_EQ(Desktop.ProfileWrites, std::vector<std::string>{pending + " [Project] Deployed=1"});
+    EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+    EXPECT_TRUE(Lines.Has("Not started: the installation is finished by the next restart"));
+}
+
+TEST_F(InstallationEngine, RecordTakesTheDigestOfTheBytesAsWrittenNotAsReadBack) {
+    Desktop.ArchiveResources["UNINSTALL"] = BuildArchive({{"uninstall.exe", "MZ uninstaller"}});
+    // A scanner holds the file from the moment it is written: it cannot be read back.
+    Desktop.Unreadable.insert(Root + "\\dict\\words.vlm");
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    Engine.Finish();
+    const TUninstallRecord record = TUninstallRecord::Parse(Disk("dict/uninstall.dat"));
+    const std::string bytes = "apple\tApfel\n";
+    ASSERT_FALSE(record.Files.empty());
+    EXPECT_EQ(record.Files[0].Path, Root + "\\dict\\words.vlm");
+    EXPECT_EQ(record.Files[0].Size, static_cast<int64_t>(bytes.size()));
+    EXPECT_EQ(record.Files[0].Checksum,
+              UpdateCrc32(0, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+}
+
+TEST_F(InstallationEngine, RunningProgramIsNamedClosedOnYesAndRestartedAfterwards) {
+    std::filesystem::create_directories(Scratch.Path / "apps/VL");
+    Scratch.Write("apps/VL/velmor.exe", {'o', 'l', 'd'});
+    const std::string exe = Root + "\\apps\\VL\\velmor.exe";
+    Desktop.Holders[exe] = "Vellumor";
+    Questions.Answer = TAnswer::Yes;
+    EXPECT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    // Only the files that exist are asked about; the dictionary's folder does not yet.
+    EXPECT_EQ(Desktop.AskedAbout, std::vector<std::string>{exe});
+    // The first question; the old file, written now, is newer than its member: the second.
+    ASSERT_FALSE(Questions.Asked.empty());
+    EXPECT_EQ(Questions.Asked[0].first, TQuestion::ClosePrograms);
+    EXPECT_EQ(Questions.Asked[0].second,
+              "Vellumor is running and uses files that setup must replace. Close it and continue? (No: setup "
+              "continues, and a file still in use is replaced when Windows restarts next.)");
+    EXPECT_EQ(Desktop.ProgramCalls,
+              (std::vector<std::string>{"ProgramsUsing", "ClosePrograms", "RestartPrograms", "EndSession"}));
+    EXPECT_TRUE(Lines.Has("Closed: Vellumor"));
+    EXPECT_TRUE(Lines.Has("Restarted: Vellumor"));
+    EXPECT_EQ(Disk("apps/VL/velmor.exe"), "MZ stand-in");
+}
+
+TEST_F(InstallationEngine, UnattendedRunClosesProgramsOnlyWhenTheCommandLineSaysSo) {
+    std::filesystem::create_directories(Scratch.Path / "apps/VL");
+    Scratch.Write("apps/VL/velmor.exe", {'o', 'l', 'd'});
+    Desktop.Holders[Root + "\\apps\\VL\\velmor.exe"] = "Vellumor";
+    for (const bool close : {false, true}) {
+        Desktop.ProgramCalls.clear();
+        TUnattendedAnswers answers(close);
+        TInstallation engine(Desktop, Progress, answers, Notes);
+        engine.Install(Package, Request);
+        EXPECT_EQ(std::count(Desktop.ProgramCalls.begin(), Desktop.ProgramCalls.end(), "ClosePrograms"),
+                  close ? 1 : 0);
+    }
 }
 
 TEST(InstallQuestions, EachHasANameAndAnUnattendedAnswer) {
@@ -779,6 +968,10 @@ TEST(InstallQuestions, EachHasANameAndAnUnattendedAnswer) {
     EXPECT_EQ(UnattendedAnswer(TQuestion::ReplaceNewerFile), TAnswer::No);
     TUnattendedAnswers unattended;
     EXPECT_EQ(unattended.Ask(TQuestion::ReplaceNewerFile, "Overwrite?"), TAnswer::No);
+    // Nobody is there to close a program or press Retry: the restart finishes the installation.
+    EXPECT_EQ(unattended.Ask(TQuestion::ClosePrograms, "Close?"), TAnswer::No);
+    EXPECT_EQ(unattended.Ask(TQuestion::FileInUse, "In use"), TAnswer::AtRestart);
+    EXPECT_EQ(TUnattendedAnswers(true).Ask(TQuestion::ClosePrograms, "Close?"), TAnswer::Yes);
 }
 
 // The unattended run (/S): no form, the engine called with the command line's folders, the
@@ -1063,6 +1256,54 @@ TEST_F(WizardTest, LaunchNeedsTheProjectFileToExist) {
     form.RunInstallation();
     EXPECT_EQ(Desktop.ProfileWrites.size(), 1u);
     EXPECT_TRUE(Desktop.StartedCommandLines.empty());
+}
+
+TEST_F(WizardInstallation, FileInUseBoxNamesItAndContinueFinishesAtRestart) {
+    HeldTarget hold(Form->Engine(), Scratch.Path / "dict", "words.vlm");
+    Desktop.Answers = {TModalResult::mrContinue};
+    Install();
+    ASSERT_EQ(Desktop.Messages.size(), 2u);
+    EXPECT_EQ(Desktop.Messages[0].Buttons, TMsgDlgButtons::mbCancelTryContinue);
+    EXPECT_EQ(Desktop.Messages[0].Text.rfind(Root + "\\dict\\words.vlm is in use by another program.", 0),
+              0u);
+    EXPECT_EQ(Desktop.Messages[1].Text, SetupRestartMessage);
+    EXPECT_EQ(Desktop.Scheduled.size(), 1u);
+}
+
+TEST_F(WizardInstallation, TryAgainAfterTheHoldEndsReplacesTheFile) {
+    HeldTarget hold(Form->Engine(), Scratch.Path / "dict", "words.vlm");
+    // The program lets go once the box has been answered.
+    hold.OnWait = [&] {
+        if (!Desktop.Messages.empty()) hold.LetGo();
+    };
+    Desktop.Answers = {TModalResult::mrTryAgain};
+    Install();
+    ASSERT_EQ(Desktop.Messages.size(), 2u);
+    EXPECT_EQ(Desktop.Messages[1].Text, SetupCompleteMessage);
+    EXPECT_EQ(Disk("dict/words.vlm"), "apple\tApfel\n");
+    EXPECT_TRUE(Desktop.Scheduled.empty());
+}
+
+TEST_F(WizardInstallation, RunningVellumorIsClosedOnlyWhenYesIsPressed) {
+    for (const TModalResult pressed : {TModalResult::mrNone, TModalResult::mrYes}) {
+        std::filesystem::create_directories(Scratch.Path / "apps/VL");
+        Scratch.Write("apps/VL/velmor.exe", {'o', 'l', 'd'});
+        Desktop.Holders[VellumorDir() + "\\velmor.exe"] = "Vellumor";
+        Desktop.ProgramCalls.clear();
+        Desktop.Messages.clear();
+        Desktop.Answers = {pressed};
+        Start();
+        Controls.Texts[N::PVDirectory] = Root + "\\apps";
+        Controls.Texts[N::DictionaryDirectory] = Root + "\\dict";
+        Install();
+        ASSERT_FALSE(Desktop.Messages.empty());
+        EXPECT_EQ(Desktop.Messages[0].Buttons, TMsgDlgButtons::mbYesNo);
+        EXPECT_EQ(
+            Desktop.Messages[0].Text.rfind("Vellumor is running and uses files that setup must replace.", 0),
+            0u);
+        EXPECT_EQ(std::count(Desktop.ProgramCalls.begin(), Desktop.ProgramCalls.end(), "ClosePrograms"),
+                  pressed == TModalResult::mrYes ? 1 : 0);
+    }
 }
 
 } // namespace

@@ -19,6 +19,21 @@ TEST(CommandLine, OptionsIgnoreCaseAndTakeSlashOrDash) {
     EXPECT_EQ(o.LogFile.value_or(""), "C:\\l.txt");
 }
 
+TEST(CommandLine, CloseApplicationsOptionsForBothProgramsAndNeitherByDefault) {
+    EXPECT_FALSE(ParseCommandLine("/S", TOptionSet::Setup).CloseApplications.has_value());
+    EXPECT_EQ(ParseCommandLine("/S /closeapplications", TOptionSet::Setup).CloseApplications, true);
+    EXPECT_EQ(ParseCommandLine("/S /NOCLOSEAPPLICATIONS", TOptionSet::Setup).CloseApplications, false);
+    EXPECT_EQ(ParseCommandLine("/S /CLOSEAPPLICATIONS _?=C:\\D", TOptionSet::Uninstall).CloseApplications,
+              true);
+    EXPECT_EQ(
+        ParseCommandLine("/S /CLOSEAPPLICATIONS /CLOSEAPPLICATIONS", TOptionSet::Setup).CloseApplications,
+        true);
+    // Both at once say nothing clear: refused, not guessed.
+    EXPECT_THROW(ParseCommandLine("/S /CLOSEAPPLICATIONS /NOCLOSEAPPLICATIONS", TOptionSet::Setup),
+                 EUsageError);
+    EXPECT_THROW(ParseCommandLine("/CLOSEAPPLICATIONS=1", TOptionSet::Setup), EUsageError);
+}
+
 TEST(CommandLine, DirectoryAfterDTakesTheRestOfTheLineWithBlanks) {
     const TSetupOptions o =
         ParseCommandLine("/S /LOG=\"C:\\my logs\\s.log\" /d=C:\\Some Folder\\Apps /x  ", TOptionSet::Setup);

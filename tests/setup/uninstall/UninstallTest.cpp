@@ -259,3 +259,81 @@ TEST_F(Uninstalling, MissingRecordFailsWithoutTouchingAnything) {
 }
 
 } // namespace
+
+// Files in use: removed at the next restart, or, when even that cannot be arranged, everything
+// that lets a later uninstall find them stays.
+class UninstallingInUse : public Uninstalling {
+protected:
+    UninstallingInUse() {
+        // B goes first, so that A is the last of Vellumor and takes velmor.exe with it.
+        TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictB", true);
+        Desktop.Files.erase("C:\\Apps\\DictB\\uninstall.exe");
+        Desktop.Scheduled.clear();
+        Desktop.ProgramCalls.clear();
+        Desktop.InUse.insert(Exe);
+    }
+    TUninstallOutcome Run(bool closePrograms = false) {
+        TLinesLog lines;
+        TUninstallOutcome outcome = TUninstaller(Desktop, &lines).Run("C:\\Apps\\DictA", true, closePrograms);
+        Lines = lines.Lines;
+        return outcome;
+    }
+    bool Noted(const std::string& line) const {
+        return std::find(Lines.begin(), Lines.end(), line) != Lines.end();
+    }
+
+    const std::string Exe = "C:\\Apps\\VL\\velmor.exe";
+    std::vector<std::string> Lines;
+};
+
+TEST_F(UninstallingInUse, RunningProgramIsRemovedAtRestartWithItsFolderAfterIt) {
+    const TUninstallOutcome outcome = Run();
+    EXPECT_EQ(outcome.ExitCode, ExitRestartNeeded);
+    EXPECT_TRUE(outcome.Removed);
+    // The file first, then its folder, which the restart finds empty.
+    EXPECT_EQ(Desktop.Scheduled, (std::vector<std::string>{Exe + " -> ", "C:\\Apps\\VL -> "}));
+    EXPECT_TRUE(Noted("Removed at restart: " + Exe));
+    EXPECT_FALSE(Noted("Removed: " + Exe));
+    // Everything is removed or scheduled: the registration and the record may go.
+    EXPECT_FALSE(HasKey(UninstallKey + "Parlavox A\\DisplayName"));
+    EXPECT_FALSE(HasKey("Software\\Parlavox\\Vellumor\\4.0\\RootDir"));
+    EXPECT_FALSE(Has("C:\\Apps\\DictA\\uninstall.dat"));
+    EXPECT_FALSE(Has("C:\\Apps\\DictA\\a.vlm"));
+}
+
+TEST_F(UninstallingInUse, FileThatCannotBeScheduledKeepsRecordAndRegistration) {
+    Desktop.ScheduleFails = true;
+    const TUninstallOutcome outcome = Run();
+    EXPECT_EQ(outcome.ExitCode, ExitFailure);
+    // The uninstaller and its record stay, and the registry still leads to them.
+    EXPECT_FALSE(outcome.Removed);
+    EXPECT_TRUE(Has("C:\\Apps\\DictA\\uninstall.dat"));
+    EXPECT_TRUE(HasKey(UninstallKey + "Parlavox A\\DisplayName"));
+    EXPECT_TRUE(HasKey("Software\\Parlavox\\Vellumor\\4.0\\RootDir"));
+    EXPECT_TRUE(Has(Exe));
+    EXPECT_TRUE(Noted("Kept: " + Exe + " (in use)"));
+    // The files that could go, went.
+    EXPECT_FALSE(Has("C:\\Apps\\DictA\\a.vlm"));
+}
+
+TEST_F(UninstallingInUse, ProgramIsNamedAndClosedOnlyWhenAsked) {
+    Desktop.Holders[Exe] = "Vellumor";
+    EXPECT_EQ(Run().ExitCode, ExitRestartNeeded);
+    EXPECT_TRUE(
+        Noted("Question: Vellumor is running and uses files to be removed. Close it and continue? (No: "
+              "files still in use are removed when Windows restarts next.)"));
+    EXPECT_TRUE(Noted("Answer: No"));
+    EXPECT_EQ(std::count(Desktop.ProgramCalls.begin(), Desktop.ProgramCalls.end(), "ClosePrograms"), 0);
+}
+
+TEST_F(UninstallingInUse, ClosedProgramLetsTheFileGoNow) {
+    Desktop.Holders[Exe] = "Vellumor";
+    EXPECT_EQ(Run(true).ExitCode, ExitSuccess);
+    EXPECT_FALSE(Has(Exe));
+    EXPECT_TRUE(Desktop.Scheduled.empty());
+    EXPECT_EQ(Desktop.ProgramCalls,
+              (std::vector<std::string>{"ProgramsUsing", "ClosePrograms", "RestartPrograms", "EndSession"}));
+    // Only files that are to go are asked about: not the user's list nor the changed files.
+    EXPECT_EQ(std::count(Desktop.AskedAbout.begin(), Desktop.AskedAbout.end(), "C:\\Apps\\VL\\velmor.pvl"),
+              0);
+}
