@@ -775,6 +775,8 @@ TEST(ProtectedAccess, OnlyAdministratorsAndSystemMayChangeWhatIsBelow) {
     }
     const std::map<std::string, std::string> expected = {{"BA", "FA"}, {"SY", "FA"}, {"BU", "FRFX"}};
     EXPECT_EQ(rightsOf, expected);
+}
+
 // A member's file that another program holds: the real archive component expands, and a folder
 // takes the target's place while the member is being expanded, so that its replacement fails as
 // a held file's does; the engine is told the file is held (InUse) while Held says so.
