@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -188,8 +189,8 @@ protected:
 // What became of a file to be removed: gone now, not there to begin with, held open by a program
 // after the short retries for a scanner's hold (a sharing violation), refused (a link, or a file
 // whose final path is not the path given, so reached through a link at some level), or failed
-// otherwise.
-enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed };
+// otherwise; or left because its bytes are not the ones expected (Changed).
+enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed, Changed };
 
 // Files and folders.
 class TFiles {
@@ -217,6 +218,11 @@ public:
     // that handle, trying again for a few seconds while another program holds it; never a link,
     // nor a file reached through one (Refused).
     virtual TRemoveResult RemoveFile(const std::string& path) = 0;
+    // As RemoveFile, but first reads the file's bytes through the handle it is removed through,
+    // with writers shut out, and removes it only when unchanged says so of them (Changed
+    // otherwise): what was checked is what goes.
+    virtual TRemoveResult RemoveFileIfUnchanged(const std::string& path,
+                                                const std::function<bool(TStream& bytes)>& unchanged) = 0;
     // Has Windows move the file from to to at the next restart, replacing what is there (to
     // empty: delete from; an empty folder is deleted too); false when it cannot.
     virtual bool ScheduleAtRestart(const std::string& from, const std::string& to) = 0;

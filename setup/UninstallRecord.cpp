@@ -162,18 +162,22 @@ std::optional<TFileDigest> ParseDigestText(const std::string& text) {
     }
 }
 
+TFileDigest DigestStream(TStream& stream, std::vector<uint8_t>& buffer) {
+    TFileDigest digest;
+    if (buffer.size() < 256 * 1024) buffer.resize(256 * 1024);
+    for (;;) {
+        const int32_t n = stream.Read(buffer.data(), static_cast<int32_t>(buffer.size()));
+        if (n <= 0) break;
+        digest.Size += n;
+        digest.Checksum = UpdateCrc32(digest.Checksum, buffer.data(), static_cast<size_t>(n));
+    }
+    return digest;
+}
+
 std::optional<TFileDigest> DigestFile(TFiles& files, const std::string& path, std::vector<uint8_t>& buffer) {
     try {
         std::unique_ptr<TStream> stream = files.OpenFileRead(path);
-        TFileDigest digest;
-        if (buffer.size() < 256 * 1024) buffer.resize(256 * 1024);
-        for (;;) {
-            const int32_t n = stream->Read(buffer.data(), static_cast<int32_t>(buffer.size()));
-            if (n <= 0) break;
-            digest.Size += n;
-            digest.Checksum = UpdateCrc32(digest.Checksum, buffer.data(), static_cast<size_t>(n));
-        }
-        return digest;
+        return DigestStream(*stream, buffer);
     } catch (const std::exception&) {
         return std::nullopt;
     }

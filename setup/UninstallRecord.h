@@ -14,6 +14,7 @@
 #include <vector>
 
 class TFiles;
+class TStream;
 
 // The record cannot be read or makes no sense.
 class ERecordError : public Exception {
@@ -64,6 +65,8 @@ struct TFileDigest {
 };
 // buffer: where the file is read, kept by the caller for the next file (a fresh 256 KB for every
 // file cost more than reading it); made large enough here.
+// The size and CRC-32 of what is left to read in stream (buffer: room to read in, grown as needed).
+TFileDigest DigestStream(TStream& stream, std::vector<uint8_t>& buffer);
 std::optional<TFileDigest> DigestFile(TFiles& files, const std::string& path, std::vector<uint8_t>& buffer);
 // A digest as "SIZE CRC" (decimal, eight hexadecimal digits), the way the record writes them, and
 // back; nothing when the text is not one.

@@ -168,7 +168,8 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
         }
     }
 
-    std::vector<std::string> removable;
+    std::vector<const TRemovable*> removable;
+    std::vector<std::string> removablePaths;
     for (const TRemovable& file : files) {
         if (!Desktop.Files.FileExists(file.Path)) continue;
         if (BehindLink(file.Path)) {
@@ -185,10 +186,11 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
             Kept.push_back(file.Path + " (changed since it was installed)");
             continue;
         }
-        removable.push_back(file.Path);
+        removable.push_back(&file);
+        removablePaths.push_back(file.Path);
     }
-    const bool closed = ClosePrograms(removable);
-    for (const std::string& path : removable) RemoveOne(path);
+    const bool closed = ClosePrograms(removablePaths);
+    for (const TRemovable* file : removable) RemoveOne(file->Path, file->Digests);
     if (closed && !Desktop.Programs.RestartPrograms()) Note("Closed programs not restarted");
     Desktop.Programs.EndSession();
     // Handed-on files that could not go stay handed on, for the uninstall that is run again.
@@ -216,8 +218,14 @@ bool TUninstaller::ClosePrograms(const std::vector<std::string>& paths) {
     return true;
 }
 
-void TUninstaller::RemoveOne(const std::string& path) {
-    switch (Desktop.Files.RemoveFile(path)) {
+void TUninstaller::RemoveOne(const std::string& path, const std::vector<TFileDigest>& digests) {
+    const auto unchanged = [&](TStream& bytes) {
+        const TFileDigest digest = DigestStream(bytes, DigestBuffer);
+        return std::any_of(digests.begin(), digests.end(), [&](const TFileDigest& d) {
+            return digest.Size == d.Size && digest.Checksum == d.Checksum;
+        });
+    };
+    switch (Desktop.Files.RemoveFileIfUnchanged(path, unchanged)) {
     case TRemoveResult::Removed:
         Note("Removed: " + path);
         return;
@@ -236,6 +244,10 @@ void TUninstaller::RemoveOne(const std::string& path) {
         }
         Kept.push_back(path + " (in use)");
         break;
+    case TRemoveResult::Changed:
+        // Changed between the first look and the removal's own.
+        Kept.push_back(path + " (changed since it was installed)");
+        return;
     case TRemoveResult::Failed:
         Kept.push_back(path + " (could not be removed)");
         break;

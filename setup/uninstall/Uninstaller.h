@@ -42,8 +42,9 @@ public:
 private:
     void Note(const std::string& line);
     void RemoveFiles(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall);
-    // Removes one file: in use, it is left for the restart to remove; Failed when it cannot be.
-    void RemoveOne(const std::string& path);
+    // Removes one file whose bytes are still one of digests, checked through the handle that
+    // removes it: in use, it is left for the restart to remove; Failed when it cannot be.
+    void RemoveOne(const std::string& path, const std::vector<TFileDigest>& digests);
     // Whether to close the programs that use paths, and closing them; true when some were closed.
     bool ClosePrograms(const std::vector<std::string>& paths);
     // Whether something below folder is removed at the next restart.

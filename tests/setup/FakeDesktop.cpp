@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 const char* KindText(TMsgDlgType kind) {
@@ -242,6 +243,21 @@ TRemoveResult TFakeDesktop::RemoveFile(const std::string& path) {
     if (Files.erase(path)) return TRemoveResult::Removed;
     if (!UseDisk || !::FileExists(path)) return TRemoveResult::Missing;
     return DeleteFileAt(path) ? TRemoveResult::Removed : TRemoveResult::Failed;
+}
+
+TRemoveResult TFakeDesktop::RemoveFileIfUnchanged(const std::string& path,
+                                                  const std::function<bool(TStream& bytes)>& unchanged) {
+    if (ReachedThroughLink(path) || InUse.count(path)) return RemoveFile(path);
+    if (const auto change = ChangeBeforeRemoval.find(path); change != ChangeBeforeRemoval.end()) {
+        if (Files.count(path))
+            Files[path].Bytes = change->second;
+        else if (UseDisk)
+            std::ofstream(path, std::ios::binary) << change->second;
+    }
+    if (!Files.count(path) && !(UseDisk && ::FileExists(path))) return TRemoveResult::Missing;
+    const std::unique_ptr<TStream> bytes = OpenFileRead(path);
+    if (!unchanged(*bytes)) return TRemoveResult::Changed;
+    return RemoveFile(path);
 }
 
 bool TFakeDesktop::ReachedThroughLink(const std::string& path) const {

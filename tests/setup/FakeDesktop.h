@@ -94,6 +94,10 @@ public:
     bool IsReparsePoint(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     TRemoveResult RemoveFile(const std::string& path) override;
+    // Reads the bytes as OpenFileRead does; ChangeBeforeRemoval changes them first (a file changed
+    // between the uninstaller's first look and the removal).
+    TRemoveResult RemoveFileIfUnchanged(const std::string& path,
+                                        const std::function<bool(TStream& bytes)>& unchanged) override;
     bool ScheduleAtRestart(const std::string& from, const std::string& to) override;
     std::vector<std::string> ProgramsUsing(const std::vector<std::string>& paths) override;
     bool ClosePrograms() override;
@@ -147,7 +151,8 @@ public:
     int TodayYear = 2026, TodayMonth = 12, TodayDay = 8;
     bool ReadFails = false;                      // the fallback support file cannot be read
     std::set<std::string, TPathLess> Unreadable; // files another program holds: OpenFileRead fails
-    std::vector<std::string> OpenedFiles;        // OpenFileRead and ReadFirstLine, in order
+    std::map<std::string, std::string, TPathLess> ChangeBeforeRemoval;
+    std::vector<std::string> OpenedFiles; // OpenFileRead and ReadFirstLine, in order
     // Files that RemoveFile finds held past its retries, and that ScheduleAtRestart cannot take.
     std::set<std::string, TPathLess> InUse;
     bool ScheduleFails = false;

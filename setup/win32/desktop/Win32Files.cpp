@@ -29,6 +29,42 @@ THandle OpenEntry(const std::string& path, DWORD access,
                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
+// Reads an open file through its handle, from the start, for a check before it is removed.
+class THandleReader : public TStream {
+public:
+    explicit THandleReader(HANDLE handle) : Handle(handle) {
+        LARGE_INTEGER start{};
+        SetFilePointerEx(Handle, start, nullptr, FILE_BEGIN);
+    }
+    int64_t Size() const override {
+        LARGE_INTEGER size{};
+        return GetFileSizeEx(Handle, &size) ? size.QuadPart : 0;
+    }
+    int64_t Position() const override { return Offset; }
+    int32_t Read(void* buffer, int32_t count) override {
+        DWORD read = 0;
+        if (count <= 0) return 0;
+        if (!ReadFile(Handle, buffer, static_cast<DWORD>(count), &read, nullptr))
+            throw EInOutError("The file cannot be read: " + SystemErrorText());
+        Offset += read;
+        return static_cast<int32_t>(read);
+    }
+    void Write(const void*, int32_t) override { throw EInOutError("The file is open for reading only"); }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
+        LARGE_INTEGER distance{}, at{};
+        distance.QuadPart = offset;
+        const DWORD method = origin == TSeekOrigin::Begin     ? FILE_BEGIN
+                             : origin == TSeekOrigin::Current ? FILE_CURRENT
+                                                              : FILE_END;
+        if (!SetFilePointerEx(Handle, distance, &at, method)) throw EInOutError("The file cannot be read");
+        return Offset = at.QuadPart;
+    }
+
+private:
+    HANDLE Handle;
+    int64_t Offset = 0;
+};
+
 TRemoveResult RemoveFailure(DWORD error) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return TRemoveResult::Missing;
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return TRemoveResult::InUse;
@@ -139,18 +175,36 @@ bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& byt
 }
 
 TRemoveResult TWin32Files::RemoveFile(const std::string& path) {
+    return Remove(path, nullptr);
+}
+
+TRemoveResult TWin32Files::RemoveFileIfUnchanged(const std::string& path,
+                                                 const std::function<bool(TStream& bytes)>& unchanged) {
+    return Remove(path, &unchanged);
+}
+
+TRemoveResult TWin32Files::Remove(const std::string& path, const std::function<bool(TStream&)>* unchanged) {
     const std::wstring wide = WidePath(path);
+    // Reading the bytes to check them shuts writers out until the handle deletes the file.
+    const DWORD access =
+        DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | (unchanged ? FILE_READ_DATA : 0);
+    const DWORD sharing = unchanged ? FILE_SHARE_READ | FILE_SHARE_DELETE
+                                    : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     // A file that another program holds for a moment (a scanner) is tried again on THeldRetry's
     // schedule; each try opens the entry afresh, so a link put there meanwhile is still refused.
     THeldRetry retry(SleepMilliseconds);
     for (;;) {
-        const THandle file = OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+        const THandle file = OpenEntry(path, access, sharing);
         if (file) {
             if (IsReparseHandle(file.get()) || !FinalPathIs(file.get(), wide)) return TRemoveResult::Refused;
             FILE_BASIC_INFO basic{};
             if (!GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
                 (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 return TRemoveResult::Failed;
+            if (unchanged) {
+                THandleReader bytes(file.get());
+                if (!(*unchanged)(bytes)) return TRemoveResult::Changed;
+            }
             if (DeleteThroughHandle(file.get(), basic)) return TRemoveResult::Removed;
         }
         const DWORD error = GetLastError();

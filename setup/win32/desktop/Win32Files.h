@@ -18,6 +18,8 @@ public:
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     // Sharing violations and access denied are tried again on THeldRetry's schedule.
     TRemoveResult RemoveFile(const std::string& path) override;
+    TRemoveResult RemoveFileIfUnchanged(const std::string& path,
+                                        const std::function<bool(TStream& bytes)>& unchanged) override;
     bool ScheduleAtRestart(const std::string& from, const std::string& to) override;
     bool RemoveEmptyDirectory(const std::string& path) override;
     bool OthersCanChange(const std::string& folder, bool entries) override;
@@ -26,4 +28,9 @@ public:
     // hidden nor system files (read-only and archive files are seen); times outside 1980..2107 are
     // clamped to that range.
     std::optional<int32_t> FindFileTimeStamp(const std::string& path) override;
+
+private:
+    // Removes through a handle opened without following links; with unchanged, only after it
+    // accepted the bytes read through that handle.
+    TRemoveResult Remove(const std::string& path, const std::function<bool(TStream&)>* unchanged);
 };

@@ -187,6 +187,19 @@ TEST_F(Uninstalling, NothingIsRemovedThroughALinkAtAnyLevel) {
     EXPECT_FALSE(Has("C:\\Apps\\DictA\\a.vlm") || Has("C:\\Apps\\VL\\velmor.exe"));
 }
 
+// A file changed after the uninstaller's first look: the removal reads it again through the
+// handle it would remove it with, and keeps it.
+TEST_F(Uninstalling, FileChangedBeforeItsRemovalIsKept) {
+    Desktop.Registry.erase("Software\\Parlavox\\Vellumor\\4.0\\Dictionaries\\Parlavox B");
+    Desktop.ChangeBeforeRemoval["C:\\Apps\\DictA\\a.vlm"] = "the user's words";
+    TLinesLog lines;
+    TUninstaller(Desktop, &lines).Run("C:\\Apps\\DictA", true);
+    EXPECT_TRUE(Has("C:\\Apps\\DictA\\a.vlm"));
+    EXPECT_TRUE(lines.Has("Kept: C:\\Apps\\DictA\\a.vlm (changed since it was installed)"))
+        << ::testing::PrintToString(lines.Lines);
+    EXPECT_FALSE(Has("C:\\Apps\\VL\\velmor.exe"));
+}
+
 // A link above the installation's folders, which the checks on names see only once: every file
 // below it is skipped and named, and none is removed through it.
 TEST_F(Uninstalling, ALinkAboveTheInstallationFoldersRemovesNothingBelowIt) {
