@@ -179,9 +179,8 @@ void TInstallation::CloseProgramsUsingTargets() {
     std::string names;
     for (const std::string& program : programs) names += (names.empty() ? "" : ", ") + program;
     const bool one = programs.size() == 1;
-    const std::string question = names + (one ? " is" : " are") +
-                                 " running and uses files that setup must replace. Close " +
-                                 (one ? "it" : "them") +
+    const std::string question = names + (one ? " is running and uses" : " are running and use") +
+                                 " files that setup must replace. Close " + (one ? "it" : "them") +
                                  " and continue? (No: setup continues, and a file still in use is replaced "
                                  "when Windows restarts next.)";
     Note("Question: " + question);

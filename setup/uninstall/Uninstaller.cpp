@@ -205,8 +205,8 @@ bool TUninstaller::ClosePrograms(const std::vector<std::string>& paths) {
     std::string names;
     for (const std::string& program : programs) names += (names.empty() ? "" : ", ") + program;
     const std::string question =
-        names + (programs.size() == 1 ? " is" : " are") + " running and uses files to be removed. Close " +
-        (programs.size() == 1 ? "it" : "them") +
+        names + (programs.size() == 1 ? " is running and uses" : " are running and use") +
+        " files to be removed. Close " + (programs.size() == 1 ? "it" : "them") +
         " and continue? (No: files still in use are removed when Windows restarts next.)";
     Note("Question: " + question);
     const bool close = Silent ? CloseAnswer
