@@ -4,6 +4,8 @@
 
 #include "platform/Stream.h"
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 class TFileStream : public TStream {
@@ -27,6 +29,10 @@ public:
     // The process's standard input and output, not owned (never closed by the stream).
     static std::unique_ptr<TFileStream> StandardInput();
     static std::unique_ptr<TFileStream> StandardOutput();
+    // A stream over a file the caller has open and keeps (the stream never closes it).
+    static std::unique_ptr<TFileStream> Borrow(intptr_t handle, std::string path) {
+        return std::unique_ptr<TFileStream>(new TFileStream(handle, std::move(path), false));
+    }
 
     ~TFileStream() override;
 

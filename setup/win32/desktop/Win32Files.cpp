@@ -29,42 +29,6 @@ THandle OpenEntry(const std::string& path, DWORD access,
                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
-// Reads an open file through its handle, from the start, for a check before it is removed.
-class THandleReader : public TStream {
-public:
-    explicit THandleReader(HANDLE handle) : Handle(handle) {
-        LARGE_INTEGER start{};
-        SetFilePointerEx(Handle, start, nullptr, FILE_BEGIN);
-    }
-    int64_t Size() const override {
-        LARGE_INTEGER size{};
-        return GetFileSizeEx(Handle, &size) ? size.QuadPart : 0;
-    }
-    int64_t Position() const override { return Offset; }
-    int32_t Read(void* buffer, int32_t count) override {
-        DWORD read = 0;
-        if (count <= 0) return 0;
-        if (!ReadFile(Handle, buffer, static_cast<DWORD>(count), &read, nullptr))
-            throw EInOutError("The file cannot be read: " + SystemErrorText());
-        Offset += read;
-        return static_cast<int32_t>(read);
-    }
-    void Write(const void*, int32_t) override { throw EInOutError("The file is open for reading only"); }
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override {
-        LARGE_INTEGER distance{}, at{};
-        distance.QuadPart = offset;
-        const DWORD method = origin == TSeekOrigin::Begin     ? FILE_BEGIN
-                             : origin == TSeekOrigin::Current ? FILE_CURRENT
-                                                              : FILE_END;
-        if (!SetFilePointerEx(Handle, distance, &at, method)) throw EInOutError("The file cannot be read");
-        return Offset = at.QuadPart;
-    }
-
-private:
-    HANDLE Handle;
-    int64_t Offset = 0;
-};
-
 TRemoveResult RemoveFailure(DWORD error) {
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return TRemoveResult::Missing;
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return TRemoveResult::InUse;
@@ -202,8 +166,9 @@ TRemoveResult TWin32Files::Remove(const std::string& path, const std::function<b
                 (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 return TRemoveResult::Failed;
             if (unchanged) {
-                THandleReader bytes(file.get());
-                if (!(*unchanged)(bytes)) return TRemoveResult::Changed;
+                const std::unique_ptr<TFileStream> bytes =
+                    TFileStream::Borrow(reinterpret_cast<intptr_t>(file.get()), path);
+                if (!(*unchanged)(*bytes)) return TRemoveResult::Changed;
             }
             if (DeleteThroughHandle(file.get(), basic)) return TRemoveResult::Removed;
         }
