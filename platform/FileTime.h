@@ -34,3 +34,7 @@ std::optional<int32_t> GetFileDateTime(const std::string& path);
 // Sets only the last-write time of an open file; false when the value is not a valid packed
 // time or the system refuses.
 bool SetFileDateTime(TFileStream& file, int32_t packed);
+// Sets the last-write time and the attributes (faXxx; 0 for none) of an open file, in one request
+// where the system has one; an invalid packed time leaves the time as it is. False when either
+// could not be set.
+bool SetFileDateTimeAndAttributes(TFileStream& file, int32_t packed, int32_t attributes);

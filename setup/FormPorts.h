@@ -193,6 +193,14 @@ protected:
 enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed, Changed };
 
 // Files and folders.
+// What HoldFolder found at a path: a folder it now holds, nothing (yet), or a link.
+enum class TFolderCheck { Held, Missing, Link };
+struct TFolderHold {
+    TFolderCheck Check = TFolderCheck::Missing;
+    // While any copy lives, nobody can rename, replace or delete the held folder.
+    std::shared_ptr<void> Hold;
+};
+
 class TFiles {
 public:
     // Creates one directory level; false when it cannot (for example because it exists).
@@ -212,6 +220,10 @@ public:
     // True when the file or folder at path is itself a reparse point (a junction, a symbolic link),
     // or is reached through one: its final path is not path.
     virtual bool IsReparsePoint(const std::string& path) = 0;
+    // Opens the folder at path without following a link and holds it open, unshared for deletion,
+    // so that it stays the folder checked: Link when it is a reparse point or reached through one,
+    // Missing when there is no folder to open.
+    virtual TFolderHold HoldFolder(const std::string& path) = 0;
     // Creates or replaces a file with the bytes; false when it cannot.
     virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
     // Deletes a file (a read-only one too), opened without following a link and removed through

@@ -3,6 +3,7 @@
 // refused whole instead of failing halfway through the installation), then the support record.
 #include "setup/SetupSession.h"
 
+#include "platform/Spans.h"
 #include "setup/PathText.h"
 #include "setup/integrity/LooseArchives.h"
 #include "setup/integrity/SetupDigests.h"
@@ -27,6 +28,7 @@ bool HasArchiveResource(TModule& module, TArchiver& archiver, const std::string&
 } // namespace
 
 TStartOutcome TSetupSession::Start(TArchiver& archiver) {
+    const TSpan span("session start");
     const std::string modulePath = Module.ModulePath();
     FPackage.SetupDirectory = ExtractFileDir(modulePath);
     FPackage.SetupBaseName = ExtractFileBaseName(modulePath);

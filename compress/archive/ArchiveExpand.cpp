@@ -12,6 +12,7 @@
 #include "compress/archive/FileNames.h"
 #include "compress/archive/PendingFile.h"
 #include "platform/FileSystem.h"
+#include "platform/Spans.h"
 
 #include <memory>
 #include <optional>
@@ -114,7 +115,10 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
             pending = TPendingFile::FreeNameBeside(target);
             if (SpaceForFile(pending) < member.ExpandedSize) throw EInsufficientDiskSpace(target);
         }
-        if (MakeDirectories) MakeDirectoryPath(FolderOf(target));
+        if (MakeDirectories) {
+            const TSpan span("make member folder");
+            MakeDirectoryPath(FolderOf(target));
+        }
 
         std::optional<TPendingFile> file;
         bool skip = false;
@@ -124,6 +128,7 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
                 if (directory)
                     throw EFCreateError("Cannot create file \"" + target + "\". It is a directory");
                 if (!writeBlock) writeBlock.reset(new uint8_t[TWriteGatheringStream::BlockSize]);
+                const TSpan span("create file");
                 file.emplace(target, pending, writeBlock.get(), OnFileWritten || OnFileError);
             } catch (const EFCreateError& e) {
                 const bool held = !directory && LastErrorIsHeld();
@@ -143,11 +148,20 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
             continue;
         }
         // Any failure from here on removes the temporary file and leaves the target alone.
-        ExpandMember(file->Stream(), stream, member.CompressedSize, member.ExpandedSize, member.Checksum,
-                     member.Method, methodID, member.Lock);
-        file->Complete(member.DateTime, static_cast<uint16_t>(member.Attributes));
+        {
+            const TSpan span("expand member");
+            ExpandMember(file->Stream(), stream, member.CompressedSize, member.ExpandedSize, member.Checksum,
+                         member.Method, methodID, member.Lock);
+        }
+        {
+            const TSpan span("complete file");
+            file->Complete(member.DateTime, static_cast<uint16_t>(member.Attributes));
+        }
         const std::optional<TWrittenDigest> digest = file->Digest();
-        bool replaced = file->Replace();
+        bool replaced = [&] {
+            const TSpan span("replace file");
+            return file->Replace();
+        }();
         while (!replaced && OnFileError) {
             TFileError error;
             error.Target = target;

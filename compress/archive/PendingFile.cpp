@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"
 #include "platform/ProcessSeed.h"
+#include "platform/Spans.h"
 
 #include <atomic>
 
@@ -35,7 +36,10 @@ public:
     int64_t Position() const override { return Target.Position(); }
     int32_t Read(void* buffer, int32_t count) override { return Target.Read(buffer, count); }
     void Write(const void* buffer, int32_t count) override {
-        Target.Write(buffer, count);
+        {
+            const TSpan span("write file");
+            Target.Write(buffer, count);
+        }
         if (count <= 0) return;
         Crc = UpdateCrc32(Crc, static_cast<const uint8_t*>(buffer), static_cast<size_t>(count));
         Count += count;
@@ -164,9 +168,10 @@ void TPendingFile::Complete(int32_t dateTime, int32_t attributes) {
     Writer->Flush();
     Completed = true;
     // A failure to set the date or the attributes does not keep the file from being installed.
-    SetFileDateTime(*File, dateTime);
-    if (InPlace) return;
-    SetAttributes(*File, attributes);
+    if (InPlace)
+        SetFileDateTime(*File, dateTime);
+    else
+        SetFileDateTimeAndAttributes(*File, dateTime, attributes);
 }
 
 bool TPendingFile::Replace() {
@@ -184,7 +189,10 @@ bool TPendingFile::Replace() {
         Held = LastErrorIsHeld();
         FailureReason = SystemErrorText();
     }
-    File->Close();
+    {
+        const TSpan span("close file");
+        File->Close();
+    }
     if (!moved) return false;
     Done = true;
     return true;

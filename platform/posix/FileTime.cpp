@@ -40,3 +40,8 @@ bool SetFileDateTime(TFileStream& file, int32_t packed) {
     times[1].tv_sec = t;
     return ::futimens(static_cast<int>(file.Handle()), times) == 0;
 }
+
+bool SetFileDateTimeAndAttributes(TFileStream& file, int32_t packed, int32_t attributes) {
+    const bool timed = SetFileDateTime(file, packed);
+    return SetAttributes(file, attributes) && timed;
+}

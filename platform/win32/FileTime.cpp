@@ -19,11 +19,32 @@ std::optional<int32_t> GetFileDateTime(const std::string& path) {
     return system.wYear < 1980 ? MinPackedDateTime : MaxPackedDateTime;
 }
 
-bool SetFileDateTime(TFileStream& file, int32_t packed) {
+namespace {
+bool PackedToUtc(int32_t packed, FILETIME& utc) {
     auto value = static_cast<uint32_t>(packed);
-    FILETIME local{}, utc{};
-    if (!DosDateTimeToFileTime(static_cast<WORD>(value >> 16), static_cast<WORD>(value), &local))
-        return false;
-    if (!LocalFileTimeToFileTime(&local, &utc)) return false;
+    FILETIME local{};
+    return DosDateTimeToFileTime(static_cast<WORD>(value >> 16), static_cast<WORD>(value), &local) &&
+           LocalFileTimeToFileTime(&local, &utc);
+}
+} // namespace
+
+bool SetFileDateTime(TFileStream& file, int32_t packed) {
+    FILETIME utc{};
+    if (!PackedToUtc(packed, utc)) return false;
     return SetFileTime(reinterpret_cast<HANDLE>(file.Handle()), nullptr, nullptr, &utc) != 0;
+}
+
+bool SetFileDateTimeAndAttributes(TFileStream& file, int32_t packed, int32_t attributes) {
+    // Zero times leave the file's times as they are; zero attributes would do the same with the
+    // attributes, which "none" means normal here.
+    FILE_BASIC_INFO info{};
+    FILETIME utc{};
+    const bool timed = PackedToUtc(packed, utc);
+    if (timed)
+        info.LastWriteTime.QuadPart =
+            static_cast<LONGLONG>(uint64_t(utc.dwHighDateTime) << 32 | utc.dwLowDateTime);
+    info.FileAttributes = attributes != 0 ? static_cast<DWORD>(attributes) : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(reinterpret_cast<HANDLE>(file.Handle()), FileBasicInfo, &info,
+                                      sizeof info) != 0 &&
+           timed;
 }

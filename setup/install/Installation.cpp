@@ -7,6 +7,7 @@
 #include "compress/archive/MemberNameRules.h"
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
+#include "platform/Spans.h"
 #include "platform/Yield.h"
 #include "setup/InstalledPaths.h"
 #include "setup/PathText.h"
@@ -17,6 +18,7 @@
 #include "setup/unattended/InstallLog.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 const char* const VellumorExe = "velmor.exe";
@@ -32,18 +34,6 @@ void RefuseLinkedFolder(TFiles& files, const std::string& folder) {
         throw ELinkedFolder(
             "The folder " + folder +
             " is a link (a junction or symbolic link) to another place. Choose another folder.");
-}
-
-// A folder from the member's own up to the installation folder it goes into that is a link: the
-// member would land wherever the link leads. Folders not made yet are made by the expansion itself.
-void RefuseLinkBelow(TFiles& files, const std::string& top, const std::string& target) {
-    for (std::string at = ExtractFileDir(target); IsFolderOrInside(top, at); at = ExtractFileDir(at)) {
-        if (files.IsReparsePoint(at))
-            throw ELinkedFolder("The folder " + at +
-                                " is a link (a junction or symbolic link) to another place: " + target +
-                                " was not written.");
-        if (IsSamePath(at, top)) break;
-    }
 }
 
 // Ends one archive's expansion on every way out: the stream first, then the member directory.
@@ -81,6 +71,7 @@ TInstallation::TInstallation(const TInstallPorts& ports, TInstallProgress& progr
     Compressor.OnShowProgress = [this](int32_t& percentageDone) { CompressorShowProgress(percentageDone); };
     Compressor.OnFileError = [this](const TFileError& error) { return CompressorFileError(error); };
     Compressor.OnFileWritten = [this](const std::string& target, int64_t size, uint32_t crc32) {
+        const TSpan span("journal");
         if (Held.Waited() > 0)
             Note("Waited " + std::to_string(Held.Waited()) + " ms for " + target +
                  " (held by another program)");
@@ -97,6 +88,7 @@ std::string TInstallation::VellumorDirectory() const {
 }
 
 TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInstallRequest& request) {
+    std::optional<TSpan> span(std::in_place, "check folders");
     // The presenter shows the refusal (and so notes it).
     if (const std::optional<std::string> refusal = RefuseInstallFolders(request))
         return {TInstallStatus::Refused, *refusal, true};
@@ -105,6 +97,7 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
             Ports.Files, {request.DictionaryDirectory, VellumorDirectoryBelow(request.BaseDirectory)},
             madeEarlier))
         return {TInstallStatus::Unprotected, *refusal, true};
+    span.reset();
     Package = package;
     Request = request;
     Journal.Clear();
@@ -113,15 +106,20 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
     TInstallOutcome outcome;
     try {
         // Both folders and both archives' member names are checked before anything is written.
+        span.emplace("open archives");
         RefuseLinkedFolder(Ports.Files, Request.DictionaryDirectory);
         RefuseLinkedFolder(Ports.Files, VellumorDirectory());
         OpenInstallArchive("DICTIONARY");
         OpenInstallArchive("VELLUMOR");
+        span.emplace("make folders");
         MakeInstallFolder("DICTIONARY", Request.DictionaryDirectory, madeEarlier);
         MakeInstallFolder("VELLUMOR", VellumorDirectory(), madeEarlier);
+        span.emplace("close programs");
         CloseProgramsUsingTargets();
+        span.emplace("expand archives");
         InstallArchive("DICTIONARY", Request.DictionaryDirectory);
         InstallArchive("VELLUMOR", VellumorDirectory());
+        span.emplace("registry");
         // Not one member may be missing from an installation called complete.
         if (Journal.NotWritten() > 0)
             throw EInOutError(std::to_string(Journal.NotWritten()) +
@@ -132,6 +130,7 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
         Note(std::string("Registry: HKLM\\") + VellumorRegistryKey + " " + VellumorRegistryValue + " = " +
              VellumorDirectory());
 
+        span.emplace("shortcuts");
         // Without a Programs folder there is no place for the program group.
         const std::string programs = Ports.Shortcuts.ProgramsFolder();
         if (!programs.empty()) {
@@ -140,6 +139,7 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
             CreateShortcutIfPresent(VellumorDirectory(), VellumorExe, "Vellumor.lnk");
             CreateShortcutIfPresent(VellumorDirectory(), "velmor.pdf", "Vellumor Manual.lnk");
         }
+        span.emplace("register");
         Registration.Register({Package.DictionaryName, Package.Description, Package.Author, Package.Created,
                                Request.DictionaryDirectory, VellumorDirectory()});
     } catch (const ELinkedFolder& e) {
@@ -149,6 +149,8 @@ TInstallOutcome TInstallation::Install(const TSetupPackage& package, const TInst
     } catch (...) {
         outcome = Failure("unknown error", false);
     }
+    span.reset();
+    HeldFolders.clear();
     OpenedArchives.clear();
     RestartClosedPrograms();
     if (outcome.Status == TInstallStatus::Installed && Journal.NeedsRestart())
@@ -210,6 +212,7 @@ TInstallOutcome TInstallation::Failure(const std::string& reason, bool forUser) 
 }
 
 void TInstallation::Finish() {
+    const TSpan span("finish");
     // No project file was met: there is nothing to mark and nothing to open.
     const std::string& projectFile = Journal.ProjectFile();
     if (projectFile.empty()) {
@@ -340,10 +343,32 @@ int32_t TInstallation::CreateShellLink(const std::string& directory, const std::
     return Ports.Shortcuts.CreateShellLink(directory + "\\" + fileName, directory, description, shortcutPath);
 }
 
+// A folder from the member's own up to the installation folder it goes into that is a link: the
+// member would land wherever the link leads. Folders not made yet are made by the expansion
+// itself, and checked with the next member that goes into them. A held folder's ancestors up to
+// the installation folder are held too, so the walk up ends at the first one.
+void TInstallation::RefuseLinkBelow(const std::string& target) {
+    for (std::string at = ExtractFileDir(target); HeldFolders.count(at) == 0; at = ExtractFileDir(at)) {
+        if (!IsFolderOrInside(Destination, at)) break;
+        TFolderHold hold = Ports.Files.HoldFolder(at);
+        if (hold.Check == TFolderCheck::Link)
+            throw ELinkedFolder("The folder " + at +
+                                " is a link (a junction or symbolic link) to another place: " + target +
+                                " was not written.");
+        if (hold.Check == TFolderCheck::Held) HeldFolders.emplace(at, std::move(hold));
+        if (IsSamePath(at, Destination)) break;
+    }
+}
+
 void TInstallation::CompressorCheckFile(std::string& filepath, TProcessMode) {
-    RefuseLinkBelow(Ports.Files, Destination, filepath);
+    const TSpan span("check member");
+    {
+        const TSpan linkSpan("link check");
+        RefuseLinkBelow(filepath);
+    }
     Held.Reset();
     if (!Journal.BeginFile(filepath)) return;
+    const TSpan existingSpan("existing file");
     const TExistingFileChoice choice =
         DecideExistingFile(Ports.Files, filepath, MemberList, [this](const std::string& question) {
             Note("Question: " + question);

@@ -18,6 +18,7 @@
 #include "setup/install/Registration.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -129,6 +130,9 @@ private:
     // Restarts what CloseProgramsUsingTargets closed, and ends the session.
     void RestartClosedPrograms();
     TInstallOutcome Failure(const std::string& reason, bool forUser);
+    // Refuses a target that a link in a folder between it and Destination would send elsewhere.
+    // Each folder is checked once and then held, so that it stays the folder checked.
+    void RefuseLinkBelow(const std::string& target);
 
     TInstallPorts Ports;
     TInstallProgress& Progress;
@@ -149,6 +153,9 @@ private:
         TDirectoryList Directory;
     };
     std::vector<TOpenedArchive> OpenedArchives;
+    // The folders below the installation folders checked for links and held, for one Install, by
+    // their path as the targets spell it (another spelling is only checked once more).
+    std::map<std::string, TFolderHold> HeldFolders;
     THeldRetry Held{[this](int milliseconds) { Sleep(milliseconds); }};
     // The programs CloseProgramsUsingTargets closed, for the note of their restart.
     std::string ClosedPrograms;

@@ -18,6 +18,7 @@
 #include "platform/AsciiCase.h"
 #include "platform/FileStream.h"
 #include "platform/NumberText.h"
+#include "platform/Spans.h"
 #include "setup/FormPorts.h"
 #include "setup/InstalledPaths.h"
 #include "setup/PathText.h"
@@ -89,7 +90,10 @@ void TRegistration::Register(TInstallationIdentity identity) {
     unpacker.ExceptionOnFileError = true;
     unpacker.SetTargetPath(directory);
     TStringList written{UninstallerName};
-    unpacker.ExpandArchive(*uninstaller, &written);
+    {
+        const TSpan span("write uninstaller");
+        unpacker.ExpandArchive(*uninstaller, &written);
+    }
     if (written.empty()) throw EResNotFound("Resource UNINSTALL holds no " + std::string(UninstallerName));
     Note("Uninstaller: " + exe);
 
@@ -178,6 +182,7 @@ void TRegistration::MergeEarlierRecord(TUninstallRecord& record, const std::stri
 
 void TRegistration::SaveUninstallRecord() {
     if (!Registered) return;
+    const TSpan span("save record");
     TUninstallRecord record = Journal.Record();
     record.KeyName = UninstallKeyName();
     record.DisplayName = DisplayNamePrefix + Identity.Description;

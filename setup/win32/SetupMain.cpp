@@ -5,6 +5,7 @@
 // window. Exit codes: 0 installed (or the wizard closed), 1 failed, 2 usage error, 3010 (/S)
 // installed but a restart finishes it.
 #include "platform/Exception.h"
+#include "platform/Spans.h"
 #include "platform/win32/WideText.h"
 #include "setup/MainForm.h"
 #include "setup/unattended/CommandLine.h"
@@ -25,7 +26,10 @@ const char* const ApplicationTitle = "Parlavox Dictionary Setup";
 // COM stays initialised for the main thread until the program ends.
 class TComInitialization {
 public:
-    TComInitialization() : Initialized(SUCCEEDED(CoInitialize(nullptr))) {}
+    TComInitialization() {
+        const TSpan span("COM");
+        Initialized = SUCCEEDED(CoInitialize(nullptr));
+    }
     ~TComInitialization() {
         if (Initialized) CoUninitialize();
     }
@@ -33,7 +37,7 @@ public:
     TComInitialization& operator=(const TComInitialization&) = delete;
 
 private:
-    bool Initialized;
+    bool Initialized = false;
 };
 
 // A usage error or /?: a box when a person is there, a line in the log when one was asked for.
@@ -55,6 +59,7 @@ int ReportUsage(const TSetupOptions& options, const std::string& error) {
 }
 
 int RunWizard(HINSTANCE instance, const TSetupOptions& options, TInstallLog* log) {
+    TComInitialization com;
     TWizardWindow window(instance);
     if (!window.Handle()) return ExitFailure;
     TWin32Desktop desktop(window.Handle(), ApplicationTitle);
@@ -68,6 +73,24 @@ int RunWizard(HINSTANCE instance, const TSetupOptions& options, TInstallLog* log
     return window.RunMessageLoop();
 }
 
+// How long the process has run: its creation, loading and the runtime's start up to now.
+double ProcessAgeMilliseconds() {
+    FILETIME creation, exited, kernel, user, now;
+    if (!GetProcessTimes(GetCurrentProcess(), &creation, &exited, &kernel, &user)) return 0;
+    GetSystemTimeAsFileTime(&now);
+    auto ticks = [](const FILETIME& t) {
+        return (static_cast<int64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(now) - ticks(creation)) / 10000.0;
+}
+
+// With the benchmark's spans asked for, where the time went, at the end of the log.
+int WithSpansLogged(int exitCode, TInstallLog* log) {
+    if (log)
+        for (const std::string& line : Spans::Lines()) log->Write(line);
+    return exitCode;
+}
+
 int RunSilent(const TSetupOptions& options, TInstallLog* log) {
     TWin32Desktop desktop(nullptr, ApplicationTitle);
     return RunUnattendedSetup(TDesktop(desktop), options, log);
@@ -78,7 +101,7 @@ int RunSilent(const TSetupOptions& options, TInstallLog* log) {
 // The C runtime's ANSI command line would have lost what the code page lacks: the wide one is read.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     SecureProcessStartup();
-    TComInitialization com;
+    Spans::StartIfAsked(ProcessAgeMilliseconds());
     TSetupOptions options;
     try {
         options = ParseCommandLine(ProgramArguments(), TOptionSet::Setup, &options);
@@ -98,9 +121,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             return ExitFailure;
         }
     }
-    if (options.Silent) return RunSilent(options, log.get());
+    if (options.Silent) return WithSpansLogged(RunSilent(options, log.get()), log.get());
 
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    return RunWizard(instance, options, log.get());
+    return WithSpansLogged(RunWizard(instance, options, log.get()), log.get());
 }

@@ -222,6 +222,12 @@ bool TFakeDesktop::IsReparsePoint(const std::string& path) {
     return ReparsePoints.count(path) != 0;
 }
 
+TFolderHold TFakeDesktop::HoldFolder(const std::string& path) {
+    if (IsReparsePoint(path)) return {TFolderCheck::Link, nullptr};
+    if (!DirectoryExists(path)) return {};
+    return {TFolderCheck::Held, std::make_shared<std::string>(path)};
+}
+
 bool TFakeDesktop::WriteWholeFile(const std::string& path, const std::string& bytes) {
     Log.Add("WriteFile " + path);
     if (!UseDisk) {

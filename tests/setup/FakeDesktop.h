@@ -92,6 +92,7 @@ public:
     bool FileExists(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
     bool IsReparsePoint(const std::string& path) override;
+    TFolderHold HoldFolder(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     TRemoveResult RemoveFile(const std::string& path) override;
     // Reads the bytes as OpenFileRead does; ChangeBeforeRemoval changes them first (a file changed

@@ -114,6 +114,17 @@ bool TWin32Files::IsReparsePoint(const std::string& path) {
     return entry && (IsReparseHandle(entry.get()) || !FinalPathIs(entry.get(), WidePath(path)));
 }
 
+TFolderHold TWin32Files::HoldFolder(const std::string& path) {
+    const std::wstring wide = WidePath(path);
+    HANDLE folder =
+        CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return {};
+    std::shared_ptr<void> hold(folder, CloseHandle);
+    if (IsReparseHandle(folder) || !FinalPathIs(folder, wide)) return {TFolderCheck::Link, nullptr};
+    return {TFolderCheck::Held, std::move(hold)};
+}
+
 bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& bytes) {
     // A new file beside the target, moved over it once whole: whatever lies at the target's name,
     // a link among it, is replaced, never written through. The folder is held open, unshared for

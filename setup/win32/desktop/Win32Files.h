@@ -15,6 +15,7 @@ public:
     bool FileExists(const std::string& path) override;
     bool DirectoryExists(const std::string& path) override;
     bool IsReparsePoint(const std::string& path) override;
+    TFolderHold HoldFolder(const std::string& path) override;
     bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
     // Sharing violations and access denied are tried again on THeldRetry's schedule.
     TRemoveResult RemoveFile(const std::string& path) override;

@@ -9,6 +9,16 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+namespace {
+// COM for the thread that makes links, from its first link on: a run that makes none never starts
+// COM and what COM brings up with it (under Wine, the desktop's process). Left initialised for
+// the rest of the thread's life: the links are the installation's last steps.
+bool ComStarted() {
+    static thread_local const bool started = SUCCEEDED(CoInitialize(nullptr));
+    return started;
+}
+} // namespace
+
 std::string TWin32Shortcuts::ProgramsFolder() {
     TCoTaskMem<wchar_t> path;
     if (FAILED(SHGetKnownFolderPath(FOLDERID_Programs, 0, nullptr, path.Out())) || !path) return {};
@@ -23,6 +33,7 @@ int32_t TWin32Shortcuts::CreateShellLink(const std::string& target, const std::s
     // saves a link (Wine says it succeeded), but one that leads nowhere. None is made instead.
     if (targetText.size() >= MAX_PATH || directoryText.size() >= MAX_PATH || linkText.size() >= MAX_PATH)
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    if (!ComStarted()) return CO_E_NOTINITIALIZED;
     TComPtr<IShellLinkW> link;
     HRESULT result =
         CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.OutVoid());

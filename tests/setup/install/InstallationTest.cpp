@@ -623,6 +623,17 @@ TEST_F(InstallationEngine, LinkBelowAnInstallationFolderWritesNothingThroughIt) 
     EXPECT_TRUE(Lines.Has("Error: " + outcome.Reason));
 }
 
+// Folders below an installation folder are checked once and then held, not once per member.
+TEST_F(InstallationEngine, FolderBelowIsCheckedForLinksOnceForAllItsMembers) {
+    Desktop.ArchiveResources["VELLUMOR"] = BuildArchive(
+        {{"velmor.exe", "MZ stand-in"}, {"lang\\en.lng", "en"}, {"lang\\de.lng", "de"}, {"lang\\fr.lng", "fr"}});
+    std::filesystem::create_directories(Scratch.Path / "apps" / "VL" / "lang");
+    ASSERT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
+    EXPECT_EQ(Disk("apps/VL/lang/fr.lng"), "fr");
+    const std::string lang = Root + "\\apps\\VL\\lang";
+    EXPECT_EQ(std::count(Desktop.ReparseQueries.begin(), Desktop.ReparseQueries.end(), lang), 1);
+}
+
 // An existing folder that users who are no administrators can change: refused before anything is
 // shown or written, whether it is above the installation's folders or one of them; one whose
 // entries alone others can add to counts only when it is an installation folder.
