@@ -625,8 +625,10 @@ TEST_F(InstallationEngine, LinkBelowAnInstallationFolderWritesNothingThroughIt) 
 
 // Folders below an installation folder are checked once and then held, not once per member.
 TEST_F(InstallationEngine, FolderBelowIsCheckedForLinksOnceForAllItsMembers) {
-    Desktop.ArchiveResources["VELLUMOR"] = BuildArchive(
-        {{"velmor.exe", "MZ stand-in"}, {"lang\\en.lng", "en"}, {"lang\\de.lng", "de"}, {"lang\\fr.lng", "fr"}});
+    Desktop.ArchiveResources["VELLUMOR"] = BuildArchive({{"velmor.exe", "MZ stand-in"},
+                                                         {"lang\\en.lng", "en"},
+                                                         {"lang\\de.lng", "de"},
+                                                         {"lang\\fr.lng", "fr"}});
     std::filesystem::create_directories(Scratch.Path / "apps" / "VL" / "lang");
     ASSERT_EQ(Engine.Install(Package, Request).Status, TInstallStatus::Installed);
     EXPECT_EQ(Disk("apps/VL/lang/fr.lng"), "fr");
