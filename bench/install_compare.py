@@ -430,12 +430,11 @@ def build_installers(args, data, payload, manifest):
         tag = suffix.replace(" (lh5)", "")  # lh5's files keep their old names
         for number, folder in ((2, "dictionary"), (3, "vellumor")):
             archives[(method, number)] = packed(args, data, payload, manifest, method, tag, number, folder)
-    for (label, exe), silent, wizard in ([(o, False, True) for o in args.wizard_only]
-                                         + [(o, args.silent, True) for o in args.ours]):
+    for (label, exe), silent in [(o, False) for o in args.wizard_only] + [(o, args.silent) for o in args.ours]:
         for method, (suffix, with_wizard) in OUR_METHODS.items():
             files = [(exe, BASE_NAME + ".exe"), (SUPPORT_RECORD, BASE_NAME + ".vl1"),
                      (archives[(method, 2)], BASE_NAME + ".vl2"), (archives[(method, 3)], BASE_NAME + ".vl3")]
-            if wizard and with_wizard:
+            if with_wizard:
                 installers.append(Installer(label + suffix + ", wizard", "wizard", files))
             if silent:
                 installers.append(Installer(label + suffix + " /S", "silent", files, ["/S"]))
