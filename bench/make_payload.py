@@ -7,9 +7,12 @@ Two folders, as a publisher would ship them:
                shuffle, one file of each tree in turn, concatenated and cut into equal pieces;
   vellumor/    43 whole ELF shared libraries of /usr/lib, about 21.6 MB together: taken in the
                same fixed shuffle, each near the average that the bytes still missing leave for
-               the files still missing, so the total comes close to the target on any machine.
-The same installed files give the same payload. MANIFEST lists every file with its size and
-SHA-256 (paths relative to OUTPUT) and ends with the totals.
+               the files still missing, so the total comes close to the target on any machine;
+               and the next two of 100 KB to 1 MB as velmor.exe and velmor.pdf, the files the
+               setup makes its Start-menu shortcuts to (made only where they exist).
+The same installed files give the same payload. MANIFEST starts with PAYLOAD_MARK (an older
+payload is made again), lists every file with its size and SHA-256 (paths relative to OUTPUT)
+and ends with the totals.
 
     make_payload.py OUTPUT MANIFEST
 """
@@ -30,6 +33,10 @@ LIBRARY_COUNT = 43
 LIBRARY_BYTES = 21_600_000
 # A library is taken when its size is within this factor of the average still to be filled.
 LIBRARY_SPREAD = 2.0
+# The setup's shortcuts lead to these, in this order of the shuffle.
+SHORTCUT_TARGETS = ("velmor.exe", "velmor.pdf")
+SHORTCUT_TARGET_BYTES = (100_000, 1_000_000)
+PAYLOAD_MARK = "# install benchmark payload 2 (with the shortcut targets)"
 
 
 class PayloadError(Exception):
@@ -69,31 +76,42 @@ def make_dictionary(folder):
 
 
 def pick_libraries():
-    """Returns [(path, size)] of LIBRARY_COUNT libraries totalling about LIBRARY_BYTES."""
+    """Returns [(path, size)] of LIBRARY_COUNT libraries totalling about LIBRARY_BYTES, and
+    [(path, size)] of the files that become SHORTCUT_TARGETS."""
     chosen, names, total = [], set(), 0
+    targets = []
     for path in make_corpus.candidates("/usr/lib", "binary"):
         left = LIBRARY_COUNT - len(chosen)
-        if left == 0:
-            break
         name = os.path.basename(path)
         if name in names:
             continue
         size = os.path.getsize(path)
+        if left == 0:
+            if SHORTCUT_TARGET_BYTES[0] <= size <= SHORTCUT_TARGET_BYTES[1]:
+                targets.append((path, size))
+                names.add(name)
+                if len(targets) == len(SHORTCUT_TARGETS):
+                    break
+            continue
         average = (LIBRARY_BYTES - total) / left
         spread = 1.1 if left == 1 else LIBRARY_SPREAD  # the last one settles the total
         if average / spread <= size <= average * spread:
             chosen.append((path, size))
             names.add(name)
             total += size
-    if len(chosen) < LIBRARY_COUNT:
-        raise PayloadError(f"only {len(chosen)} of {LIBRARY_COUNT} suitable shared libraries in /usr/lib")
-    return chosen
+    if len(chosen) < LIBRARY_COUNT or len(targets) < len(SHORTCUT_TARGETS):
+        raise PayloadError(f"only {len(chosen)} of {LIBRARY_COUNT} suitable shared libraries and {len(targets)}"
+                           f" of {len(SHORTCUT_TARGETS)} shortcut targets in /usr/lib")
+    return chosen, targets
 
 
 def make_vellumor(folder):
     os.makedirs(folder)
-    for path, _ in pick_libraries():
+    libraries, targets = pick_libraries()
+    for path, _ in libraries:
         shutil.copyfile(path, os.path.join(folder, os.path.basename(path)))
+    for (path, _), name in zip(targets, SHORTCUT_TARGETS):
+        shutil.copyfile(path, os.path.join(folder, name))
 
 
 def write_manifest(output, manifest):
@@ -108,7 +126,7 @@ def write_manifest(output, manifest):
             count += 1
             total += len(data)
     with open(manifest, "w") as m:
-        m.write("# size<TAB>sha256<TAB>path\n" + "\n".join(lines) + "\n")
+        m.write(PAYLOAD_MARK + "\n# size<TAB>sha256<TAB>path\n" + "\n".join(lines) + "\n")
         m.write(f"# {count} files, {total} bytes\n")
     return count, total
 
