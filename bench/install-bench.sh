@@ -29,13 +29,15 @@ while [ $# -gt 0 ]; do
 done
 
 # Command -> Debian package.
-declare -A needed=([makensis]=nsis [wine]=wine [wine64]=wine64 [Xvfb]=xvfb [xdotool]=xdotool
+declare -A needed=([makensis]=nsis [wine]=wine [Xvfb]=xvfb [xdotool]=xdotool
     [python3]=python3 [cmake]=cmake [x86_64-w64-mingw32-g++-posix]=g++-mingw-w64-x86-64-posix
     [x86_64-w64-mingw32-gcc-posix]=gcc-mingw-w64-x86-64-posix)
 missing=()
 for command in "${!needed[@]}"; do
     command -v "$command" >/dev/null 2>&1 || missing+=("${needed[$command]}")
 done
+# wine64 installs its loader off the PATH.
+[ -x /usr/lib/wine/wine64 ] || missing+=(wine64)
 if [ ${#missing[@]} -gt 0 ]; then
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
