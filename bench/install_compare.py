@@ -187,6 +187,12 @@ class Prefixes:
         """A new copy of the base prefix with its wineserver started; returns its path."""
         self.discard()
         subprocess.run(["cp", "-a", self.base, self.run], check=True)
+        # The copy's writeback would otherwise land inside the timed run.
+        subprocess.run(["sync"], check=True)
+        # A wineserver left without clients exits after three seconds, and the next process then
+        # pays its start and that of Wine's services (over a second): kept alive until discard(),
+        # however long the preparation of a run takes.
+        subprocess.run(["wineserver", "-p"], env=self.env(self.run), check=True)
         subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env(self.run), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self.run

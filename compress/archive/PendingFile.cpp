@@ -41,6 +41,7 @@ public:
             Target.Write(buffer, count);
         }
         if (count <= 0) return;
+        const TSpan span("digest");
         Crc = UpdateCrc32(Crc, static_cast<const uint8_t*>(buffer), static_cast<size_t>(count));
         Count += count;
     }
