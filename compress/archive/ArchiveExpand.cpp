@@ -10,7 +10,7 @@
 #include "compress/Archiver.h"
 
 #include "compress/archive/FileNames.h"
-#include "compress/archive/PendingFile.h"
+#include "compress/archive/output/PendingFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Spans.h"
 

@@ -6,7 +6,7 @@
 
 #include "compress/Archiver.h"
 #include "compress/archive/FileNames.h"
-#include "compress/archive/PendingFile.h"
+#include "compress/archive/output/PendingFile.h"
 #include "platform/Crc32.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTime.h"

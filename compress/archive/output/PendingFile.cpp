@@ -1,5 +1,5 @@
 // Temporary files beside their targets, and the one-step replacement of the target.
-#include "compress/archive/PendingFile.h"
+#include "compress/archive/output/PendingFile.h"
 
 #include "compress/archive/FileNames.h"
 #include "platform/Crc32.h"
