@@ -1,9 +1,8 @@
 #include "platform/Spans.h"
 
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 namespace {
 struct TSpanSum {
@@ -12,33 +11,37 @@ struct TSpanSum {
     double TotalMs, FirstStartMs, LastEndMs;
 };
 
-// Recording is switched on once, before any other thread runs; the sums are shared by the
-// threads that time spans.
+// Recording is switched on once at the start; spans are timed on the thread that installs.
 bool Recording = false;
 double OriginAgeMs = 0;
-Spans::TClock::time_point Origin;
-std::mutex Guard;
+double Origin = 0;
 std::vector<TSpanSum>& Sums() {
     static std::vector<TSpanSum> sums;
     return sums;
 }
 
-double SinceCreation(Spans::TClock::time_point at) {
-    return OriginAgeMs + std::chrono::duration<double, std::milli>(at - Origin).count();
+double SinceCreation(double at) {
+    return OriginAgeMs + (at - Origin);
+}
+
+// Milliseconds with one decimal, without the C library's floating-point formatting (which would
+// add more to every setup program than all of this).
+std::string Milliseconds(double ms) {
+    const auto tenths = static_cast<int64_t>(ms < 0 ? 0 : ms * 10 + 0.5);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
 std::string Line(const TSpanSum& sum) {
-    char numbers[128];
-    std::snprintf(numbers, sizeof numbers, "\t%ld\t%.1f\t%.1f\t%.1f", sum.Count, sum.TotalMs,
-                  sum.FirstStartMs, sum.LastEndMs);
-    return std::string("Span: ") + sum.Name + numbers;
+    return std::string("Span: ") + sum.Name + "\t" + std::to_string(sum.Count) + "\t" +
+           Milliseconds(sum.TotalMs) + "\t" + Milliseconds(sum.FirstStartMs) + "\t" +
+           Milliseconds(sum.LastEndMs);
 }
 } // namespace
 
 void Spans::StartIfAsked(double processAgeMs) {
     const char* asked = std::getenv("PARLAVOX_SPANS");
     if (!asked || std::strcmp(asked, "1") != 0) return;
-    Origin = TClock::now();
+    Origin = SteadyMilliseconds();
     OriginAgeMs = processAgeMs;
     Recording = true;
 }
@@ -47,9 +50,8 @@ bool Spans::On() {
     return Recording;
 }
 
-void Spans::Add(const char* name, TClock::time_point start, TClock::time_point end) {
+void Spans::Add(const char* name, double start, double end) {
     const double startMs = SinceCreation(start), endMs = SinceCreation(end);
-    const std::lock_guard<std::mutex> lock(Guard);
     for (TSpanSum& sum : Sums()) {
         if (std::strcmp(sum.Name, name) != 0) continue;
         ++sum.Count;
@@ -63,9 +65,8 @@ void Spans::Add(const char* name, TClock::time_point start, TClock::time_point e
 std::vector<std::string> Spans::Lines() {
     std::vector<std::string> lines;
     if (!Recording) return lines;
-    const double now = SinceCreation(TClock::now());
+    const double now = SinceCreation(SteadyMilliseconds());
     lines.push_back(Line({"start-up", 1, OriginAgeMs, 0, OriginAgeMs}));
-    const std::lock_guard<std::mutex> lock(Guard);
     for (const TSpanSum& sum : Sums()) lines.push_back(Line(sum));
     lines.push_back(Line({"process", 1, now, 0, now}));
     return lines;

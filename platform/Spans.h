@@ -3,18 +3,19 @@
 // the sums to their log at the end); while off, a span costs the test of one flag.
 #pragma once
 
-#include <chrono>
+#include "platform/Yield.h"
+
 #include <string>
 #include <vector>
 
 namespace Spans {
-using TClock = std::chrono::steady_clock;
 
 // Turns recording on when the environment asks for it. processAgeMs: how long the process had
 // already run at this call (its loading and start-up), the origin of every time reported.
 void StartIfAsked(double processAgeMs);
 bool On();
-void Add(const char* name, TClock::time_point start, TClock::time_point end);
+// start and end: SteadyMilliseconds().
+void Add(const char* name, double start, double end);
 // "Span: NAME\tCOUNT\tTOTAL_MS\tFIRST_START_MS\tLAST_END_MS" for each name in order of first use,
 // after "start-up" (process creation to StartIfAsked) and "process" (creation to this call).
 // Empty while off.
@@ -25,15 +26,15 @@ std::vector<std::string> Lines();
 class TSpan {
 public:
     explicit TSpan(const char* name) : Name(Spans::On() ? name : nullptr) {
-        if (Name) Start = Spans::TClock::now();
+        if (Name) Start = SteadyMilliseconds();
     }
     ~TSpan() {
-        if (Name) Spans::Add(Name, Start, Spans::TClock::now());
+        if (Name) Spans::Add(Name, Start, SteadyMilliseconds());
     }
     TSpan(const TSpan&) = delete;
     TSpan& operator=(const TSpan&) = delete;
 
 private:
     const char* Name;
-    Spans::TClock::time_point Start;
+    double Start = 0;
 };

@@ -5,3 +5,5 @@
 void YieldToOtherThreads();
 // Sleeps the calling thread for the given time.
 void SleepMilliseconds(int milliseconds);
+// A steady clock, in milliseconds from an arbitrary start, for timing what the programs do.
+double SteadyMilliseconds();

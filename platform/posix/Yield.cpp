@@ -1,6 +1,7 @@
 #include "platform/Yield.h"
 
 #include <sched.h>
+#include <time.h>
 
 #include <chrono>
 #include <thread>
@@ -11,4 +12,10 @@ void YieldToOtherThreads() {
 
 void SleepMilliseconds(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+double SteadyMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
 }

@@ -32,3 +32,9 @@ void YieldToOtherThreads() {
 void SleepMilliseconds(int milliseconds) {
     Sleep(static_cast<DWORD>(milliseconds));
 }
+
+double SteadyMilliseconds() {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(Interval);
+}

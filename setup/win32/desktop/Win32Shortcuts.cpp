@@ -10,11 +10,11 @@
 #include <shlobj.h>
 
 namespace {
-// COM for the thread that makes links, from its first link on: a run that makes none never starts
-// COM and what COM brings up with it (under Wine, the desktop's process). Left initialised for
-// the rest of the thread's life: the links are the installation's last steps.
+// COM from the first link on: a run that makes none never starts COM and what COM brings up with
+// it (under Wine, the desktop's process). Links are made on the thread that installs, the
+// program's main thread, where COM then stays initialised: they are the installation's last steps.
 bool ComStarted() {
-    static thread_local const bool started = SUCCEEDED(CoInitialize(nullptr));
+    static const bool started = SUCCEEDED(CoInitialize(nullptr));
     return started;
 }
 } // namespace
