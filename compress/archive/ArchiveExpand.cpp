@@ -10,6 +10,7 @@
 #include "compress/Archiver.h"
 
 #include "compress/archive/FileNames.h"
+#include "compress/archive/output/BackgroundWriter.h"
 #include "compress/archive/output/PendingFile.h"
 #include "platform/FileSystem.h"
 #include "platform/Spans.h"
@@ -81,8 +82,9 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
     int64_t total = 0;
     TMemberHeader member;
     std::string name;
-    // One block for every member to gather its writes in.
-    std::unique_ptr<uint8_t[]> writeBlock;
+    // One thread for every member's file work (ended, with all of it done, on every way out of
+    // here), made at the first file.
+    std::optional<TBackgroundWriter> background;
     for (;;) {
         // Once the header's total is reached, whatever follows ends the expansion before it is
         // trusted (bytes after the last member need not be a member header at all); only an empty
@@ -127,9 +129,9 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
             try {
                 if (directory)
                     throw EFCreateError("Cannot create file \"" + target + "\". It is a directory");
-                if (!writeBlock) writeBlock.reset(new uint8_t[TWriteGatheringStream::BlockSize]);
+                if (!background) background.emplace();
                 const TSpan span("create file");
-                file.emplace(target, pending, writeBlock.get(), OnFileWritten || OnFileError);
+                file.emplace(target, pending, OnFileWritten || OnFileError, &*background);
             } catch (const EFCreateError& e) {
                 const bool held = !directory && LastErrorIsHeld();
                 if (!OnFileError && ExceptionOnFileError) throw;

@@ -103,8 +103,20 @@ bool TPendingFile::IsTemporaryName(const std::string& fileName) {
     return true;
 }
 
-TPendingFile::TPendingFile(const std::string& target, const std::string& firstChoice, uint8_t* writeBlock,
-                           bool digest)
+std::unique_ptr<TFileStream> TPendingFile::CreateTemporaryBeside(const std::string& target) {
+    for (int i = 0; i < Attempts; ++i) {
+        try {
+            if (std::unique_ptr<TFileStream> file = TFileStream::CreateNew(CandidateBeside(target)))
+                return file;
+        } catch (const EFCreateError&) {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+TPendingFile::TPendingFile(const std::string& target, const std::string& firstChoice, bool digest,
+                           TBackgroundWriter* background)
     : Target(target) {
     auto makeWriter = [&] {
         TStream* sink = File.get();
@@ -112,12 +124,25 @@ TPendingFile::TPendingFile(const std::string& target, const std::string& firstCh
             Counter = std::make_unique<TDigestingStream>(*File);
             sink = Counter.get();
         }
-        Writer = std::make_unique<TWriteGatheringStream>(*sink, writeBlock);
+        if (!background) {
+            Writer = std::make_unique<TWriteGatheringStream>(*sink);
+            return;
+        }
+        Background = background;
+        BackgroundStream = std::make_unique<TBackgroundWriteStream>(*Background, *sink);
+        // Made while this member is decoded, for the next one (mostly in the same folder).
+        if (!InPlace) Background->PrepareFileBeside(target);
     };
     if (IsDevice(target)) {
         File = TFileStream::Create(target);
         TempPath = target;
         InPlace = true;
+        makeWriter();
+        return;
+    }
+    if (background && firstChoice.empty()) File = background->TakeFileBeside(target);
+    if (File) {
+        TempPath = File->Path();
         makeWriter();
         return;
     }
@@ -146,6 +171,8 @@ TPendingFile::~TPendingFile() {
 
 void TPendingFile::Discard() {
     Done = true;
+    // The writes handed to the thread are waited for: the file goes only after them.
+    BackgroundStream.reset();
     Writer.reset();
     Counter.reset();
     File.reset();
@@ -166,7 +193,10 @@ bool TPendingFile::Commit(int32_t dateTime, int32_t attributes) {
 
 void TPendingFile::Complete(int32_t dateTime, int32_t attributes) {
     if (Completed) return;
-    Writer->Flush();
+    if (BackgroundStream)
+        BackgroundStream->Flush();
+    else
+        Writer->Flush();
     Completed = true;
     // A failure to set the date or the attributes does not keep the file from being installed.
     if (InPlace)
@@ -190,16 +220,22 @@ bool TPendingFile::Replace() {
         Held = LastErrorIsHeld();
         FailureReason = SystemErrorText();
     }
+    Done = moved;
+    if (moved && Background) {
+        // Nothing writes to the file any more: Complete flushed it.
+        BackgroundStream.reset();
+        Background->CloseLater(std::move(File));
+        return true;
+    }
     {
         const TSpan span("close file");
         File->Close();
     }
-    if (!moved) return false;
-    Done = true;
-    return true;
+    return moved;
 }
 
 const std::string& TPendingFile::Keep() {
+    BackgroundStream.reset();
     Writer.reset();
     Counter.reset();
     File.reset();

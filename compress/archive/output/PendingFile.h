@@ -11,6 +11,7 @@
 // A target that is a device (or a pipe) is written in place: there is no file to keep.
 #pragma once
 
+#include "compress/archive/output/BackgroundWriter.h"
 #include "platform/FileStream.h"
 
 #include <cstdint>
@@ -30,21 +31,24 @@ public:
     static std::string FreeNameBeside(const std::string& target);
     // Whether a file name (without folder) has the shape of a temporary name.
     static bool IsTemporaryName(const std::string& fileName);
+    // A new, empty file beside target under a free temporary name; nothing when none can be made.
+    static std::unique_ptr<TFileStream> CreateTemporaryBeside(const std::string& target);
 
     // Creates the temporary file beside target, under firstChoice when that is still free, else
     // under another free name. Raises EFCreateError naming the target when none can be created.
-    // writeBlock: TWriteGatheringStream::BlockSize bytes for Stream() to gather its writes in (an
-    // expansion hands the same block to every member); none: Stream() allocates its own.
-    // digest: count the size and CRC-32 of what is written (Digest()).
-    explicit TPendingFile(const std::string& target, const std::string& firstChoice = {},
-                          uint8_t* writeBlock = nullptr, bool digest = false);
+    // digest: count the size and CRC-32 of what is written (Digest()). background: write (and
+    // count) on that writer's thread, take the temporary file it made ahead when there is one,
+    // have it make the next, and close the file there once it has replaced its target; without
+    // one, Stream() gathers the writes into large blocks itself.
+    explicit TPendingFile(const std::string& target, const std::string& firstChoice = {}, bool digest = false,
+                          TBackgroundWriter* background = nullptr);
     // Removes the temporary file unless it has replaced the target.
     ~TPendingFile();
     TPendingFile(const TPendingFile&) = delete;
     TPendingFile& operator=(const TPendingFile&) = delete;
 
     // The stream to write the member to; its writes reach the file in large blocks.
-    TStream& Stream() { return *Writer; }
+    TStream& Stream() { return BackgroundStream ? static_cast<TStream&>(*BackgroundStream) : *Writer; }
     const std::string& Path() const { return TempPath; }
 
     // Writes out what Stream() still gathers (raising EStreamError like any write), gives the
@@ -77,6 +81,8 @@ private:
     std::unique_ptr<TFileStream> File;
     std::unique_ptr<TStream> Counter; // between Writer and File, when digesting
     std::unique_ptr<TWriteGatheringStream> Writer;
+    TBackgroundWriter* Background = nullptr;
+    std::unique_ptr<TBackgroundWriteStream> BackgroundStream;
     std::string FailureReason;
     bool Done = false;
     bool InPlace = false;

@@ -10,11 +10,16 @@
 #include <shlobj.h>
 
 namespace {
-// COM from the first link on: a run that makes none never starts COM and what COM brings up with
-// it (under Wine, the desktop's process). Links are made on the thread that installs, the
-// program's main thread, where COM then stays initialised: they are the installation's last steps.
+// COM from the first link on: a run that makes none never starts COM. In the multithreaded
+// apartment, where the shell link object lives as well as in a single-threaded one: that one
+// needs a window, which under Wine starts the desktop's process (most of a second). A thread that
+// already has COM (the wizard's, single-threaded) keeps it. Left initialised for the rest of the
+// thread's life: the links are the installation's last steps.
 bool ComStarted() {
-    static const bool started = SUCCEEDED(CoInitialize(nullptr));
+    static const bool started = [] {
+        const HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED | COINIT_DISABLE_OLE1DDE);
+        return SUCCEEDED(result) || result == RPC_E_CHANGED_MODE;
+    }();
     return started;
 }
 } // namespace
