@@ -6,6 +6,7 @@
 
 #include "compress/Archiver.h"
 #include "compress/archive/FileNames.h"
+#include "compress/archive/output/BackgroundWriter.h"
 #include "compress/archive/output/PendingFile.h"
 #include "platform/Crc32.h"
 #include "platform/FileSystem.h"
@@ -521,6 +522,75 @@ TEST_F(ArchiveVerify, ATemporaryFileLeftBehindIsNeitherReusedNorTouched) {
     EXPECT_EQ(Temp.Read(leftoverName), "left by a killed run");
     EXPECT_EQ(FilesIn(Temp), (std::vector<std::string>{leftoverName}))
         << "an abandoned pending file is removed";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The thread that writes the members' bytes.
+
+// Refuses its second write.
+class TFailingSecondWrite : public TMemoryStream {
+public:
+    void Write(const void* buffer, int32_t count) override {
+        if (++Writes == 2) throw EStreamError("Stream write error: the disk is full");
+        TMemoryStream::Write(buffer, count);
+    }
+    int Writes = 0;
+};
+
+TEST(BackgroundWriter, WritesEveryByteInOrderAcrossBlocksAndStreams) {
+    TBackgroundWriter writer;
+    std::string expected;
+    for (int i = 0; i < 5 * TBackgroundWriter::BlockSize / 7 + 3; ++i) expected += char('a' + i % 23);
+    for (int round = 0; round < 3; ++round) {
+        TMemoryStream target;
+        TBackgroundWriteStream stream(writer, target);
+        for (size_t at = 0; at < expected.size(); at += 7)
+            stream.Write(expected.data() + at,
+                         static_cast<int32_t>(std::min<size_t>(7, expected.size() - at)));
+        EXPECT_EQ(stream.Position(), static_cast<int64_t>(expected.size()));
+        stream.Flush();
+        EXPECT_EQ(std::string(target.Bytes.begin(), target.Bytes.end()), expected);
+    }
+}
+
+TEST(BackgroundWriter, AFailedWriteIsRaisedAtFlushAndForgottenForTheNextStream) {
+    TBackgroundWriter writer;
+    const std::string block(TBackgroundWriter::BlockSize, 'x');
+    {
+        TFailingSecondWrite target;
+        TBackgroundWriteStream stream(writer, target);
+        for (int i = 0; i < 3; ++i) stream.Write(block.data(), static_cast<int32_t>(block.size()));
+        EXPECT_THROW(stream.Flush(), EStreamError);
+        EXPECT_EQ(target.Writes, 2) << "nothing is written after the failure";
+    }
+    TMemoryStream next;
+    TBackgroundWriteStream stream(writer, next);
+    stream.Write("ok", 2);
+    EXPECT_NO_THROW(stream.Flush());
+    EXPECT_EQ(next.Bytes.size(), 2u);
+}
+
+// A file made ahead serves the next member only in its own folder, and none outlives the writer.
+TEST(BackgroundWriter, AFileMadeAheadIsTakenInItsFolderOnlyAndNeverLeftBehind) {
+    TTempDirectory one, two;
+    {
+        TBackgroundWriter writer;
+        writer.PrepareFileBeside(one.Sub("a.vlm"));
+        std::unique_ptr<TFileStream> taken = writer.TakeFileBeside(one.Sub("b.vlm"));
+        if (taken) {
+            EXPECT_EQ(FolderOf(taken->Path()), FolderOf(one.Sub("b.vlm")));
+        }
+        writer.PrepareFileBeside(one.Sub("b.vlm"));
+        EXPECT_EQ(writer.TakeFileBeside(two.Sub("c.vlm")), nullptr);
+        writer.PrepareFileBeside(two.Sub("c.vlm"));
+        if (taken) {
+            const std::string path = taken->Path();
+            taken.reset();
+            DeleteFileAt(path);
+        }
+    }
+    EXPECT_TRUE(FilesIn(one).empty());
+    EXPECT_TRUE(FilesIn(two).empty());
 }
 
 TEST_F(ArchiveVerify, AStoredMemberWithChecksumZeroIsAcceptedWhateverItsContents) {
