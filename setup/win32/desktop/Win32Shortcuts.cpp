@@ -25,6 +25,10 @@ bool ComStarted() {
 } // namespace
 
 std::string TWin32Shortcuts::ProgramsFolder() {
+    // COM's library first, through the program's own loading from System32: the shell would
+    // otherwise load it when the path's memory is allocated, by the plain search that starts in
+    // the setup's own folder.
+    if (!ComStarted()) return {};
     TCoTaskMem<wchar_t> path;
     if (FAILED(SHGetKnownFolderPath(FOLDERID_Programs, 0, nullptr, path.Out())) || !path) return {};
     return WideToUtf8(path.get());
