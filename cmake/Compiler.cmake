@@ -17,5 +17,8 @@ if(WIN32)
     # Each function and object in a section of its own, so that a program linked with
     # --gc-sections (the setup programs) keeps only what it uses.
     add_compile_options(-ffunction-sections -fdata-sections)
+    # The libraries of the setup programs also carry intermediate code for their link-time
+    # optimisation (setup/win32/CMakeLists.txt); every other program links their machine code.
+    add_link_options(-fno-lto)
     add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()
