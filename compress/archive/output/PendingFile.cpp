@@ -130,8 +130,9 @@ TPendingFile::TPendingFile(const std::string& target, const std::string& firstCh
         }
         Background = background;
         BackgroundStream = std::make_unique<TBackgroundWriteStream>(*Background, *sink);
-        // Made while this member is decoded, for the next one (mostly in the same folder).
-        if (!InPlace) Background->PrepareFileBeside(target);
+        // Made while this member is decoded, for the next one (mostly in the same folder); not
+        // when the caller names the temporary files itself.
+        if (!InPlace && firstChoice.empty()) Background->PrepareFileBeside(target);
     };
     if (IsDevice(target)) {
         File = TFileStream::Create(target);
