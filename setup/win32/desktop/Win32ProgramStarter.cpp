@@ -60,7 +60,7 @@ bool DesktopShell(TComPtr<IShellDispatch2>& shell) {
         !found)
         return false;
     TComPtr<IServiceProvider> provider;
-    if (FAILED(found->QueryInterface(IID_IServiceProvider, provider.OutVoid()))) return false;
+    if (FAILED(found->QueryInterface(__uuidof(IServiceProvider), provider.OutVoid()))) return false;
     TComPtr<IShellBrowser> browser;
     if (FAILED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.OutVoid())))
         return false;
