@@ -348,14 +348,18 @@ int32_t TInstallation::CreateShellLink(const std::string& directory, const std::
 // itself, and checked with the next member that goes into them. A held folder's ancestors up to
 // the installation folder are held too, so the walk up ends at the first one.
 void TInstallation::RefuseLinkBelow(const std::string& target) {
-    for (std::string at = ExtractFileDir(target); HeldFolders.count(at) == 0; at = ExtractFileDir(at)) {
+    const auto held = [this](const std::string& folder) {
+        return std::any_of(HeldFolders.begin(), HeldFolders.end(),
+                           [&](const auto& h) { return h.first == folder; });
+    };
+    for (std::string at = ExtractFileDir(target); !held(at); at = ExtractFileDir(at)) {
         if (!IsFolderOrInside(Destination, at)) break;
         TFolderHold hold = Ports.Files.HoldFolder(at);
         if (hold.Check == TFolderCheck::Link)
             throw ELinkedFolder("The folder " + at +
                                 " is a link (a junction or symbolic link) to another place: " + target +
                                 " was not written.");
-        if (hold.Check == TFolderCheck::Held) HeldFolders.emplace(at, std::move(hold));
+        if (hold.Check == TFolderCheck::Held) HeldFolders.emplace_back(at, std::move(hold));
         if (IsSamePath(at, Destination)) break;
     }
 }

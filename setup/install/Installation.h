@@ -18,9 +18,9 @@
 #include "setup/install/Registration.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TRunNotes;
@@ -155,7 +155,7 @@ private:
     std::vector<TOpenedArchive> OpenedArchives;
     // The folders below the installation folders checked for links and held, for one Install, by
     // their path as the targets spell it (another spelling is only checked once more).
-    std::map<std::string, TFolderHold> HeldFolders;
+    std::vector<std::pair<std::string, TFolderHold>> HeldFolders;
     THeldRetry Held{[this](int milliseconds) { Sleep(milliseconds); }};
     // The programs CloseProgramsUsingTargets closed, for the note of their restart.
     std::string ClosedPrograms;

@@ -123,8 +123,11 @@ void TWizardWindow::PlaceWindow() {
 void TWizardWindow::CreateControls() {
     std::vector<const TControlLayout*> order;
     for (const TControlLayout& control : ControlLayouts()) order.push_back(&control);
-    std::stable_sort(order.begin(), order.end(), [](const TControlLayout* a, const TControlLayout* b) {
-        return TabPath(*a) < TabPath(*b);
+    // Equal paths keep the table's order (the pointers run in it): a plain sort is smaller than a
+    // stable one.
+    std::sort(order.begin(), order.end(), [](const TControlLayout* a, const TControlLayout* b) {
+        const std::vector<int> pa = TabPath(*a), pb = TabPath(*b);
+        return pa < pb || (pa == pb && a < b);
     });
     for (const TControlLayout* control : order) CreateControl(*control);
     ArrangeWelcomePage();
