@@ -1,5 +1,7 @@
 #include "platform/Spans.h"
 
+#include "platform/Thread.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -11,13 +13,18 @@ struct TSpanSum {
     double TotalMs, FirstStartMs, LastEndMs;
 };
 
-// Recording is switched on once at the start; spans are timed on the thread that installs.
+// Recording is switched on once at the start, before any other thread runs; the sums are shared
+// by the thread that installs and the expansion's writer.
 bool Recording = false;
 double OriginAgeMs = 0;
 double Origin = 0;
 std::vector<TSpanSum>& Sums() {
     static std::vector<TSpanSum> sums;
     return sums;
+}
+TLockedCondition& Guard() {
+    static TLockedCondition guard;
+    return guard;
 }
 
 double SinceCreation(double at) {
@@ -52,6 +59,7 @@ bool Spans::On() {
 
 void Spans::Add(const char* name, double start, double end) {
     const double startMs = SinceCreation(start), endMs = SinceCreation(end);
+    const TLockHeld held(Guard());
     for (TSpanSum& sum : Sums()) {
         if (std::strcmp(sum.Name, name) != 0) continue;
         ++sum.Count;
@@ -67,6 +75,7 @@ std::vector<std::string> Spans::Lines() {
     if (!Recording) return lines;
     const double now = SinceCreation(SteadyMilliseconds());
     lines.push_back(Line({"start-up", 1, OriginAgeMs, 0, OriginAgeMs}));
+    const TLockHeld held(Guard());
     for (const TSpanSum& sum : Sums()) lines.push_back(Line(sum));
     lines.push_back(Line({"process", 1, now, 0, now}));
     return lines;

@@ -9,7 +9,7 @@
 
 class TThread {
 public:
-    // Starts work on a new thread; raises EOutOfResources when the system cannot make one.
+    // Starts work on a new thread; raises Exception when the system cannot make one.
     explicit TThread(std::function<void()> work);
     // Waits for work to end.
     ~TThread();

@@ -131,7 +131,7 @@ void TArchiver::ExpandArchive(TStream& stream, TStringList* names) {
                     throw EFCreateError("Cannot create file \"" + target + "\". It is a directory");
                 if (!background) background.emplace();
                 const TSpan span("create file");
-                file.emplace(target, pending, OnFileWritten || OnFileError, &*background);
+                file.emplace(target, *background, pending, OnFileWritten || OnFileError);
             } catch (const EFCreateError& e) {
                 const bool held = !directory && LastErrorIsHeld();
                 if (!OnFileError && ExceptionOnFileError) throw;

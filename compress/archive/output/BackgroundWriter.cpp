@@ -128,10 +128,6 @@ std::unique_ptr<TFileStream> TBackgroundWriter::TakeFileBeside(const std::string
     return nullptr;
 }
 
-void TBackgroundWriter::Drain() {
-    Settle(false);
-}
-
 void TBackgroundWriter::Settle(bool raise) {
     std::exception_ptr failure;
     {

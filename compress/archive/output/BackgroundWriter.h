@@ -42,8 +42,6 @@ public:
     // The file made ahead, when it lies in target's folder and is not target itself; nothing
     // otherwise (one in another folder is removed).
     std::unique_ptr<TFileStream> TakeFileBeside(const std::string& target);
-    // Waits until everything handed over is done.
-    void Drain();
 
 private:
     friend class TBackgroundWriteStream;

@@ -26,8 +26,8 @@ uint64_t Mix(uint64_t x) {
     return x ^ (x >> 31);
 }
 
-// Passes writes on to the file and counts their size and CRC-32 on the way, in the large blocks
-// that the gathering stream above it hands on. A seek away from the end (no expansion does one)
+// Passes writes on to the file and counts their size and CRC-32 on the way, in the blocks that
+// the writer's thread hands on. A seek away from the end (no expansion does one)
 // leaves the count unusable.
 class TDigestingStream : public TStream {
 public:
@@ -115,24 +115,19 @@ std::unique_ptr<TFileStream> TPendingFile::CreateTemporaryBeside(const std::stri
     return nullptr;
 }
 
-TPendingFile::TPendingFile(const std::string& target, const std::string& firstChoice, bool digest,
-                           TBackgroundWriter* background)
-    : Target(target) {
+TPendingFile::TPendingFile(const std::string& target, TBackgroundWriter& background,
+                           const std::string& firstChoice, bool digest)
+    : Target(target), Background(background) {
     auto makeWriter = [&] {
         TStream* sink = File.get();
         if (digest) {
             Counter = std::make_unique<TDigestingStream>(*File);
             sink = Counter.get();
         }
-        if (!background) {
-            Writer = std::make_unique<TWriteGatheringStream>(*sink);
-            return;
-        }
-        Background = background;
-        BackgroundStream = std::make_unique<TBackgroundWriteStream>(*Background, *sink);
+        Writer = std::make_unique<TBackgroundWriteStream>(Background, *sink);
         // Made while this member is decoded, for the next one (mostly in the same folder); not
         // when the caller names the temporary files itself.
-        if (!InPlace && firstChoice.empty()) Background->PrepareFileBeside(target);
+        if (!InPlace && firstChoice.empty()) Background.PrepareFileBeside(target);
     };
     if (IsDevice(target)) {
         File = TFileStream::Create(target);
@@ -141,7 +136,7 @@ TPendingFile::TPendingFile(const std::string& target, const std::string& firstCh
         makeWriter();
         return;
     }
-    if (background && firstChoice.empty()) File = background->TakeFileBeside(target);
+    if (firstChoice.empty()) File = Background.TakeFileBeside(target);
     if (File) {
         TempPath = File->Path();
         makeWriter();
@@ -173,7 +168,6 @@ TPendingFile::~TPendingFile() {
 void TPendingFile::Discard() {
     Done = true;
     // The writes handed to the thread are waited for: the file goes only after them.
-    BackgroundStream.reset();
     Writer.reset();
     Counter.reset();
     File.reset();
@@ -185,19 +179,9 @@ void TPendingFile::Discard() {
     }
 }
 
-bool TPendingFile::Commit(int32_t dateTime, int32_t attributes) {
-    Complete(dateTime, attributes);
-    if (Replace()) return true;
-    Discard();
-    return false;
-}
-
 void TPendingFile::Complete(int32_t dateTime, int32_t attributes) {
     if (Completed) return;
-    if (BackgroundStream)
-        BackgroundStream->Flush();
-    else
-        Writer->Flush();
+    Writer->Flush();
     Completed = true;
     // A failure to set the date or the attributes does not keep the file from being installed.
     if (InPlace)
@@ -222,21 +206,17 @@ bool TPendingFile::Replace() {
         FailureReason = SystemErrorText();
     }
     Done = moved;
-    if (moved && Background) {
-        // Nothing writes to the file any more: Complete flushed it.
-        BackgroundStream.reset();
-        Background->CloseLater(std::move(File));
-        return true;
-    }
-    {
-        const TSpan span("close file");
+    if (!moved) {
         File->Close();
+        return false;
     }
-    return moved;
+    // Nothing writes to the file any more: Complete flushed it.
+    Writer.reset();
+    Background.CloseLater(std::move(File));
+    return true;
 }
 
 const std::string& TPendingFile::Keep() {
-    BackgroundStream.reset();
     Writer.reset();
     Counter.reset();
     File.reset();

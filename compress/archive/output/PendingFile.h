@@ -36,37 +36,30 @@ public:
 
     // Creates the temporary file beside target, under firstChoice when that is still free, else
     // under another free name. Raises EFCreateError naming the target when none can be created.
-    // digest: count the size and CRC-32 of what is written (Digest()). background: write (and
-    // count) on that writer's thread, take the temporary file it made ahead when there is one,
-    // have it make the next, and close the file there once it has replaced its target; without
-    // one, Stream() gathers the writes into large blocks itself.
-    explicit TPendingFile(const std::string& target, const std::string& firstChoice = {}, bool digest = false,
-                          TBackgroundWriter* background = nullptr);
+    // The writes (and their count, with digest: Digest()) go through background's thread, which
+    // also makes the next member's temporary file ahead (taken here when it lies beside target,
+    // unless firstChoice names the file) and closes this one once it has replaced its target.
+    TPendingFile(const std::string& target, TBackgroundWriter& background,
+                 const std::string& firstChoice = {}, bool digest = false);
     // Removes the temporary file unless it has replaced the target.
     ~TPendingFile();
     TPendingFile(const TPendingFile&) = delete;
     TPendingFile& operator=(const TPendingFile&) = delete;
 
-    // The stream to write the member to; its writes reach the file in large blocks.
-    TStream& Stream() { return BackgroundStream ? static_cast<TStream&>(*BackgroundStream) : *Writer; }
+    // The stream to write the member to; its writes reach the file in blocks, on the writer's thread.
+    TStream& Stream() { return *Writer; }
     const std::string& Path() const { return TempPath; }
 
-    // Writes out what Stream() still gathers (raising EStreamError like any write), gives the
-    // complete file its last-write time and attributes and moves it over the target. False when
-    // the target cannot be replaced: the temporary file is then removed and the target left as it
-    // was, and ReplaceError() tells why.
-    bool Commit(int32_t dateTime, int32_t attributes);
-    const std::string& ReplaceError() const { return FailureReason; }
-
-    // Commit in two steps, for a caller that may try the replacement again or keep the file:
-    // Complete writes out what is gathered and sets the date and attributes; Replace moves the
-    // file over the target, and when it cannot, leaves the complete file (closed) under its
-    // temporary name, with ReplaceError() and ReplaceHeld() telling why. Replace may be called
-    // again; the destructor still removes a file that never replaced its target.
+    // Complete waits for what Stream() still holds to be written (raising EStreamError like any
+    // write) and sets the date and attributes; Replace moves the file over the target, and when
+    // it cannot, leaves the complete file (closed) under its temporary name, with ReplaceError()
+    // and ReplaceHeld() telling why. Replace may be called again; the destructor still removes a
+    // file that never replaced its target.
     void Complete(int32_t dateTime, int32_t attributes);
     bool Replace();
     // The last failed replacement was refused because another program holds the target.
     bool ReplaceHeld() const { return Held; }
+    const std::string& ReplaceError() const { return FailureReason; }
     // Keeps the complete file under its temporary name (for replacement at the next restart):
     // the destructor leaves it. Its path.
     const std::string& Keep();
@@ -80,9 +73,8 @@ private:
     std::string TempPath;
     std::unique_ptr<TFileStream> File;
     std::unique_ptr<TStream> Counter; // between Writer and File, when digesting
-    std::unique_ptr<TWriteGatheringStream> Writer;
-    TBackgroundWriter* Background = nullptr;
-    std::unique_ptr<TBackgroundWriteStream> BackgroundStream;
+    TBackgroundWriter& Background;
+    std::unique_ptr<TBackgroundWriteStream> Writer;
     std::string FailureReason;
     bool Done = false;
     bool InPlace = false;

@@ -115,24 +115,20 @@ bool TWin32Files::IsReparsePoint(const std::string& path) {
 }
 
 TFolderHold TWin32Files::HoldFolder(const std::string& path) {
-    const std::wstring wide = WidePath(path);
-    HANDLE folder =
-        CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) return {};
-    std::shared_ptr<void> hold(folder, CloseHandle);
-    if (IsReparseHandle(folder) || !FinalPathIs(folder, wide)) return {TFolderCheck::Link, nullptr};
-    return {TFolderCheck::Held, std::move(hold)};
+    THandle folder = OpenEntry(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!folder) return {};
+    if (IsReparseHandle(folder.get()) || !FinalPathIs(folder.get(), WidePath(path)))
+        return {TFolderCheck::Link, nullptr};
+    return {TFolderCheck::Held,
+            std::shared_ptr<void>(folder.release(), [](void* handle) { CloseHandle(handle); })};
 }
 
 bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& bytes) {
     // A new file beside the target, moved over it once whole: whatever lies at the target's name,
     // a link among it, is replaced, never written through. The folder is held open, unshared for
     // deletion, so that it stays the folder checked until the move.
-    const std::string folderPath = ExtractFileDir(path);
-    const THandle folder = OpenEntry(folderPath, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    if (!folder || IsReparseHandle(folder.get()) || !FinalPathIs(folder.get(), WidePath(folderPath)))
-        return false;
+    const TFolderHold folder = HoldFolder(ExtractFileDir(path));
+    if (folder.Check != TFolderCheck::Held) return false;
     try {
         std::unique_ptr<TFileStream> file;
         for (int attempt = 0; attempt < NewNameAttempts && !file; ++attempt)

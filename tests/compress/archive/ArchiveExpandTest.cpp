@@ -515,7 +515,8 @@ TEST_F(ArchiveVerify, ATemporaryFileLeftBehindIsNeitherReusedNorTouched) {
     EXPECT_FALSE(TPendingFile::IsTemporaryName("words.vlm"));
     Temp.Write(leftoverName, "left by a killed run");
     {
-        TPendingFile pending(target, leftover);
+        TBackgroundWriter writer;
+        TPendingFile pending(target, writer, leftover);
         EXPECT_NE(pending.Path(), leftover);
         EXPECT_EQ(pending.Path().substr(0, pending.Path().find_last_of("\\/")), Temp.Path());
     }
