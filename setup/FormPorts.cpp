@@ -59,3 +59,16 @@ const char* ControlNameText(TControlName name) {
     }
     return "?";
 }
+
+std::string ProgramNames(const std::vector<std::string>& programs) {
+    std::string names;
+    for (const std::string& program : programs) names += (names.empty() ? "" : ", ") + program;
+    return names;
+}
+
+std::string CloseProgramsQuestion(const std::vector<std::string>& programs, const std::string& files,
+                                  const std::string& otherwise) {
+    const bool one = programs.size() == 1;
+    return ProgramNames(programs) + (one ? " is running and uses" : " are running and use") + " files " +
+           files + ". Close " + (one ? "it" : "them") + " and continue? (No: " + otherwise + ")";
+}

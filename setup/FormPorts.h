@@ -304,6 +304,13 @@ protected:
     ~TRunningPrograms() = default;
 };
 
+// The programs' names as one text ("Vellumor, Notepad").
+std::string ProgramNames(const std::vector<std::string>& programs);
+// The question whether to close them: "NAMES is running and uses files FILES. Close it and
+// continue? (No: OTHERWISE)", in the plural for several programs.
+std::string CloseProgramsQuestion(const std::vector<std::string>& programs, const std::string& files,
+                                  const std::string& otherwise);
+
 // The parts of the desktop that an installation and an uninstallation work through: all but the
 // boxes and the chooser, which belong to whoever presents the work to a person.
 struct TInstallPorts {

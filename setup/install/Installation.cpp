@@ -178,13 +178,10 @@ void TInstallation::CloseProgramsUsingTargets() {
         Ports.Programs.EndSession();
         return;
     }
-    std::string names;
-    for (const std::string& program : programs) names += (names.empty() ? "" : ", ") + program;
-    const bool one = programs.size() == 1;
-    const std::string question = names + (one ? " is running and uses" : " are running and use") +
-                                 " files that setup must replace. Close " + (one ? "it" : "them") +
-                                 " and continue? (No: setup continues, and a file still in use is replaced "
-                                 "when Windows restarts next.)";
+    const std::string names = ProgramNames(programs);
+    const std::string question = CloseProgramsQuestion(
+        programs, "that setup must replace",
+        "setup continues, and a file still in use is replaced when Windows restarts next.");
     Note("Question: " + question);
     const TAnswer answer = Questions.Ask(TQuestion::ClosePrograms, question);
     Note(std::string("Answer: ") + AnswerName(answer));

@@ -202,12 +202,9 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
 bool TUninstaller::ClosePrograms(const std::vector<std::string>& paths) {
     const std::vector<std::string> programs = Desktop.Programs.ProgramsUsing(paths);
     if (programs.empty()) return false;
-    std::string names;
-    for (const std::string& program : programs) names += (names.empty() ? "" : ", ") + program;
-    const std::string question =
-        names + (programs.size() == 1 ? " is running and uses" : " are running and use") +
-        " files to be removed. Close " + (programs.size() == 1 ? "it" : "them") +
-        " and continue? (No: files still in use are removed when Windows restarts next.)";
+    const std::string names = ProgramNames(programs);
+    const std::string question = CloseProgramsQuestion(
+        programs, "to be removed", "files still in use are removed when Windows restarts next.");
     Note("Question: " + question);
     const bool close = Silent ? CloseAnswer
                               : Desktop.Dialogs.MessageDlg(question, TMsgDlgType::mtConfirmation,
