@@ -6,6 +6,8 @@
 #include "compress/dense/DenseMethod.h"
 
 #include "compress/dense/BranchFilter.h"
+#include "compress/dense/DenseAhead.h"
+#include "compress/dense/DenseDecoder.h"
 
 #include "platform/Yield.h"
 
@@ -31,34 +33,29 @@ std::string ZstdError(size_t code) {
 std::string Quoted(const std::string& name) {
     return "\"" + name + "\"";
 }
+
+// A member of the archive that the member being expanded builds on failed.
+EDenseDataError BuildsOnError(const std::string& name, const EDenseDataError& e) {
+    return EDenseDataError("member " + Quoted(name) +
+                           ", which this member builds on: " + e.Message.substr(e.Message.find(": ") + 2));
+}
+
+// Whether the stream starts with an archive header (the position is left after it).
+bool StartsWithArchive(TStream& source) {
+    uint8_t bytes[ArchiveHeaderSize];
+    source.Seek(0, TSeekOrigin::Begin);
+    return source.Read(bytes, ArchiveHeaderSize) == ArchiveHeaderSize &&
+           SignatureText(DecodeArchiveHeader(bytes)) == ArchiveSignature;
+}
 } // namespace
 
-struct TFreeDCtx {
-    void operator()(ZSTD_DCtx* context) const { ZSTD_freeDCtx(context); }
-};
-
-struct TDenseDecoder {
-    TDenseDecoder()
-        : Owned(ZSTD_createDCtx()), Context(Owned.get()), In(new uint8_t[InputPieceSize]),
-          OutSize(ZSTD_DStreamOutSize()), Out(new uint8_t[OutSize]) {
-        if (!Context) throw std::bad_alloc();
-        const size_t set = ZSTD_DCtx_setParameter(Context, ZSTD_d_windowLogMax, DenseWindowLogMax);
-        if (ZSTD_isError(set)) throw Exception("zstd: " + std::string(ZSTD_getErrorName(set)));
-    }
-
-    // Runs sourceSize stored bytes through the stream into dest (nothing is kept when dest is
-    // null), requiring exactly destSize bytes of output; returns their byte sum. With a progress
-    // handler: 0 first (-1 cancels: false comes back and nothing is read), then once per piece.
-    // With branchFilter, a member that starts as an executable is converted back on its way out.
-    bool Decode(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
-                const TShowProgressEvent& progress, bool branchFilter, uint32_t& sum);
-
-    std::unique_ptr<ZSTD_DCtx, TFreeDCtx> Owned;
-    ZSTD_DCtx* Context;
-    std::unique_ptr<uint8_t[]> In;
-    size_t OutSize;
-    std::unique_ptr<uint8_t[]> Out;
-};
+TDenseDecoder::TDenseDecoder()
+    : Context(ZSTD_createDCtx()), In(new uint8_t[InputPieceSize]), OutSize(ZSTD_DStreamOutSize()),
+      Out(new uint8_t[OutSize]) {
+    if (!Context) throw std::bad_alloc();
+    const size_t set = ZSTD_DCtx_setParameter(Context.get(), ZSTD_d_windowLogMax, DenseWindowLogMax);
+    if (ZSTD_isError(set)) throw Exception("zstd: " + std::string(ZSTD_getErrorName(set)));
+}
 
 bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
                            const TShowProgressEvent& progress, bool branchFilter, uint32_t& sum) {
@@ -105,7 +102,7 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
             static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(OutSize - held), destSize - produced));
         ZSTD_outBuffer out{room ? Out.get() + held : &probe, room ? room : 1, 0};
         const size_t before = in.pos;
-        const size_t result = ZSTD_decompressStream(Context, &out, &in);
+        const size_t result = ZSTD_decompressStream(Context.get(), &out, &in);
         if (ZSTD_isError(result)) throw EDenseDataError(ZstdError(result));
         if (room == 0 && out.pos != 0)
             throw EDenseDataError("the stored data expands to more than the member's " +
@@ -132,8 +129,9 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
     return true;
 }
 
-TDenseExpander::TDenseExpander(TArchiver& archiver)
-    : Archiver(archiver), Decoder(std::make_unique<TDenseDecoder>()) {
+TDenseExpander::TDenseExpander(TArchiver& archiver, bool decodeAhead)
+    : Archiver(archiver), Decoder(std::make_unique<TDenseDecoder>()), DecodeAhead(decodeAhead),
+      AheadOff(!decodeAhead) {
     // Every archive header read starts a new archive: the stream's state starts again with it.
     Archiver.OnRecognize = [this](const std::string& compressID, bool& recognized) {
         if (!IsDenseMethodID(compressID)) return;
@@ -151,13 +149,28 @@ TDenseExpander::TDenseExpander(TArchiver& archiver)
 TDenseExpander::~TDenseExpander() = default;
 
 void TDenseExpander::Restart() {
-    ZSTD_DCtx_reset(Decoder->Context, ZSTD_reset_session_only);
+    Decoder->Reset();
     SyncedStream = nullptr;
+    AheadOff = !DecodeAhead;
+    if (Ahead) Ahead->Restart(nullptr, false);
 }
 
 void TDenseExpander::Expand(TStream& dest, TStream& source, int32_t sourceSize, int32_t destSize,
                             uint32_t& checksum) {
     const int64_t dataStart = source.Position();
+    if (!AheadOff) {
+        try {
+            if (ExpandAhead(dest, source, dataStart, sourceSize, destSize, checksum)) return;
+        } catch (...) {
+            if (Ahead) Ahead->Restart(nullptr, false);
+            throw;
+        }
+        // An archive the thread cannot follow (members out of order, a damaged header) is
+        // expanded here until the next archive, and fails here as it would have without it.
+        AheadOff = true;
+        if (Ahead) Ahead->Restart(nullptr, false);
+        source.Seek(dataStart, TSeekOrigin::Begin);
+    }
     CatchUp(source, dataStart);
     // Whatever stops this member leaves the stream's state inside it: the next member starts
     // again from the archive's beginning.
@@ -179,11 +192,9 @@ void TDenseExpander::Expand(TStream& dest, TStream& source, int32_t sourceSize, 
 void TDenseExpander::CatchUp(TStream& source, int64_t dataStart) {
     int64_t at = SyncedEnd;
     if (SyncedStream != &source || SyncedEnd > dataStart) {
-        Restart();
-        uint8_t bytes[ArchiveHeaderSize];
-        source.Seek(0, TSeekOrigin::Begin);
-        if (source.Read(bytes, ArchiveHeaderSize) != ArchiveHeaderSize ||
-            SignatureText(DecodeArchiveHeader(bytes)) != ArchiveSignature)
+        Decoder->Reset();
+        SyncedStream = nullptr;
+        if (!StartsWithArchive(source))
             throw EDenseDataError("the archive does not start at the beginning of its stream");
         at = ArchiveHeaderSize;
     } else {
@@ -205,19 +216,135 @@ void TDenseExpander::CatchUp(TStream& source, int64_t dataStart) {
                 Decoder->Decode(nullptr, source, header.CompressedSize, header.ExpandedSize, nullptr,
                                 BranchFilter, sum);
             } catch (const EDenseDataError& e) {
-                throw EDenseDataError("member " + Quoted(name) + ", which this member builds on: " +
-                                      e.Message.substr(e.Message.find(": ") + 2));
+                throw BuildsOnError(name, e);
             }
-            const bool matches =
-                sum == header.Checksum ||
-                (header.Lock > 0 && static_cast<uint32_t>(Archiver.Key) + sum == header.Checksum);
-            if (!matches)
-                throw EDenseDataError("member " + Quoted(name) +
-                                      ", which this member builds on, has a bad checksum");
+            CheckBuildsOn(name, header.Checksum, header.Lock, sum);
         }
         at = memberData + header.CompressedSize;
         source.Seek(at, TSeekOrigin::Begin);
         SyncedStream = &source;
         SyncedEnd = at;
     }
+}
+
+void TDenseExpander::CheckBuildsOn(const std::string& name, uint32_t checksum, int32_t lock,
+                                   uint32_t sum) const {
+    const bool matches =
+        sum == checksum || (lock > 0 && static_cast<uint32_t>(Archiver.Key) + sum == checksum);
+    if (!matches)
+        throw EDenseDataError("member " + Quoted(name) + ", which this member builds on, has a bad checksum");
+}
+
+bool TDenseExpander::ExpandAhead(TStream& dest, TStream& source, int64_t dataStart, int32_t sourceSize,
+                                 int32_t destSize, uint32_t& checksum) {
+    if (!Ahead) {
+        try {
+            Ahead = std::make_unique<TDenseAhead>();
+        } catch (const Exception&) {
+            return false; // no thread: expanded here
+        }
+    }
+    // The stream's state is the thread's from now on; the expander's own starts again if needed.
+    SyncedStream = nullptr;
+    const TAheadMember* front = Ahead->Front();
+    const bool reachable =
+        Ahead->Source() == &source && (front ? front->DataStart <= dataStart : AheadNext < dataStart);
+    if (!reachable) {
+        if (!StartsWithArchive(source)) return false;
+        Ahead->Restart(&source, BranchFilter);
+        AheadNext = ArchiveHeaderSize;
+    }
+    const TShowProgressEvent& progress = Archiver.OnShowProgress;
+    // The members before this one, if any, expand into nothing: their contents are the history
+    // this one refers to.
+    for (;;) {
+        front = Ahead->Front();
+        if (front && front->DataStart < dataStart) {
+            const std::string name = front->Name;
+            const uint32_t recorded = front->Header.Checksum;
+            const int32_t lock = front->Header.Lock;
+            uint32_t sum = 0;
+            try {
+                Ahead->Take(nullptr, nullptr, sum);
+            } catch (const EDenseDataError& e) {
+                throw BuildsOnError(name, e);
+            }
+            CheckBuildsOn(name, recorded, lock, sum);
+            continue;
+        }
+        if (front) {
+            if (front->DataStart != dataStart) return false;
+            break;
+        }
+        TMemberHeader header;
+        std::string name;
+        if (!NextDenseMember(source, header, name)) return false;
+        const int64_t memberData = source.Position();
+        if (memberData > dataStart) return false;
+        if (Holdable(header)) {
+            if (!Ahead->Add(source, header, std::move(name))) return false;
+            AheadNext = memberData + header.CompressedSize;
+            continue;
+        }
+        // Too large to hold: decoded here, from the archive's stream, with the thread's state.
+        AheadNext = memberData + header.CompressedSize;
+        uint32_t sum = 0;
+        if (memberData == dataStart) {
+            if (!Ahead->DecodeHere(&dest, source, sourceSize, destSize, progress, checksum)) {
+                Restart();
+                return true;
+            }
+            ReportDone();
+            return true;
+        }
+        try {
+            Ahead->DecodeHere(nullptr, source, header.CompressedSize, header.ExpandedSize, nullptr, sum);
+        } catch (const EDenseDataError& e) {
+            throw BuildsOnError(name, e);
+        }
+        CheckBuildsOn(name, header.Checksum, header.Lock, sum);
+    }
+    ReadAhead(source);
+    source.Seek(dataStart + sourceSize, TSeekOrigin::Begin);
+    if (!Ahead->Take(&dest, progress, checksum)) {
+        Restart(); // cancelled at the member's first report
+        return true;
+    }
+    ReportDone();
+    return true;
+}
+
+bool TDenseExpander::Holdable(const TMemberHeader& header) {
+    return header.CompressedSize <= TDenseAhead::StoredBudget &&
+           header.ExpandedSize <= TDenseAhead::OutputBudget;
+}
+
+bool TDenseExpander::NextDenseMember(TStream& source, TMemberHeader& header, std::string& name) {
+    for (;;) {
+        source.Seek(AheadNext, TSeekOrigin::Begin);
+        try {
+            if (!Archiver.ReadMemberHeader(source, header, name)) return false;
+        } catch (const Exception&) {
+            return false; // the expansion meets it, if it gets there
+        }
+        if (header.Method == miCustom) return true;
+        AheadNext = source.Position() + header.CompressedSize;
+    }
+}
+
+void TDenseExpander::ReadAhead(TStream& source) {
+    TMemberHeader header;
+    std::string name;
+    while (Ahead->StoredQueued() < TDenseAhead::StoredBudget && NextDenseMember(source, header, name) &&
+           Holdable(header)) {
+        const int64_t memberData = source.Position();
+        if (!Ahead->Add(source, header, std::move(name))) return;
+        AheadNext = memberData + header.CompressedSize;
+    }
+}
+
+void TDenseExpander::ReportDone() {
+    if (!Archiver.OnShowProgress) return;
+    int32_t percent = 100;
+    Archiver.OnShowProgress(percent);
 }

@@ -43,6 +43,7 @@ public:
 };
 
 struct TDenseDecoder;
+class TDenseAhead;
 
 // Expands the dense members of the archives that one TArchiver reads. Constructing it assigns the
 // component's OnRecognize (accepting both identifiers) and OnExpand; it must outlive the component's
@@ -56,7 +57,9 @@ struct TDenseDecoder;
 // system opens does.
 class TDenseExpander {
 public:
-    explicit TDenseExpander(TArchiver& archiver);
+    // With decodeAhead, a thread decodes the members that follow the one being expanded (see
+    // DenseAhead.h): for expansions that do more with each member than verify it.
+    explicit TDenseExpander(TArchiver& archiver, bool decodeAhead = true);
     ~TDenseExpander();
     TDenseExpander(const TDenseExpander&) = delete;
     TDenseExpander& operator=(const TDenseExpander&) = delete;
@@ -69,6 +72,20 @@ private:
     // Brings the stream's state to the member whose stored data starts at dataStart.
     void CatchUp(TStream& source, int64_t dataStart);
     void Restart();
+    // Expands the member through the thread that decodes ahead; false when it cannot follow the
+    // archive to this member (nothing was written or reported then).
+    bool ExpandAhead(TStream& dest, TStream& source, int64_t dataStart, int32_t sourceSize, int32_t destSize,
+                     uint32_t& checksum);
+    // Whether a member is held whole, its stored bytes and its output, to be decoded ahead.
+    static bool Holdable(const TMemberHeader& header);
+    // Reads the header of the next dense member from AheadNext on, passing over the others;
+    // false at the archive's end or a damaged header.
+    bool NextDenseMember(TStream& source, TMemberHeader& header, std::string& name);
+    // Queues the members that follow, up to the thread's budget of stored bytes.
+    void ReadAhead(TStream& source);
+    void ReportDone();
+    // Raises when a member that the member being expanded builds on expanded to another sum.
+    void CheckBuildsOn(const std::string& name, uint32_t checksum, int32_t lock, uint32_t sum) const;
 
     TArchiver& Archiver;
     std::unique_ptr<TDenseDecoder> Decoder;
@@ -78,6 +95,12 @@ private:
     // for the member whose header starts there (none: SyncedStream null).
     const TStream* SyncedStream = nullptr;
     int64_t SyncedEnd = 0;
+    // The thread that decodes ahead (made at the first member), whether this archive is expanded
+    // without it, and the archive offset of the next member header it has not seen.
+    const bool DecodeAhead;
+    std::unique_ptr<TDenseAhead> Ahead;
+    bool AheadOff = false;
+    int64_t AheadNext = 0;
 };
 
 struct TDenseEncoder;

@@ -9,9 +9,11 @@
 
 #include "compress/CodecTable.h"
 #include "compress/archive/ArchiveWriter.h"
+#include "compress/dense/DenseMethod.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 
 namespace {
@@ -181,6 +183,115 @@ TEST_P(ArchiveMutation, EveryCorruptedCopyEndsWithOutputOrAComponentError) {
     for (const auto& [ending, count] : endings) summary += " " + ending + "=" + std::to_string(count);
     RecordProperty("endings", summary);
     std::printf("%s:%s\n", subject.Name, summary.c_str());
+}
+
+// A dense archive: text members that refer to each other, and between them one member whose
+// stored bytes are too many to hold ahead (when big is set).
+std::vector<uint8_t> GoodDenseArchive(bool big) {
+    TMemoryStream archive;
+    TDenseCompressor compressor(1);
+    TArchiveWriter writer(archive, DenseMethodID);
+    writer.OnCompress = compressor.Handler();
+    std::vector<std::vector<uint8_t>> members = {Text(11000, 1),       RandomBytes(1500, 2), Text(30000, 1),
+                                                 RunsOfBytes(4000, 3), Text(200000, 4),      Text(9000, 5)};
+    if (big) members.insert(members.begin() + 3, RandomBytes(4200000, 6));
+    for (size_t k = 0; k < members.size(); ++k) {
+        TMemoryStream source(members[k]);
+        writer.AddStream("f" + std::to_string(k), source, 0x58A96000, 0x20, miCustom);
+    }
+    writer.Finish();
+    return archive.Bytes;
+}
+
+// Everything an expansion of a dense archive shows: how it ended, every progress report, the
+// files it wrote with their bytes.
+struct TDenseRun {
+    std::string Ending;
+    std::vector<int32_t> Reports;
+    std::map<std::string, std::vector<uint8_t>> Files;
+    bool operator==(const TDenseRun&) const = default;
+};
+
+void PrintTo(const TDenseRun& run, std::ostream* out) {
+    *out << "\"" << run.Ending << "\", " << run.Reports.size() << " reports, " << run.Files.size()
+         << " files";
+}
+
+// Expands with or without decoding ahead; names selects members, cancelAt cancels at the first
+// report of that member (counted from 0 among those expanded).
+TDenseRun ExpandDense(const std::vector<uint8_t>& bytes, bool ahead, const TScratchFolder& scratch,
+                      const TStringList* names = nullptr, int cancelAt = -1) {
+    std::filesystem::remove_all(scratch.Path);
+    std::filesystem::create_directories(scratch.Path);
+    TDenseRun run;
+    TMemoryStream stream(bytes);
+    TLimitedArchiver archiver;
+    TDenseExpander dense(archiver, ahead);
+    archiver.SetTargetPath(scratch.Path.string());
+    int member = -1;
+    bool first = false;
+    archiver.OnCheckFile = [&](std::string&, TProcessMode) {
+        ++member;
+        first = true;
+    };
+    archiver.OnShowProgress = [&](int32_t& percent) {
+        run.Reports.push_back(percent);
+        if (first && member == cancelAt) percent = -1;
+        first = false;
+    };
+    try {
+        TStringList selected = names ? *names : TStringList{};
+        archiver.ExpandArchive(stream, names ? &selected : nullptr);
+    } catch (const std::exception& e) {
+        run.Ending = e.what();
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.Path)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        run.Files[entry.path().filename().string()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return run;
+}
+
+// Decoding ahead on a thread shows nothing of itself: every copy of a corrupted dense archive
+// ends, reports progress and leaves files exactly as the expansion decoding each member in
+// place, whether all members are expanded, some are skipped, or one is cancelled.
+TEST(DenseAhead, EveryExpansionEndsAsDecodingInPlace) {
+    TScratchFolder scratch("dense-ahead");
+    const std::vector<uint8_t> good = GoodDenseArchive(false);
+    const TStringList later{"f3", "f5"};
+    // Run -2: the first member's recorded checksum is off, so the later ones build on a bad member.
+    std::vector<uint8_t> badSum = good;
+    badSum[ArchiveHeaderSize + MemberHeaderOffset::Checksum] ^= 1;
+    for (int run = -2; run < 40; ++run) {
+        const std::vector<uint8_t> bytes = run == -2   ? badSum
+                                           : run == -1 ? good
+                                                       : Mutate(good, 7000u + static_cast<uint32_t>(run));
+        const std::string what = "seed " + std::to_string(7000 + run);
+        const TDenseRun all = ExpandDense(bytes, true, scratch);
+        EXPECT_EQ(all, ExpandDense(bytes, false, scratch)) << what << ": " << all.Ending;
+        if (run == -1) {
+            EXPECT_EQ(all.Files.size(), 6u) << all.Ending;
+        }
+        EXPECT_EQ(ExpandDense(bytes, true, scratch, &later), ExpandDense(bytes, false, scratch, &later))
+            << what;
+        EXPECT_EQ(ExpandDense(bytes, true, scratch, nullptr, 2),
+                  ExpandDense(bytes, false, scratch, nullptr, 2))
+            << what;
+    }
+}
+
+// A member too large to hold ahead is decoded where it is, expanded or passed over.
+TEST(DenseAhead, AMemberTooLargeToHoldIsDecodedInPlace) {
+    TScratchFolder scratch("dense-ahead-big");
+    const std::vector<uint8_t> bytes = GoodDenseArchive(true);
+    const TDenseRun all = ExpandDense(bytes, true, scratch);
+    EXPECT_EQ(all.Ending, "");
+    EXPECT_EQ(all.Files.size(), 7u);
+    EXPECT_EQ(all, ExpandDense(bytes, false, scratch));
+    const TStringList after{"f4", "f6"};
+    const TDenseRun some = ExpandDense(bytes, true, scratch, &after);
+    EXPECT_EQ(some.Files.size(), 2u) << some.Ending;
+    EXPECT_EQ(some, ExpandDense(bytes, false, scratch, &after));
 }
 
 std::string SubjectName(const ::testing::TestParamInfo<TMutationSubject>& info) {

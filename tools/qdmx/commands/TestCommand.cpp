@@ -16,7 +16,8 @@ int Test(const TTestOptions& options) {
     int32_t key = KeyFromOption(options.Key);
     std::unique_ptr<TFileStream> archive;
     TArchiver archiver;
-    TDenseExpander dense(archiver);
+    // Verifying only: nothing to do beside the decoding, so nothing to gain from decoding ahead.
+    TDenseExpander dense(archiver, false);
     archiver.Key = key;
     archiver.NamesCodePage = CodePageFromOption(options.NamesCodePage, "--names-codepage");
     std::string methodID;

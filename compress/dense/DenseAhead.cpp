@@ -1,0 +1,175 @@
+#include "compress/dense/DenseAhead.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+// The output of a member decoded ahead, held until it is taken.
+class TDenseAhead::TOutput final : public TStream {
+public:
+    int64_t Size() const override { return static_cast<int64_t>(Bytes.size()); }
+    int64_t Position() const override { return Size(); }
+    int32_t Read(void*, int32_t) override { return 0; }
+    void Write(const void* buffer, int32_t count) override {
+        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        Bytes.insert(Bytes.end(), bytes, bytes + count);
+    }
+    int64_t Seek(int64_t, TSeekOrigin) override { return Size(); }
+
+    std::vector<uint8_t> Bytes;
+};
+
+struct TDenseAhead::TJob {
+    TAheadMember Member;
+    bool BranchFilter = false;
+    uint64_t Generation = 0;
+    // Written by the thread, read by the expansion once Done is set (under Changed):
+    TOutput Output;
+    // Each progress report of the decoding, with the output's size when it was made.
+    std::vector<std::pair<int32_t, size_t>> Reports;
+    std::optional<EDenseDataError> Error;
+    bool Failed = false; // out of memory
+    uint32_t Sum = 0;
+    bool Done = false;
+};
+
+TDenseAhead::TDenseAhead() : Thread(std::make_unique<TThread>([this] { Run(); })) {}
+
+TDenseAhead::~TDenseAhead() {
+    {
+        TLockHeld held(Changed);
+        Ending = true;
+        Changed.WakeAll();
+    }
+    Thread.reset();
+}
+
+void TDenseAhead::Restart(const TStream* source, bool branchFilter) {
+    TLockHeld held(Changed);
+    ++Generation;
+    while (Decoding) Changed.Wait();
+    Jobs.clear();
+    Taken = Started = 0;
+    Buffered = QueuedStored = 0;
+    Broken = false;
+    ArchiveStream = source;
+    BranchFilter = branchFilter;
+}
+
+bool TDenseAhead::Add(TStream& source, const TMemberHeader& header, std::string name) {
+    auto job = std::make_unique<TJob>();
+    TAheadMember& member = job->Member;
+    member.DataStart = source.Position();
+    member.Name = std::move(name);
+    member.Header = header;
+    member.Stored.resize(static_cast<size_t>(header.CompressedSize));
+    if (source.Read(member.Stored.data(), header.CompressedSize) != header.CompressedSize) return false;
+    QueuedStored += header.CompressedSize;
+    job->BranchFilter = BranchFilter;
+    job->Generation = Generation;
+    TLockHeld held(Changed);
+    Jobs.push_back(std::move(job));
+    Changed.WakeAll();
+    return true;
+}
+
+const TAheadMember* TDenseAhead::Front() const {
+    return Taken < Jobs.size() ? &Jobs[Taken]->Member : nullptr;
+}
+
+bool TDenseAhead::Take(TStream* dest, const TShowProgressEvent& progress, uint32_t& sum) {
+    TJob& job = *Jobs[Taken];
+    {
+        TLockHeld held(Changed);
+        while (!job.Done) Changed.Wait();
+    }
+    const std::vector<uint8_t>& output = job.Output.Bytes;
+    size_t written = 0;
+    auto pass = [&](size_t end) {
+        if (dest && end > written) dest->Write(output.data() + written, static_cast<int32_t>(end - written));
+        written = end;
+    };
+    for (size_t k = 0; k < job.Reports.size(); ++k) {
+        pass(job.Reports[k].second);
+        int32_t percent = job.Reports[k].first;
+        if (progress) progress(percent);
+        if (k == 0 && percent == -1) return false;
+    }
+    pass(output.size());
+    std::unique_ptr<TJob> taken;
+    {
+        TLockHeld held(Changed);
+        taken = std::move(Jobs[Taken++]);
+        Buffered -= taken->Member.Header.ExpandedSize;
+        // The queue starts again at its first entry once the thread has caught up with it.
+        if (Taken == Jobs.size() && Started == Taken) {
+            Jobs.clear();
+            Taken = Started = 0;
+        }
+        Changed.WakeAll();
+    }
+    QueuedStored -= static_cast<int64_t>(taken->Member.Stored.size());
+    if (taken->Failed) throw std::bad_alloc();
+    if (taken->Error) throw EDenseDataError(*taken->Error);
+    sum = taken->Sum;
+    return true;
+}
+
+bool TDenseAhead::DecodeHere(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
+                             const TShowProgressEvent& progress, uint32_t& sum) {
+    {
+        TLockHeld held(Changed);
+        while (Decoding) Changed.Wait();
+    }
+    return DecoderFor(Generation).Decode(dest, source, sourceSize, destSize, progress, BranchFilter, sum);
+}
+
+TDenseDecoder& TDenseAhead::DecoderFor(uint64_t generation) {
+    if (DecoderGeneration != generation) {
+        Decoder.Reset();
+        DecoderGeneration = generation;
+    }
+    return Decoder;
+}
+
+void TDenseAhead::Run() {
+    for (;;) {
+        TJob* job;
+        {
+            TLockHeld held(Changed);
+            // The next member waits while what is held and its output would pass the budget.
+            while (!Ending &&
+                   (Broken || Started >= Jobs.size() ||
+                    (Buffered > 0 && Buffered + Jobs[Started]->Member.Header.ExpandedSize > OutputBudget)))
+                Changed.Wait();
+            if (Ending) return;
+            job = Jobs[Started++].get();
+            Buffered += job->Member.Header.ExpandedSize;
+            Decoding = true;
+        }
+        DecodeJob(*job);
+        TLockHeld held(Changed);
+        Decoding = false;
+        job->Done = true;
+        if (job->Error || job->Failed) Broken = true;
+        Changed.WakeAll();
+    }
+}
+
+void TDenseAhead::DecodeJob(TJob& job) {
+    const auto storedSize = static_cast<int32_t>(job.Member.Stored.size());
+    TReadOnlyMemoryStream stored(job.Member.Stored.data(), storedSize);
+    const TShowProgressEvent report = [&](int32_t& percent) {
+        job.Reports.emplace_back(percent, job.Output.Bytes.size());
+    };
+    try {
+        job.Output.Bytes.reserve(static_cast<size_t>(job.Member.Header.ExpandedSize));
+        DecoderFor(job.Generation)
+            .Decode(&job.Output, stored, storedSize, job.Member.Header.ExpandedSize, report, job.BranchFilter,
+                    job.Sum);
+    } catch (const EDenseDataError& e) {
+        job.Error = e;
+    } catch (const std::bad_alloc&) {
+        job.Failed = true;
+    }
+}
