@@ -323,6 +323,16 @@ struct TInstallPorts {
     TRunningPrograms& Programs;
 };
 
+// The parts of the desktop that an uninstallation works through. The uninstaller holds these
+// alone, so that the code of the others stays out of it.
+struct TUninstallPorts {
+    TDialogs& Dialogs;
+    TMachineRegistry& Registry;
+    TShortcuts& Shortcuts;
+    TFiles& Files;
+    TRunningPrograms& Programs;
+};
+
 // The parts of one desktop, each by reference.
 struct TDesktop {
     TDialogs& Dialogs;
@@ -335,4 +345,5 @@ struct TDesktop {
     TRunningPrograms& Programs;
 
     operator TInstallPorts() const { return {Registry, Shortcuts, Starter, Files, Module, Locale, Programs}; }
+    operator TUninstallPorts() const { return {Dialogs, Registry, Shortcuts, Files, Programs}; }
 };
