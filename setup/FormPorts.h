@@ -197,8 +197,8 @@ enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed, Changed };
 enum class TFolderCheck { Held, Missing, Link };
 struct TFolderHold {
     TFolderCheck Check = TFolderCheck::Missing;
-    // While any copy lives, nobody can rename, replace or delete the held folder.
-    std::shared_ptr<void> Hold;
+    // While it lives, nobody can rename, replace or delete the held folder.
+    TKeepAlive Hold{nullptr, nullptr};
 };
 
 class TFiles {

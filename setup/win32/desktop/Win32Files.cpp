@@ -118,9 +118,8 @@ TFolderHold TWin32Files::HoldFolder(const std::string& path) {
     THandle folder = OpenEntry(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!folder) return {};
     if (IsReparseHandle(folder.get()) || !FinalPathIs(folder.get(), WidePath(path)))
-        return {TFolderCheck::Link, nullptr};
-    return {TFolderCheck::Held,
-            std::shared_ptr<void>(folder.release(), [](void* handle) { CloseHandle(handle); })};
+        return {TFolderCheck::Link};
+    return {TFolderCheck::Held, TKeepAlive(folder.release(), [](void* handle) { CloseHandle(handle); })};
 }
 
 bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& bytes) {
