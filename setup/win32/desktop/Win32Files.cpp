@@ -162,7 +162,7 @@ TRemoveResult TWin32Files::Remove(const std::string& path, const std::function<b
                                     : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     // A file that another program holds for a moment (a scanner) is tried again on THeldRetry's
     // schedule; each try opens the entry afresh, so a link put there meanwhile is still refused.
-    THeldRetry retry(SleepMilliseconds);
+    THeldRetry retry([](int milliseconds) { SleepMilliseconds(milliseconds); });
     for (;;) {
         const THandle file = OpenEntry(path, access, sharing);
         if (file) {
