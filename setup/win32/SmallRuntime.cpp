@@ -94,6 +94,12 @@ extern "C" void __cxa_guard_release(__guard* guard) noexcept {
 }
 extern "C" void __cxa_guard_abort(__guard*) noexcept {}
 
+// What a new[] expression calls for an impossible element count. The runtime's file that holds it
+// holds the bad_cast and bad_typeid throwers too, which bring their classes along.
+extern "C" void __cxa_throw_bad_array_new_length() {
+    throw std::bad_array_new_length();
+}
+
 } // namespace __cxxabiv1
 
 // The compiler's descriptor of a thread-local variable: its size and alignment, where its one
