@@ -73,6 +73,9 @@ void __throw_logic_error(const char* message) {
 void __throw_runtime_error(const char* message) {
     throw Exception(message);
 }
+void __throw_bad_function_call() {
+    throw Exception("bad_function_call");
+}
 void __throw_out_of_range_fmt(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
