@@ -105,6 +105,13 @@ extern "C" void __cxa_throw_bad_array_new_length() {
 
 } // namespace __cxxabiv1
 
+// The C runtime's math error reporter: start-up installs it only on request
+// (_MINGW_INSTALL_DEBUG_MATHERR, off), yet the reference alone brings the runtime's version along,
+// which prints to a console these programs do not have. Zero: the error is handled as usual.
+extern "C" int _matherr(struct _exception*) {
+    return 0;
+}
+
 // The compiler's descriptor of a thread-local variable: its size and alignment, where its one
 // instance lives once made, and its initial bytes (none for zero).
 struct TThreadLocalObject {
