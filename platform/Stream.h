@@ -46,11 +46,15 @@ private:
     int64_t Pos = 0;
 };
 
+// Something kept for as long as its owner lives (a loaded module, an open folder) and released by
+// the one call given with it. Moved, never shared: no reference count, no type information.
+using TKeepAlive = std::unique_ptr<void, void (*)(void*)>;
+
 // A read-only view over bytes that someone else owns; KeepAlive (for example a loaded module)
 // is released only when the stream is destroyed.
 class TReadOnlyMemoryStream : public TStream {
 public:
-    TReadOnlyMemoryStream(const uint8_t* data, int64_t size, std::shared_ptr<void> keepAlive = nullptr)
+    TReadOnlyMemoryStream(const uint8_t* data, int64_t size, TKeepAlive keepAlive = {nullptr, nullptr})
         : Data(data), DataSize(size), KeepAlive(std::move(keepAlive)) {}
 
     int64_t Size() const override { return DataSize; }
@@ -63,7 +67,7 @@ private:
     const uint8_t* Data;
     int64_t DataSize;
     int64_t Pos = 0;
-    std::shared_ptr<void> KeepAlive;
+    TKeepAlive KeepAlive;
 };
 
 // A destination that keeps nothing and only counts the bytes written to it (for verifying and

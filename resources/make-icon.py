@@ -83,18 +83,41 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
+def paeth(left, up, up_left):
+    estimate = left + up - up_left
+    distances = (abs(estimate - left), abs(estimate - up), abs(estimate - up_left))
+    return (left, up, up_left)[distances.index(min(distances))]
+
+
+def filtered(row, previous, kind):
+    """One PNG row (4 bytes a pixel) under filter kind 0 to 4, the filter's byte first."""
+    out = bytearray([kind])
+    for i, value in enumerate(row):
+        left = row[i - 4] if i >= 4 else 0
+        up_left = previous[i - 4] if i >= 4 else 0
+        up = previous[i]
+        guess = (0, left, up, (left + up) // 2, paeth(left, up, up_left))[kind]
+        out.append((value - guess) & 0xFF)
+    return bytes(out)
+
+
 def png_image(pixels):
-    """An RGBA PNG image, each row filtered by its difference to the row above (filter Up)."""
+    """An RGBA PNG image whose rows are filtered as compresses smallest: of one filter for every
+    row, and of each row's filter chosen in turn for the smallest image so far."""
     size = len(pixels)
     rows = [bytes(c for p in row for c in p) for row in pixels]
-    raw = bytearray()
-    previous = bytes(4 * size)
-    for row in rows:
-        raw += b"\x02" + bytes((a - b) & 0xFF for a, b in zip(row, previous))
-        previous = row
+    previous_rows = [bytes(4 * size)] + rows[:-1]
+    candidates = [b"".join(filtered(row, previous, kind) for row, previous in zip(rows, previous_rows))
+                  for kind in range(5)]
+    greedy = b""
+    for row, previous in zip(rows, previous_rows):
+        greedy += min((greedy + filtered(row, previous, kind) for kind in range(5)),
+                      key=lambda raw: len(zlib.compress(raw, 9)))[len(greedy):]
+    candidates.append(greedy)
+    idat = min((zlib.compress(raw, 9) for raw in candidates), key=len)
     header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) +
-            png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + png_chunk(b"IEND", b""))
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", idat) +
+            png_chunk(b"IEND", b""))
 
 
 def main():

@@ -197,8 +197,8 @@ enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed, Changed };
 enum class TFolderCheck { Held, Missing, Link };
 struct TFolderHold {
     TFolderCheck Check = TFolderCheck::Missing;
-    // While any copy lives, nobody can rename, replace or delete the held folder.
-    std::shared_ptr<void> Hold;
+    // While it lives, nobody can rename, replace or delete the held folder.
+    TKeepAlive Hold{nullptr, nullptr};
 };
 
 class TFiles {
@@ -323,6 +323,16 @@ struct TInstallPorts {
     TRunningPrograms& Programs;
 };
 
+// The parts of the desktop that an uninstallation works through. The uninstaller holds these
+// alone, so that the code of the others stays out of it.
+struct TUninstallPorts {
+    TDialogs& Dialogs;
+    TMachineRegistry& Registry;
+    TShortcuts& Shortcuts;
+    TFiles& Files;
+    TRunningPrograms& Programs;
+};
+
 // The parts of one desktop, each by reference.
 struct TDesktop {
     TDialogs& Dialogs;
@@ -335,4 +345,5 @@ struct TDesktop {
     TRunningPrograms& Programs;
 
     operator TInstallPorts() const { return {Registry, Shortcuts, Starter, Files, Module, Locale, Programs}; }
+    operator TUninstallPorts() const { return {Dialogs, Registry, Shortcuts, Files, Programs}; }
 };

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 constexpr int ArchiveHeaderSize = 21;
 constexpr int MemberHeaderSize = 25;
@@ -15,7 +16,7 @@ constexpr int SignatureSize = 5;
 constexpr int MethodIDSize = 3;
 constexpr uint8_t atMulti = 1;
 // "QDMX" followed by 0x1A.
-inline const std::string ArchiveSignature = std::string("QDMX") + '\x1A';
+inline constexpr std::string_view ArchiveSignature = "QDMX\x1A";
 
 // Where each field of the archive header starts.
 namespace ArchiveHeaderOffset {

@@ -12,12 +12,12 @@
 
 std::unique_ptr<TStream> OpenResourceStream(const std::string& name, const std::string& type,
                                             const std::string& library) {
-    std::shared_ptr<void> module;
+    TKeepAlive module(nullptr, nullptr);
     if (!library.empty()) {
         HMODULE loaded = LoadLibraryExW(Utf8ToWide(library).c_str(), nullptr,
                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         if (!loaded) throw Exception("Could not load " + library + " DLL");
-        module.reset(loaded, [](void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); });
+        module = TKeepAlive(loaded, [](void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); });
     }
     auto handle = static_cast<HMODULE>(module.get());
     HRSRC info = FindResourceW(handle, Utf8ToWide(name).c_str(), Utf8ToWide(type).c_str());

@@ -30,7 +30,8 @@ std::vector<std::string> FolderAndAbove(const std::string& folder) {
 TFoldersMadeEarlier TFoldersMadeEarlier::Read(const TInstallPorts& ports) {
     TFoldersMadeEarlier made;
     for (const auto& [keyName, vellumor] : ports.Registry.ReadMachineRegistryStrings(VellumorUsersKey)) {
-        const std::optional<TInstallationFolders> folders = TInstallationFolders::Read(ports, keyName);
+        const std::optional<TInstallationFolders> folders =
+            TInstallationFolders::Read(ports.Registry, ports.Shortcuts, keyName);
         if (!folders) continue;
         made.Add(folders->CreatedAboveDictionary, folders->Dictionary);
         made.Add(folders->CreatedAboveVellumor, folders->Vellumor);

@@ -105,8 +105,9 @@ public:
     // question (FileInUse) to the policy; any other file error ends the installation.
     TFileErrorAction CompressorFileError(const TFileError& error);
 
-    // How the retries for a held file wait (a test counts the waits instead).
-    THeldRetry::TSleep Sleep = SleepMilliseconds;
+    // How the retries for a held file wait (a test counts the waits instead). A lambda: a function
+    // pointer held in a std::function brings the pointer type information code along.
+    THeldRetry::TSleep Sleep = [](int milliseconds) { SleepMilliseconds(milliseconds); };
 
     // The project file met among the members (the last one); empty when none was.
     const std::string& ProjectFile() const { return Journal.ProjectFile(); }

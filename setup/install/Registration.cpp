@@ -77,7 +77,7 @@ void TRegistration::Register(TInstallationIdentity identity) {
         return;
     }
     const std::string directory = DictionaryDirectory();
-    EarlierInstallation = TInstallationFolders::Read(Ports, UninstallKeyName());
+    EarlierInstallation = TInstallationFolders::Read(Ports.Registry, Ports.Shortcuts, UninstallKeyName());
     if (EarlierInstallation && !IsSamePath(EarlierInstallation->Dictionary, directory))
         EarlierInstallation.reset();
     // Without a dictionary archive nothing has made the dictionary folder yet.
@@ -160,7 +160,8 @@ void TRegistration::MergeEarlierRecord(TUninstallRecord& record, const std::stri
         std::unique_ptr<TStream> stream = Ports.Files.OpenFileRead(path);
         const std::vector<uint8_t> bytes = ReadAll(*stream);
         const TUninstallRecord earlier = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
-        std::optional<TInstallationFolders> folders = TInstallationFolders::Read(Ports, record.KeyName);
+        std::optional<TInstallationFolders> folders =
+            TInstallationFolders::Read(Ports.Registry, Ports.Shortcuts, record.KeyName);
         if (!SameText(earlier.KeyName, record.KeyName) || !folders) return;
         // Vellumor's files go with this installation only where it still installs Vellumor.
         if (!IsSamePath(EarlierInstallation->Vellumor, folders->Vellumor)) {

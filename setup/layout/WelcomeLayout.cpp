@@ -2,6 +2,7 @@
 // and where it does not, the least change that shows all of it.
 #include "setup/layout/WelcomeLayout.h"
 
+#include "platform/Exception.h"
 #include "setup/layout/FormLayout.h"
 
 #include <algorithm>
@@ -139,6 +140,20 @@ private:
 };
 
 } // namespace
+
+TPlace& TPlaces::operator[](TControlName name) {
+    for (TEntry& entry : Entries)
+        if (entry.first == name) return entry.second;
+    // Room for every control at once, so that a place handed out stays where it is.
+    Entries.reserve(ControlCount);
+    return Entries.emplace_back(name, TPlace()).second;
+}
+
+const TPlace& TPlaces::At(TControlName name) const {
+    for (const TEntry& entry : Entries)
+        if (entry.first == name) return entry.second;
+    throw Exception("No place for control " + std::to_string(static_cast<int>(name)));
+}
 
 TWelcomeLayout FitWelcomePage(int dpi, const std::function<std::string(TControlName)>& text,
                               const TMeasureText& measure) {

@@ -12,8 +12,9 @@
 #include "setup/FormPorts.h"
 
 #include <functional>
-#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 // A control's place in device pixels, relative to the page (the notebook's client area).
 struct TPlace {
@@ -31,8 +32,25 @@ struct TTextSize {
 // broken at word boundaries into lines no wider than wrapWidth.
 using TMeasureText = std::function<TTextSize(const std::string& text, int wrapWidth)>;
 
+// The labels' places by control, in the order they were first placed. Seven at most: a search
+// through them is as quick as a tree, and the setup programs carry no tree code for it.
+class TPlaces {
+public:
+    using TEntry = std::pair<TControlName, TPlace>;
+
+    // The control's place; an empty one, added, when it has none yet. Added places never move.
+    TPlace& operator[](TControlName name);
+    // The control's place; an Exception when it has none.
+    const TPlace& At(TControlName name) const;
+    std::vector<TEntry>::const_iterator begin() const { return Entries.begin(); }
+    std::vector<TEntry>::const_iterator end() const { return Entries.end(); }
+
+private:
+    std::vector<TEntry> Entries;
+};
+
 struct TWelcomeLayout {
-    std::map<TControlName, TPlace> Places;
+    TPlaces Places;
     // Device pixels by which the form grows, moving the buttons below the notebook down with it.
     int ExtraHeight = 0;
 };

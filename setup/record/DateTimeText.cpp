@@ -35,8 +35,12 @@ TDateTimeParts DecodeDateTime(double value) {
     if (!std::isfinite(value) || value < static_cast<double>(FirstDay) - 1 ||
         value > static_cast<double>(LastDay) + 1)
         throw EConvertError("Invalid date-time value");
-    int64_t days = static_cast<int64_t>(std::trunc(value));
-    int64_t ms = std::llround(std::fabs(value - std::trunc(value)) * MSecsPerDay);
+    // The value is in range, so the conversions truncate and round exactly as std::trunc and
+    // std::llround would (half away from zero), without bringing the C library's code along.
+    int64_t days = static_cast<int64_t>(value);
+    const double fraction = std::fabs(value - static_cast<double>(days)) * MSecsPerDay;
+    int64_t ms = static_cast<int64_t>(fraction);
+    if (fraction - static_cast<double>(ms) >= 0.5) ++ms;
     if (ms >= MSecsPerDay) {
         ms -= MSecsPerDay;
         ++days;

@@ -23,27 +23,28 @@ std::string Normalised(const std::optional<std::string>& path) {
 }
 
 // A folder recorded as created above folder, when it really lies above it.
-std::string CreatedAbove(const TInstallPorts& ports, const std::string& key, const char* value,
+std::string CreatedAbove(TMachineRegistry& registry, const std::string& key, const char* value,
                          const std::string& folder) {
-    const std::string above = Normalised(ports.Registry.ReadMachineRegistryString(key, value));
+    const std::string above = Normalised(registry.ReadMachineRegistryString(key, value));
     return IsInsideFolder(above, folder) ? above : "";
 }
 
 } // namespace
 
-std::optional<TInstallationFolders> TInstallationFolders::Read(const TInstallPorts& ports,
-                                                               const std::string& keyName) {
+std::optional<TInstallationFolders>
+TInstallationFolders::Read(TMachineRegistry& registry, TShortcuts& shortcuts, const std::string& keyName) {
     if (!IsPlainKeyName(keyName)) return std::nullopt;
     const std::string key = UninstallKeyRoot + keyName;
     TInstallationFolders folders;
-    folders.Dictionary = Normalised(ports.Registry.ReadMachineRegistryString(key, "InstallLocation"));
+    folders.Dictionary = Normalised(registry.ReadMachineRegistryString(key, "InstallLocation"));
     if (folders.Dictionary.empty()) return std::nullopt;
-    folders.Vellumor = Normalised(ports.Registry.ReadMachineRegistryString(VellumorUsersKey, keyName));
+    folders.Vellumor = Normalised(registry.ReadMachineRegistryString(VellumorUsersKey, keyName));
     folders.CreatedAboveDictionary =
-        CreatedAbove(ports, key, CreatedAboveDictionaryValue, folders.Dictionary);
+        CreatedAbove(registry, key, CreatedAboveDictionaryValue, folders.Dictionary);
     if (!folders.Vellumor.empty())
-        folders.CreatedAboveVellumor = CreatedAbove(ports, key, CreatedAboveVellumorValue, folders.Vellumor);
-    const std::string programs = ports.Shortcuts.ProgramsFolder();
+        folders.CreatedAboveVellumor =
+            CreatedAbove(registry, key, CreatedAboveVellumorValue, folders.Vellumor);
+    const std::string programs = shortcuts.ProgramsFolder();
     if (!programs.empty()) folders.ProgramGroup = Normalised(programs + "\\" + ProgramGroupName);
     return folders;
 }

@@ -52,31 +52,32 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent, b
     const std::string recordPath = directory + "\\" + RecordName;
     TUninstallRecord written;
     try {
-        std::unique_ptr<TStream> stream = Desktop.Files.OpenFileRead(recordPath);
+        std::unique_ptr<TStream> stream = Ports.Files.OpenFileRead(recordPath);
         const std::vector<uint8_t> bytes = ReadAll(*stream);
         written = TUninstallRecord::Parse(std::string(bytes.begin(), bytes.end()));
     } catch (const std::exception& e) {
         const std::string message = "Cannot read the uninstall record " + recordPath + ": " + e.what();
         Note("Error: " + message);
-        if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        if (!silent) Ports.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         return outcome;
     }
 
     // Where the installation lies, the registry says: only administrators can change it. The
     // record, in a folder that may be the user's, only lists what was written there.
-    const std::optional<TInstallationFolders> folders = TInstallationFolders::Read(Desktop, written.KeyName);
+    const std::optional<TInstallationFolders> folders =
+        TInstallationFolders::Read(Ports.Registry, Ports.Shortcuts, written.KeyName);
     if (!folders || !IsSamePath(folders->Dictionary, directory)) {
         const std::string message =
             "The registry records no installation of " + written.DisplayName + " in " + directory;
         Note("Error: " + message);
-        if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        if (!silent) Ports.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         return outcome;
     }
 
     if (!silent) {
         const std::string question = "Remove " + written.DisplayName + " and its files?";
         Note("Question: " + question);
-        if (Desktop.Dialogs.MessageDlg(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
+        if (Ports.Dialogs.MessageDlg(question, TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
             TModalResult::mrYes) {
             Note("Answer: No");
             return outcome;
@@ -89,7 +90,7 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent, b
 
     // Who else uses this Vellumor, and whether any dictionary stays at all.
     bool lastOfVellumor = true, lastOverall = true;
-    for (const auto& [name, vellumor] : Desktop.Registry.ReadMachineRegistryStrings(VellumorUsersKey)) {
+    for (const auto& [name, vellumor] : Ports.Registry.ReadMachineRegistryStrings(VellumorUsersKey)) {
         if (SameText(name, record.KeyName)) continue;
         lastOverall = false;
         if (IsSamePath(vellumor, record.VellumorDirectory)) lastOfVellumor = false;
@@ -108,19 +109,19 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent, b
         }
         message += "\n\nIts uninstaller stays: run it again once they can be removed.";
         Note("Error: " + record.DisplayName + " was not removed completely: it stays registered");
-        if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        if (!silent) Ports.Dialogs.MessageDlg(message, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
         outcome.Removed = false;
         outcome.ExitCode = ExitFailure;
         return outcome;
     }
-    if (Desktop.Files.RemoveFile(recordPath) == TRemoveResult::Removed) Note("Removed: " + recordPath);
+    if (Ports.Files.RemoveFile(recordPath) == TRemoveResult::Removed) Note("Removed: " + recordPath);
     if (lastOverall) {
         for (const std::string& shortcut : record.Shortcuts)
-            if (Desktop.Files.FileExists(shortcut) &&
-                Desktop.Files.RemoveFile(shortcut) == TRemoveResult::Removed)
+            if (Ports.Files.FileExists(shortcut) &&
+                Ports.Files.RemoveFile(shortcut) == TRemoveResult::Removed)
                 Note("Removed: " + shortcut);
         // The group computed from this user's Programs folder, whatever the record says.
-        if (!record.ProgramGroup.empty() && Desktop.Files.RemoveEmptyDirectory(record.ProgramGroup))
+        if (!record.ProgramGroup.empty() && Ports.Files.RemoveEmptyDirectory(record.ProgramGroup))
             Note("Removed folder: " + record.ProgramGroup);
     }
     RemoveFromRegistry(record, lastOfVellumor, lastOverall);
@@ -136,7 +137,7 @@ TUninstallOutcome TUninstaller::Run(const std::string& directory, bool silent, b
         }
     }
     Note(message.substr(0, message.find('\n')));
-    if (!silent) Desktop.Dialogs.MessageDlg(message, TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
+    if (!silent) Ports.Dialogs.MessageDlg(message, TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
     outcome.ExitCode = Failed ? ExitFailure : !AtRestart.empty() ? ExitRestartNeeded : ExitSuccess;
     return outcome;
 }
@@ -160,7 +161,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
     // Vellumor archive may not have had them all.
     std::vector<std::string> handedOn;
     if (lastOfVellumor) {
-        for (const auto& [path, text] : Desktop.Registry.ReadMachineRegistryStrings(LeftFilesKey)) {
+        for (const auto& [path, text] : Ports.Registry.ReadMachineRegistryStrings(LeftFilesKey)) {
             if (!IsInsideFolder(record.VellumorDirectory, path)) continue;
             handedOn.push_back(path);
             if (const std::optional<TFileDigest> digest = ParseDigestText(text))
@@ -171,7 +172,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
     std::vector<const TRemovable*> removable;
     std::vector<std::string> removablePaths;
     for (const TRemovable& file : files) {
-        if (!Desktop.Files.FileExists(file.Path)) continue;
+        if (!Ports.Files.FileExists(file.Path)) continue;
         if (BehindLink(file.Path)) {
             Note("Skipped file behind a link: " + file.Path);
             continue;
@@ -180,7 +181,7 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
             Kept.push_back(file.Path + " (your file)");
             continue;
         }
-        const std::optional<TFileDigest> digest = DigestFile(Desktop.Files, file.Path, DigestBuffer);
+        const std::optional<TFileDigest> digest = DigestFile(Ports.Files, file.Path, DigestBuffer);
         if (std::none_of(file.Digests.begin(), file.Digests.end(),
                          [&](const TFileDigest& d) { return Matches(digest, d.Size, d.Checksum); })) {
             Kept.push_back(file.Path + " (changed since it was installed)");
@@ -191,27 +192,27 @@ void TUninstaller::RemoveFiles(const TUninstallRecord& record, bool lastOfVellum
     }
     const bool closed = ClosePrograms(removablePaths);
     for (const TRemovable* file : removable) RemoveOne(file->Path, file->Digests);
-    if (closed && !Desktop.Programs.RestartPrograms()) Note("Closed programs not restarted");
-    Desktop.Programs.EndSession();
+    if (closed && !Ports.Programs.RestartPrograms()) Note("Closed programs not restarted");
+    Ports.Programs.EndSession();
     // Handed-on files that could not go stay handed on, for the uninstall that is run again.
     if (Failed) return;
-    for (const std::string& path : handedOn) Desktop.Registry.DeleteMachineRegistryValue(LeftFilesKey, path);
-    Desktop.Registry.DeleteMachineRegistryKey(LeftFilesKey, !lastOverall);
+    for (const std::string& path : handedOn) Ports.Registry.DeleteMachineRegistryValue(LeftFilesKey, path);
+    Ports.Registry.DeleteMachineRegistryKey(LeftFilesKey, !lastOverall);
 }
 
 bool TUninstaller::ClosePrograms(const std::vector<std::string>& paths) {
-    const std::vector<std::string> programs = Desktop.Programs.ProgramsUsing(paths);
+    const std::vector<std::string> programs = Ports.Programs.ProgramsUsing(paths);
     if (programs.empty()) return false;
     const std::string names = ProgramNames(programs);
     const std::string question = CloseProgramsQuestion(
         programs, "to be removed", "files still in use are removed when Windows restarts next.");
     Note("Question: " + question);
     const bool close = Silent ? CloseAnswer
-                              : Desktop.Dialogs.MessageDlg(question, TMsgDlgType::mtConfirmation,
-                                                           TMsgDlgButtons::mbYesNo) == TModalResult::mrYes;
+                              : Ports.Dialogs.MessageDlg(question, TMsgDlgType::mtConfirmation,
+                                                         TMsgDlgButtons::mbYesNo) == TModalResult::mrYes;
     Note(close ? "Answer: Yes" : "Answer: No");
     if (!close) return false;
-    Note(Desktop.Programs.ClosePrograms() ? "Closed: " + names : "Not all closed: " + names);
+    Note(Ports.Programs.ClosePrograms() ? "Closed: " + names : "Not all closed: " + names);
     return true;
 }
 
@@ -222,7 +223,7 @@ void TUninstaller::RemoveOne(const std::string& path, const std::vector<TFileDig
             return digest.Size == d.Size && digest.Checksum == d.Checksum;
         });
     };
-    switch (Desktop.Files.RemoveFileIfUnchanged(path, unchanged)) {
+    switch (Ports.Files.RemoveFileIfUnchanged(path, unchanged)) {
     case TRemoveResult::Removed:
         Note("Removed: " + path);
         return;
@@ -234,7 +235,7 @@ void TUninstaller::RemoveOne(const std::string& path, const std::vector<TFileDig
         Note("Skipped file behind a link: " + path);
         return;
     case TRemoveResult::InUse:
-        if (Desktop.Files.ScheduleAtRestart(path, "")) {
+        if (Ports.Files.ScheduleAtRestart(path, "")) {
             Note("Removed at restart: " + path);
             AtRestart.push_back(path);
             return;
@@ -258,10 +259,10 @@ bool TUninstaller::HoldsAtRestart(const std::string& folder) const {
 }
 
 void TUninstaller::HandOn(const TRecordedFile& file) {
-    if (IsUserFile(file.Path) || !Desktop.Files.FileExists(file.Path) || BehindLink(file.Path)) return;
-    if (Matches(DigestFile(Desktop.Files, file.Path, DigestBuffer), file.Size, file.Checksum))
-        Desktop.Registry.WriteMachineRegistryString(LeftFilesKey, file.Path,
-                                                    DigestText({file.Size, file.Checksum}));
+    if (IsUserFile(file.Path) || !Ports.Files.FileExists(file.Path) || BehindLink(file.Path)) return;
+    if (Matches(DigestFile(Ports.Files, file.Path, DigestBuffer), file.Size, file.Checksum))
+        Ports.Registry.WriteMachineRegistryString(LeftFilesKey, file.Path,
+                                                  DigestText({file.Size, file.Checksum}));
 }
 
 bool TUninstaller::IsLink(const std::string& folder) {
@@ -269,7 +270,7 @@ bool TUninstaller::IsLink(const std::string& folder) {
     const auto known = std::find_if(CheckedFolders.begin(), CheckedFolders.end(),
                                     [&](const auto& checked) { return SameText(checked.first, folder); });
     if (known != CheckedFolders.end()) return known->second;
-    const bool link = Desktop.Files.IsReparsePoint(folder);
+    const bool link = Ports.Files.IsReparsePoint(folder);
     CheckedFolders.emplace_back(folder, link);
     return link;
 }
@@ -284,19 +285,19 @@ bool TUninstaller::BehindLink(const std::string& path) {
 }
 
 void TUninstaller::RemoveFromRegistry(const TUninstallRecord& record, bool lastOfVellumor, bool lastOverall) {
-    if (Desktop.Registry.DeleteMachineRegistryKey(UninstallKeyRoot + record.KeyName, false))
+    if (Ports.Registry.DeleteMachineRegistryKey(UninstallKeyRoot + record.KeyName, false))
         Note("Removed: HKLM\\" + std::string(UninstallKeyRoot) + record.KeyName);
-    Desktop.Registry.DeleteMachineRegistryValue(VellumorUsersKey, record.KeyName);
+    Ports.Registry.DeleteMachineRegistryValue(VellumorUsersKey, record.KeyName);
     // The one value this setup writes outside its own keys, whatever the record's value lines
     // say; a value that a later installation elsewhere has changed belongs to that installation.
     if (lastOfVellumor) {
         const std::optional<std::string> now =
-            Desktop.Registry.ReadMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue);
+            Ports.Registry.ReadMachineRegistryString(VellumorRegistryKey, VellumorRegistryValue);
         if (now && IsSamePath(*now, record.VellumorDirectory) &&
-            Desktop.Registry.DeleteMachineRegistryValue(VellumorRegistryKey, VellumorRegistryValue))
+            Ports.Registry.DeleteMachineRegistryValue(VellumorRegistryKey, VellumorRegistryValue))
             Note("Removed: HKLM\\" + std::string(VellumorRegistryKey) + " " + VellumorRegistryValue);
     }
-    if (lastOverall) Desktop.Registry.DeleteMachineRegistryKey(VellumorUsersKey, false);
+    if (lastOverall) Ports.Registry.DeleteMachineRegistryKey(VellumorUsersKey, false);
 }
 
 void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::string& directory,
@@ -308,14 +309,14 @@ void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::stri
             folders.push_back(folder);
     };
     for (const TRecordedFolder& folder : record.Folders) add(folder.Path);
-    for (const auto& [folder, unused] : Desktop.Registry.ReadMachineRegistryStrings(LeftFoldersKey))
+    for (const auto& [folder, unused] : Ports.Registry.ReadMachineRegistryStrings(LeftFoldersKey))
         add(folder);
     std::stable_sort(folders.begin(), folders.end(),
                      [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
 
     for (const std::string& folder : folders) {
-        if (!Desktop.Files.DirectoryExists(folder)) {
-            Desktop.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
+        if (!Ports.Files.DirectoryExists(folder)) {
+            Ports.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
             continue;
         }
         if (IsLink(folder) || BehindLink(folder)) {
@@ -324,22 +325,21 @@ void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::stri
         }
         const bool holdsUninstaller = IsFolderOrInside(folder, directory);
         if (holdsUninstaller) outcome.FoldersAfterSelf.push_back(folder);
-        if (!holdsUninstaller && Desktop.Files.RemoveEmptyDirectory(folder)) {
+        if (!holdsUninstaller && Ports.Files.RemoveEmptyDirectory(folder)) {
             Note("Removed folder: " + folder);
-            Desktop.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
-        } else if (!holdsUninstaller && HoldsAtRestart(folder) &&
-                   Desktop.Files.ScheduleAtRestart(folder, "")) {
+            Ports.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
+        } else if (!holdsUninstaller && HoldsAtRestart(folder) && Ports.Files.ScheduleAtRestart(folder, "")) {
             // Empty once the restart has removed its files, which it does first.
             Note("Removed at restart: " + folder);
             AtRestart.push_back(folder);
-            Desktop.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
+            Ports.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
         } else if (!lastOverall && !IsSamePath(folder, directory)) {
             // Still in use: the dictionary that is uninstalled last removes it. The uninstaller's
             // own folder goes with the uninstaller.
-            Desktop.Registry.WriteMachineRegistryString(LeftFoldersKey, folder, "");
+            Ports.Registry.WriteMachineRegistryString(LeftFoldersKey, folder, "");
         }
     }
-    if (lastOverall) Desktop.Registry.DeleteMachineRegistryKey(LeftFoldersKey, false);
+    if (lastOverall) Ports.Registry.DeleteMachineRegistryKey(LeftFoldersKey, false);
     for (const char* key : KeysToPrune)
-        if (!Desktop.Registry.DeleteMachineRegistryKey(key, true)) break;
+        if (!Ports.Registry.DeleteMachineRegistryKey(key, true)) break;
 }

@@ -32,7 +32,7 @@ struct TUninstallOutcome {
 
 class TUninstaller {
 public:
-    TUninstaller(const TDesktop& desktop, TInstallLog* log) : Desktop(desktop), Log(log) {}
+    TUninstaller(const TUninstallPorts& ports, TInstallLog* log) : Ports(ports), Log(log) {}
 
     // Removes the installation whose uninstaller and record are in directory; asks first unless
     // silent, and shows what it kept at the end unless silent. closePrograms: the silent run's
@@ -61,7 +61,7 @@ private:
     void RemoveFolders(const TUninstallRecord& record, const std::string& directory, bool lastOverall,
                        TUninstallOutcome& outcome);
 
-    TDesktop Desktop;
+    TUninstallPorts Ports;
     TInstallLog* Log;
     std::vector<std::string> Kept;
     // Files and folders left for the next restart to remove.

@@ -73,6 +73,9 @@ void __throw_logic_error(const char* message) {
 void __throw_runtime_error(const char* message) {
     throw Exception(message);
 }
+void __throw_bad_function_call() {
+    throw Exception("bad_function_call");
+}
 void __throw_out_of_range_fmt(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
@@ -94,7 +97,20 @@ extern "C" void __cxa_guard_release(__guard* guard) noexcept {
 }
 extern "C" void __cxa_guard_abort(__guard*) noexcept {}
 
+// What a new[] expression calls for an impossible element count. The runtime's file that holds it
+// holds the bad_cast and bad_typeid throwers too, which bring their classes along.
+extern "C" void __cxa_throw_bad_array_new_length() {
+    throw std::bad_array_new_length();
+}
+
 } // namespace __cxxabiv1
+
+// The C runtime's math error reporter: start-up installs it only on request
+// (_MINGW_INSTALL_DEBUG_MATHERR, off), yet the reference alone brings the runtime's version along,
+// which prints to a console these programs do not have. Zero: the error is handled as usual.
+extern "C" int _matherr(struct _exception*) {
+    return 0;
+}
 
 // The compiler's descriptor of a thread-local variable: its size and alignment, where its one
 // instance lives once made, and its initial bytes (none for zero).

@@ -11,7 +11,11 @@
 #include "setup/win32/ProgramArguments.h"
 #include "setup/win32/SelfRemoval.h"
 #include "setup/win32/StartupSafety.h"
-#include "setup/win32/Win32Desktop.h"
+#include "setup/win32/desktop/Win32Dialogs.h"
+#include "setup/win32/desktop/Win32Files.h"
+#include "setup/win32/desktop/Win32Registry.h"
+#include "setup/win32/desktop/Win32RunningPrograms.h"
+#include "setup/win32/desktop/Win32Shortcuts.h"
 
 namespace {
 
@@ -50,8 +54,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             // Without its log the uninstall still runs; the exit code tells the outcome.
         }
     }
-    TWin32Desktop desktop(nullptr, ApplicationTitle);
-    TUninstaller uninstaller(desktop, log.get());
+    // Only the ports that an uninstallation works through: the others' code stays out of this program.
+    TWin32Dialogs dialogs(nullptr, ApplicationTitle);
+    TWin32Registry registry;
+    TWin32Shortcuts shortcuts;
+    TWin32Files files;
+    TWin32RunningPrograms programs;
+    TUninstaller uninstaller({dialogs, registry, shortcuts, files, programs}, log.get());
     const TUninstallOutcome outcome =
         uninstaller.Run(*options.OriginDirectory, options.Silent, options.CloseApplications.value_or(false));
     log.reset();

@@ -41,18 +41,22 @@ TEST(MemoryStream, WriteGrowsAndOverwrites) {
     EXPECT_EQ(std::string(s.Bytes.begin(), s.Bytes.end()), "abXYZ");
 }
 
+int ReleasedOwners = 0;
+
 TEST(ReadOnlyMemoryStream, RefusesWritesAndKeepsItsOwnerAlive) {
-    auto owner = std::make_shared<std::vector<uint8_t>>(Bytes("data"));
-    std::weak_ptr<std::vector<uint8_t>> watch = owner;
+    auto* owner = new std::vector<uint8_t>(Bytes("data"));
+    ReleasedOwners = 0;
     {
-        TReadOnlyMemoryStream s(owner->data(), 4, owner);
-        owner.reset();
-        EXPECT_FALSE(watch.expired());
+        TReadOnlyMemoryStream s(owner->data(), 4, TKeepAlive(owner, [](void* kept) {
+                                    ++ReleasedOwners;
+                                    delete static_cast<std::vector<uint8_t>*>(kept);
+                                }));
         EXPECT_THROW(s.Write("x", 1), EStreamError);
         char buf[8];
         EXPECT_EQ(s.Read(buf, 8), 4);
+        EXPECT_EQ(ReleasedOwners, 0);
     }
-    EXPECT_TRUE(watch.expired());
+    EXPECT_EQ(ReleasedOwners, 1);
 }
 
 // A target that counts its write calls and can be made to fail them.

@@ -223,9 +223,10 @@ bool TFakeDesktop::IsReparsePoint(const std::string& path) {
 }
 
 TFolderHold TFakeDesktop::HoldFolder(const std::string& path) {
-    if (IsReparsePoint(path)) return {TFolderCheck::Link, nullptr};
+    if (IsReparsePoint(path)) return {TFolderCheck::Link};
     if (!DirectoryExists(path)) return {};
-    return {TFolderCheck::Held, std::make_shared<std::string>(path)};
+    return {TFolderCheck::Held,
+            TKeepAlive(new std::string(path), [](void* held) { delete static_cast<std::string*>(held); })};
 }
 
 bool TFakeDesktop::WriteWholeFile(const std::string& path, const std::string& bytes) {

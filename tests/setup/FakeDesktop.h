@@ -61,6 +61,7 @@ public:
     // Every part of the desktop is this fake.
     operator TDesktop() { return {*this, *this, *this, *this, *this, *this, *this, *this}; }
     operator TInstallPorts() { return {*this, *this, *this, *this, *this, *this, *this}; }
+    operator TUninstallPorts() { return {*this, *this, *this, *this, *this}; }
 
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
     void ShowException(const std::string& message) override;

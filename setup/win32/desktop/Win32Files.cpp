@@ -118,9 +118,8 @@ TFolderHold TWin32Files::HoldFolder(const std::string& path) {
     THandle folder = OpenEntry(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!folder) return {};
     if (IsReparseHandle(folder.get()) || !FinalPathIs(folder.get(), WidePath(path)))
-        return {TFolderCheck::Link, nullptr};
-    return {TFolderCheck::Held,
-            std::shared_ptr<void>(folder.release(), [](void* handle) { CloseHandle(handle); })};
+        return {TFolderCheck::Link};
+    return {TFolderCheck::Held, TKeepAlive(folder.release(), [](void* handle) { CloseHandle(handle); })};
 }
 
 bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& bytes) {
@@ -163,7 +162,7 @@ TRemoveResult TWin32Files::Remove(const std::string& path, const std::function<b
                                     : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     // A file that another program holds for a moment (a scanner) is tried again on THeldRetry's
     // schedule; each try opens the entry afresh, so a link put there meanwhile is still refused.
-    THeldRetry retry(SleepMilliseconds);
+    THeldRetry retry([](int milliseconds) { SleepMilliseconds(milliseconds); });
     for (;;) {
         const THandle file = OpenEntry(path, access, sharing);
         if (file) {

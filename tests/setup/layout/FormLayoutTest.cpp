@@ -1,10 +1,12 @@
 // The stored layout table that both the Win32 window and the fake controls start from, and the
 // Welcome page's labels placed from their measured text.
 #include "setup/layout/FormLayout.h"
+#include "platform/Exception.h"
 #include "setup/layout/WelcomeLayout.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 #include <set>
 
@@ -106,6 +108,19 @@ TWelcomeLayout Fit(int dpi, const TFixedFont& font, std::map<N, std::string> tex
         dpi, [&](N name) { return texts.at(name); }, font);
 }
 
+TEST(WelcomePlaces, PlacesStayWhereTheyAreAsOthersAreAdded) {
+    TPlaces places;
+    TPlace& welcome = places[N::Welcome];
+    welcome.Width = 10;
+    for (N name :
+         {N::DescriptionCaption, N::Description, N::AuthorCaption, N::Author, N::CreatedCaption, N::Created})
+        places[name].Width = 1;
+    welcome.Height = 5;
+    EXPECT_EQ(places.At(N::Welcome), (TPlace{0, 0, 10, 5}));
+    EXPECT_EQ(std::distance(places.begin(), places.end()), 7);
+    EXPECT_THROW(places.At(N::NextButton), Exception);
+}
+
 // Every text fits its place, inside the page's margins, and no two places overlap.
 void ExpectAllTextVisible(const TWelcomeLayout& layout, int dpi, const TFixedFont& font,
                           const std::map<N, std::string>& texts = SampleTexts) {
@@ -138,13 +153,13 @@ TEST_P(WelcomeLayoutScaling, NarrowFontKeepsTheStoredPlaces) {
     EXPECT_EQ(layout.ExtraHeight, 0);
     for (N name : {N::Welcome, N::Author, N::Created}) {
         const TControlLayout& stored = ControlLayout(name);
-        EXPECT_EQ(layout.Places.at(name),
+        EXPECT_EQ(layout.Places.At(name),
                   (TPlace{S(stored.Left), S(stored.Top), S(stored.Width), S(stored.Height)}))
             << ControlNameText(name);
     }
     for (N name : {N::DescriptionCaption, N::Description, N::AuthorCaption, N::CreatedCaption}) {
-        EXPECT_EQ(layout.Places.at(name).Left, S(ControlLayout(name).Left)) << ControlNameText(name);
-        EXPECT_EQ(layout.Places.at(name).Top, S(ControlLayout(name).Top)) << ControlNameText(name);
+        EXPECT_EQ(layout.Places.At(name).Left, S(ControlLayout(name).Left)) << ControlNameText(name);
+        EXPECT_EQ(layout.Places.At(name).Top, S(ControlLayout(name).Top)) << ControlNameText(name);
     }
 }
 
@@ -154,7 +169,7 @@ TEST_P(WelcomeLayoutScaling, WideTallFontShowsEveryText) {
     const TFixedFont font{6 * dpi / 96, ScalePixels(16, dpi)};
     const TWelcomeLayout layout = Fit(dpi, font);
     ExpectAllTextVisible(layout, dpi, font);
-    EXPECT_GT(layout.Places.at(N::Welcome).Height, ScalePixels(30, dpi));
+    EXPECT_GT(layout.Places.At(N::Welcome).Height, ScalePixels(30, dpi));
     EXPECT_GT(layout.ExtraHeight, 0);
 }
 
@@ -166,8 +181,8 @@ TEST(WelcomeLayout, LongDateMovesCreatedTowardsAShortAuthor) {
     texts[N::Created] = "Saturday, 20 February 1999 11:11:29";
     const TWelcomeLayout layout = Fit(96, font, texts);
     ExpectAllTextVisible(layout, 96, font, texts);
-    EXPECT_LT(layout.Places.at(N::CreatedCaption).Left, 216);
-    EXPECT_EQ(layout.Places.at(N::CreatedCaption).Top, layout.Places.at(N::AuthorCaption).Top);
+    EXPECT_LT(layout.Places.At(N::CreatedCaption).Left, 216);
+    EXPECT_EQ(layout.Places.At(N::CreatedCaption).Top, layout.Places.At(N::AuthorCaption).Top);
     EXPECT_EQ(layout.ExtraHeight, 0);
 }
 
@@ -180,12 +195,12 @@ TEST(WelcomeLayout, LongRecordTextsWrapAndCreatedGetsARowOfItsOwn) {
     const TWelcomeLayout layout = Fit(96, font, texts);
     ExpectAllTextVisible(layout, 96, font, texts);
     const auto& at = layout.Places;
-    EXPECT_EQ(at.at(N::Description).Right(), 377);
-    EXPECT_EQ(at.at(N::Description).Height, 26);
-    EXPECT_EQ(at.at(N::CreatedCaption).Left, 8);
-    EXPECT_EQ(at.at(N::CreatedCaption).Top, at.at(N::Author).Bottom() + 2);
-    EXPECT_EQ(at.at(N::Created).Top, at.at(N::CreatedCaption).Top);
-    EXPECT_GE(at.at(N::Created).Left, at.at(N::Author).Left);
+    EXPECT_EQ(at.At(N::Description).Right(), 377);
+    EXPECT_EQ(at.At(N::Description).Height, 26);
+    EXPECT_EQ(at.At(N::CreatedCaption).Left, 8);
+    EXPECT_EQ(at.At(N::CreatedCaption).Top, at.At(N::Author).Bottom() + 2);
+    EXPECT_EQ(at.At(N::Created).Top, at.At(N::CreatedCaption).Top);
+    EXPECT_GE(at.At(N::Created).Left, at.At(N::Author).Left);
 }
 
 } // namespace

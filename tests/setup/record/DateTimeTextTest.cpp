@@ -33,13 +33,14 @@ TEST_P(DateTimeDecode, GivesCalendarParts) {
     EXPECT_EQ(p.Hour, c.Parts.Hour);
     EXPECT_EQ(p.Minute, c.Parts.Minute);
     EXPECT_EQ(p.Second, c.Parts.Second);
+    EXPECT_EQ(p.Millisecond, c.Parts.Millisecond);
 }
 
 // Known calendar facts: day 0 is 30 December 1899, day 2 is 1 January 1900, 1900 has no 29
 // February, 25569 is 1 January 1970 and 36526 is 1 January 2000.
 INSTANTIATE_TEST_SUITE_P(
     Cases, DateTimeDecode,
-    ::testing::Values(TDecodeCase{"ShippedRecord", 36211.466317, {1999, 2, 20, 11, 11, 29, 0}},
+    ::testing::Values(TDecodeCase{"ShippedRecord", 36211.466317, {1999, 2, 20, 11, 11, 29, 789}},
                       TDecodeCase{"DayZero", 0.0, {1899, 12, 30, 0, 0, 0, 0}},
                       TDecodeCase{"FirstOf1900", 2.0, {1900, 1, 1, 0, 0, 0, 0}},
                       TDecodeCase{"End of February 1900", 60.0, {1900, 2, 28, 0, 0, 0, 0}},
@@ -49,6 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TDecodeCase{"LeapDay2000", 36585.0, {2000, 2, 29, 0, 0, 0, 0}},
                       TDecodeCase{"BeforeDayZero", -1.25, {1899, 12, 29, 6, 0, 0, 0}},
                       TDecodeCase{"RoundsUpToNextDay", 36211.9999999999, {1999, 2, 21, 0, 0, 0, 0}},
+                      // 1/2048 of a day is 42,187.5 ms exactly: a half rounds away from zero.
+                      TDecodeCase{"HalfMillisecondUp", 2.0 + 1.0 / 2048, {1900, 1, 1, 0, 0, 42, 188}},
+                      TDecodeCase{
+                          "HalfMillisecondBeforeDayZero", -1.0 - 1.0 / 2048, {1899, 12, 29, 0, 0, 42, 188}},
                       TDecodeCase{"LastDay", 2958465.5, {9999, 12, 31, 12, 0, 0, 0}},
                       TDecodeCase{"FirstDay", -693593.0, {1, 1, 1, 0, 0, 0, 0}}),
     [](const auto& info) {
