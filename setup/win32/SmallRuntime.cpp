@@ -12,10 +12,12 @@
 // that the programs reference keeps the runtime's versions out: were one missing, the linker
 // would report it defined twice.
 //
-// The setup programs run their own code on one thread, so a function-local static needs no lock
-// and a thread-local variable (the runtime keeps the exception being handled in one) needs only
-// one instance. The runtime's thread-safe guard and its per-thread storage both bring the POSIX
-// thread library along (about 25 KB).
+// The runtime's thread-safe guard of a function-local static and its per-thread storage both
+// bring the POSIX thread library along (about 25 KB). The setup programs run threads of their own
+// (the expansion's writer and the dense method's decoder), which throw and catch exceptions while
+// the main thread does too: the runtime keeps the exceptions being handled in a thread-local
+// variable, so each thread gets its own instance, through the system's thread-local slots; a
+// static being initialised on one thread is waited for on another.
 #include "platform/Exception.h"
 
 #include <bits/functexcept.h>
@@ -25,6 +27,8 @@
 #include <cstring>
 #include <cxxabi.h>
 #include <new>
+
+#include <windows.h>
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() {
@@ -88,19 +92,28 @@ void __throw_out_of_range_fmt(const char* format, ...) {
 
 namespace __cxxabiv1 {
 
-// The guard's first byte says whether the static has been initialised.
+// The guard's first byte says whether the static has been initialised (the compiler reads it
+// before calling here); its second, whether a thread is initialising it.
 extern "C" int __cxa_guard_acquire(__guard* guard) {
-    return *reinterpret_cast<const uint8_t*>(guard) == 0 ? 1 : 0;
+    char* state = reinterpret_cast<char*>(guard);
+    for (;;) {
+        if (__atomic_load_n(&state[0], __ATOMIC_ACQUIRE)) return 0;
+        char idle = 0;
+        if (__atomic_compare_exchange_n(&state[1], &idle, 1, false, __ATOMIC_ACQUIRE, __ATOMIC_RELAXED)) {
+            if (!__atomic_load_n(&state[0], __ATOMIC_ACQUIRE)) return 1;
+            __atomic_store_n(&state[1], 0, __ATOMIC_RELEASE);
+            return 0;
+        }
+        Sleep(0);
+    }
 }
 extern "C" void __cxa_guard_release(__guard* guard) noexcept {
-    *reinterpret_cast<uint8_t*>(guard) = 1;
+    char* state = reinterpret_cast<char*>(guard);
+    __atomic_store_n(&state[0], 1, __ATOMIC_RELEASE);
+    __atomic_store_n(&state[1], 0, __ATOMIC_RELEASE);
 }
-extern "C" void __cxa_guard_abort(__guard*) noexcept {}
-
-// What a new[] expression calls for an impossible element count. The runtime's file that holds it
-// holds the bad_cast and bad_typeid throwers too, which bring their classes along.
-extern "C" void __cxa_throw_bad_array_new_length() {
-    throw std::bad_array_new_length();
+extern "C" void __cxa_guard_abort(__guard* guard) noexcept {
+    __atomic_store_n(&reinterpret_cast<char*>(guard)[1], 0, __ATOMIC_RELEASE);
 }
 
 } // namespace __cxxabiv1
@@ -112,27 +125,48 @@ extern "C" int _matherr(struct _exception*) {
     return 0;
 }
 
-// The compiler's descriptor of a thread-local variable: its size and alignment, where its one
-// instance lives once made, and its initial bytes (none for zero).
+// The compiler's descriptor of a thread-local variable: its size and alignment, a word for the
+// implementation (here the system's slot for it, plus one), and its initial bytes (none for zero).
 struct TThreadLocalObject {
     size_t Size;
     size_t Align;
-    void* Instance;
+    void* Slot;
     const void* Initial;
 };
 
 extern "C" void* __emutls_get_address(TThreadLocalObject* object) {
-    if (!object->Instance) {
-        // Lives as long as the program; malloc's alignment is 16, more is made by hand.
+    // Reading a slot clears the thread's last error, which a caller may not have read yet.
+    const DWORD lastError = GetLastError();
+    auto slot = reinterpret_cast<uintptr_t>(__atomic_load_n(&object->Slot, __ATOMIC_ACQUIRE));
+    if (slot == 0) {
+        const DWORD fresh = TlsAlloc();
+        if (fresh == TLS_OUT_OF_INDEXES) std::abort();
+        void* expected = nullptr;
+        void* made = reinterpret_cast<void*>(uintptr_t{fresh} + 1);
+        if (__atomic_compare_exchange_n(&object->Slot, &expected, made, false, __ATOMIC_ACQ_REL,
+                                        __ATOMIC_ACQUIRE)) {
+            slot = uintptr_t{fresh} + 1;
+        } else {
+            TlsFree(fresh); // another thread gave it one first
+            slot = reinterpret_cast<uintptr_t>(expected);
+        }
+    }
+    const auto index = static_cast<DWORD>(slot - 1);
+    void* instance = TlsGetValue(index);
+    if (!instance) {
+        // Lives as long as the program (the programs start few threads); malloc's alignment is
+        // 16, more is made by hand.
         const size_t align = object->Align > 16 ? object->Align : 16;
         char* block = static_cast<char*>(std::malloc(object->Size + align));
         if (!block) std::abort();
-        char* instance = block + (align - reinterpret_cast<uintptr_t>(block) % align) % align;
+        char* aligned = block + (align - reinterpret_cast<uintptr_t>(block) % align) % align;
         if (object->Initial)
-            std::memcpy(instance, object->Initial, object->Size);
+            std::memcpy(aligned, object->Initial, object->Size);
         else
-            std::memset(instance, 0, object->Size);
-        object->Instance = instance;
+            std::memset(aligned, 0, object->Size);
+        if (!TlsSetValue(index, aligned)) std::abort();
+        instance = aligned;
     }
-    return object->Instance;
+    SetLastError(lastError);
+    return instance;
 }
