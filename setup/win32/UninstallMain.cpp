@@ -58,7 +58,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     TWin32Dialogs dialogs(nullptr, ApplicationTitle);
     TWin32Registry registry;
     TWin32Shortcuts shortcuts;
-    TWin32Files files;
+    TWin32UninstallFiles files;
     TWin32RunningPrograms programs;
     TUninstaller uninstaller({dialogs, registry, shortcuts, files, programs}, log.get());
     const TUninstallOutcome outcome =
