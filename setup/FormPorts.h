@@ -122,11 +122,19 @@ class ERegistryException : public Exception {
 // run) replaces only those parts. The parts are never deleted through their interfaces.
 
 // Modal boxes and the folder chooser, owned by the form.
-class TDialogs {
+// The message boxes, all an uninstallation shows.
+class TUninstallDialogs {
 public:
     // A modal message box owned by the form; the answer is the button pressed (mrNone when the
     // box was closed another way).
     virtual TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) = 0;
+
+protected:
+    ~TUninstallDialogs() = default;
+};
+
+class TDialogs : public TUninstallDialogs {
+public:
     // The application's general error display for an exception that no handler caught.
     virtual void ShowException(const std::string& message) = 0;
     // The modal directory chooser starting at start; empty when the user cancelled.
@@ -162,10 +170,18 @@ protected:
 };
 
 // The Start menu's program group and its shortcuts.
-class TShortcuts {
+// The Programs folder, where an uninstallation looks for the shortcuts it removes.
+class TUninstallShortcuts {
 public:
     // The current user's Start-menu Programs folder; empty when the shell cannot tell.
     virtual std::string ProgramsFolder() = 0;
+
+protected:
+    ~TUninstallShortcuts() = default;
+};
+
+class TShortcuts : public TUninstallShortcuts {
+public:
     // Creates and saves a shell link; returns the COM result code (negative on failure).
     virtual int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
                                     const std::string& description, const std::string& linkPath) = 0;
@@ -336,9 +352,9 @@ struct TInstallPorts {
 // The parts of the desktop that an uninstallation works through. The uninstaller holds these
 // alone, so that the code of the others stays out of it.
 struct TUninstallPorts {
-    TDialogs& Dialogs;
+    TUninstallDialogs& Dialogs;
     TMachineRegistry& Registry;
-    TShortcuts& Shortcuts;
+    TUninstallShortcuts& Shortcuts;
     TUninstallFiles& Files;
     TRunningPrograms& Programs;
 };
