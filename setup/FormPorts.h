@@ -122,11 +122,19 @@ class ERegistryException : public Exception {
 // run) replaces only those parts. The parts are never deleted through their interfaces.
 
 // Modal boxes and the folder chooser, owned by the form.
-class TDialogs {
+// The message boxes, all an uninstallation shows.
+class TUninstallDialogs {
 public:
     // A modal message box owned by the form; the answer is the button pressed (mrNone when the
     // box was closed another way).
     virtual TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) = 0;
+
+protected:
+    ~TUninstallDialogs() = default;
+};
+
+class TDialogs : public TUninstallDialogs {
+public:
     // The application's general error display for an exception that no handler caught.
     virtual void ShowException(const std::string& message) = 0;
     // The modal directory chooser starting at start; empty when the user cancelled.
@@ -162,10 +170,18 @@ protected:
 };
 
 // The Start menu's program group and its shortcuts.
-class TShortcuts {
+// The Programs folder, where an uninstallation looks for the shortcuts it removes.
+class TUninstallShortcuts {
 public:
     // The current user's Start-menu Programs folder; empty when the shell cannot tell.
     virtual std::string ProgramsFolder() = 0;
+
+protected:
+    ~TUninstallShortcuts() = default;
+};
+
+class TShortcuts : public TUninstallShortcuts {
+public:
     // Creates and saves a shell link; returns the COM result code (negative on failure).
     virtual int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
                                     const std::string& description, const std::string& linkPath) = 0;
@@ -201,31 +217,19 @@ struct TFolderHold {
     TKeepAlive Hold{nullptr, nullptr};
 };
 
-class TFiles {
+// Files and folders as an uninstallation works on them: the uninstaller holds this half alone,
+// so that the code of the other stays out of it.
+class TUninstallFiles {
 public:
-    // Creates one directory level; false when it cannot (for example because it exists).
-    virtual bool MakeDirectory(const std::string& path) = 0;
-    // Writes key=value into section of an initialization file; false when it cannot.
-    virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
-                                     const std::string& value, const std::string& fileName) = 0;
     // A read-only stream over a file that nobody may write to, rename or delete while it is open;
     // raises EFOpenError when it cannot be opened so.
     virtual std::unique_ptr<TStream> OpenFileRead(const std::string& path) = 0;
-    // The first line of a text file, read as OpenFileRead reads; raises EInOutError when it cannot
-    // be opened or read, or is longer than MaxFirstLineLength (setup/record/TextLine.h).
-    virtual std::string ReadFirstLine(const std::string& path) = 0;
     // True when a file (not a directory) exists at path.
     virtual bool FileExists(const std::string& path) = 0;
     virtual bool DirectoryExists(const std::string& path) = 0;
     // True when the file or folder at path is itself a reparse point (a junction, a symbolic link),
     // or is reached through one: its final path is not path.
     virtual bool IsReparsePoint(const std::string& path) = 0;
-    // Opens the folder at path without following a link and holds it open, unshared for deletion,
-    // so that it stays the folder checked: Link when it is a reparse point or reached through one,
-    // Missing when there is no folder to open.
-    virtual TFolderHold HoldFolder(const std::string& path) = 0;
-    // Creates or replaces a file with the bytes; false when it cannot.
-    virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
     // Deletes a file (a read-only one too), opened without following a link and removed through
     // that handle, trying again for a few seconds while another program holds it; never a link,
     // nor a file reached through one (Refused).
@@ -241,6 +245,28 @@ public:
     // Removes a directory that is empty, the same way: never a link, nor one reached through a
     // link; false otherwise.
     virtual bool RemoveEmptyDirectory(const std::string& path) = 0;
+
+protected:
+    ~TUninstallFiles() = default;
+};
+
+// The rest, for an installation.
+class TFiles : public TUninstallFiles {
+public:
+    // Creates one directory level; false when it cannot (for example because it exists).
+    virtual bool MakeDirectory(const std::string& path) = 0;
+    // Writes key=value into section of an initialization file; false when it cannot.
+    virtual bool WritePrivateProfile(const std::string& section, const std::string& key,
+                                     const std::string& value, const std::string& fileName) = 0;
+    // The first line of a text file, read as OpenFileRead reads; raises EInOutError when it cannot
+    // be opened or read, or is longer than MaxFirstLineLength (setup/record/TextLine.h).
+    virtual std::string ReadFirstLine(const std::string& path) = 0;
+    // Opens the folder at path without following a link and holds it open, unshared for deletion,
+    // so that it stays the folder checked: Link when it is a reparse point or reached through one,
+    // Missing when there is no folder to open.
+    virtual TFolderHold HoldFolder(const std::string& path) = 0;
+    // Creates or replaces a file with the bytes; false when it cannot.
+    virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
     // Whether someone who is no administrator can change the folder: rename, replace or delete it,
     // delete its entries, or change its access or owner; with entries, also add files or folders
     // to it. An owner other than Administrators, SYSTEM, TrustedInstaller or the user running the
@@ -326,10 +352,10 @@ struct TInstallPorts {
 // The parts of the desktop that an uninstallation works through. The uninstaller holds these
 // alone, so that the code of the others stays out of it.
 struct TUninstallPorts {
-    TDialogs& Dialogs;
+    TUninstallDialogs& Dialogs;
     TMachineRegistry& Registry;
-    TShortcuts& Shortcuts;
-    TFiles& Files;
+    TUninstallShortcuts& Shortcuts;
+    TUninstallFiles& Files;
     TRunningPrograms& Programs;
 };
 

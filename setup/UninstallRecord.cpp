@@ -174,7 +174,8 @@ TFileDigest DigestStream(TStream& stream, std::vector<uint8_t>& buffer) {
     return digest;
 }
 
-std::optional<TFileDigest> DigestFile(TFiles& files, const std::string& path, std::vector<uint8_t>& buffer) {
+std::optional<TFileDigest> DigestFile(TUninstallFiles& files, const std::string& path,
+                                      std::vector<uint8_t>& buffer) {
     try {
         std::unique_ptr<TStream> stream = files.OpenFileRead(path);
         return DigestStream(*stream, buffer);

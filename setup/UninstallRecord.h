@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-class TFiles;
+class TUninstallFiles;
 class TStream;
 
 // The record cannot be read or makes no sense.
@@ -67,7 +67,8 @@ struct TFileDigest {
 // file cost more than reading it); made large enough here.
 // The size and CRC-32 of what is left to read in stream (buffer: room to read in, grown as needed).
 TFileDigest DigestStream(TStream& stream, std::vector<uint8_t>& buffer);
-std::optional<TFileDigest> DigestFile(TFiles& files, const std::string& path, std::vector<uint8_t>& buffer);
+std::optional<TFileDigest> DigestFile(TUninstallFiles& files, const std::string& path,
+                                      std::vector<uint8_t>& buffer);
 // A digest as "SIZE CRC" (decimal, eight hexadecimal digits), the way the record writes them, and
 // back; nothing when the text is not one.
 std::string DigestText(const TFileDigest& digest);

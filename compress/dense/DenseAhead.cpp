@@ -1,7 +1,7 @@
 #include "compress/dense/DenseAhead.h"
 
 #include <algorithm>
-#include <new>
+#include <exception>
 #include <utility>
 
 // The output of a member decoded ahead, held until it is taken.
@@ -27,8 +27,7 @@ struct TDenseAhead::TJob {
     TOutput Output;
     // Each progress report of the decoding, with the output's size when it was made.
     std::vector<std::pair<int32_t, size_t>> Reports;
-    std::optional<EDenseDataError> Error;
-    bool Failed = false; // out of memory
+    std::exception_ptr Error; // what the decoding raised
     uint32_t Sum = 0;
     bool Done = false;
 };
@@ -109,8 +108,7 @@ bool TDenseAhead::Take(TStream* dest, const TShowProgressEvent& progress, uint32
         Changed.WakeAll();
     }
     QueuedStored -= static_cast<int64_t>(taken->Member.Stored.size());
-    if (taken->Failed) throw std::bad_alloc();
-    if (taken->Error) throw EDenseDataError(*taken->Error);
+    if (taken->Error) std::rethrow_exception(taken->Error);
     sum = taken->Sum;
     return true;
 }
@@ -151,7 +149,7 @@ void TDenseAhead::Run() {
         TLockHeld held(Changed);
         Decoding = false;
         job->Done = true;
-        if (job->Error || job->Failed) Broken = true;
+        if (job->Error) Broken = true;
         Changed.WakeAll();
     }
 }
@@ -167,9 +165,7 @@ void TDenseAhead::DecodeJob(TJob& job) {
         DecoderFor(job.Generation)
             .Decode(&job.Output, stored, storedSize, job.Member.Header.ExpandedSize, report, job.BranchFilter,
                     job.Sum);
-    } catch (const EDenseDataError& e) {
-        job.Error = e;
-    } catch (const std::bad_alloc&) {
-        job.Failed = true;
+    } catch (...) {
+        job.Error = std::current_exception();
     }
 }

@@ -4,7 +4,6 @@
 
 #include "platform/Exception.h"
 #include "platform/FileStream.h"
-#include "platform/Spans.h"
 
 void TRunNotes::operator()(const std::string& line) const {
     if (Log) Log->Write(line);
@@ -27,7 +26,6 @@ TFileInstallLog::TFileInstallLog(std::unique_ptr<TStream> file) : File(std::move
 TFileInstallLog::~TFileInstallLog() = default;
 
 void TFileInstallLog::Write(const std::string& line) {
-    const TSpan span("log");
     const std::string text = line + "\r\n";
     try {
         File->Write(text.data(), static_cast<int32_t>(text.size()));

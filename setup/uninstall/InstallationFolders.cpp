@@ -31,8 +31,9 @@ std::string CreatedAbove(TMachineRegistry& registry, const std::string& key, con
 
 } // namespace
 
-std::optional<TInstallationFolders>
-TInstallationFolders::Read(TMachineRegistry& registry, TShortcuts& shortcuts, const std::string& keyName) {
+std::optional<TInstallationFolders> TInstallationFolders::Read(TMachineRegistry& registry,
+                                                               TUninstallShortcuts& shortcuts,
+                                                               const std::string& keyName) {
     if (!IsPlainKeyName(keyName)) return std::nullopt;
     const std::string key = UninstallKeyRoot + keyName;
     TInstallationFolders folders;

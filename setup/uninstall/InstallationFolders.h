@@ -15,7 +15,7 @@
 #include <vector>
 
 class TMachineRegistry;
-class TShortcuts;
+class TUninstallShortcuts;
 
 struct TInstallationFolders {
     std::string Dictionary; // the Uninstall key's InstallLocation
@@ -26,8 +26,8 @@ struct TInstallationFolders {
 
     // All in normalised form; nothing when the registry records no installation under keyName or
     // its InstallLocation is not a full path.
-    static std::optional<TInstallationFolders> Read(TMachineRegistry& registry, TShortcuts& shortcuts,
-                                                    const std::string& keyName);
+    static std::optional<TInstallationFolders>
+    Read(TMachineRegistry& registry, TUninstallShortcuts& shortcuts, const std::string& keyName);
 
     // The part a file belongs to by where it lies: the deeper of the two folders when one holds
     // the other, recorded when both are the same folder; nothing outside both.

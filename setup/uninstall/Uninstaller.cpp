@@ -311,10 +311,17 @@ void TUninstaller::RemoveFolders(const TUninstallRecord& record, const std::stri
     for (const TRecordedFolder& folder : record.Folders) add(folder.Path);
     for (const auto& [folder, unused] : Ports.Registry.ReadMachineRegistryStrings(LeftFoldersKey))
         add(folder);
-    std::stable_sort(folders.begin(), folders.end(),
-                     [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
+    // Deepest first, folders as deep in the order found: a stable sort's order, depth by depth,
+    // without the sort's code in the uninstaller.
+    std::vector<size_t> depths;
+    size_t deepest = 0;
+    for (const std::string& folder : folders) deepest = std::max(deepest, depths.emplace_back(Depth(folder)));
+    std::vector<std::string> ordered;
+    for (size_t depth = deepest + 1; depth-- > 0;)
+        for (size_t k = 0; k < folders.size(); ++k)
+            if (depths[k] == depth) ordered.push_back(std::move(folders[k]));
 
-    for (const std::string& folder : folders) {
+    for (const std::string& folder : ordered) {
         if (!Ports.Files.DirectoryExists(folder)) {
             Ports.Registry.DeleteMachineRegistryValue(LeftFoldersKey, folder);
             continue;

@@ -107,7 +107,7 @@ void RemoveEarlierPrivateFolders(const std::wstring& prefix, const std::string& 
     const TFindHandle search(FindFirstFileExW((temporary + prefix + L"*").c_str(), FindExInfoBasic, &found,
                                               FindExSearchNameMatch, nullptr, 0));
     if (!search) return;
-    TWin32Files files;
+    TWin32UninstallFiles files;
     do {
         const std::wstring name = found.cFileName;
         const bool ours = name.size() == prefix.size() + 2 * RandomBytes &&

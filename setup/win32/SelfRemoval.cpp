@@ -15,8 +15,6 @@
 #include "setup/unattended/CommandLine.h"
 #include "setup/win32/OwnProcess.h"
 
-#include <cstdlib>
-
 namespace {
 
 // The copy's file name in its private folder, and the folder's name before its random part.
@@ -27,8 +25,15 @@ std::string HandleText(HANDLE handle) {
     return std::to_string(reinterpret_cast<uintptr_t>(handle));
 }
 
+// The digits that HandleText wrote, up to the first other character; read here, as std::strtoull
+// brought half a kilobyte of the C library into the uninstaller.
 HANDLE HandleFromText(const std::string& text) {
-    return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(text.c_str(), nullptr, 10)));
+    uintptr_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') break;
+        value = value * 10 + static_cast<uintptr_t>(c - '0');
+    }
+    return reinterpret_cast<HANDLE>(value);
 }
 
 // Removes the copy and its folder when the copy cannot be run after all.

@@ -40,6 +40,16 @@ private:
     bool Initialized = false;
 };
 
+// The setup's log, its writes timed as the span "log"; the uninstaller's log has no spans to time.
+class TTimedInstallLog final : public TFileInstallLog {
+public:
+    using TFileInstallLog::TFileInstallLog;
+    void Write(const std::string& line) override {
+        const TSpan span("log");
+        TFileInstallLog::Write(line);
+    }
+};
+
 // A usage error or /?: a box when a person is there, a line in the log when one was asked for.
 int ReportUsage(const TSetupOptions& options, const std::string& error) {
     const std::string text = (error.empty() ? "" : error + "\n\n") + UsageText(TOptionSet::Setup);
@@ -110,10 +120,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     }
     if (options.Help) return ReportUsage(options, "");
 
-    std::unique_ptr<TFileInstallLog> log;
+    std::unique_ptr<TTimedInstallLog> log;
     if (options.LogFile) {
         try {
-            log = std::make_unique<TFileInstallLog>(*options.LogFile);
+            log = std::make_unique<TTimedInstallLog>(*options.LogFile);
         } catch (const Exception& e) {
             if (!options.Silent)
                 MessageBoxW(nullptr, Utf8ToWide(e.what()).c_str(), Utf8ToWide(ApplicationTitle).c_str(),

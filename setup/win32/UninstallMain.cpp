@@ -55,10 +55,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         }
     }
     // Only the ports that an uninstallation works through: the others' code stays out of this program.
-    TWin32Dialogs dialogs(nullptr, ApplicationTitle);
+    TWin32UninstallDialogs dialogs(nullptr);
     TWin32Registry registry;
-    TWin32Shortcuts shortcuts;
-    TWin32Files files;
+    TWin32UninstallShortcuts shortcuts;
+    TWin32UninstallFiles files;
     TWin32RunningPrograms programs;
     TUninstaller uninstaller({dialogs, registry, shortcuts, files, programs}, log.get());
     const TUninstallOutcome outcome =

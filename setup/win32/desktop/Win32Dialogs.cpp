@@ -113,7 +113,9 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM dat
 
 } // namespace
 
-TModalResult TWin32Dialogs::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
+template <class TPort>
+TModalResult TWin32MessageBoxes<TPort>::MessageDlg(const std::string& text, TMsgDlgType kind,
+                                                   TMsgDlgButtons buttons) {
     UINT flags = buttons == TMsgDlgButtons::mbYesNo               ? MB_YESNO
                  : buttons == TMsgDlgButtons::mbCancelTryContinue ? MB_CANCELTRYCONTINUE
                                                                   : MB_OK;
@@ -178,3 +180,6 @@ std::optional<std::string> TWin32Dialogs::ChooseDirectory(const std::string& sta
     if (!IsAbsolute(path)) return std::nullopt;
     return path;
 }
+
+template class TWin32MessageBoxes<TUninstallDialogs>;
+template class TWin32MessageBoxes<TDialogs>;

@@ -5,12 +5,28 @@
 
 #include <windows.h>
 
-class TWin32Dialogs : public TDialogs {
+// The message boxes for either port: the uninstaller's are TWin32MessageBoxes<TUninstallDialogs>.
+template <class TPort>
+class TWin32MessageBoxes : public TPort {
 public:
-    TWin32Dialogs(HWND owner, std::string applicationTitle)
-        : Owner(owner), Title(std::move(applicationTitle)) {}
+    explicit TWin32MessageBoxes(HWND owner) : Owner(owner) {}
 
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
+
+protected:
+    // The owner of a box: the wizard's window while it is on show, else none (a box of its own).
+    HWND BoxOwner() const { return IsWindowVisible(Owner) ? Owner : nullptr; }
+
+    HWND Owner;
+};
+
+using TWin32UninstallDialogs = TWin32MessageBoxes<TUninstallDialogs>;
+
+class TWin32Dialogs final : public TWin32MessageBoxes<TDialogs> {
+public:
+    TWin32Dialogs(HWND owner, std::string applicationTitle)
+        : TWin32MessageBoxes(owner), Title(std::move(applicationTitle)) {}
+
     void ShowException(const std::string& message) override;
     // The shell's browse-for-folder dialog with an edit box, starting at start (or at the current
     // directory when start is not an existing directory). A typed name of a directory that does
@@ -24,9 +40,8 @@ public:
     TypedDirectory(const std::string& selected, const std::string& selectedName, const std::string& text);
 
 private:
-    // The owner of a box: the wizard's window while it is on show, else none (a box of its own).
-    HWND BoxOwner() const { return IsWindowVisible(Owner) ? Owner : nullptr; }
-
-    HWND Owner;
     std::string Title;
 };
+
+extern template class TWin32MessageBoxes<TUninstallDialogs>;
+extern template class TWin32MessageBoxes<TDialogs>;

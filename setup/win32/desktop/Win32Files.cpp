@@ -83,7 +83,8 @@ bool TWin32Files::WritePrivateProfile(const std::string& section, const std::str
     return WriteProfileValue(section, key, value, fileName);
 }
 
-std::unique_ptr<TStream> TWin32Files::OpenFileRead(const std::string& path) {
+template <class TPort>
+std::unique_ptr<TStream> TWin32FileRemoval<TPort>::OpenFileRead(const std::string& path) {
     return TFileStream::OpenReadLocked(path);
 }
 
@@ -98,15 +99,18 @@ std::string TWin32Files::ReadFirstLine(const std::string& path) {
     }
 }
 
-bool TWin32Files::FileExists(const std::string& path) {
+template <class TPort>
+bool TWin32FileRemoval<TPort>::FileExists(const std::string& path) {
     return ::FileExists(path);
 }
 
-bool TWin32Files::DirectoryExists(const std::string& path) {
+template <class TPort>
+bool TWin32FileRemoval<TPort>::DirectoryExists(const std::string& path) {
     return ::DirectoryExists(path);
 }
 
-bool TWin32Files::IsReparsePoint(const std::string& path) {
+template <class TPort>
+bool TWin32FileRemoval<TPort>::IsReparsePoint(const std::string& path) {
     // The entry itself is opened, not what it leads to; what cannot be opened is no link. A
     // final path other than path means a link at some level of it (Wine 8 shows a Unix symbolic
     // link only that way, without the reparse attribute).
@@ -144,16 +148,21 @@ bool TWin32Files::WriteWholeFile(const std::string& path, const std::string& byt
     }
 }
 
-TRemoveResult TWin32Files::RemoveFile(const std::string& path) {
+template <class TPort>
+TRemoveResult TWin32FileRemoval<TPort>::RemoveFile(const std::string& path) {
     return Remove(path, nullptr);
 }
 
-TRemoveResult TWin32Files::RemoveFileIfUnchanged(const std::string& path,
-                                                 const std::function<bool(TStream& bytes)>& unchanged) {
+template <class TPort>
+TRemoveResult
+TWin32FileRemoval<TPort>::RemoveFileIfUnchanged(const std::string& path,
+                                                const std::function<bool(TStream& bytes)>& unchanged) {
     return Remove(path, &unchanged);
 }
 
-TRemoveResult TWin32Files::Remove(const std::string& path, const std::function<bool(TStream&)>* unchanged) {
+template <class TPort>
+TRemoveResult TWin32FileRemoval<TPort>::Remove(const std::string& path,
+                                               const std::function<bool(TStream&)>* unchanged) {
     const std::wstring wide = WidePath(path);
     // Reading the bytes to check them shuts writers out until the handle deletes the file.
     const DWORD access =
@@ -184,14 +193,16 @@ TRemoveResult TWin32Files::Remove(const std::string& path, const std::function<b
     }
 }
 
-bool TWin32Files::ScheduleAtRestart(const std::string& from, const std::string& to) {
+template <class TPort>
+bool TWin32FileRemoval<TPort>::ScheduleAtRestart(const std::string& from, const std::string& to) {
     // Only the file to delete goes without a target; a file replacing another replaces it whole.
     if (to.empty()) return MoveFileExW(WidePath(from).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
     return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
                        MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-bool TWin32Files::RemoveEmptyDirectory(const std::string& path) {
+template <class TPort>
+bool TWin32FileRemoval<TPort>::RemoveEmptyDirectory(const std::string& path) {
     const THandle folder = OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
     if (!folder || IsReparseHandle(folder.get()) || !FinalPathIs(folder.get(), WidePath(path))) return false;
     FILE_BASIC_INFO basic{};
@@ -217,3 +228,6 @@ std::optional<int32_t> TWin32Files::FindFileTimeStamp(const std::string& path) {
     if (attributes == -1 || (attributes & Invisible)) return std::nullopt;
     return GetFileDateTime(path);
 }
+
+template class TWin32FileRemoval<TUninstallFiles>;
+template class TWin32FileRemoval<TFiles>;

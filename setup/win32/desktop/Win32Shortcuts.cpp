@@ -24,7 +24,8 @@ bool ComStarted() {
 }
 } // namespace
 
-std::string TWin32Shortcuts::ProgramsFolder() {
+template <class TPort>
+std::string TWin32ShortcutFolder<TPort>::ProgramsFolder() {
     // COM's library first, through the program's own loading from System32: the shell would
     // otherwise load it when the path's memory is allocated, by the plain search that starts in
     // the setup's own folder.
@@ -54,3 +55,6 @@ int32_t TWin32Shortcuts::CreateShellLink(const std::string& target, const std::s
     if (FAILED(result = link->QueryInterface(IID_IPersistFile, file.OutVoid()))) return result;
     return file->Save(linkText.c_str(), TRUE);
 }
+
+template class TWin32ShortcutFolder<TUninstallShortcuts>;
+template class TWin32ShortcutFolder<TShortcuts>;

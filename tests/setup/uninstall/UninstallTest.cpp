@@ -93,6 +93,22 @@ TEST_F(Uninstalling, FirstOfTwoLeavesVellumorAndHandsOnItsFolders) {
     EXPECT_FALSE(HasKey(std::string(LeftFoldersKey) + "\\C:\\Apps\\DictA"));
 }
 
+// The log names the folders in the order they go: deepest first, those as deep as recorded.
+TEST_F(Uninstalling, FoldersGoDeepestFirstThoseAsDeepInTheRecordsOrder) {
+    for (const char* folder : {"C:\\Apps\\DictA\\zz", "C:\\Apps\\DictA\\aa\\deep", "C:\\Apps\\DictA\\aa"}) {
+        A.Folders.push_back({TRecordPart::Dictionary, folder});
+        Desktop.Directories.insert(folder);
+    }
+    Save(A, "C:\\Apps\\DictA");
+    TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", true);
+    const int deep = Log.IndexOf("RemoveDirectory C:\\Apps\\DictA\\aa\\deep");
+    const int zz = Log.IndexOf("RemoveDirectory C:\\Apps\\DictA\\zz");
+    const int aa = Log.IndexOf("RemoveDirectory C:\\Apps\\DictA\\aa");
+    ASSERT_GE(deep, 0);
+    EXPECT_LT(deep, zz);
+    EXPECT_LT(zz, aa);
+}
+
 TEST_F(Uninstalling, LastRemovesVellumorButKeepsUserAndChangedFiles) {
     TUninstaller(Desktop, nullptr).Run("C:\\Apps\\DictA", true);
     Desktop.Files["C:\\Apps\\DictA\\uninstall.exe"].Bytes.clear();
