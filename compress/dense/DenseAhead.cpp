@@ -1,6 +1,5 @@
 #include "compress/dense/DenseAhead.h"
 
-#include <algorithm>
 #include <exception>
 #include <utility>
 
