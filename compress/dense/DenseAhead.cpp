@@ -1,21 +1,28 @@
 #include "compress/dense/DenseAhead.h"
 
+#include <cstring>
 #include <exception>
 #include <utility>
 
-// The output of a member decoded ahead, held until it is taken.
+// The output of a member decoded ahead, held until it is taken. The decoder writes into its
+// memory directly; anything else is copied in.
 class TDenseAhead::TOutput final : public TStream {
 public:
-    int64_t Size() const override { return static_cast<int64_t>(Bytes.size()); }
+    int64_t Size() const override { return static_cast<int64_t>(Bytes.Size); }
     int64_t Position() const override { return Size(); }
     int32_t Read(void*, int32_t) override { return 0; }
     void Write(const void* buffer, int32_t count) override {
-        const auto* bytes = static_cast<const uint8_t*>(buffer);
-        Bytes.insert(Bytes.end(), bytes, bytes + count);
+        const auto size = static_cast<size_t>(count);
+        if (size == 0) return;
+        if (buffer != Bytes.Data() + Bytes.Size) {
+            if (Bytes.Size + size > Bytes.Capacity()) throw Exception("decoded output beyond its member");
+            std::memcpy(Bytes.Data() + Bytes.Size, buffer, size);
+        }
+        Bytes.Size += size;
     }
     int64_t Seek(int64_t, TSeekOrigin) override { return Size(); }
 
-    std::vector<uint8_t> Bytes;
+    TAheadBytes Bytes;
 };
 
 struct TDenseAhead::TJob {
@@ -60,8 +67,16 @@ bool TDenseAhead::Add(TStream& source, const TMemberHeader& header, std::string 
     member.DataStart = source.Position();
     member.Name = std::move(name);
     member.Header = header;
-    member.Stored.resize(static_cast<size_t>(header.CompressedSize));
-    if (source.Read(member.Stored.data(), header.CompressedSize) != header.CompressedSize) return false;
+    {
+        TLockHeld held(Changed);
+        member.Stored = SpareBytes(static_cast<size_t>(header.CompressedSize));
+    }
+    member.Stored.Size = static_cast<size_t>(header.CompressedSize);
+    if (source.Read(member.Stored.Data(), header.CompressedSize) != header.CompressedSize) {
+        TLockHeld held(Changed);
+        KeepSpare(std::move(member.Stored));
+        return false;
+    }
     QueuedStored += header.CompressedSize;
     job->BranchFilter = BranchFilter;
     job->Generation = Generation;
@@ -81,10 +96,10 @@ bool TDenseAhead::Take(TStream* dest, const TShowProgressEvent& progress, uint32
         TLockHeld held(Changed);
         while (!job.Done) Changed.Wait();
     }
-    const std::vector<uint8_t>& output = job.Output.Bytes;
+    const TAheadBytes& output = job.Output.Bytes;
     size_t written = 0;
     auto pass = [&](size_t end) {
-        if (dest && end > written) dest->Write(output.data() + written, static_cast<int32_t>(end - written));
+        if (dest && end > written) dest->Write(output.Data() + written, static_cast<int32_t>(end - written));
         written = end;
     };
     for (size_t k = 0; k < job.Reports.size(); ++k) {
@@ -93,11 +108,13 @@ bool TDenseAhead::Take(TStream* dest, const TShowProgressEvent& progress, uint32
         if (progress) progress(percent);
         if (k == 0 && percent == -1) return false;
     }
-    pass(output.size());
+    pass(output.Size);
     std::unique_ptr<TJob> taken;
     {
         TLockHeld held(Changed);
         taken = std::move(Jobs[Taken++]);
+        KeepSpare(std::move(taken->Output.Bytes));
+        KeepSpare(std::move(taken->Member.Stored));
         Buffered -= taken->Member.Header.ExpandedSize;
         // The queue starts again at its first entry once the thread has caught up with it.
         if (Taken == Jobs.size() && Started == Taken) {
@@ -106,7 +123,7 @@ bool TDenseAhead::Take(TStream* dest, const TShowProgressEvent& progress, uint32
         }
         Changed.WakeAll();
     }
-    QueuedStored -= static_cast<int64_t>(taken->Member.Stored.size());
+    QueuedStored -= taken->Member.Header.CompressedSize;
     if (taken->Error) std::rethrow_exception(taken->Error);
     sum = taken->Sum;
     return true;
@@ -154,17 +171,41 @@ void TDenseAhead::Run() {
 }
 
 void TDenseAhead::DecodeJob(TJob& job) {
-    const auto storedSize = static_cast<int32_t>(job.Member.Stored.size());
-    TReadOnlyMemoryStream stored(job.Member.Stored.data(), storedSize);
+    const auto storedSize = static_cast<int32_t>(job.Member.Stored.Size);
+    TReadOnlyMemoryStream stored(job.Member.Stored.Data(), storedSize);
     const TShowProgressEvent report = [&](int32_t& percent) {
-        job.Reports.emplace_back(percent, job.Output.Bytes.size());
+        job.Reports.emplace_back(percent, job.Output.Bytes.Size);
     };
     try {
-        job.Output.Bytes.reserve(static_cast<size_t>(job.Member.Header.ExpandedSize));
+        {
+            TLockHeld held(Changed);
+            job.Output.Bytes = SpareBytes(static_cast<size_t>(job.Member.Header.ExpandedSize));
+        }
         DecoderFor(job.Generation)
             .Decode(&job.Output, stored, storedSize, job.Member.Header.ExpandedSize, report, job.BranchFilter,
-                    job.Sum);
+                    job.Sum, job.Output.Bytes.Data());
     } catch (...) {
         job.Error = std::current_exception();
     }
+}
+
+TAheadBytes TDenseAhead::SpareBytes(size_t count) {
+    auto best = Spares.end();
+    for (auto it = Spares.begin(); it != Spares.end(); ++it)
+        if (it->Capacity() >= count && (best == Spares.end() || it->Capacity() < best->Capacity())) best = it;
+    TAheadBytes bytes;
+    if (best != Spares.end()) {
+        bytes = std::move(*best);
+        Spares.erase(best);
+        SpareBytesHeld -= bytes.Capacity();
+    }
+    bytes.Reserve(count);
+    bytes.Size = 0;
+    return bytes;
+}
+
+void TDenseAhead::KeepSpare(TAheadBytes bytes) {
+    if (bytes.Capacity() == 0 || SpareBytesHeld + bytes.Capacity() > SpareBudget) return;
+    SpareBytesHeld += bytes.Capacity();
+    Spares.push_back(std::move(bytes));
 }

@@ -22,8 +22,11 @@ struct TDenseDecoder {
     // null), requiring exactly destSize bytes of output; returns their byte sum. With a progress
     // handler: 0 first (-1 cancels: false comes back and nothing is read), then once per piece.
     // With branchFilter, a member that starts as an executable is converted back on its way out.
+    // With place (room for destSize bytes), the output is decoded there and passed to dest from
+    // there, in the same pieces.
     bool Decode(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
-                const TShowProgressEvent& progress, bool branchFilter, uint32_t& sum);
+                const TShowProgressEvent& progress, bool branchFilter, uint32_t& sum,
+                uint8_t* place = nullptr);
 
     std::unique_ptr<ZSTD_DCtx, TFreeDCtx> Context;
     std::unique_ptr<uint8_t[]> In;

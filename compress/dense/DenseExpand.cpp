@@ -58,7 +58,8 @@ TDenseDecoder::TDenseDecoder()
 }
 
 bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, int32_t destSize,
-                           const TShowProgressEvent& progress, bool branchFilter, uint32_t& sum) {
+                           const TShowProgressEvent& progress, bool branchFilter, uint32_t& sum,
+                           uint8_t* place) {
     if (progress) {
         int32_t percent = 0;
         progress(percent);
@@ -74,14 +75,19 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
     // unless the output was full (at most one such call per member).
     bool full = false;
     uint8_t probe = 0;
-    // Output bytes held at the front of Out for the next call: the member's first bytes until
-    // they tell an executable, or the start of a branch whose distance is still to come.
+    // The output goes to Out, which is passed on and used again, or straight to its place.
+    uint8_t* const base = place ? place : Out.get();
+    const size_t capacity = place ? static_cast<size_t>(destSize) : OutSize;
+    size_t first = 0; // where the bytes not passed on yet start (in place: all before are)
+    // Output bytes not passed on yet: the member's first bytes until they tell an executable, or
+    // the start of a branch whose distance is still to come.
     size_t held = 0;
     bool decided = !branchFilter;
     std::optional<TBranchFilter> filter;
     auto release = [&](size_t count) {
-        sum += ByteSum(Out.get(), count);
-        if (dest) dest->Write(Out.get(), static_cast<int32_t>(count));
+        sum += ByteSum(base + first, count);
+        if (dest) dest->Write(base + first, static_cast<int32_t>(count));
+        if (place) first += count;
     };
     for (;;) {
         if (in.pos == in.size && fetched < sourceSize) {
@@ -98,9 +104,9 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
         }
         const bool inputLeft = in.pos < in.size;
         if (!inputLeft && !full) break;
-        const auto room =
-            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(OutSize - held), destSize - produced));
-        ZSTD_outBuffer out{room ? Out.get() + held : &probe, room ? room : 1, 0};
+        const auto room = static_cast<size_t>(
+            std::min<int64_t>(static_cast<int64_t>(capacity - first - held), destSize - produced));
+        ZSTD_outBuffer out{room ? base + first + held : &probe, room ? room : 1, 0};
         const size_t before = in.pos;
         const size_t result = ZSTD_decompressStream(Context.get(), &out, &in);
         if (ZSTD_isError(result)) throw EDenseDataError(ZstdError(result));
@@ -112,12 +118,12 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
             const size_t ready = held + out.pos;
             if (!decided && ready >= ExecutableMarkBytes) {
                 decided = true;
-                if (StartsAsExecutable(Out.get())) filter.emplace(TBranchFilter::TDirection::ToDistances);
+                if (StartsAsExecutable(base)) filter.emplace(TBranchFilter::TDirection::ToDistances);
             }
-            const size_t final = !decided ? 0 : filter ? filter->Convert(Out.get(), ready) : ready;
+            const size_t final = !decided ? 0 : filter ? filter->Convert(base + first, ready) : ready;
             release(final);
             held = ready - final;
-            std::memmove(Out.get(), Out.get() + final, held);
+            if (!place) std::memmove(base, base + final, held);
         }
         full = out.pos == out.size;
         if (inputLeft && out.pos == 0 && in.pos == before) throw EDenseDataError("the zstd stream stalls");

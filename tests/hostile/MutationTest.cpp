@@ -185,16 +185,30 @@ TEST_P(ArchiveMutation, EveryCorruptedCopyEndsWithOutputOrAComponentError) {
     std::printf("%s:%s\n", subject.Name, summary.c_str());
 }
 
+// Bytes that start as a program and hold many branch instructions, for the branch filter.
+std::vector<uint8_t> ProgramBytes(size_t n, uint32_t seed) {
+    std::vector<uint8_t> bytes = RunsOfBytes(n, seed);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    for (size_t i = 2; i < n; i += 3 + i % 5) bytes[i] = (i & 8) ? 0xE8 : 0xE9;
+    return bytes;
+}
+
 // A dense archive: text members that refer to each other, and between them one member whose
-// stored bytes are too many to hold ahead (when big is set).
-std::vector<uint8_t> GoodDenseArchive(bool big) {
+// stored bytes are too many to hold ahead (when big is set); with programs, an archive of the
+// branch filter's kind with two programs among the text.
+std::vector<uint8_t> GoodDenseArchive(bool big, bool programs = false) {
     TMemoryStream archive;
-    TDenseCompressor compressor(1);
-    TArchiveWriter writer(archive, DenseMethodID);
+    TDenseCompressor compressor(1, DenseWindowLogMax, programs);
+    TArchiveWriter writer(archive, compressor.MethodID());
     writer.OnCompress = compressor.Handler();
     std::vector<std::vector<uint8_t>> members = {Text(11000, 1),       RandomBytes(1500, 2), Text(30000, 1),
                                                  RunsOfBytes(4000, 3), Text(200000, 4),      Text(9000, 5)};
     if (big) members.insert(members.begin() + 3, RandomBytes(4200000, 6));
+    if (programs) {
+        members.insert(members.begin() + 1, ProgramBytes(70000, 7));
+        members.push_back(ProgramBytes(20000, 8));
+    }
     for (size_t k = 0; k < members.size(); ++k) {
         TMemoryStream source(members[k]);
         writer.AddStream("f" + std::to_string(k), source, 0x58A96000, 0x20, miCustom);
@@ -257,26 +271,28 @@ TDenseRun ExpandDense(const std::vector<uint8_t>& bytes, bool ahead, const TScra
 // place, whether all members are expanded, some are skipped, or one is cancelled.
 TEST(DenseAhead, EveryExpansionEndsAsDecodingInPlace) {
     TScratchFolder scratch("dense-ahead");
-    const std::vector<uint8_t> good = GoodDenseArchive(false);
     const TStringList later{"f3", "f5"};
-    // Run -2: the first member's recorded checksum is off, so the later ones build on a bad member.
-    std::vector<uint8_t> badSum = good;
-    badSum[ArchiveHeaderSize + MemberHeaderOffset::Checksum] ^= 1;
-    for (int run = -2; run < 40; ++run) {
-        const std::vector<uint8_t> bytes = run == -2   ? badSum
-                                           : run == -1 ? good
-                                                       : Mutate(good, 7000u + static_cast<uint32_t>(run));
-        const std::string what = "seed " + std::to_string(7000 + run);
-        const TDenseRun all = ExpandDense(bytes, true, scratch);
-        EXPECT_EQ(all, ExpandDense(bytes, false, scratch)) << what << ": " << all.Ending;
-        if (run == -1) {
-            EXPECT_EQ(all.Files.size(), 6u) << all.Ending;
+    for (const bool programs : {false, true}) {
+        const std::vector<uint8_t> good = GoodDenseArchive(false, programs);
+        // Run -2: the first member's recorded checksum is off, so the later ones build on a bad member.
+        std::vector<uint8_t> badSum = good;
+        badSum[ArchiveHeaderSize + MemberHeaderOffset::Checksum] ^= 1;
+        for (int run = -2; run < (programs ? 16 : 40); ++run) {
+            const std::vector<uint8_t> bytes = run == -2   ? badSum
+                                               : run == -1 ? good
+                                                           : Mutate(good, 7000u + static_cast<uint32_t>(run));
+            const std::string what = (programs ? "programs, seed " : "seed ") + std::to_string(7000 + run);
+            const TDenseRun all = ExpandDense(bytes, true, scratch);
+            EXPECT_EQ(all, ExpandDense(bytes, false, scratch)) << what << ": " << all.Ending;
+            if (run == -1) {
+                EXPECT_EQ(all.Files.size(), programs ? 8u : 6u) << all.Ending;
+            }
+            EXPECT_EQ(ExpandDense(bytes, true, scratch, &later), ExpandDense(bytes, false, scratch, &later))
+                << what;
+            EXPECT_EQ(ExpandDense(bytes, true, scratch, nullptr, 2),
+                      ExpandDense(bytes, false, scratch, nullptr, 2))
+                << what;
         }
-        EXPECT_EQ(ExpandDense(bytes, true, scratch, &later), ExpandDense(bytes, false, scratch, &later))
-            << what;
-        EXPECT_EQ(ExpandDense(bytes, true, scratch, nullptr, 2),
-                  ExpandDense(bytes, false, scratch, nullptr, 2))
-            << what;
     }
 }
 
