@@ -55,6 +55,9 @@ private:
     intptr_t NativeHandle;
     std::string FilePath;
     bool Owned;
+    // Win32: whether the handle is a disk file's, once asked; the position while known (-1: not).
+    mutable int8_t DiskFile = -1;
+    mutable int64_t KnownPosition = -1;
 };
 
 // Reads a whole stream from its current position into memory.

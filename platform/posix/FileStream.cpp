@@ -153,7 +153,8 @@ void TFileStream::Write(const void* buffer, int32_t count) {
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-    int64_t target = ResolveSeek(Position(), Size(), offset, origin);
+    int64_t target = ResolveSeek(origin == TSeekOrigin::Current ? Position() : 0,
+                                 origin == TSeekOrigin::End ? Size() : 0, offset, origin);
     off_t pos = ::lseek(Fd(NativeHandle), static_cast<off_t>(target), SEEK_SET);
     if (pos < 0) throw EStreamError("Stream seek error: " + FilePath + ": " + SystemError());
     return pos;

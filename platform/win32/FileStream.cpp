@@ -93,22 +93,30 @@ TFileStream::~TFileStream() {
 void TFileStream::Close() {
     if (Owned && H(NativeHandle) != INVALID_HANDLE_VALUE) CloseHandle(H(NativeHandle));
     NativeHandle = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
+    KnownPosition = -1;
 }
 
 int64_t TFileStream::Size() const {
+    // A handle's type never changes: asked once (under Wine each asking costs a system call).
+    if (DiskFile < 0) DiskFile = GetFileType(H(NativeHandle)) == FILE_TYPE_DISK ? 1 : 0;
     LARGE_INTEGER size{};
-    if (GetFileType(H(NativeHandle)) != FILE_TYPE_DISK || !GetFileSizeEx(H(NativeHandle), &size))
-        return Position();
+    if (!DiskFile || !GetFileSizeEx(H(NativeHandle), &size)) return Position();
     return size.QuadPart;
 }
 
+// The position of a file the stream owns moves only through the stream, which keeps it: asking the
+// system costs two system calls under Wine, and archives are read with many small seeks.
 int64_t TFileStream::Position() const {
+    if (KnownPosition >= 0) return KnownPosition;
     LARGE_INTEGER zero{}, pos{};
     if (!SetFilePointerEx(H(NativeHandle), zero, &pos, FILE_CURRENT)) return 0;
+    if (Owned) KnownPosition = pos.QuadPart;
     return pos.QuadPart;
 }
 
 int32_t TFileStream::Read(void* buffer, int32_t count) {
+    const int64_t start = KnownPosition;
+    KnownPosition = -1; // unknown until the reads succeed
     int32_t total = 0;
     auto* out = static_cast<uint8_t*>(buffer);
     while (total < count) {
@@ -120,11 +128,15 @@ int32_t TFileStream::Read(void* buffer, int32_t count) {
         if (n == 0) break;
         total += static_cast<int32_t>(n);
     }
+    if (start >= 0) KnownPosition = start + total;
     return total;
 }
 
 void TFileStream::Write(const void* buffer, int32_t count) {
+    const int64_t start = KnownPosition;
+    KnownPosition = -1;
     const auto* in = static_cast<const uint8_t*>(buffer);
+    const int32_t total = count;
     while (count > 0) {
         DWORD n = 0;
         if (!WriteFile(H(NativeHandle), in, static_cast<DWORD>(count), &n, nullptr) || n == 0)
@@ -132,11 +144,15 @@ void TFileStream::Write(const void* buffer, int32_t count) {
         in += n;
         count -= static_cast<int32_t>(n);
     }
+    if (start >= 0) KnownPosition = start + (total > 0 ? total : 0);
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     LARGE_INTEGER target{}, pos{};
-    target.QuadPart = ResolveSeek(Position(), Size(), offset, origin);
+    target.QuadPart = ResolveSeek(origin == TSeekOrigin::Current ? Position() : 0,
+                                  origin == TSeekOrigin::End ? Size() : 0, offset, origin);
+    KnownPosition = -1;
     if (!SetFilePointerEx(H(NativeHandle), target, &pos, FILE_BEGIN)) StreamFailed("seek", FilePath);
+    if (Owned) KnownPosition = pos.QuadPart;
     return pos.QuadPart;
 }

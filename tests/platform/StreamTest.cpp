@@ -137,6 +137,37 @@ TEST_F(FileStreamTest, CreateWriteReopenRead) {
     EXPECT_THROW(in->Write("x", 1), EStreamError);
 }
 
+// The position the stream keeps for itself follows every read, write and seek, including a read
+// cut short at the end, a failed write and seeks from each origin.
+TEST_F(FileStreamTest, PositionFollowsReadsWritesAndSeeks) {
+    auto file = TFileStream::CreateNew(Path);
+    ASSERT_TRUE(file);
+    file->Write("0123456789", 10);
+    EXPECT_EQ(file->Seek(3, TSeekOrigin::Begin), 3);
+    char buf[16];
+    EXPECT_EQ(file->Read(buf, 4), 4);
+    EXPECT_EQ(file->Position(), 7);
+    file->Write("ab", 2);
+    EXPECT_EQ(file->Position(), 9);
+    EXPECT_EQ(file->Seek(-2, TSeekOrigin::Current), 7);
+    EXPECT_EQ(file->Read(buf, 16), 3);
+    EXPECT_EQ(std::string(buf, 3), "ab9");
+    EXPECT_EQ(file->Position(), 10);
+    EXPECT_EQ(file->Read(buf, 16), 0);
+    EXPECT_EQ(file->Seek(-4, TSeekOrigin::End), 6);
+    file->Write("XYZ", 3);
+    EXPECT_EQ(file->Seek(0, TSeekOrigin::Current), 9);
+    EXPECT_THROW(file->Seek(-1, TSeekOrigin::Begin), EStreamError);
+    EXPECT_EQ(file->Position(), 9);
+    file.reset();
+    auto in = TFileStream::OpenRead(Path);
+    EXPECT_EQ(in->Read(buf, 16), 10);
+    EXPECT_EQ(std::string(buf, 10), "012345XYZ9");
+    EXPECT_EQ(in->Position(), 10);
+    EXPECT_THROW(in->Write("x", 1), EStreamError);
+    EXPECT_EQ(in->Seek(0, TSeekOrigin::Current), 10);
+}
+
 TEST_F(FileStreamTest, CreateTruncatesAnExistingFile) {
     TFileStream::Create(Path)->Write("long contents", 13);
     TFileStream::Create(Path)->Write("ab", 2);
