@@ -25,9 +25,21 @@ bool TInstallJournal::BeginFile(const std::string& path) {
     FinishPendingFile();
     if (SameText(ExtractFileExt(ExtractFileName(path)), ProjectExtension)) FProjectFile = path;
     PendingFile = path;
-    if (Files.FileExists(path)) return true;
+    if (MayExist(path) && Files.FileExists(path)) return true;
     NoteMissingFolders(path);
     return false;
+}
+
+// A folder that this installation made holds only what it wrote there: a file not written there
+// yet is not looked for. (A look-up that finds nothing costs most: under Wine it reads the folder.)
+bool TInstallJournal::MayExist(const std::string& path) const {
+    const std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
+    if (std::none_of(Folders.rbegin(), Folders.rend(),
+                     [&](const TRecordedFolder& f) { return f.Path == folder; }))
+        return true;
+    return std::any_of(WrittenFiles.begin(), WrittenFiles.end(), [&](const TWrittenFile& written) {
+        return written.Path.size() == path.size() && SameText(written.Path, path);
+    });
 }
 
 void TInstallJournal::KeepPendingFile(const std::string& reason) {

@@ -73,6 +73,9 @@ public:
     TUninstallRecord Record() const;
 
 private:
+    // Whether a file may exist at path before the member is written (see BeginFile).
+    bool MayExist(const std::string& path) const;
+
     TFiles& Files;
     const TRunNotes& Note;
 
