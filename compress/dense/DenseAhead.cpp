@@ -1,24 +1,20 @@
 #include "compress/dense/DenseAhead.h"
 
-#include <cstring>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
-// The output of a member decoded ahead, held until it is taken. The decoder writes into its
-// memory directly; anything else is copied in.
+// The output of a member decoded ahead, held until it is taken: the decoder writes into its memory
+// directly (a member of no bytes has none).
 class TDenseAhead::TOutput final : public TStream {
 public:
     int64_t Size() const override { return static_cast<int64_t>(Bytes.Size); }
     int64_t Position() const override { return Size(); }
     int32_t Read(void*, int32_t) override { return 0; }
     void Write(const void* buffer, int32_t count) override {
-        const auto size = static_cast<size_t>(count);
-        if (size == 0) return;
-        if (buffer != Bytes.Data() + Bytes.Size) {
-            if (Bytes.Size + size > Bytes.Capacity()) throw Exception("decoded output beyond its member");
-            std::memcpy(Bytes.Data() + Bytes.Size, buffer, size);
-        }
-        Bytes.Size += size;
+        // The decoder's pieces are already in place; anything else would not be.
+        if (count > 0 && buffer != Bytes.Data() + Bytes.Size) throw Exception("decoded output out of place");
+        Bytes.Size += static_cast<size_t>(std::max(count, 0));
     }
     int64_t Seek(int64_t, TSeekOrigin) override { return Size(); }
 
@@ -190,14 +186,13 @@ void TDenseAhead::DecodeJob(TJob& job) {
 }
 
 TAheadBytes TDenseAhead::SpareBytes(size_t count) {
-    auto best = Spares.end();
-    for (auto it = Spares.begin(); it != Spares.end(); ++it)
-        if (it->Capacity() >= count && (best == Spares.end() || it->Capacity() < best->Capacity())) best = it;
+    TAheadBytes* best = nullptr;
+    for (TAheadBytes& spare : Spares)
+        if (spare.Capacity() >= count && (!best || spare.Capacity() < best->Capacity())) best = &spare;
     TAheadBytes bytes;
-    if (best != Spares.end()) {
+    if (best) {
+        SpareBytesHeld -= best->Capacity();
         bytes = std::move(*best);
-        Spares.erase(best);
-        SpareBytesHeld -= bytes.Capacity();
     }
     bytes.Reserve(count);
     bytes.Size = 0;
@@ -205,7 +200,11 @@ TAheadBytes TDenseAhead::SpareBytes(size_t count) {
 }
 
 void TDenseAhead::KeepSpare(TAheadBytes bytes) {
-    if (bytes.Capacity() == 0 || SpareBytesHeld + bytes.Capacity() > SpareBudget) return;
-    SpareBytesHeld += bytes.Capacity();
-    Spares.push_back(std::move(bytes));
+    if (SpareBytesHeld + bytes.Capacity() > SpareBudget) return;
+    for (TAheadBytes& spare : Spares)
+        if (spare.Capacity() == 0) {
+            SpareBytesHeld += bytes.Capacity();
+            spare = std::move(bytes);
+            return;
+        }
 }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Bytes held ahead: allocated uncleared, and handed on to a later member once taken. Memory the
@@ -25,6 +26,15 @@
 // members have bytes).
 class TAheadBytes {
 public:
+    TAheadBytes() = default;
+    TAheadBytes(TAheadBytes&& other) noexcept { *this = std::move(other); }
+    TAheadBytes& operator=(TAheadBytes&& other) noexcept {
+        Bytes = std::move(other.Bytes);
+        Room = std::exchange(other.Room, 0);
+        Size = std::exchange(other.Size, 0);
+        return *this;
+    }
+
     uint8_t* Data() const { return Bytes.get(); }
     size_t Capacity() const { return Room; }
     // Room for count bytes at least; what it held is lost when it grows.
@@ -55,8 +65,9 @@ public:
     static constexpr int32_t OutputBudget = 8 << 20;
     // Stored bytes held for the thread; a member with more is decoded in place.
     static constexpr int32_t StoredBudget = 4 << 20;
-    // Buffers of members taken, kept for the next ones.
+    // Buffers of members taken, kept for the next ones: at most SpareCount, of SpareBudget bytes.
     static constexpr size_t SpareBudget = OutputBudget + StoredBudget;
+    static constexpr int SpareCount = 16;
 
     // Starts the thread; raises Exception when the system cannot make one.
     TDenseAhead();
@@ -115,7 +126,7 @@ private:
     bool Broken = false;   // a member failed: the stream's state is lost until Restart
     bool Decoding = false; // the thread is inside a member's decoding (and uses Decoder)
     bool Ending = false;
-    std::vector<TAheadBytes> Spares;
+    TAheadBytes Spares[SpareCount]; // empty ones have no capacity
     size_t SpareBytesHeld = 0;
     TLockedCondition Changed;
     std::unique_ptr<TThread> Thread; // last: it ends first
