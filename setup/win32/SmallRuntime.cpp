@@ -116,6 +116,12 @@ extern "C" void __cxa_guard_abort(__guard* guard) noexcept {
     __atomic_store_n(&reinterpret_cast<char*>(guard)[1], 0, __ATOMIC_RELEASE);
 }
 
+// What a new[] expression calls for an impossible element count. The runtime's file that holds it
+// holds the bad_cast and bad_typeid throwers too, which bring their classes along.
+extern "C" void __cxa_throw_bad_array_new_length() {
+    throw std::bad_array_new_length();
+}
+
 } // namespace __cxxabiv1
 
 // The C runtime's math error reporter: start-up installs it only on request

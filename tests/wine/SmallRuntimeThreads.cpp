@@ -1,11 +1,14 @@
 // The setup programs' own runtime parts (setup/win32/SmallRuntime.cpp) with threads: the
 // exception a thread is handling stays its own while others throw and catch, and a static that
-// several threads reach first is made once. Exit status 0 when both hold.
+// several threads reach first is made once; and a new[] of an impossible count throws. Exit status 0
+// when all hold.
 #include "platform/Thread.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <new>
 
 namespace {
 std::atomic<int> Failures{0};
@@ -52,6 +55,14 @@ int main() {
             if (MadeOnce() != 7) ++Failures;
         });
         if (MadeOnce() != 7) ++Failures;
+    }
+    // The new[] of an impossible count throws what the standard says (the runtime's thrower is
+    // replaced too).
+    volatile size_t impossible = SIZE_MAX / 2;
+    try {
+        delete[] new int[impossible];
+        ++Failures;
+    } catch (const std::bad_array_new_length&) {
     }
     return Failures == 0 && Made == 1 ? 0 : 1;
 }
