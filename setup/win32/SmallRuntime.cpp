@@ -131,6 +131,14 @@ extern "C" int _matherr(struct _exception*) {
     return 0;
 }
 
+#ifdef PARLAVOX_SMALL_PROGRAM_SCRIPT
+// The C runtime's start-up applies the pseudo-relocations the linker makes for data that code takes
+// from a DLL without declaring it imported. These programs take none, and their linker script
+// (SmallProgram.ld) fails the link should one appear, so there is nothing to apply; the runtime's
+// version brings its own section lookup and console error printing (about 2.5 KB).
+extern "C" void _pei386_runtime_relocator() {}
+#endif
+
 // The compiler's descriptor of a thread-local variable: its size and alignment, a word for the
 // implementation (here the system's slot for it, plus one), and its initial bytes (none for zero).
 struct TThreadLocalObject {
