@@ -12,12 +12,13 @@
 // that the programs reference keeps the runtime's versions out: were one missing, the linker
 // would report it defined twice.
 //
-// The runtime's thread-safe guard of a function-local static and its per-thread storage both
-// bring the POSIX thread library along (about 25 KB). The setup programs run threads of their own
-// (the expansion's writer and the dense method's decoder), which throw and catch exceptions while
-// the main thread does too: the runtime keeps the exceptions being handled in a thread-local
-// variable, so each thread gets its own instance, through the system's thread-local slots; a
-// static being initialised on one thread is waited for on another.
+// The runtime's thread-safe guard of a function-local static, its per-thread storage and the
+// mutex of its emergency exception pool bring the POSIX thread library along (about 25 KB). The
+// setup programs run threads of their own (the expansion's writer and the dense method's decoder),
+// which throw and catch exceptions while the main thread does too: the runtime keeps the
+// exceptions being handled in a thread-local variable, so each thread gets its own instance,
+// through the system's thread-local slots; a static being initialised on one thread is waited for
+// on another.
 #include "platform/Exception.h"
 
 #include <bits/functexcept.h>
@@ -28,6 +29,7 @@
 #include <cxxabi.h>
 #include <new>
 
+#include <pthread.h>
 #include <windows.h>
 
 namespace __gnu_cxx {
@@ -123,6 +125,35 @@ extern "C" void __cxa_throw_bad_array_new_length() {
 }
 
 } // namespace __cxxabiv1
+
+// The emergency exception pool, which the runtime turns to when malloc fails, guards itself with a
+// POSIX mutex. These are the four calls it makes: a lock that yields while another thread holds
+// it, as the static guard above does; the word starts as PTHREAD_MUTEX_INITIALIZER, unlocked.
+namespace {
+constexpr pthread_mutex_t MutexUnlocked = PTHREAD_MUTEX_INITIALIZER;
+constexpr pthread_mutex_t MutexLocked = 0;
+} // namespace
+
+extern "C" int pthread_mutex_init(pthread_mutex_t* mutex, const pthread_mutexattr_t*) {
+    __atomic_store_n(mutex, MutexUnlocked, __ATOMIC_RELEASE);
+    return 0;
+}
+extern "C" int pthread_mutex_destroy(pthread_mutex_t*) {
+    return 0;
+}
+extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
+    for (;;) {
+        pthread_mutex_t unlocked = MutexUnlocked;
+        if (__atomic_compare_exchange_n(mutex, &unlocked, MutexLocked, false, __ATOMIC_ACQUIRE,
+                                        __ATOMIC_RELAXED))
+            return 0;
+        Sleep(0);
+    }
+}
+extern "C" int pthread_mutex_unlock(pthread_mutex_t* mutex) {
+    __atomic_store_n(mutex, MutexUnlocked, __ATOMIC_RELEASE);
+    return 0;
+}
 
 // The C runtime's math error reporter: start-up installs it only on request
 // (_MINGW_INSTALL_DEBUG_MATHERR, off), yet the reference alone brings the runtime's version along,
