@@ -12,12 +12,13 @@
 // that the programs reference keeps the runtime's versions out: were one missing, the linker
 // would report it defined twice.
 //
-// The runtime's thread-safe guard of a function-local static and its per-thread storage both
-// bring the POSIX thread library along (about 25 KB). The setup programs run threads of their own
-// (the expansion's writer and the dense method's decoder), which throw and catch exceptions while
-// the main thread does too: the runtime keeps the exceptions being handled in a thread-local
-// variable, so each thread gets its own instance, through the system's thread-local slots; a
-// static being initialised on one thread is waited for on another.
+// The runtime's thread-safe guard of a function-local static, its per-thread storage and the
+// mutex of its emergency exception pool bring the POSIX thread library along (about 25 KB). The
+// setup programs run threads of their own (the expansion's writer and the dense method's decoder),
+// which throw and catch exceptions while the main thread does too: the runtime keeps the
+// exceptions being handled in a thread-local variable, so each thread gets its own instance,
+// through the system's thread-local slots; a static being initialised on one thread is waited for
+// on another.
 #include "platform/Exception.h"
 
 #include <bits/functexcept.h>
@@ -28,6 +29,7 @@
 #include <cxxabi.h>
 #include <new>
 
+#include <pthread.h>
 #include <windows.h>
 
 namespace __gnu_cxx {
@@ -116,7 +118,42 @@ extern "C" void __cxa_guard_abort(__guard* guard) noexcept {
     __atomic_store_n(&reinterpret_cast<char*>(guard)[1], 0, __ATOMIC_RELEASE);
 }
 
+// What a new[] expression calls for an impossible element count. The runtime's file that holds it
+// holds the bad_cast and bad_typeid throwers too, which bring their classes along.
+extern "C" void __cxa_throw_bad_array_new_length() {
+    throw std::bad_array_new_length();
+}
+
 } // namespace __cxxabiv1
+
+// The emergency exception pool, which the runtime turns to when malloc fails, guards itself with a
+// POSIX mutex. These are the four calls it makes: a lock that yields while another thread holds
+// it, as the static guard above does; the word starts as PTHREAD_MUTEX_INITIALIZER, unlocked.
+namespace {
+constexpr pthread_mutex_t MutexUnlocked = PTHREAD_MUTEX_INITIALIZER;
+constexpr pthread_mutex_t MutexLocked = 0;
+} // namespace
+
+extern "C" int pthread_mutex_init(pthread_mutex_t* mutex, const pthread_mutexattr_t*) {
+    __atomic_store_n(mutex, MutexUnlocked, __ATOMIC_RELEASE);
+    return 0;
+}
+extern "C" int pthread_mutex_destroy(pthread_mutex_t*) {
+    return 0;
+}
+extern "C" int pthread_mutex_lock(pthread_mutex_t* mutex) {
+    for (;;) {
+        pthread_mutex_t unlocked = MutexUnlocked;
+        if (__atomic_compare_exchange_n(mutex, &unlocked, MutexLocked, false, __ATOMIC_ACQUIRE,
+                                        __ATOMIC_RELAXED))
+            return 0;
+        Sleep(0);
+    }
+}
+extern "C" int pthread_mutex_unlock(pthread_mutex_t* mutex) {
+    __atomic_store_n(mutex, MutexUnlocked, __ATOMIC_RELEASE);
+    return 0;
+}
 
 // The C runtime's math error reporter: start-up installs it only on request
 // (_MINGW_INSTALL_DEBUG_MATHERR, off), yet the reference alone brings the runtime's version along,
@@ -124,6 +161,14 @@ extern "C" void __cxa_guard_abort(__guard* guard) noexcept {
 extern "C" int _matherr(struct _exception*) {
     return 0;
 }
+
+#ifdef PARLAVOX_SMALL_PROGRAM_SCRIPT
+// The C runtime's start-up applies the pseudo-relocations the linker makes for data that code takes
+// from a DLL without declaring it imported. These programs take none, and their linker script
+// (SmallProgram.ld) fails the link should one appear, so there is nothing to apply; the runtime's
+// version brings its own section lookup and console error printing (about 2.5 KB).
+extern "C" void _pei386_runtime_relocator() {}
+#endif
 
 // The compiler's descriptor of a thread-local variable: its size and alignment, a word for the
 // implementation (here the system's slot for it, plus one), and its initial bytes (none for zero).
