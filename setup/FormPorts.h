@@ -185,6 +185,9 @@ public:
     // Creates and saves a shell link; returns the COM result code (negative on failure).
     virtual int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
                                     const std::string& description, const std::string& linkPath) = 0;
+    // Links will be made later in this run: what making them needs may be readied now, beside
+    // the caller's work, without anything the person or the system sees.
+    virtual void Prepare() {}
 
 protected:
     ~TShortcuts() = default;

@@ -76,6 +76,12 @@ TInstallation::TInstallation(const TInstallPorts& ports, TInstallProgress& progr
             Note("Waited " + std::to_string(Held.Waited()) + " ms for " + target +
                  " (held by another program)");
         Journal.FileWritten(target, size, crc32);
+        // The first file is in and the expansion's threads are running: the links' libraries can
+        // load beside the rest without holding anything up.
+        if (!ShortcutsPrepared) {
+            ShortcutsPrepared = true;
+            Ports.Shortcuts.Prepare();
+        }
     };
     Compressor.MakeDirectories = true;
     Compressor.ExceptionOnFileError = false;

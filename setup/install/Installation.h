@@ -158,6 +158,7 @@ private:
     // their path as the targets spell it (another spelling is only checked once more).
     std::vector<std::pair<std::string, TFolderHold>> HeldFolders;
     THeldRetry Held{[this](int milliseconds) { Sleep(milliseconds); }};
+    bool ShortcutsPrepared = false; // the shortcuts port was told they are coming
     // The programs CloseProgramsUsingTargets closed, for the note of their restart.
     std::string ClosedPrograms;
     TInstallJournal Journal{Ports.Files, Note};

@@ -101,19 +101,7 @@ int WithSpansLogged(int exitCode, TInstallLog* log) {
     return exitCode;
 }
 
-// The shell's links are the installation's last steps, and the libraries they need (COM's, the
-// shell's, and with them the window and drawing libraries with their fonts) take tens of
-// milliseconds to load: a thread loads them while the files go in. From System32 alone, as the
-// delay-loaded imports that use them later; they stay loaded until the program ends.
-DWORD WINAPI LoadShellLibraries(void*) {
-    LoadSystemLibrary("ole32.dll");
-    LoadSystemLibrary("shell32.dll");
-    return 0;
-}
-
 int RunSilent(const TSetupOptions& options, TInstallLog* log) {
-    if (const HANDLE loading = CreateThread(nullptr, 0, LoadShellLibraries, nullptr, 0, nullptr))
-        CloseHandle(loading);
     TWin32Desktop desktop(nullptr, ApplicationTitle);
     return RunUnattendedSetup(TDesktop(desktop), options, log);
 }

@@ -4,6 +4,7 @@
 
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
+#include "setup/win32/StartupSafety.h"
 
 #include <knownfolders.h>
 #include <objbase.h>
@@ -54,6 +55,26 @@ int32_t TWin32Shortcuts::CreateShellLink(const std::string& target, const std::s
     TComPtr<IPersistFile> file;
     if (FAILED(result = link->QueryInterface(IID_IPersistFile, file.OutVoid()))) return result;
     return file->Save(linkText.c_str(), TRUE);
+}
+
+namespace {
+// The libraries a link needs (COM's, the shell's, and with them the window and drawing libraries
+// with their fonts) take tens of milliseconds to load. From System32 alone, as the delay-loaded
+// imports that use them later; they stay loaded until the program ends. While they load, the
+// loader is busy for every other thread: hence not at the program's start, where the main thread
+// still loads libraries of its own.
+DWORD WINAPI LoadShellLibraries(void*) {
+    LoadSystemLibrary("ole32.dll");
+    LoadSystemLibrary("shell32.dll");
+    return 0;
+}
+} // namespace
+
+void TWin32Shortcuts::Prepare() {
+    if (Prepared) return;
+    Prepared = true;
+    if (const HANDLE loading = CreateThread(nullptr, 0, LoadShellLibraries, nullptr, 0, nullptr))
+        CloseHandle(loading);
 }
 
 template class TWin32ShortcutFolder<TUninstallShortcuts>;
