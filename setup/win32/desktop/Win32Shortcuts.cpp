@@ -4,7 +4,6 @@
 
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
-#include "setup/win32/StartupSafety.h"
 
 #include <knownfolders.h>
 #include <objbase.h>
@@ -59,13 +58,14 @@ int32_t TWin32Shortcuts::CreateShellLink(const std::string& target, const std::s
 
 namespace {
 // The libraries a link needs (COM's, the shell's, and with them the window and drawing libraries
-// with their fonts) take tens of milliseconds to load. From System32 alone, as the delay-loaded
-// imports that use them later; they stay loaded until the program ends. While they load, the
-// loader is busy for every other thread: hence not at the program's start, where the main thread
-// still loads libraries of its own.
+// with their fonts) take tens of milliseconds to load. A call of one harmless function of each
+// loads it as its first real use would, through the program's delay-load hook from System32
+// alone; they stay loaded until the program ends. While they load, the loader is busy for every
+// other thread: hence not at the program's start, where the main thread still loads libraries of
+// its own.
 DWORD WINAPI LoadShellLibraries(void*) {
-    LoadSystemLibrary("ole32.dll");
-    LoadSystemLibrary("shell32.dll");
+    CoGetCurrentProcess();
+    IsUserAnAdmin();
     return 0;
 }
 } // namespace
