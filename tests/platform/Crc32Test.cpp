@@ -2,6 +2,7 @@
 // (the folding path's 64- and 16-byte steps and the tables' tail in every combination), and cut
 // into calls of any length. Its value for known data: tests/setup/UninstallRecordTest.cpp.
 #include "platform/Crc32.h"
+#include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>
 
@@ -19,21 +20,9 @@ uint32_t BitwiseCrc32(uint32_t crc, const uint8_t* bytes, size_t count) {
     return ~crc;
 }
 
-std::vector<uint8_t> Noise(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    uint32_t state = 2463534242u;
-    for (uint8_t& byte : bytes) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = static_cast<uint8_t>(state >> 24);
-    }
-    return bytes;
-}
-
 TEST(Crc32, MatchesTheDefinitionAtEveryLengthAlignmentAndCut) {
     constexpr size_t Longest = 300, Alignments = 16;
-    const std::vector<uint8_t> noise = Noise(Longest + Alignments);
+    const std::vector<uint8_t> noise = RandomBytes(Longest + Alignments, 2463534242u);
     for (size_t at = 0; at < Alignments; ++at)
         for (size_t length = 0; length <= Longest; ++length)
             ASSERT_EQ(UpdateCrc32(0x5EED1234u, noise.data() + at, length),
