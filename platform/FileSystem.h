@@ -36,9 +36,6 @@ int32_t GetAttributes(const std::string& path);
 bool SetAttributes(const std::string& path, int32_t attributes);
 // The same for a file that is open: through its handle, without a look-up of its name.
 bool SetAttributes(TFileStream& file, int32_t attributes);
-// Has the system delete an open file when its last handle is closed, however the process ends
-// (remove), or no longer. False where the system cannot do that for an open file.
-bool SetDeleteOnClose(TFileStream& file, bool remove);
 
 // An existing entry that is not a directory.
 bool FileExists(const std::string& path);

@@ -57,11 +57,6 @@ bool SetAttributes(TFileStream& file, int32_t attributes) {
     return ::fchmod(fd, ModeWithAttributes(info.st_mode, attributes)) == 0;
 }
 
-bool SetDeleteOnClose(TFileStream&, bool) {
-    // A name that goes with the last descriptor is not a thing POSIX files have.
-    return false;
-}
-
 bool FileExists(const std::string& path) {
     int32_t attributes = GetAttributes(path);
     return attributes != -1 && (attributes & faDirectory) == 0;

@@ -35,13 +35,6 @@ bool SetAttributes(TFileStream& file, int32_t attributes) {
                                       sizeof info) != 0;
 }
 
-bool SetDeleteOnClose(TFileStream& file, bool remove) {
-    FILE_DISPOSITION_INFO info{};
-    info.DeleteFile = remove ? TRUE : FALSE;
-    return SetFileInformationByHandle(reinterpret_cast<HANDLE>(file.Handle()), FileDispositionInfo, &info,
-                                      sizeof info) != 0;
-}
-
 bool FileExists(const std::string& path) {
     int32_t attributes = GetAttributes(path);
     return attributes != -1 && (attributes & faDirectory) == 0;

@@ -1,28 +1,7 @@
 #include "compress/archive/output/BackgroundWriter.h"
 
-#include "compress/archive/FileNames.h"
-#include "compress/archive/output/PendingFile.h"
-#include "platform/FileSystem.h"
-
 #include <algorithm>
 #include <cstring>
-
-namespace {
-void RemoveUnused(std::unique_ptr<TFileStream> file) {
-    if (!file) return;
-    const std::string path = file->Path();
-    file.reset();
-    DeleteFileAt(path);
-}
-} // namespace
-
-std::unique_ptr<TFileStream> TBackgroundWriter::MakeAhead(const std::string& target) {
-    std::unique_ptr<TFileStream> file = TPendingFile::CreateTemporaryBeside(target);
-    if (!file || SetDeleteOnClose(*file, true)) return file;
-    MakingAhead = false;
-    RemoveUnused(std::move(file));
-    return nullptr;
-}
 
 TBackgroundWriter::TBackgroundWriter() {
     for (int i = 0; i < BlockCount; ++i) {
@@ -39,7 +18,6 @@ TBackgroundWriter::~TBackgroundWriter() {
         Changed.WakeAll();
     }
     Thread.reset();
-    RemoveUnused(std::move(Ahead));
 }
 
 void TBackgroundWriter::Run() {
@@ -53,7 +31,6 @@ void TBackgroundWriter::Run() {
         const bool failed = Failure != nullptr;
         Changed.Unlock();
         std::exception_ptr failure;
-        std::unique_ptr<TFileStream> made;
         // After a failed write the stream's later bytes are not written: its file is given up.
         if (job.Target && !failed) {
             try {
@@ -63,17 +40,9 @@ void TBackgroundWriter::Run() {
             }
         }
         job.Closing.reset();
-        if (!job.Beside.empty() && MakingAhead) made = MakeAhead(job.Beside);
         Changed.Lock();
         if (failure && !Failure) Failure = failure;
         if (job.Block) FreeBlocks.push_back(job.Block);
-        if (!job.Beside.empty()) --PreparesPending;
-        if (made) {
-            std::swap(made, Ahead);
-            Changed.Unlock();
-            RemoveUnused(std::move(made));
-            Changed.Lock();
-        }
         Busy = false;
         Changed.WakeAll();
     }
@@ -103,29 +72,6 @@ void TBackgroundWriter::CloseLater(std::unique_ptr<TFileStream> file) {
     TJob job;
     job.Closing = std::move(file);
     Submit(std::move(job));
-}
-
-void TBackgroundWriter::PrepareFileBeside(const std::string& target) {
-    TJob job;
-    job.Beside = target;
-    const TLockHeld held(Changed);
-    ++PreparesPending;
-    Jobs.push_back(std::move(job));
-    Changed.WakeAll();
-}
-
-std::unique_ptr<TFileStream> TBackgroundWriter::TakeFileBeside(const std::string& target) {
-    std::unique_ptr<TFileStream> file;
-    {
-        const TLockHeld held(Changed);
-        while (PreparesPending > 0) Changed.Wait();
-        file = std::move(Ahead);
-    }
-    if (file && SameFileName(FolderOf(file->Path()), FolderOf(target)) &&
-        !SameFileName(file->Path(), target) && SetDeleteOnClose(*file, false))
-        return file;
-    RemoveUnused(std::move(file));
-    return nullptr;
 }
 
 void TBackgroundWriter::Settle(bool raise) {

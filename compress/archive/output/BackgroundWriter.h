@@ -1,9 +1,10 @@
 // The file work of an expansion on a thread of its own, beside the decoding: a member's bytes go
 // to the thread in blocks, in their order, and the expansion waits for them only once the member
 // is complete; the thread closes the files the expansion is done with (whatever the system does
-// when a new file is closed, a virus scanner's read, no longer holds up the next member), and
-// makes the next member's temporary file ahead, in the folder of the last one, while the current
-// member is decoded.
+// when a new file is closed, a virus scanner's read, no longer holds up the next member). (Making
+// the next member's temporary file ahead on the thread was tried and dropped: marking it for
+// deletion until it is used, and unmarking it, cost more system calls than the creation they
+// moved off the expansion's thread: under Wine the installations ran slower with it.)
 //
 // One stream at a time writes through the thread (an expansion writes one member after another);
 // the memory is BlockCount blocks of BlockSize bytes, whatever the size of the members.
@@ -25,23 +26,13 @@ public:
     static constexpr int BlockCount = 4;
 
     TBackgroundWriter();
-    // Waits for every write and close handed over, removes an unused temporary file, then ends
-    // the thread.
+    // Waits for every write and close handed over, then ends the thread.
     ~TBackgroundWriter();
     TBackgroundWriter(const TBackgroundWriter&) = delete;
     TBackgroundWriter& operator=(const TBackgroundWriter&) = delete;
 
     // Closes the file on the writer's thread, after what was handed over before it.
     void CloseLater(std::unique_ptr<TFileStream> file);
-    // Has the thread make a new temporary file beside target (TPendingFile's kind) for the next
-    // member; a failure there only means that the next member makes its own. The file is deleted
-    // by the system if the process ends before a member takes it, so that a killed expansion
-    // leaves no more than the one temporary file of the member it was writing; where the system
-    // cannot do that, none is made.
-    void PrepareFileBeside(const std::string& target);
-    // The file made ahead, when it lies in target's folder and is not target itself; nothing
-    // otherwise (one in another folder is removed).
-    std::unique_ptr<TFileStream> TakeFileBeside(const std::string& target);
 
 private:
     friend class TBackgroundWriteStream;
@@ -50,11 +41,8 @@ private:
         uint8_t* Block = nullptr;
         int32_t Count = 0;
         std::unique_ptr<TFileStream> Closing;
-        std::string Beside; // make a file beside this target
     };
 
-    // On the thread: a file for PrepareFileBeside, deleted when closed.
-    std::unique_ptr<TFileStream> MakeAhead(const std::string& target);
     uint8_t* TakeBlock();
     void ReturnBlock(uint8_t* block);
     void Submit(TJob job);
@@ -67,11 +55,8 @@ private:
     std::vector<uint8_t*> FreeBlocks;
     std::deque<TJob> Jobs;
     bool Busy = false;
-    bool MakingAhead = true; // false where files cannot be made ahead
-    int PreparesPending = 0;
     bool Ending = false;
     std::exception_ptr Failure;
-    std::unique_ptr<TFileStream> Ahead; // the file made ahead, if any
     TLockedCondition Changed;
     std::unique_ptr<TThread> Thread; // last: it ends first
 };

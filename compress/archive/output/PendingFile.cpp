@@ -103,18 +103,6 @@ bool TPendingFile::IsTemporaryName(const std::string& fileName) {
     return true;
 }
 
-std::unique_ptr<TFileStream> TPendingFile::CreateTemporaryBeside(const std::string& target) {
-    for (int i = 0; i < Attempts; ++i) {
-        try {
-            if (std::unique_ptr<TFileStream> file = TFileStream::CreateNew(CandidateBeside(target)))
-                return file;
-        } catch (const EFCreateError&) {
-            return nullptr;
-        }
-    }
-    return nullptr;
-}
-
 TPendingFile::TPendingFile(const std::string& target, TBackgroundWriter& background,
                            const std::string& firstChoice, bool digest)
     : Target(target), Background(background) {
@@ -125,20 +113,11 @@ TPendingFile::TPendingFile(const std::string& target, TBackgroundWriter& backgro
             sink = Counter.get();
         }
         Writer = std::make_unique<TBackgroundWriteStream>(Background, *sink);
-        // Made while this member is decoded, for the next one (mostly in the same folder); not
-        // when the caller names the temporary files itself.
-        if (!InPlace && firstChoice.empty()) Background.PrepareFileBeside(target);
     };
     if (IsDevice(target)) {
         File = TFileStream::Create(target);
         TempPath = target;
         InPlace = true;
-        makeWriter();
-        return;
-    }
-    if (firstChoice.empty()) File = Background.TakeFileBeside(target);
-    if (File) {
-        TempPath = File->Path();
         makeWriter();
         return;
     }

@@ -31,14 +31,11 @@ public:
     static std::string FreeNameBeside(const std::string& target);
     // Whether a file name (without folder) has the shape of a temporary name.
     static bool IsTemporaryName(const std::string& fileName);
-    // A new, empty file beside target under a free temporary name; nothing when none can be made.
-    static std::unique_ptr<TFileStream> CreateTemporaryBeside(const std::string& target);
 
     // Creates the temporary file beside target, under firstChoice when that is still free, else
     // under another free name. Raises EFCreateError naming the target when none can be created.
     // The writes (and their count, with digest: Digest()) go through background's thread, which
-    // also makes the next member's temporary file ahead (taken here when it lies beside target,
-    // unless firstChoice names the file) and closes this one once it has replaced its target.
+    // also closes the file once it has replaced its target.
     TPendingFile(const std::string& target, TBackgroundWriter& background,
                  const std::string& firstChoice = {}, bool digest = false);
     // Removes the temporary file unless it has replaced the target.

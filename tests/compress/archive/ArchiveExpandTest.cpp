@@ -571,29 +571,6 @@ TEST(BackgroundWriter, AFailedWriteIsRaisedAtFlushAndForgottenForTheNextStream) 
     EXPECT_EQ(next.Bytes.size(), 2u);
 }
 
-// A file made ahead serves the next member only in its own folder, and none outlives the writer.
-TEST(BackgroundWriter, AFileMadeAheadIsTakenInItsFolderOnlyAndNeverLeftBehind) {
-    TTempDirectory one, two;
-    {
-        TBackgroundWriter writer;
-        writer.PrepareFileBeside(one.Sub("a.vlm"));
-        std::unique_ptr<TFileStream> taken = writer.TakeFileBeside(one.Sub("b.vlm"));
-        if (taken) {
-            EXPECT_EQ(FolderOf(taken->Path()), FolderOf(one.Sub("b.vlm")));
-        }
-        writer.PrepareFileBeside(one.Sub("b.vlm"));
-        EXPECT_EQ(writer.TakeFileBeside(two.Sub("c.vlm")), nullptr);
-        writer.PrepareFileBeside(two.Sub("c.vlm"));
-        if (taken) {
-            const std::string path = taken->Path();
-            taken.reset();
-            DeleteFileAt(path);
-        }
-    }
-    EXPECT_TRUE(FilesIn(one).empty());
-    EXPECT_TRUE(FilesIn(two).empty());
-}
-
 TEST_F(ArchiveVerify, AStoredMemberWithChecksumZeroIsAcceptedWhateverItsContents) {
     Expand(RawArchive({TRawMember{"zero.txt", "anything", -1, 0, 0}}));
     EXPECT_EQ(Temp.Read("zero.txt"), "anything");
