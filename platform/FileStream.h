@@ -51,6 +51,8 @@ public:
 private:
     TFileStream(intptr_t handle, std::string path, bool owned)
         : NativeHandle(handle), FilePath(std::move(path)), Owned(owned) {}
+    // Win32: an owned stream over a handle just opened, which is at the file's start.
+    static std::unique_ptr<TFileStream> Opened(void* handle, const std::string& path);
 
     intptr_t NativeHandle;
     std::string FilePath;

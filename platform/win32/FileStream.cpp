@@ -29,25 +29,33 @@ std::string SystemError() {
 }
 } // namespace
 
+std::unique_ptr<TFileStream> TFileStream::Opened(void* handle, const std::string& path) {
+    std::unique_ptr<TFileStream> file(new TFileStream(reinterpret_cast<intptr_t>(handle), path, true));
+    // Known without asking: under Wine asking fetches the file's descriptor from the server on
+    // this thread, which for a member's file the first write on the writer's thread does anyway.
+    file->KnownPosition = 0;
+    return file;
+}
+
 std::unique_ptr<TFileStream> TFileStream::OpenRead(const std::string& path) {
     HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw EFOpenError("Cannot open file \"" + path + "\". " + SystemError());
-    return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+    return Opened(h, path);
 }
 
 std::unique_ptr<TFileStream> TFileStream::OpenReadLocked(const std::string& path) {
     HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw EFOpenError("Cannot open file \"" + path + "\". " + SystemError());
-    return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+    return Opened(h, path);
 }
 
 std::unique_ptr<TFileStream> TFileStream::Create(const std::string& path) {
     HANDLE h = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) CannotCreate(path, SystemError());
-    return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+    return Opened(h, path);
 }
 
 std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) {
@@ -59,7 +67,7 @@ std::unique_ptr<TFileStream> TFileStream::CreateNoLink(const std::string& path) 
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) CannotCreate(path, SystemError());
     const bool made = GetLastError() != ERROR_ALREADY_EXISTS;
-    std::unique_ptr<TFileStream> file(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+    std::unique_ptr<TFileStream> file = Opened(h, path);
     BY_HANDLE_FILE_INFORMATION information{};
     if (!GetFileInformationByHandle(h, &information)) CannotCreate(path, SystemError());
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || information.nNumberOfLinks > 1)
@@ -83,7 +91,7 @@ std::unique_ptr<TFileStream> TFileStream::CreateNew(const std::string& path) {
         (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS))
         return nullptr;
     if (h == INVALID_HANDLE_VALUE) CannotCreate(path, SystemError());
-    return std::unique_ptr<TFileStream>(new TFileStream(reinterpret_cast<intptr_t>(h), path, true));
+    return Opened(h, path);
 }
 
 TFileStream::~TFileStream() {
