@@ -84,33 +84,6 @@ private:
     int64_t Count = 0;
 };
 
-// Gathers writes to another stream into large blocks: a codec writes 8 KB at a time, and a
-// system call per 8 KB costs more than the expansion itself under Wine. Every other operation
-// writes out what is gathered first. Bytes still gathered when the stream is destroyed are
-// dropped (destructors raise nothing): call Flush when the data must reach the target stream;
-// Flush raises the target's EStreamError.
-class TWriteGatheringStream : public TStream {
-public:
-    static constexpr int32_t BlockSize = 256 * 1024;
-    // block: BlockSize bytes to gather in, owned by the caller, who may hand the same block to one
-    // stream after another (fresh memory for every file costs more than the writes it saves);
-    // without one the stream allocates its own at the first write.
-    explicit TWriteGatheringStream(TStream& target, uint8_t* block = nullptr)
-        : Target(target), Block(block) {}
-    int64_t Size() const override;
-    int64_t Position() const override { return Target.Position() + Gathered; }
-    int32_t Read(void* buffer, int32_t count) override;
-    void Write(const void* buffer, int32_t count) override;
-    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
-    void Flush();
-
-private:
-    TStream& Target;
-    uint8_t* Block;
-    std::unique_ptr<uint8_t[]> OwnBlock;
-    int32_t Gathered = 0;
-};
-
 // Resolves a seek request against a stream of the given size; raises EStreamError for a
 // position before the start.
 int64_t ResolveSeek(int64_t current, int64_t size, int64_t offset, TSeekOrigin origin);

@@ -59,62 +59,6 @@ TEST(ReadOnlyMemoryStream, RefusesWritesAndKeepsItsOwnerAlive) {
     EXPECT_EQ(ReleasedOwners, 1);
 }
 
-// A target that counts its write calls and can be made to fail them.
-class TCountingWrites : public TMemoryStream {
-public:
-    void Write(const void* buffer, int32_t count) override {
-        if (Fail) throw EStreamError("Stream write error: full");
-        ++Calls;
-        TMemoryStream::Write(buffer, count);
-    }
-    int Calls = 0;
-    bool Fail = false;
-};
-
-TEST(WriteGatheringStream, SmallWritesReachTheTargetInBlocksInTheirOrder) {
-    TCountingWrites target;
-    TWriteGatheringStream s(target);
-    std::vector<uint8_t> expected;
-    const int chunk = 8 * 1024, chunks = 70; // two whole blocks and a part
-    for (int i = 0; i < chunks; ++i) {
-        std::vector<uint8_t> bytes(chunk, static_cast<uint8_t>(i));
-        s.Write(bytes.data(), chunk);
-        expected.insert(expected.end(), bytes.begin(), bytes.end());
-        EXPECT_EQ(s.Position(), static_cast<int64_t>(expected.size()));
-    }
-    EXPECT_EQ(target.Calls, 2);
-    EXPECT_EQ(s.Size(), static_cast<int64_t>(expected.size()));
-    s.Flush();
-    s.Flush();
-    EXPECT_EQ(target.Calls, 3);
-    EXPECT_EQ(target.Bytes, expected);
-}
-
-TEST(WriteGatheringStream, SeekAndReadSeeWhatWasWrittenBefore) {
-    TCountingWrites target;
-    TWriteGatheringStream s(target);
-    s.Write("abcdef", 6);
-    EXPECT_EQ(s.Seek(1, TSeekOrigin::Begin), 1);
-    char two[2];
-    EXPECT_EQ(s.Read(two, 2), 2);
-    EXPECT_EQ(std::string(two, 2), "bc");
-    s.Write("XY", 2);
-    s.Flush();
-    EXPECT_EQ(std::string(target.Bytes.begin(), target.Bytes.end()), "abcXYf");
-}
-
-TEST(WriteGatheringStream, AFailedFlushRaisesOnceAndWritesNothingTwice) {
-    TCountingWrites target;
-    TWriteGatheringStream s(target);
-    s.Write("lost", 4);
-    target.Fail = true;
-    EXPECT_THROW(s.Flush(), EStreamError);
-    target.Fail = false;
-    s.Flush();
-    EXPECT_EQ(target.Calls, 0);
-    EXPECT_TRUE(target.Bytes.empty());
-}
-
 class FileStreamTest : public ::testing::Test {
 protected:
     TTempDirectory Folder;
