@@ -15,6 +15,8 @@
 #include "setup/unattended/CommandLine.h"
 #include "setup/win32/OwnProcess.h"
 
+#include <cstdint>
+
 namespace {
 
 // The copy's file name in its private folder, and the folder's name before its random part.
@@ -25,13 +27,17 @@ std::string HandleText(HANDLE handle) {
     return std::to_string(reinterpret_cast<uintptr_t>(handle));
 }
 
-// The digits that HandleText wrote, up to the first other character; read here, as std::strtoull
-// brought half a kilobyte of the C library into the uninstaller.
+// The handle that HandleText wrote: digits and nothing else, or none at all (a number read from a
+// malformed value could name any object this process holds, its log or a record's file). Read
+// here, as std::strtoull brought half a kilobyte of the C library into the uninstaller.
 HANDLE HandleFromText(const std::string& text) {
+    if (text.empty()) return nullptr;
     uintptr_t value = 0;
     for (const char c : text) {
-        if (c < '0' || c > '9') break;
-        value = value * 10 + static_cast<uintptr_t>(c - '0');
+        if (c < '0' || c > '9') return nullptr;
+        const auto digit = static_cast<uintptr_t>(c - '0');
+        if (value > (UINTPTR_MAX - digit) / 10) return nullptr;
+        value = value * 10 + digit;
     }
     return reinterpret_cast<HANDLE>(value);
 }
@@ -122,10 +128,10 @@ void FinishSelfRemoval(const std::string& handoff, const std::string& originDire
         const THandle pipe(HandleFromText(handoff.substr(comma + 1)));
         const DWORD code = static_cast<DWORD>(exitCode);
         DWORD written = 0;
-        WriteFile(pipe.get(), &code, sizeof code, &written, nullptr);
+        if (pipe) WriteFile(pipe.get(), &code, sizeof code, &written, nullptr);
     }
     if (removed) {
-        WaitForSingleObject(original.get(), 30000);
+        if (original) WaitForSingleObject(original.get(), 30000);
         // The original's file can stay locked for a moment after its process has ended.
         const std::wstring uninstaller = WidePath(originDirectory + "\\" + UninstallerName);
         for (int attempt = 0;
