@@ -186,7 +186,7 @@ public:
     virtual int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
                                     const std::string& description, const std::string& linkPath) = 0;
     // Links will be made later in this run: what making them needs may be readied now, beside
-    // the caller's work, without anything the person or the system sees.
+    // the caller's work, without anything the person or the system sees. Called once.
     virtual void Prepare() {}
 
 protected:

@@ -71,8 +71,6 @@ DWORD WINAPI LoadShellLibraries(void*) {
 } // namespace
 
 void TWin32Shortcuts::Prepare() {
-    if (Prepared) return;
-    Prepared = true;
     if (const HANDLE loading = CreateThread(nullptr, 0, LoadShellLibraries, nullptr, 0, nullptr))
         CloseHandle(loading);
 }

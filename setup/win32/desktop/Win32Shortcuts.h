@@ -21,11 +21,8 @@ public:
     // MAX_PATH characters or more makes no link (ERROR_FILENAME_EXCED_RANGE).
     int32_t CreateShellLink(const std::string& target, const std::string& workingDirectory,
                             const std::string& description, const std::string& linkPath) override;
-    // Loads COM's and the shell's libraries on a thread of its own, once.
+    // Loads COM's and the shell's libraries on a thread of its own.
     void Prepare() override;
-
-private:
-    bool Prepared = false;
 };
 
 extern template class TWin32ShortcutFolder<TUninstallShortcuts>;
