@@ -45,6 +45,7 @@ import shutil
 import statistics
 import subprocess
 import sys
+import threading
 import time
 import zlib
 
@@ -231,10 +232,20 @@ def windows_path(path):
 
 def timed(argv, env, log, what):
     """Runs argv from start to exit; returns its seconds, or raises on a failure."""
+    # A blocking wait, with the time limit kept by a timer: subprocess.run(timeout=...) polls the
+    # child with sleeps of up to 50 ms, which rounded every time up to its next poll.
     with open(log, "a") as out:
         start = time.perf_counter()
-        code = subprocess.run(argv, env=env, stdout=out, stderr=out, timeout=TIMEOUT).returncode
+        process = subprocess.Popen(argv, env=env, stdout=out, stderr=out)
+        watchdog = threading.Timer(TIMEOUT, process.kill)
+        watchdog.start()
+        try:
+            code = process.wait()
+        finally:
+            watchdog.cancel()
         seconds = time.perf_counter() - start
+    if seconds >= TIMEOUT:
+        raise BenchError(f"{what}: {' '.join(argv[1:])} killed after {TIMEOUT} s (log {log})")
     if code != 0:
         raise BenchError(f"{what}: {' '.join(argv[1:])} exited with {code} (log {log})")
     return seconds
