@@ -12,6 +12,7 @@
 #include "compress/Archiver.h"
 #include "compress/dense/DenseDecoder.h"
 #include "compress/dense/DenseMethod.h"
+#include "platform/Pages.h"
 #include "platform/Thread.h"
 
 #include <cstdint>
@@ -37,11 +38,13 @@ public:
 
     uint8_t* Data() const { return Bytes.get(); }
     size_t Capacity() const { return Room; }
-    // Room for count bytes at least; what it held is lost when it grows.
+    // Room for count bytes at least; what it held is lost when it grows. Every byte is about to
+    // be filled: the pages are made present at once.
     void Reserve(size_t count) {
         if (count <= Room) return;
         Bytes.reset(new uint8_t[count]);
         Room = count;
+        MakePagesPresent(Bytes.get(), count);
     }
 
     size_t Size = 0; // the bytes in use

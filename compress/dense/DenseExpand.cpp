@@ -3,18 +3,23 @@
 // member's end, so its bytes hold every block of the member and nothing of the next one. A stream
 // that asks for a window above 2^DenseWindowLogMax is refused (ZSTD_d_windowLogMax) as damaged
 // data, which bounds the decoder's memory at that window plus two 128 KiB blocks.
+// zstd's allocation callbacks (ZSTD_customMem) are in the part of its interface kept for
+// programs that link it statically or pin its version.
+#define ZSTD_STATIC_LINKING_ONLY
 #include "compress/dense/DenseMethod.h"
 
 #include "compress/dense/BranchFilter.h"
 #include "compress/dense/DenseAhead.h"
 #include "compress/dense/DenseDecoder.h"
 
+#include "platform/Pages.h"
 #include "platform/Yield.h"
 
 #include <zstd.h>
 #include <zstd_errors.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -49,9 +54,48 @@ bool StartsWithArchive(TStream& source) {
 }
 } // namespace
 
+void TWindowBlock::Allocated(uint8_t* start, size_t size) {
+    if (size < MinSize) return;
+    Start = start;
+    Size = size;
+    Present = 0;
+    Extend();
+}
+
+void TWindowBlock::Freed(const void* start) {
+    if (start == Start) Start = nullptr;
+}
+
+void TWindowBlock::Want(int64_t produced) {
+    Wanted = static_cast<size_t>(produced);
+    Extend();
+}
+
+void TWindowBlock::Extend() {
+    // A step past the bytes wanted also covers the input piece before the window.
+    if (!Start || Present >= Size || Wanted + Step <= Present) return;
+    const size_t end = std::min(Size, std::max(Wanted + Step, Present + Step));
+    MakePagesPresent(Start + Present, end - Present);
+    Present = end;
+}
+
+namespace {
+void* AllocateForDecoder(void* window, size_t size) {
+    void* start = std::malloc(size);
+    if (start) static_cast<TWindowBlock*>(window)->Allocated(static_cast<uint8_t*>(start), size);
+    return start;
+}
+
+void FreeForDecoder(void* window, void* start) {
+    static_cast<TWindowBlock*>(window)->Freed(start);
+    std::free(start);
+}
+} // namespace
+
 TDenseDecoder::TDenseDecoder()
-    : Context(ZSTD_createDCtx()), In(new uint8_t[InputPieceSize]), OutSize(ZSTD_DStreamOutSize()),
-      Out(new uint8_t[OutSize]) {
+    : Window(std::make_unique<TWindowBlock>()),
+      Context(ZSTD_createDCtx_advanced({AllocateForDecoder, FreeForDecoder, Window.get()})),
+      In(new uint8_t[InputPieceSize]), OutSize(ZSTD_DStreamOutSize()), Out(new uint8_t[OutSize]) {
     if (!Context) throw std::bad_alloc();
     const size_t set = ZSTD_DCtx_setParameter(Context.get(), ZSTD_d_windowLogMax, DenseWindowLogMax);
     if (ZSTD_isError(set)) throw Exception("zstd: " + std::string(ZSTD_getErrorName(set)));
@@ -65,6 +109,7 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
         progress(percent);
         if (percent == -1) return false;
     }
+    Window->Want(Produced + destSize);
     sum = 0;
     int32_t fetched = 0;
     int64_t produced = 0;
@@ -132,6 +177,7 @@ bool TDenseDecoder::Decode(TStream* dest, TStream& source, int32_t sourceSize, i
         throw EDenseDataError("the stored data expands to " + std::to_string(produced) +
                               " bytes, not the member's " + std::to_string(destSize));
     release(held); // the member's last bytes, too few for a branch
+    Produced += destSize;
     return true;
 }
 
