@@ -5,6 +5,8 @@
 #include "setup/PathText.h"
 #include "setup/unattended/InstallLog.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 
 namespace {
@@ -18,6 +20,8 @@ void TInstallJournal::Clear() {
     Changed.clear();
     PendingFile.clear();
     Folders.clear();
+    WrittenKeys.clear();
+    FolderKeys.clear();
     Shortcuts.clear();
 }
 
@@ -30,16 +34,24 @@ bool TInstallJournal::BeginFile(const std::string& path) {
     return false;
 }
 
-// A folder that this installation made holds only what it wrote there: a file not written there
-// yet is not looked for. (A look-up that finds nothing costs most: under Wine it reads the folder.)
+std::string TInstallJournal::PathKey(const std::string& path) {
+    std::string key = path;
+    for (char& c : key) c = ToUpperAscii(c);
+    return key;
+}
+
+// A folder that this installation made, and every folder below it, holds only what it wrote
+// there: a file not written there yet is not looked for.
 bool TInstallJournal::MayExist(const std::string& path) const {
-    const std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
-    if (std::none_of(Folders.rbegin(), Folders.rend(),
-                     [&](const TRecordedFolder& f) { return f.Path == folder; }))
-        return true;
-    return std::any_of(WrittenFiles.begin(), WrittenFiles.end(), [&](const TWrittenFile& written) {
-        return written.Path.size() == path.size() && SameText(written.Path, path);
-    });
+    if (WrittenKeys.count(PathKey(path)) > 0) return true;
+    std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
+    while (!folder.empty()) {
+        if (FolderKeys.count(PathKey(folder)) > 0) return false;
+        const std::string parent = TrimTrailingBackslashes(ExtractFileDir(folder));
+        if (parent == folder) break;
+        folder = parent;
+    }
+    return true;
 }
 
 void TInstallJournal::KeepPendingFile(const std::string& reason) {
@@ -50,6 +62,7 @@ void TInstallJournal::KeepPendingFile(const std::string& reason) {
 void TInstallJournal::FileWritten(const std::string& path, int64_t size, uint32_t crc32) {
     Note("Written: " + path);
     WrittenFiles.push_back({CurrentPart, path, size, crc32});
+    WrittenKeys.insert(PathKey(path));
     PendingFile.clear();
 }
 
@@ -57,6 +70,7 @@ void TInstallJournal::FileReplacedAtRestart(const std::string& path, const std::
                                             uint32_t crc32) {
     Note("Replaced at restart: " + path);
     WrittenFiles.push_back({CurrentPart, path, size, crc32});
+    WrittenKeys.insert(PathKey(path));
     AtRestart.emplace_back(path, pending);
     PendingFile.clear();
 }
@@ -88,7 +102,10 @@ void TInstallJournal::NoteMissingFolders(const std::string& path) {
         if (parent == folder) break;
         folder = parent;
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) Folders.push_back({CurrentPart, *it});
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        Folders.push_back({CurrentPart, *it});
+        FolderKeys.insert(PathKey(*it));
+    }
 }
 
 TUninstallRecord TInstallJournal::Record() const {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -72,9 +73,13 @@ public:
     // caller's to fill in.
     TUninstallRecord Record() const;
 
-private:
-    // Whether a file may exist at path before the member is written (see BeginFile).
+    // Whether a file may exist at path: false below a folder this installation made, unless it
+    // wrote path there. (A look-up that finds nothing costs most: under Wine it reads the folder.)
     bool MayExist(const std::string& path) const;
+
+private:
+    // How a path is kept in the sets of written files and made folders: A-Z and a-z folded.
+    static std::string PathKey(const std::string& path);
 
     TFiles& Files;
     const TRunNotes& Note;
@@ -90,6 +95,8 @@ private:
         uint32_t Crc32;
     };
     std::vector<TWrittenFile> WrittenFiles;
+    std::unordered_set<std::string> WrittenKeys; // of WrittenFiles' paths
+    std::unordered_set<std::string> FolderKeys;  // of Folders' paths
     // Target and the complete file beside it that replaces it at the next restart.
     std::vector<std::pair<std::string, std::string>> AtRestart;
     int Unwritten = 0;

@@ -175,7 +175,8 @@ void TInstallation::CloseProgramsUsingTargets() {
         for (const TDirectoryEntry& entry : archive.Directory) {
             if (entry.Name.empty() || entry.Name[0] == '\\') continue;
             const std::string path = folder + "\\" + entry.Name;
-            if (Ports.Files.FileExists(path)) targets.push_back(path);
+            // Nothing is looked for in a folder made just now.
+            if (Journal.MayExist(path) && Ports.Files.FileExists(path)) targets.push_back(path);
         }
     }
     if (targets.empty()) return;

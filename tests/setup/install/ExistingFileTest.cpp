@@ -64,19 +64,22 @@ TEST_F(WizardExistingFile, AbsentFileIsWrittenWithoutQuestion) {
     EXPECT_TRUE(Desktop.Messages.empty());
 }
 
-// In a folder the installation made, only what it wrote there can be in the way: a member that goes
-// where an earlier one was written finds that file (and asks, as it is newer); one that goes
-// elsewhere in the folder is not looked for (a file put there meanwhile by another program, as
-// here, is replaced without a question).
+// In a folder the installation made, and in the folders below it, only what it wrote there can be
+// in the way: a member that goes where an earlier one was written (in any letter case) finds that
+// file (and asks, as it is newer); one that goes elsewhere is not looked for (a file put there
+// meanwhile by another program, as here, is replaced without a question).
 TEST_F(WizardExistingFile, AFolderMadeHereHoldsOnlyWhatWasWrittenThere) {
     const std::string first = "C:\\New\\words.vlm";
     EXPECT_EQ(Check(first), first);
     Journal.FileWritten(first, 9, 0);
     Desktop.Files[first] = {"installed", Stamp(2020, 1, 1, 0, 0, 0)}; // newer than the member
     Desktop.Files["C:\\New\\Project.VLP"] = {"behind our back", Stamp(2020, 1, 1, 0, 0, 0)};
+    Desktop.Files["C:\\New\\dict\\nested.pvd"] = {"behind our back", Stamp(2020, 1, 1, 0, 0, 0)};
     EXPECT_EQ(Check("C:\\New\\Project.VLP"), "C:\\New\\Project.VLP");
+    EXPECT_EQ(Check("C:\\New\\dict\\nested.pvd"), "C:\\New\\dict\\nested.pvd");
     EXPECT_TRUE(Desktop.Messages.empty());
-    Check(first);
+    EXPECT_FALSE(Journal.MayExist("C:\\New\\dict\\deeper\\other.pvd"));
+    Check("C:\\NEW\\Words.VLM");
     EXPECT_EQ(Desktop.Messages.size(), 1u);
 }
 
