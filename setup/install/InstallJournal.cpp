@@ -20,8 +20,7 @@ void TInstallJournal::Clear() {
     Changed.clear();
     PendingFile.clear();
     Folders.clear();
-    WrittenKeys.clear();
-    FolderKeys.clear();
+    WrittenHashes.clear();
     Shortcuts.clear();
 }
 
@@ -34,19 +33,26 @@ bool TInstallJournal::BeginFile(const std::string& path) {
     return false;
 }
 
-std::string TInstallJournal::PathKey(const std::string& path) {
-    std::string key = path;
-    for (char& c : key) c = ToUpperAscii(c);
-    return key;
+uint64_t TInstallJournal::PathHash(const std::string& path) {
+    uint64_t hash = 14695981039346656037u; // FNV-1a
+    for (const char c : path) hash = (hash ^ static_cast<unsigned char>(ToUpperAscii(c))) * 1099511628211u;
+    return hash;
+}
+
+void TInstallJournal::NoteWritten(const std::string& path) {
+    const uint64_t hash = PathHash(path);
+    WrittenHashes.insert(std::lower_bound(WrittenHashes.begin(), WrittenHashes.end(), hash), hash);
 }
 
 // A folder that this installation made, and every folder below it, holds only what it wrote
 // there: a file not written there yet is not looked for.
 bool TInstallJournal::MayExist(const std::string& path) const {
-    if (WrittenKeys.count(PathKey(path)) > 0) return true;
+    if (std::binary_search(WrittenHashes.begin(), WrittenHashes.end(), PathHash(path))) return true;
     std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
     while (!folder.empty()) {
-        if (FolderKeys.count(PathKey(folder)) > 0) return false;
+        if (std::any_of(Folders.begin(), Folders.end(),
+                        [&](const TRecordedFolder& made) { return SameText(made.Path, folder); }))
+            return false;
         const std::string parent = TrimTrailingBackslashes(ExtractFileDir(folder));
         if (parent == folder) break;
         folder = parent;
@@ -62,7 +68,7 @@ void TInstallJournal::KeepPendingFile(const std::string& reason) {
 void TInstallJournal::FileWritten(const std::string& path, int64_t size, uint32_t crc32) {
     Note("Written: " + path);
     WrittenFiles.push_back({CurrentPart, path, size, crc32});
-    WrittenKeys.insert(PathKey(path));
+    NoteWritten(path);
     PendingFile.clear();
 }
 
@@ -70,7 +76,7 @@ void TInstallJournal::FileReplacedAtRestart(const std::string& path, const std::
                                             uint32_t crc32) {
     Note("Replaced at restart: " + path);
     WrittenFiles.push_back({CurrentPart, path, size, crc32});
-    WrittenKeys.insert(PathKey(path));
+    NoteWritten(path);
     AtRestart.emplace_back(path, pending);
     PendingFile.clear();
 }
@@ -102,10 +108,7 @@ void TInstallJournal::NoteMissingFolders(const std::string& path) {
         if (parent == folder) break;
         folder = parent;
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        Folders.push_back({CurrentPart, *it});
-        FolderKeys.insert(PathKey(*it));
-    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) Folders.push_back({CurrentPart, *it});
 }
 
 TUninstallRecord TInstallJournal::Record() const {

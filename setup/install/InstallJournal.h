@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -78,8 +77,9 @@ public:
     bool MayExist(const std::string& path) const;
 
 private:
-    // How a path is kept in the sets of written files and made folders: A-Z and a-z folded.
-    static std::string PathKey(const std::string& path);
+    // A path's hash, A-Z and a-z folded: two paths with one hash only cost a look-up more.
+    static uint64_t PathHash(const std::string& path);
+    void NoteWritten(const std::string& path);
 
     TFiles& Files;
     const TRunNotes& Note;
@@ -95,8 +95,8 @@ private:
         uint32_t Crc32;
     };
     std::vector<TWrittenFile> WrittenFiles;
-    std::unordered_set<std::string> WrittenKeys; // of WrittenFiles' paths
-    std::unordered_set<std::string> FolderKeys;  // of Folders' paths
+    // WrittenFiles' paths hashed, sorted: eight bytes a file to search, not a path to compare.
+    std::vector<uint64_t> WrittenHashes;
     // Target and the complete file beside it that replaces it at the next restart.
     std::vector<std::pair<std::string, std::string>> AtRestart;
     int Unwritten = 0;
