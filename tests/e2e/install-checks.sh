@@ -23,6 +23,15 @@ stored_dates() {
         [ "$actual" = "$stamp" ] || { echo "  $name: installed $actual, stored $stamp" >&2; return 1; }
     done < <("$qdmx" list -v "$archive" | awk 'NR > 1 && ($4 == "lh5" || $4 == "zstd")')
 }
+# The processes of this run's Wine prefix whose command line matches a pattern: those of other
+# prefixes (another end-to-end run beside this one) are not this run's. A program a Wine program
+# starts inherits the environment that names the prefix.
+prefix_pids() {
+    local pid
+    for pid in $(pgrep -f "$1"); do
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done
+}
 # The build machine's qdmx, the one the build folder packed with (cmake/HostQdmx.cmake): the
 # program it was configured with, or the one it built itself.
 build_machine_qdmx() {

@@ -193,7 +193,7 @@ check "the log lists a written file" has_line "$drive_c/silent.log" 'Written: C:
 check "the log has the outcome" has_line "$drive_c/silent.log" 'Information: Parlavox Dictionary setup complete.'
 check "the log is UTF-8 with a byte-order mark" utf8_log "$drive_c/silent.log"
 check "no message box during the silent install" no_box install.log
-check "Vellumor was not started" test -z "$(pgrep -f velmor.exe)"
+check "Vellumor was not started" test -z "$(prefix_pids velmor.exe)"
 
 echo "silent-e2e: links below an installation folder and in the log's path"
 # Wine shows a Unix symbolic link in the prefix as a reparse point. A folder of a pre-existing

@@ -449,7 +449,7 @@ crash_install() {
             found=$((found + 1))
         done
     done
-    pkill -KILL -f 'Crash\.exe'
+    prefix_pids 'Crash\.exe' | xargs -r kill -KILL
     wait "$setup_pid" 2>/dev/null
     wait_no_window '^Parlavox Dictionary Setup' 10
 }
