@@ -62,9 +62,11 @@ namespace {
 // loads it as its first real use would, through the program's delay-load hook from System32
 // alone; they stay loaded until the program ends. While they load, the loader is busy for every
 // other thread: hence not at the program's start, where the main thread still loads libraries of
-// its own.
+// its own. The calls must do nothing more: CoGetCurrentProcess, once used here, asks COM's
+// service for a number, and under Wine that starts the service's process (rpcss.exe, through the
+// service manager) beside the expansion, which a link never needs.
 DWORD WINAPI LoadShellLibraries(void*) {
-    CoGetCurrentProcess();
+    CoTaskMemFree(nullptr);
     IsUserAnAdmin();
     return 0;
 }
