@@ -4,7 +4,7 @@
 #include "bench/BenchData.h"
 
 #include "compress/archive/output/BackgroundWriter.h"
-#include "platform/Crc32.h"
+#include "platform/digest/Crc32.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,7 @@
 
 #include "compress/archive/ArchiveFormat.h"
 #include "compress/codecs/CodecState.h"
-#include "platform/TextEncoding.h"
+#include "platform/text/TextEncoding.h"
 
 #include <functional>
 #include <memory>

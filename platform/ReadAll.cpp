@@ -1,4 +1,4 @@
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 std::vector<uint8_t> ReadAll(TStream& stream) {
     std::vector<uint8_t> bytes;

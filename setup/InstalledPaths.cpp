@@ -2,8 +2,8 @@
 // system takes part: the decision is the same on every machine and in the native tests.
 #include "setup/InstalledPaths.h"
 
-#include "platform/AsciiCase.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/AsciiCase.h"
 #include "setup/PathText.h"
 
 #include <cstring>

@@ -3,7 +3,7 @@
 // refused whole instead of failing halfway through the installation), then the support record.
 #include "setup/SetupSession.h"
 
-#include "platform/Spans.h"
+#include "platform/process/Spans.h"
 #include "setup/PathText.h"
 #include "setup/integrity/LooseArchives.h"
 #include "setup/integrity/SetupDigests.h"

@@ -1,7 +1,7 @@
 // Writing and reading the uninstall record, merging an earlier one, and file digests.
 #include "setup/UninstallRecord.h"
 
-#include "platform/NumberText.h"
+#include "platform/text/NumberText.h"
 #include "setup/FormPorts.h"
 #include "setup/InstalledPaths.h"
 #include "setup/PathText.h"

@@ -5,8 +5,8 @@
 // only with the last of them. The text is one entry per line, fields separated by TAB.
 #pragma once
 
-#include "platform/Crc32.h"
 #include "platform/Exception.h"
+#include "platform/digest/Crc32.h"
 
 #include <cstdint>
 #include <optional>

@@ -12,8 +12,8 @@
 #include "compress/archive/FileNames.h"
 #include "compress/archive/output/BackgroundWriter.h"
 #include "compress/archive/output/PendingFile.h"
-#include "platform/FileSystem.h"
-#include "platform/Spans.h"
+#include "platform/files/FileSystem.h"
+#include "platform/process/Spans.h"
 
 #include <memory>
 #include <optional>

@@ -3,7 +3,7 @@
 
 #include "compress/archive/FileNames.h"
 #include "compress/codecs/CodecState.h"
-#include "platform/TextEncoding.h"
+#include "platform/text/TextEncoding.h"
 
 TArchiver::TArchiver() : State(std::make_unique<TCodecState>()) {}
 TArchiver::~TArchiver() = default;

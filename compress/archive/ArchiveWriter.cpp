@@ -7,10 +7,10 @@
 
 #include "compress/CodecTable.h"
 #include "compress/archive/FileNames.h"
-#include "platform/FileStream.h"
-#include "platform/FileSystem.h"
-#include "platform/FileTime.h"
-#include "platform/TextEncoding.h"
+#include "platform/files/FileStream.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileTime.h"
+#include "platform/text/TextEncoding.h"
 
 #include <climits>
 

@@ -4,10 +4,10 @@
 // that would not fit a signed 32-bit count become 2,147,483,647 ("unlimited").
 #include "compress/Archiver.h"
 
-#include "platform/AsciiCase.h"
-#include "platform/DiskSpace.h"
-#include "platform/FileStream.h"
-#include "platform/FileSystem.h"
+#include "platform/files/DiskSpace.h"
+#include "platform/files/FileStream.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/AsciiCase.h"
 
 #include <algorithm>
 #include <climits>

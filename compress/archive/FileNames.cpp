@@ -1,7 +1,7 @@
 #include "compress/archive/FileNames.h"
 
-#include "platform/AsciiCase.h"
-#include "platform/TextEncoding.h"
+#include "platform/text/AsciiCase.h"
+#include "platform/text/TextEncoding.h"
 
 bool SameFileName(const std::string& a, const std::string& b) {
     return EqualsIgnoringAsciiCase(a, b);

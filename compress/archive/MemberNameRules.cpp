@@ -1,7 +1,7 @@
 #include "compress/archive/MemberNameRules.h"
 
-#include "platform/AsciiCase.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/AsciiCase.h"
 
 namespace {
 

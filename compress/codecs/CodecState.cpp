@@ -2,7 +2,7 @@
 // flushing the output buffer.
 #include "compress/codecs/CodecState.h"
 
-#include "platform/Yield.h"
+#include "platform/process/Yield.h"
 
 #if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>

@@ -12,8 +12,8 @@
 #include "compress/Archiver.h"
 #include "compress/dense/DenseDecoder.h"
 #include "compress/dense/DenseMethod.h"
-#include "platform/Pages.h"
-#include "platform/Thread.h"
+#include "platform/process/Pages.h"
+#include "platform/process/Thread.h"
 
 #include <cstdint>
 #include <memory>

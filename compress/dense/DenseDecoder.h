@@ -15,7 +15,7 @@ struct TFreeDCtx {
 
 // The block zstd keeps its window in, behind its input piece, filled from its start on: its pages
 // are made present a step ahead of the decoding, in one request a step rather than a page fault
-// each (platform/Pages.h). Which block that is, and its layout, are zstd's: a guess that misses
+// each (platform/process/Pages.h). Which block that is, and its layout, are zstd's: a guess that misses
 // costs the faults it would have saved, nothing else.
 class TWindowBlock {
 public:

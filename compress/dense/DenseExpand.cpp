@@ -12,8 +12,8 @@
 #include "compress/dense/DenseAhead.h"
 #include "compress/dense/DenseDecoder.h"
 
-#include "platform/Pages.h"
-#include "platform/Yield.h"
+#include "platform/process/Pages.h"
+#include "platform/process/Yield.h"
 
 #include <zstd.h>
 #include <zstd_errors.h>

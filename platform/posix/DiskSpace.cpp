@@ -1,7 +1,7 @@
 // POSIX free space: statvfs of the nearest existing directory of the path, since the target
 // file and its directories may not exist yet.
-#include "platform/DiskSpace.h"
-#include "platform/FileSystem.h"
+#include "platform/files/DiskSpace.h"
+#include "platform/files/FileSystem.h"
 
 #include <string>
 #include <sys/stat.h>

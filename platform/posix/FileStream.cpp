@@ -1,8 +1,8 @@
 // POSIX file streams over plain file descriptors.
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include "platform/Exception.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,8 +1,8 @@
 // POSIX file-system queries: backslashes become '/', and the read-only attribute is the absence
 // of the owner's write permission (the other Win32 attribute bits have no counterpart).
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // POSIX last-write times: packed local time <-> st_mtime through the C library's local-time
 // conversions, so the packed value means the same wall-clock time as on Windows.
-#include "platform/FileTime.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileTime.h"
+#include "platform/files/FileSystem.h"
 
 #include <ctime>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "platform/Pages.h"
+#include "platform/process/Pages.h"
 
 #include <sys/mman.h>
 #include <unistd.h>

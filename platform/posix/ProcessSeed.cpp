@@ -1,5 +1,5 @@
 // The seed from the clocks and, where there is one, the random device.
-#include "platform/ProcessSeed.h"
+#include "platform/process/ProcessSeed.h"
 
 #include <chrono>
 #include <random>

@@ -1,5 +1,5 @@
 // SHA-256 through OpenSSL's EVP interface (Debian's libcrypto).
-#include "platform/Sha256.h"
+#include "platform/digest/Sha256.h"
 
 #include "platform/Exception.h"
 

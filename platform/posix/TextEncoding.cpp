@@ -1,6 +1,6 @@
 // Code pages through the C library's iconv, which knows the Windows code pages by the names
 // "CP1252", "CP932", "CP1251" and so on.
-#include "platform/TextEncoding.h"
+#include "platform/text/TextEncoding.h"
 
 #include "platform/Exception.h"
 

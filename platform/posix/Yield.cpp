@@ -1,4 +1,4 @@
-#include "platform/Yield.h"
+#include "platform/process/Yield.h"
 
 #include <sched.h>
 #include <time.h>

@@ -1,5 +1,5 @@
 // Win32 free space through GetDiskFreeSpaceW, as the archive component's space check asks it.
-#include "platform/DiskSpace.h"
+#include "platform/files/DiskSpace.h"
 
 #include "platform/win32/WideText.h"
 

@@ -1,7 +1,7 @@
 // Win32 file streams over HANDLEs. Files are created with no sharing for writing, as the
 // expansion writes each target exclusively. Paths are opened in their extended form, so that a file
 // below a folder longer than MAX_PATH opens too.
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include "platform/Exception.h"
 #include "platform/win32/FinalPath.h"

@@ -1,8 +1,8 @@
 // Win32 file-system queries through the wide API, every path (UTF-8) in its extended form, so that
 // no character is lost to a code page and a folder longer than MAX_PATH works.
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/SystemMessage.h"
 #include "platform/win32/WideText.h"

@@ -1,7 +1,7 @@
 // Win32 last-write times through the DOS date-time calls: a find-first search and
 // FileTimeToLocalFileTime/FileTimeToDosDateTime to read, DosDateTimeToFileTime,
 // LocalFileTimeToFileTime and SetFileTime (last-write time only) to set.
-#include "platform/FileTime.h"
+#include "platform/files/FileTime.h"
 
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"

@@ -1,4 +1,4 @@
-#include "platform/Pages.h"
+#include "platform/process/Pages.h"
 
 #include <windows.h>
 

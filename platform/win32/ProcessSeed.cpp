@@ -1,7 +1,7 @@
 // The seed from the performance counter, the system time and the process id: the system's own
 // calls, as the runtime's clocks and random device would bring the thread library into the
 // setup programs.
-#include "platform/ProcessSeed.h"
+#include "platform/process/ProcessSeed.h"
 
 #include <windows.h>
 

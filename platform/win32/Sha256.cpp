@@ -2,7 +2,7 @@
 // setup programs import nothing beyond KERNEL32 and the C runtime at start and no planted copy of
 // the DLL beside them is ever loaded. The hash object is incremental (Windows Vista and later), so
 // that a large file is hashed in pieces.
-#include "platform/Sha256.h"
+#include "platform/digest/Sha256.h"
 
 #include "platform/Exception.h"
 #include "platform/win32/Owned.h"

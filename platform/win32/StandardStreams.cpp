@@ -1,6 +1,6 @@
 // The process's standard streams, in a file of their own so that the setup programs, which read
 // and write neither, do not carry them.
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // Code pages through MultiByteToWideChar, which knows every code page the machine has installed.
-#include "platform/TextEncoding.h"
+#include "platform/text/TextEncoding.h"
 
 #include "platform/Exception.h"
 #include "platform/win32/WideText.h"

@@ -1,4 +1,4 @@
-#include "platform/Thread.h"
+#include "platform/process/Thread.h"
 
 #include "platform/Exception.h"
 

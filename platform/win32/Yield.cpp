@@ -2,7 +2,7 @@
 // at their speed. A zero-length sleep is passed on at most once a millisecond: other threads still
 // get their chance many times within one time slice, without a system call per chunk (each cost
 // microseconds, under Wine a fifth of an installation's expansion time).
-#include "platform/Yield.h"
+#include "platform/process/Yield.h"
 
 #include <windows.h>
 

@@ -5,7 +5,7 @@
 #include "setup/PathText.h"
 #include "setup/unattended/InstallLog.h"
 
-#include "platform/AsciiCase.h"
+#include "platform/text/AsciiCase.h"
 
 #include <algorithm>
 

@@ -6,9 +6,9 @@
 
 #include "compress/archive/MemberNameRules.h"
 #include "platform/Exception.h"
-#include "platform/FileStream.h"
-#include "platform/Spans.h"
-#include "platform/Yield.h"
+#include "platform/files/FileStream.h"
+#include "platform/process/Spans.h"
+#include "platform/process/Yield.h"
 #include "setup/InstalledPaths.h"
 #include "setup/PathText.h"
 #include "setup/install/ExistingFilePolicy.h"

@@ -9,8 +9,8 @@
 
 #include "compress/Archiver.h"
 #include "compress/dense/DenseMethod.h"
-#include "platform/HeldRetry.h"
-#include "platform/Yield.h"
+#include "platform/files/HeldRetry.h"
+#include "platform/process/Yield.h"
 #include "setup/FormPorts.h"
 #include "setup/install/InstallJournal.h"
 #include "setup/install/InstallQuestions.h"

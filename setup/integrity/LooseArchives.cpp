@@ -1,6 +1,6 @@
 #include "setup/integrity/LooseArchives.h"
 
-#include "platform/Sha256.h"
+#include "platform/digest/Sha256.h"
 #include "setup/FormPorts.h"
 
 int FallbackNumberOf(const std::string& archiveName) {

@@ -1,7 +1,7 @@
 #include "setup/integrity/SetupDigests.h"
 
-#include "platform/Crc32.h"
-#include "platform/NumberText.h"
+#include "platform/digest/Crc32.h"
+#include "platform/text/NumberText.h"
 #include "setup/FormPorts.h"
 
 #include <memory>

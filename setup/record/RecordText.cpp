@@ -1,6 +1,6 @@
 #include "setup/record/RecordText.h"
 
-#include "platform/TextEncoding.h"
+#include "platform/text/TextEncoding.h"
 
 namespace {
 constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";

@@ -2,7 +2,7 @@
 // dictionary's name, its description, its author and its creation date as a date-time number.
 #pragma once
 
-#include "platform/TextEncoding.h"
+#include "platform/text/TextEncoding.h"
 
 #include <optional>
 #include <string>

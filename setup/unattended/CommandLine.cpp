@@ -4,7 +4,7 @@
 // trimmed, as administrators pass them unquoted.
 #include "setup/unattended/CommandLine.h"
 
-#include "platform/AsciiCase.h"
+#include "platform/text/AsciiCase.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "setup/unattended/InstallLog.h"
 
 #include "platform/Exception.h"
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 void TRunNotes::operator()(const std::string& line) const {
     if (Log) Log->Write(line);

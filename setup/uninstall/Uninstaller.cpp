@@ -2,7 +2,7 @@
 // registry, and the folders last (deepest first), so that every folder is as empty as it gets.
 #include "setup/uninstall/Uninstaller.h"
 
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 #include "setup/FormPorts.h"
 #include "setup/InstalledPaths.h"
 #include "setup/PathText.h"

@@ -1,7 +1,7 @@
 // What a setup program needs to know of its own process and to run another program safely: whether
 // it runs elevated, whether a path is a link, and a private folder for a file it is about to run
 // (the uninstaller's temporary copy). Its executable's path is OwnExecutablePath()
-// (platform/FileSystem.h).
+// (platform/files/FileSystem.h).
 #pragma once
 
 #include <string>

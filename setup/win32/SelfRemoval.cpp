@@ -6,7 +6,7 @@
 // taken in their extended form.
 #include "setup/win32/SelfRemoval.h"
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "platform/win32/FinalPath.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"

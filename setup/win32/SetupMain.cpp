@@ -5,7 +5,7 @@
 // window. Exit codes: 0 installed (or the wizard closed), 1 failed, 2 usage error, 3010 (/S)
 // installed but a restart finishes it.
 #include "platform/Exception.h"
-#include "platform/Spans.h"
+#include "platform/process/Spans.h"
 #include "platform/win32/WideText.h"
 #include "setup/MainForm.h"
 #include "setup/unattended/CommandLine.h"

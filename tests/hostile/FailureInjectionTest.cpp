@@ -10,8 +10,8 @@
 
 #include "compress/CodecTable.h"
 #include "compress/archive/ArchiveWriter.h"
-#include "platform/FileSystem.h"
-#include "platform/FileTime.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileTime.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "tests/support/ToolRunner.h"
 
 #include "compress/Archiver.h"
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The CRC-32 against its bit-by-bit definition: every length up to 300 bytes at every alignment
 // (the folding path's 64- and 16-byte steps and the tables' tail in every combination), and cut
 // into calls of any length. Its value for known data: tests/setup/UninstallRecordTest.cpp.
-#include "platform/Crc32.h"
+#include "platform/digest/Crc32.h"
 #include "tests/support/TestStreams.h"
 
 #include <gtest/gtest.h>

@@ -4,13 +4,13 @@
 // every file call. The POSIX checks compare with the C library's own view of the file.
 #include "tests/support/TempDirectory.h"
 
-#include "platform/DiskSpace.h"
 #include "platform/Exception.h"
-#include "platform/FileStream.h"
-#include "platform/FileSystem.h"
-#include "platform/FileTime.h"
-#include "platform/HeldRetry.h"
 #include "platform/Resource.h"
+#include "platform/files/DiskSpace.h"
+#include "platform/files/FileStream.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileTime.h"
+#include "platform/files/HeldRetry.h"
 
 #include <gtest/gtest.h>
 

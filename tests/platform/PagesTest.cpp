@@ -1,6 +1,6 @@
 // Making pages present is a hint about memory that is about to be filled: it may map pages, never
 // change a byte, whatever the range's alignment and size.
-#include "platform/Pages.h"
+#include "platform/process/Pages.h"
 
 #include <gtest/gtest.h>
 

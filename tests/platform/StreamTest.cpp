@@ -1,6 +1,6 @@
 #include "platform/Exception.h"
-#include "platform/FileStream.h"
-#include "platform/Sha256.h"
+#include "platform/digest/Sha256.h"
+#include "platform/files/FileStream.h"
 #include "tests/support/TempDirectory.h"
 #include "tests/support/TestStreams.h"
 

@@ -2,11 +2,11 @@
 #include "tests/setup/FakeDesktop.h"
 
 #include "compress/Archiver.h"
-#include "platform/AsciiCase.h"
 #include "platform/Exception.h"
-#include "platform/FileStream.h"
-#include "platform/FileSystem.h"
-#include "platform/FileTime.h"
+#include "platform/files/FileStream.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileTime.h"
+#include "platform/text/AsciiCase.h"
 #include "setup/PathText.h"
 #include "setup/record/TextLine.h"
 

@@ -4,8 +4,8 @@
 #include "tests/support/TempDirectory.h"
 
 #include "compress/Archiver.h"
-#include "platform/FileStream.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileStream.h"
+#include "platform/files/FileSystem.h"
 #include "platform/win32/WideText.h"
 
 #include <filesystem>

@@ -8,7 +8,7 @@
 // longer than MAX_PATH go through each port.
 #include "compress/Archiver.h"
 #include "platform/Exception.h"
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
 #include "setup/MainForm.h"

@@ -2,7 +2,7 @@
 // exception a thread is handling stays its own while others throw and catch, a static that several
 // threads reach first is made once, and the exception pool's mutex lets one thread in at a time;
 // and a new[] of an impossible count throws. Exit status 0 when all hold.
-#include "platform/Thread.h"
+#include "platform/process/Thread.h"
 
 #include <pthread.h>
 #include <windows.h>

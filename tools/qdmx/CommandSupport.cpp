@@ -6,7 +6,7 @@
 #include "tools/qdmx/Methods.h"
 
 #include "compress/archive/ArchiveFormat.h"
-#include "platform/TextEncoding.h"
+#include "platform/text/TextEncoding.h"
 
 #include <cstdio>
 

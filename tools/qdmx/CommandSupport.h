@@ -2,7 +2,7 @@
 // reporting a failure with the name it concerns.
 #pragma once
 
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include <cstdint>
 #include <memory>

@@ -3,7 +3,7 @@
 #include "tools/qdmx/MemberNames.h"
 
 #include "compress/archive/MemberNameRules.h"
-#include "platform/AsciiCase.h"
+#include "platform/text/AsciiCase.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -10,8 +10,8 @@
 // the memory is BlockCount blocks of BlockSize bytes, whatever the size of the members.
 #pragma once
 
-#include "platform/FileStream.h"
-#include "platform/Thread.h"
+#include "platform/files/FileStream.h"
+#include "platform/process/Thread.h"
 
 #include <cstdint>
 #include <deque>

@@ -2,12 +2,12 @@
 #include "compress/archive/output/PendingFile.h"
 
 #include "compress/archive/FileNames.h"
-#include "platform/Crc32.h"
 #include "platform/Exception.h"
-#include "platform/FileSystem.h"
-#include "platform/FileTime.h"
-#include "platform/ProcessSeed.h"
-#include "platform/Spans.h"
+#include "platform/digest/Crc32.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileTime.h"
+#include "platform/process/ProcessSeed.h"
+#include "platform/process/Spans.h"
 
 #include <atomic>
 

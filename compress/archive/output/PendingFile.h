@@ -12,7 +12,7 @@
 #pragma once
 
 #include "compress/archive/output/BackgroundWriter.h"
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include <cstdint>
 #include <memory>

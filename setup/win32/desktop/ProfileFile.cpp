@@ -1,9 +1,9 @@
 #include "setup/win32/desktop/ProfileFile.h"
 
-#include "platform/AsciiCase.h"
 #include "platform/Exception.h"
-#include "platform/FileStream.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileStream.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/AsciiCase.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>

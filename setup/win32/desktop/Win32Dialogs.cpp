@@ -8,7 +8,7 @@
 // select a folder deeper than MAX_PATH: started at one, the chooser shows the desktop.)
 #include "setup/win32/desktop/Win32Dialogs.h"
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "platform/win32/Owned.h"
 #include "platform/win32/WideText.h"
 

@@ -2,7 +2,7 @@
 // the ANSI code page (a Japanese date's 年, a Russian month) arrives whole.
 #include "setup/win32/desktop/Win32Locale.h"
 
-#include "platform/NumberText.h"
+#include "platform/text/NumberText.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "setup/win32/desktop/Win32Module.h"
 
 #include "compress/Archiver.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 #include "platform/win32/WideText.h"
 #include "setup/win32/OwnProcess.h"
 

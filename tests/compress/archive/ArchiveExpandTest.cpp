@@ -8,9 +8,9 @@
 #include "compress/archive/FileNames.h"
 #include "compress/archive/output/BackgroundWriter.h"
 #include "compress/archive/output/PendingFile.h"
-#include "platform/Crc32.h"
-#include "platform/FileSystem.h"
-#include "platform/FileTime.h"
+#include "platform/digest/Crc32.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileTime.h"
 
 #include <gtest/gtest.h>
 

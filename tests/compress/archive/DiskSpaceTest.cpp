@@ -4,7 +4,7 @@
 #include "tests/support/TempDirectory.h"
 
 #include "compress/Archiver.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 #include <climits>
 #include <gtest/gtest.h>

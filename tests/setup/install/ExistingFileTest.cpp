@@ -1,6 +1,6 @@
 // The existing-file check run before each member is written (the journal's note of the member and
 // the existing-file policy), and the progress display.
-#include "platform/FileTime.h"
+#include "platform/files/FileTime.h"
 #include "setup/install/ExistingFilePolicy.h"
 #include "setup/install/KoStamp.h"
 #include "tests/setup/WizardFixture.h"

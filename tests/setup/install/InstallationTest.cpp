@@ -1,8 +1,8 @@
 // The installation procedure run by the Install button, with the real archive component
 // expanding small stored archives into a scratch folder on disk.
 #include "setup/install/Installation.h"
-#include "platform/FileSystem.h"
-#include "platform/Sha256.h"
+#include "platform/digest/Sha256.h"
+#include "platform/files/FileSystem.h"
 #include "setup/InstalledPaths.h"
 #include "setup/ProtectedAccess.h"
 #include "setup/UninstallRecord.h"

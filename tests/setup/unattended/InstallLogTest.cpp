@@ -1,7 +1,7 @@
 // The log file: UTF-8 lines after one byte-order mark, ending in CR LF.
 #include "setup/unattended/InstallLog.h"
 
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 #include "tests/support/TempDirectory.h"
 
 #include <gtest/gtest.h>

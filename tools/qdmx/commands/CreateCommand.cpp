@@ -11,7 +11,7 @@
 #include "tools/qdmx/Utf8Path.h"
 #include "tools/qdmx/commands/Progress.h"
 
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include "tools/qdmx/Methods.h"
 
 #include "compress/Archiver.h"
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include <climits>
 #include <cstdio>

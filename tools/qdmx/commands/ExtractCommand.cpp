@@ -12,8 +12,8 @@
 
 #include "compress/Archiver.h"
 #include "compress/dense/DenseMethod.h"
-#include "platform/AsciiCase.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/AsciiCase.h"
 
 #include <algorithm>
 #include <cstdio>

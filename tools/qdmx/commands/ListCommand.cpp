@@ -7,8 +7,8 @@
 
 #include "compress/Archiver.h"
 #include "compress/dense/DenseMethod.h"
-#include "platform/FileSystem.h"
-#include "platform/FileTime.h"
+#include "platform/files/FileSystem.h"
+#include "platform/files/FileTime.h"
 
 #include <cstdio>
 

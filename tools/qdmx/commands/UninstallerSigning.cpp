@@ -2,9 +2,9 @@
 
 #include "compress/Archiver.h"
 #include "compress/archive/ArchiveWriter.h"
-#include "platform/FileStream.h"
-#include "platform/FileSystem.h"
-#include "platform/ProcessSeed.h"
+#include "platform/files/FileStream.h"
+#include "platform/files/FileSystem.h"
+#include "platform/process/ProcessSeed.h"
 #include "tools/pe/PeImage.h"
 #include "tools/qdmx/ChildProcess.h"
 #include "tools/qdmx/PackMethod.h"

@@ -1,6 +1,6 @@
 // The DOS device names, which Windows takes as devices in any folder and with any extension.
-#include "platform/AsciiCase.h"
-#include "platform/FileSystem.h"
+#include "platform/files/FileSystem.h"
+#include "platform/text/AsciiCase.h"
 
 bool IsDosDeviceName(const std::string& component) {
     std::string base = component.substr(0, component.find('.'));

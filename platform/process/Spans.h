@@ -3,7 +3,7 @@
 // the sums to their log at the end); while off, a span costs the test of one flag.
 #pragma once
 
-#include "platform/Yield.h"
+#include "platform/process/Yield.h"
 
 #include <string>
 #include <vector>

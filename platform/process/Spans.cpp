@@ -1,6 +1,6 @@
-#include "platform/Spans.h"
+#include "platform/process/Spans.h"
 
-#include "platform/Thread.h"
+#include "platform/process/Thread.h"
 
 #include <cstdint>
 #include <cstdlib>

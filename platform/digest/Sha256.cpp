@@ -1,5 +1,5 @@
 // The portable part of SHA-256: reading a stream through it and the hexadecimal text.
-#include "platform/Sha256.h"
+#include "platform/digest/Sha256.h"
 
 #include <vector>
 

@@ -1,5 +1,5 @@
 // The portable half of the text conversions: what UTF-8 is does not depend on the platform.
-#include "platform/TextEncoding.h"
+#include "platform/text/TextEncoding.h"
 
 bool IsAscii(std::string_view text) {
     for (const char c : text)

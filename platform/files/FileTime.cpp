@@ -1,5 +1,5 @@
 // Packing and unpacking of the packed local date-time; shared by both platforms.
-#include "platform/FileTime.h"
+#include "platform/files/FileTime.h"
 
 int32_t PackDateTime(const TDateTimeFields& f) {
     if (f.Year < 1980) return MinPackedDateTime;

@@ -4,7 +4,7 @@
 // the platform, in local time as the Win32 DOS date-time calls do it.
 #pragma once
 
-#include "platform/FileStream.h"
+#include "platform/files/FileStream.h"
 
 #include <cstdint>
 #include <optional>

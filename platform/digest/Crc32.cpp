@@ -2,7 +2,7 @@
 // embedded archives, and byte by byte that took a quarter of a second for 80 MB. On x86-64 with
 // PCLMULQDQ, long runs go 64 bytes at a time by carry-less multiplication instead, several times
 // faster again; the tables take the bytes before and after.
-#include "platform/Crc32.h"
+#include "platform/digest/Crc32.h"
 
 #include "platform/LittleEndian.h"
 

@@ -1,5 +1,5 @@
 // The retry schedule for held files.
-#include "platform/HeldRetry.h"
+#include "platform/files/HeldRetry.h"
 
 #include <algorithm>
 
