@@ -11,6 +11,12 @@
 
 namespace {
 const char* const ProjectExtension = ".vlp";
+
+// The folder that holds path; empty above a root.
+std::string FolderAbove(const std::string& path) {
+    std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
+    return folder == path ? std::string() : folder;
+}
 } // namespace
 
 void TInstallJournal::Clear() {
@@ -48,15 +54,10 @@ void TInstallJournal::NoteWritten(const std::string& path) {
 // there: a file not written there yet is not looked for.
 bool TInstallJournal::MayExist(const std::string& path) const {
     if (std::binary_search(WrittenHashes.begin(), WrittenHashes.end(), PathHash(path))) return true;
-    std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
-    while (!folder.empty()) {
+    for (std::string folder = FolderAbove(path); !folder.empty(); folder = FolderAbove(folder))
         if (std::any_of(Folders.begin(), Folders.end(),
                         [&](const TRecordedFolder& made) { return SameText(made.Path, folder); }))
             return false;
-        const std::string parent = TrimTrailingBackslashes(ExtractFileDir(folder));
-        if (parent == folder) break;
-        folder = parent;
-    }
     return true;
 }
 
@@ -101,13 +102,9 @@ void TInstallJournal::FailPendingFile() {
 
 void TInstallJournal::NoteMissingFolders(const std::string& path) {
     std::vector<std::string> missing;
-    std::string folder = TrimTrailingBackslashes(ExtractFileDir(path));
-    while (!folder.empty() && !Files.DirectoryExists(folder)) {
+    for (std::string folder = FolderAbove(path); !folder.empty() && !Files.DirectoryExists(folder);
+         folder = FolderAbove(folder))
         missing.push_back(folder);
-        const std::string parent = TrimTrailingBackslashes(ExtractFileDir(folder));
-        if (parent == folder) break;
-        folder = parent;
-    }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) Folders.push_back({CurrentPart, *it});
 }
 
